@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+// The device's local clock broken into calendar fields (local time, no zone kept).
+struct LocalClockReading {
+    int32_t year = 1970, month = 1, day = 1;
+    int32_t hour = 0, minute = 0, second = 0;
+    int32_t microsecond = 0;
+};
+
+LocalClockReading readLocalClock();
+
+// The difference local time − UTC at this moment, in seconds (the time-zone offset).
+int64_t localUtcOffsetSeconds();
+
+// A steady millisecond tick for measuring intervals (never jumps with clock changes).
+uint64_t tickMilliseconds();
+
+}  // namespace platform
