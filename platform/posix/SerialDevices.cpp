@@ -1,0 +1,130 @@
+#include "platform/SerialDevices.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/SerialPortPaths.h"
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFirstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    if (in) std::getline(in, line);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    return line;
+}
+
+bool processAlive(long pid) {
+    if (pid <= 0) return false;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0) return true;
+    return errno == EPERM;  // it exists, it is just not ours to signal
+}
+
+// A USB adapter's maker and product, from the USB device above the tty in sysfs.
+std::string usbName(const fs::path& ttyDevice) {
+    std::error_code ec;
+    fs::path dir = fs::canonical(ttyDevice, ec);
+    if (ec) return {};
+    for (int depth = 0; depth < 6 && dir.has_parent_path() && dir != dir.root_path(); ++depth) {
+        if (fs::exists(dir / "idVendor", ec)) {
+            const std::string maker = readFirstLine(dir / "manufacturer");
+            const std::string product = readFirstLine(dir / "product");
+            if (!maker.empty() && !product.empty()) return maker + " " + product;
+            return maker.empty() ? product : maker;
+        }
+        dir = dir.parent_path();
+    }
+    return {};
+}
+
+// Built-in UARTs are registered whether a chip answers or not; "type" 0 means none does.
+bool uartPresent(const fs::path& ttyDir) {
+    const std::string type = readFirstLine(ttyDir / "type");
+    return !type.empty() && type != "0";
+}
+
+}  // namespace
+
+std::vector<SerialDevice> listSerialDevices() {
+    std::vector<SerialDevice> devices;
+    std::error_code ec;
+    const fs::path root("/sys/class/tty");
+    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const std::string path = "/dev/" + name;
+        const int32_t port = portForDevicePath(path);
+        if (port <= 0) continue;
+        SerialDevice d;
+        d.port = port;
+        d.devicePath = path;
+        std::error_code linkEc;
+        const bool hasDevice = fs::exists(it->path() / "device", linkEc);
+        if (name.rfind("rfcomm", 0) == 0) {
+            // Bound Bluetooth serial ports have no hardware node of their own.
+            d.kind = SerialKind::Bluetooth;
+            d.friendlyName = name;
+        } else {
+            if (!hasDevice) continue;
+            if (name.rfind("ttyS", 0) == 0 && !uartPresent(it->path())) continue;
+            d.friendlyName = usbName(it->path() / "device");
+            if (d.friendlyName.empty()) d.friendlyName = name;
+        }
+        devices.push_back(std::move(d));
+    }
+    std::sort(devices.begin(), devices.end(),
+              [](const SerialDevice& a, const SerialDevice& b) { return a.port < b.port; });
+    return devices;
+}
+
+std::string virtualPortFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime) {
+        std::string folder(runtime);
+        if (folder.back() != '/') folder += '/';
+        return folder + "zelkora/ports/";
+    }
+    return "/tmp/zelkora-" + std::to_string(::getuid()) + "/ports/";
+}
+
+std::vector<SerialDevice> listVirtualPorts() {
+    std::vector<SerialDevice> ports;
+    std::error_code ec;
+    for (fs::directory_iterator it(virtualPortFolder(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        int32_t port = 0;
+        auto [ptr, err] = std::from_chars(name.data(), name.data() + name.size(), port);
+        if (err != std::errc() || ptr != name.data() + name.size() || port < kFirstVirtualPort) {
+            continue;
+        }
+        std::ifstream in(it->path());
+        std::string path, friendly, owner;
+        if (!in || !std::getline(in, path) || path.empty()) continue;
+        std::getline(in, friendly);
+        // An entry without an owner line cannot be judged stale and is kept.
+        if (std::getline(in, owner) && !owner.empty()) {
+            long pid = 0;
+            auto [p, e] = std::from_chars(owner.data(), owner.data() + owner.size(), pid);
+            if (e != std::errc() || !processAlive(pid)) continue;
+        }
+        ports.push_back(SerialDevice{port, path, friendly, SerialKind::Virtual});
+    }
+    std::sort(ports.begin(), ports.end(),
+              [](const SerialDevice& a, const SerialDevice& b) { return a.port < b.port; });
+    return ports;
+}
+
+}  // namespace platform
