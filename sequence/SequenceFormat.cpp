@@ -1,0 +1,307 @@
+#include "sequence/SequenceFormat.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+using namespace seqformat;
+
+namespace {
+
+constexpr size_t kTextStart = 6;
+constexpr size_t kTextEnd = 281;  // one past the last text byte
+constexpr size_t kStartTimeOffset = 288;
+constexpr size_t kPositionOffset = 304;
+constexpr uint8_t kParameterMark = 'R';
+
+uint16_t word(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+void putWord(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v & 0xFF);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+template <size_t N>
+void putText(uint8_t* image, size_t offset, const std::array<char, N>& field) {
+    std::memcpy(image + offset, field.data(), N);
+}
+
+// The interval a file's timing value stands for, in microseconds of the nominal clock:
+// ⌊d × 25 000 / T + ½⌋, done in integers so that exact halves always round up.
+int64_t scaledInterval(int64_t d, int64_t timing) {
+    if (timing == kNominalTiming) return d;
+    return (d * 2 * kNominalTiming + timing) / (2 * timing);
+}
+
+// A delta code: the low seven bits as a signed number.
+int32_t deltaOf(uint8_t code) {
+    return (code & 0x40) ? static_cast<int32_t>(code) - 128 : code;
+}
+
+void setStatusRun(DotStore& store, int32_t firstDot, int32_t length, uint8_t value) {
+    const int32_t end = std::min(firstDot + length, DotStore::kCapacity);
+    for (int32_t k = firstDot; k < end; ++k) store.status[static_cast<size_t>(k)] = value;
+}
+
+}  // namespace
+
+SequenceStartTime SequenceStartTime::fromJulian(JulianTime time) {
+    SequenceStartTime s;
+    int32_t year = 0, month = 0, day = 0;
+    if (!time.isValid() || !time.dateFields(year, month, day) || year < 0 || year > 0xFFFF) {
+        return s;
+    }
+    int32_t hour = 0, minute = 0, second = 0, micro = 0;
+    time.timeFields(hour, minute, second, micro);
+    s.year = static_cast<uint16_t>(year);
+    s.month = static_cast<uint8_t>(month);
+    s.day = static_cast<uint8_t>(day);
+    s.hour = static_cast<uint8_t>(hour);
+    s.minute = static_cast<uint8_t>(minute);
+    s.second = static_cast<uint8_t>(second);
+    s.hundredths = static_cast<uint8_t>(micro / 10000);
+    s.remainder = static_cast<uint16_t>(micro - s.hundredths * 10000);
+    return s;
+}
+
+bool readSequenceHeader(std::span<const uint8_t> image, SequenceFileHeader& header) {
+    const size_t length = std::min(image.size(), kMaxFileSize);
+    if (length < kMinFileSize) return false;
+    const uint8_t* p = image.data();
+    const uint8_t type = p[3];
+    if (type < kType81 || type > kType84) return false;
+    // A file cut off inside its parameter block or its start-time and position fields has
+    // lost the values the checks below need; it is as corrupt as a short one.
+    if (length < kDataOffsetOld) return false;
+    if (word(p) != kParameterOffset) return false;
+    const uint16_t timing = word(p + 284);
+    if (timing < kMinTiming || timing > kMaxTiming) return false;
+    const uint8_t ratio = p[286];
+    if (ratio == 0 || ratio > kMaxRatio) return false;
+    const uint16_t dataOffset = word(p + 282);
+    if (dataOffset != (type == kType84 ? kDataOffset84 : kDataOffsetOld)) return false;
+    if (length < dataOffset) return false;
+
+    header = SequenceFileHeader{};
+    header.type = type;
+    header.dataOffset = dataOffset;
+    header.timingValue = timing;
+    header.divisionRatio = ratio;
+    if (type == kType84) {
+        const uint8_t* t = p + kStartTimeOffset;
+        header.hasStartTime = true;
+        header.start.year = word(t);
+        header.start.month = t[2];
+        header.start.day = t[3];
+        header.start.hour = t[4];
+        header.start.minute = t[5];
+        header.start.second = t[6];
+        header.start.hundredths = t[7];
+        header.start.remainder = word(t + 8);
+        header.position = PositionBlock::fromBytes(std::span<const uint8_t, PositionBlock::kSize>(
+            p + kPositionOffset, PositionBlock::kSize));
+    }
+    return true;
+}
+
+size_t encodeSequenceImage(const DotStore& store, const SequenceHeaderText& header,
+                           const SequenceStartTime& start, const PositionBlock& position,
+                           std::span<uint8_t> out) {
+    if (out.size() < kMaxFileSize) return 0;
+    uint8_t* p = out.data();
+    std::memset(p, 0, kDataOffset84);
+
+    p[0] = 0x1A;
+    p[1] = 0x01;
+    p[3] = kType84;
+    putText(p, 6, header.tape);
+    putText(p, 14, header.date);
+    putText(p, 22, header.location);
+    putText(p, 62, header.species);
+    putText(p, 112, header.specification);
+    putText(p, 128, header.note1);
+    putText(p, 201, header.note2);
+    for (size_t i = kTextStart; i < kTextEnd; ++i) {
+        uint8_t b = p[i] & 0x7F;
+        p[i] = b == 0 ? ' ' : b;
+    }
+
+    putWord(p + 282, kDataOffset84);
+    putWord(p + 284, kNominalTiming);
+    // A ratio the reader would reject would make the whole recording unreadable.
+    p[286] = static_cast<uint8_t>(std::clamp(store.divisionRatio, 1, kMaxRatio));
+    p[287] = kParameterMark;
+
+    uint8_t* t = p + kStartTimeOffset;
+    putWord(t, start.year);
+    t[2] = start.month;
+    t[3] = start.day;
+    t[4] = start.hour;
+    t[5] = start.minute;
+    t[6] = start.second;
+    t[7] = start.hundredths;
+    putWord(t + 8, start.remainder);
+    std::memcpy(p + kPositionOffset, position.bytes().data(), PositionBlock::kSize);
+
+    // Each code is written only if it ends within kMaxWrittenSize; the first that does not
+    // fit ends the data, so what is written always decodes to a prefix of the sequence.
+    const int32_t count = std::clamp(store.count, 0, DotStore::kCapacity);
+    size_t pos = kDataOffset84;
+    int64_t previous = 0;
+    for (int32_t i = 1; i < count; ++i) {
+        const int64_t interval = static_cast<int64_t>(store.times[static_cast<size_t>(i)]) -
+                                 store.times[static_cast<size_t>(i - 1)];
+        if (interval < 0 || interval > kMaxInterval) break;
+        const int64_t delta = interval - previous;
+        const uint32_t v = static_cast<uint32_t>(interval);
+        if (delta >= -64 && delta <= 63) {
+            if (pos + 1 > kMaxWrittenSize) break;
+            p[pos++] = static_cast<uint8_t>(delta & 0x7F);
+        } else if (v <= 0x1FFF) {
+            if (pos + 2 > kMaxWrittenSize) break;
+            p[pos] = static_cast<uint8_t>(0x80 | (v >> 8));
+            p[pos + 1] = static_cast<uint8_t>(v);
+            pos += 2;
+        } else if (v <= 0x1FFFFF) {
+            if (pos + 3 > kMaxWrittenSize) break;
+            p[pos] = static_cast<uint8_t>(0xA0 | (v >> 16));
+            p[pos + 1] = static_cast<uint8_t>(v >> 8);
+            p[pos + 2] = static_cast<uint8_t>(v);
+            pos += 3;
+        } else {
+            if (pos + 4 > kMaxWrittenSize) break;
+            p[pos] = static_cast<uint8_t>(0xC0 | (v >> 24));
+            p[pos + 1] = static_cast<uint8_t>(v >> 16);
+            p[pos + 2] = static_cast<uint8_t>(v >> 8);
+            p[pos + 3] = static_cast<uint8_t>(v);
+            pos += 4;
+        }
+        previous = interval;
+    }
+    return pos;
+}
+
+std::vector<uint8_t> encodeSequenceImage(const DotStore& store, const SequenceHeaderText& header,
+                                         const SequenceStartTime& start,
+                                         const PositionBlock& position) {
+    std::vector<uint8_t> image(kMaxFileSize);
+    image.resize(encodeSequenceImage(store, header, start, position, image));
+    return image;
+}
+
+namespace {
+
+// Types 0x82 to 0x84: 2-, 3- and 4-byte absolute codes, status runs from 0xE0 (two bytes
+// with a status value from type 0x83 on, one byte of status 1 in type 0x82), at most
+// 16 383 intervals and 15 seconds.
+int32_t decodeNewerData(const uint8_t* data, size_t pos, size_t end, uint8_t type, int64_t timing,
+                        DotStore& store) {
+    int32_t dots = 1;
+    int64_t d = 0;
+    int64_t sum = 0;
+    while (pos < end) {
+        const uint8_t b = data[pos];
+        if (b < 0x80) {
+            d += deltaOf(b);
+            pos += 1;
+        } else if (b < 0xE0) {
+            const size_t length = b < 0xA0 ? 2 : (b < 0xC0 ? 3 : 4);
+            if (length > end - pos) break;
+            int64_t v = b & 0x1F;
+            for (size_t k = 1; k < length; ++k) v = (v << 8) | data[pos + k];
+            d = v;
+            pos += length;
+        } else {
+            if (type == kType82) {
+                setStatusRun(store, dots, b - 224, 1);
+                pos += 1;
+            } else {
+                if (end - pos < 2) break;
+                setStatusRun(store, dots, data[pos + 1], b & 3);
+                pos += 2;
+            }
+            continue;
+        }
+        // Intervals cannot run backwards; deltas that claim so are damage, not data.
+        if (d < 0) break;
+        const int64_t interval = scaledInterval(d, timing);
+        if (sum + interval > kMaxSequenceTime) break;
+        sum += interval;
+        store.times[static_cast<size_t>(dots++)] = static_cast<int32_t>(sum);
+        if (dots == DotStore::kCapacity) break;
+    }
+    return dots;
+}
+
+// Type 0x81: 11-bit mantissa and 4-bit exponent codes, one-byte status runs; no time limit
+// of its own, but never beyond what a 32-bit time can hold.
+int32_t decodeType81Data(const uint8_t* data, size_t pos, size_t end, int64_t timing,
+                         DotStore& store) {
+    int32_t dots = 1;
+    int64_t d = 0;
+    int64_t sum = 0;
+    while (pos < end) {
+        const uint8_t b = data[pos];
+        if (b < 0x80) {
+            d += deltaOf(b);
+            pos += 1;
+        } else if (b <= 0xF8) {
+            if (end - pos < 2) break;
+            const int64_t mantissa = ((b & 0x07) << 8) | data[pos + 1];
+            d = mantissa << ((b >> 3) & 0x0F);
+            pos += 2;
+        } else {
+            setStatusRun(store, dots, b - 248, 1);
+            pos += 1;
+            continue;
+        }
+        if (d < 0) break;
+        const int64_t interval = scaledInterval(d, timing);
+        if (sum + interval > INT32_MAX) break;
+        sum += interval;
+        store.times[static_cast<size_t>(dots++)] = static_cast<int32_t>(sum);
+        if (dots == DotStore::kCapacity) break;
+    }
+    return dots;
+}
+
+}  // namespace
+
+int32_t decodeSequenceImage(std::span<const uint8_t> image, DotStore& store) {
+    SequenceFileHeader header;
+    if (!readSequenceHeader(image, header)) return 0;
+    const size_t end = std::min(image.size(), kMaxFileSize);
+
+    std::fill(store.status.begin(), store.status.end(), uint8_t{0});
+    store.times[0] = 0;
+    store.status[0] = kStatusStart;
+    store.status[1] = kStatusStart;
+    const int32_t dots =
+        header.type == kType81
+            ? decodeType81Data(image.data(), header.dataOffset, end, header.timingValue, store)
+            : decodeNewerData(image.data(), header.dataOffset, end, header.type, header.timingValue,
+                              store);
+    store.count = dots;
+    store.divisionRatio = header.divisionRatio;
+    store.timingValue = kNominalTiming;
+    return dots;
+}
+
+void computeDotFrequencies(DotStore& store) {
+    const int32_t count = std::clamp(store.count, 0, DotStore::kCapacity);
+    if (count > 0) store.frequency[0] = 0;
+    if (count > 1) store.frequency[1] = 0;
+    // Spans of 48 µs and up keep the quotient within 32 bits for every ratio up to 64.
+    const double numerator =
+        static_cast<double>(std::clamp(store.divisionRatio, 1, kMaxRatio)) * 1e9;
+    const int32_t* times = store.times.data();
+    int32_t* frequency = store.frequency.data();
+    for (int32_t i = 2; i < count; ++i) {
+        const int64_t span = static_cast<int64_t>(times[i]) - times[i - 2];
+        frequency[i] = (span >= 48 && span <= 12000)
+                           ? static_cast<int32_t>(numerator / static_cast<double>(span) + 0.5)
+                           : 0;
+    }
+}
