@@ -19,8 +19,8 @@ struct GpsSatellite {
 struct GpsFix {
     static constexpr int32_t kMaxSatellites = 32;
 
-    JulianTime ggaTime;     // UTC time of day of the last accepted GGA
-    int32_t quality = 0;    // GGA fix quality
+    JulianTime ggaTime;   // UTC time of day of the last accepted GGA
+    int32_t quality = 0;  // GGA fix quality
     int32_t satellitesUsed = 0;
     double latitude = kGpsNotReported;   // degrees, north positive
     double longitude = kGpsNotReported;  // degrees, east positive
@@ -31,7 +31,7 @@ struct GpsFix {
     double pdop = kGpsNotReported;
     double hdop = kGpsNotReported;
     double vdop = kGpsNotReported;
-    JulianTime rmcDateTime;  // UTC date and time of the last accepted RMC
+    JulianTime rmcDateTime;           // UTC date and time of the last accepted RMC
     double speed = kGpsNotReported;   // knots
     double course = kGpsNotReported;  // degrees
     // Current record: listed satellites with a signal above 0. Work record: the GSV count.

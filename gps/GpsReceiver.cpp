@@ -6,9 +6,13 @@
 
 namespace {
 
-constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-constexpr char toUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+constexpr char toUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 int32_t hexValue(char c) {
     c = toUpper(c);

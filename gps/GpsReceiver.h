@@ -11,7 +11,7 @@
 // sentence that fails any check leaves the current fix as it was. Fed one byte at a time;
 // no locking of its own (the GPS link serialises access).
 class GpsReceiver {
-public:
+  public:
     // AddChar results; at most one per call.
     static constexpr int32_t kNothing = 0;
     static constexpr int32_t kGga = 1;
@@ -48,7 +48,7 @@ public:
     static bool ParseTime(std::string_view text, JulianTime& timeOfDay);
     static bool ParseDate(std::string_view text, JulianTime& date);
 
-private:
+  private:
     void StartSentence();
     bool VerifyChecksum() const;
     void SplitFields();

@@ -1,0 +1,103 @@
+// zelkora-tool nmea FILE: runs a captured NMEA log through the GPS receiver byte by byte and
+// prints the current fix after every sentence the receiver took.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "gps/GpsReceiver.h"
+#include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/ToolArgs.h"
+
+namespace {
+
+constexpr const char* kUsage = "zelkora-tool nmea FILE";
+
+// A value the receiver never reported prints as -1000 whatever the precision.
+void printReal(FILE* out, double v, int decimals) {
+    if (v == kGpsNotReported) {
+        std::fputs("-1000", out);
+    } else {
+        std::fprintf(out, "%.*f", decimals, v);
+    }
+}
+
+void printTimeOfDay(FILE* out, JulianTime t) {
+    int32_t h = 0, m = 0, s = 0, us = 0;
+    t.timeFields(h, m, s, us);
+    std::fprintf(out, "%02d:%02d:%02d.%06d", h, m, s, us);
+}
+
+void printDateTime(FILE* out, JulianTime t) {
+    int32_t y = 0, mo = 0, d = 0;
+    t.dateFields(y, mo, d);
+    std::fprintf(out, "%04d-%02d-%02d ", y, mo, d);
+    printTimeOfDay(out, t);
+}
+
+void printRow(FILE* out, int32_t result, const GpsFix& f, uint32_t validity) {
+    std::fprintf(out, "%d,", result);
+    printTimeOfDay(out, f.ggaTime);
+    std::fprintf(out, ",%d,%d,", f.quality, f.satellitesUsed);
+    printReal(out, f.latitude, 7);
+    std::fputc(',', out);
+    printReal(out, f.longitude, 7);
+    std::fputc(',', out);
+    printReal(out, f.altitude, 3);
+    std::fputc(',', out);
+    printReal(out, f.geoidSeparation, 3);
+    std::fprintf(out, ",%d,", f.fixType);
+    printReal(out, f.pdop, 3);
+    std::fputc(',', out);
+    printReal(out, f.hdop, 3);
+    std::fputc(',', out);
+    printReal(out, f.vdop, 3);
+    std::fputc(',', out);
+    printDateTime(out, f.rmcDateTime);
+    std::fputc(',', out);
+    printReal(out, f.speed, 3);
+    std::fputc(',', out);
+    printReal(out, f.course, 3);
+    std::fprintf(out, ",%d,%d,%u\n", f.satellitesInView, f.satelliteCount, validity);
+}
+
+int runNmea(const std::vector<std::string>& args) {
+    tool::ToolArgs parser({}, {});
+    if (!parser.parse(args)) return tool::usageError("nmea", parser.error(), kUsage);
+    if (parser.helpRequested()) {
+        std::printf(
+            "usage: %s\n\nFeeds the file's bytes one at a time to the GPS receiver and prints "
+            "one CSV row of the\ncurrent fix for every sentence it accepts (result 1 GGA, 2 GSA, "
+            "4 satellite list,\n8 RMC). Values never reported print as -1000.\n",
+            kUsage);
+        return tool::kExitOk;
+    }
+    if (parser.positional().size() != 1) {
+        return tool::usageError("nmea", "expected exactly one FILE", kUsage);
+    }
+    const std::string& name = parser.positional()[0];
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "Cannot open file %s\n", name.c_str());
+        return tool::kExitBadFile;
+    }
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    GpsReceiver receiver;
+    std::fputs(
+        "result,ggaTime,quality,satellitesUsed,latitude,longitude,altitude,geoidSeparation,"
+        "fixType,pdop,hdop,vdop,rmcDateTime,speed,course,satellitesInView,satelliteCount,"
+        "validity\n",
+        stdout);
+    for (char c : bytes) {
+        const int32_t r = receiver.AddChar(static_cast<uint8_t>(c));
+        if (r != 0) printRow(stdout, r, receiver.current(), receiver.validity());
+    }
+    return std::fflush(stdout) == 0 ? tool::kExitOk : tool::kExitFailure;
+}
+
+const tool::CommandRegistration kRegistration(
+    {"nmea", "parse an NMEA log and print the fix after each accepted sentence", runNmea});
+
+}  // namespace
