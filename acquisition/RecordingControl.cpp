@@ -1,0 +1,303 @@
+#include "acquisition/RecordingControl.h"
+
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+#include "app/AppSettings.h"
+#include "platform/MessageSink.h"
+
+namespace acquisition {
+
+namespace {
+
+// A read larger than this means data is backing up: read again at once.
+constexpr int32_t kBacklogBytes = 1024;
+
+}  // namespace
+
+RecordingControl::RecordingControl(AppSettings& settings) : settings_(settings) {
+    sequence_.setSaveListener([this](const std::string& name) {
+        std::lock_guard lock(namesMutex_);
+        lastSavedName_ = name;
+        savedNames_.push_back(name);
+    });
+}
+
+RecordingControl::~RecordingControl() {
+    recording_.store(0);
+    joinWorker();
+}
+
+void RecordingControl::setHooks(Hooks hooks) {
+    hooks_ = std::move(hooks);
+}
+
+JulianTime RecordingControl::deviceNow() const {
+    return hooks_.clock ? hooks_.clock() : JulianTime::now();
+}
+
+void RecordingControl::joinWorker() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void RecordingControl::sendCommand(uint8_t command) {
+    port_.ComWriteBytes(&command, 1);
+}
+
+std::string RecordingControl::lastSavedName() const {
+    std::lock_guard lock(namesMutex_);
+    return lastSavedName_;
+}
+
+std::vector<std::string> RecordingControl::takeSavedNames() {
+    std::lock_guard lock(namesMutex_);
+    std::vector<std::string> names;
+    names.swap(savedNames_);
+    return names;
+}
+
+bool RecordingControl::checkModule() {
+    if (settings_.SerialPort <= 0) return false;
+    if (port_.init(settings_.SerialPort, kModuleBaud, 1, 0) != 0) return false;
+    if (port_.setTimeouts(0, 0, 200, 0, 10) == 0) return false;
+    // Whatever a module left in the line before this start is no part of the reply.
+    port_.purge();
+    const uint8_t query = kVersionQuery;
+    if (port_.ComWriteBytes(&query, 1) != 1) return false;
+    std::array<uint8_t, kVersionReplyLength + 1> reply{};
+    const int32_t got = port_.ComGetBytes(reply, kVersionReplyLength);
+    return got == kVersionReplyLength && reply[0] == kVersionReply;
+}
+
+RecordingControl::StartResult RecordingControl::StartRecording() {
+    if (recording_.load() != 0) return StartResult::AlreadyRecording;
+    // A worker that ended by a failure exit is still to be joined.
+    joinWorker();
+
+    idleSeconds_.store(0);
+    sequence_.reset();
+    {
+        std::lock_guard lock(namesMutex_);
+        lastSavedName_.clear();
+        savedNames_.clear();
+    }
+    decoder_.reset();
+    port_.close();
+
+    int32_t port = settings_.SerialPort;
+    if (!checkModule()) {
+        port_.close();
+        const int32_t found = hooks_.searchPorts ? hooks_.searchPorts(port_) : 0;
+        if (!port_.isOpen() || found <= 0) {
+            port_.close();
+            recording_.store(0);
+            settings_.SerialPort = 0;
+            if (hooks_.showNewestFile) hooks_.showNewestFile();
+            return StartResult::NoModule;
+        }
+        port = found;
+    }
+    settings_.SerialPort = port;
+    settings_.SerialPortLastSuccessful = port;
+
+    sequence_.start(settings_.RecordDivrat & 0xFF, settings_.RecordHeader, settings_.autoSlack,
+                    settings_.autoLineLength, settings_.autoMaxTBC, settings_.RecordUseCalTone != 0,
+                    monitorMode_.load() != 0);
+    sequence_.setFolder(settings_.GPath);
+    if (!settings_.GPath.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(settings_.GPath, ignored);
+    }
+    timeKeeping_ = settings_.TimeKeeping;
+
+    if (hooks_.prepareLiveDisplay && hooks_.prepareLiveDisplay() < 0) {
+        platform::showMessage(kWindowTooWide, platform::MessageIcon::Exclamation);
+        return StartResult::ViewRefused;
+    }
+    liveDisplay_.store(1);
+    moduleError_.store(0);
+
+    decoder_.reset();
+    saveRequested_.store(0);
+    sendCommand(kStartStream);
+    recording_.store(1);
+    worker_ = std::thread([this] { worker(); });
+    if (hooks_.startDisplayTimer) hooks_.startDisplayTimer();
+    return StartResult::Started;
+}
+
+void RecordingControl::StopRecording() {
+    if (recording_.load() == 0) {
+        joinWorker();
+        return;
+    }
+    recording_.store(0);
+    joinWorker();
+    liveDisplay_.store(0);
+    sendCommand(kStopStream);
+    port_.setCommMask(1);
+    port_.requestStop();
+}
+
+void RecordingControl::SaveRecording() {
+    if (recording_.load() == 0) return;
+    saveRequested_.store(1);
+}
+
+RecordingControl::StartResult RecordingControl::Record() {
+    if (recording_.load() != 0) {
+        if (monitorMode_.load() == 0) return StartResult::AlreadyRecording;
+        StopRecording();
+    }
+    monitorMode_.store(0);
+    return StartRecording();
+}
+
+RecordingControl::StartResult RecordingControl::Monitor() {
+    if (recording_.load() != 0) {
+        if (monitorMode_.load() != 0) return StartResult::AlreadyRecording;
+        StopRecording();
+    }
+    monitorMode_.store(1);
+    return StartRecording();
+}
+
+RecordingControl::StartResult RecordingControl::ChoosePort() {
+    settings_.SerialPort = 0;
+    return StartRecording();
+}
+
+DotQueue::TickState RecordingControl::drainDisplay(
+    const std::function<void(const DotPoint&)>& plot) {
+    const DotQueue::TickState state = queue_.beginTick();
+    DotPoint point;
+    for (int32_t i = 0; i < state.count && queue_.takeOldest(point); ++i) {
+        if (plot) plot(point);
+    }
+    return state;
+}
+
+void RecordingControl::beginStream() {
+    sequenceSaved_.store(0);
+    idleSaved_.store(0);
+    firstIntervalSeen_ = false;
+    draining_ = false;
+    queue_.clear();
+    detectorClock_ = deviceNow();
+    queue_.clearFlags();
+}
+
+void RecordingControl::failureExit() {
+    sendCommand(kStopStream);
+    port_.close();
+    recording_.store(0);
+    moduleError_.store(1);
+    liveDisplay_.store(0);
+}
+
+bool RecordingControl::noteResult(int32_t result, std::atomic<int32_t>& flag) {
+    if (result < 0) {
+        failureExit();
+        return false;
+    }
+    if (result > 0) flag.store(1);
+    return true;
+}
+
+bool RecordingControl::takeInterval(int32_t interval) {
+    idleSeconds_.store(0);
+    detectorClock_ += interval;
+    int32_t result;
+    if (firstIntervalSeen_ || draining_) {
+        result = sequence_.addInterval(interval);
+    } else {
+        firstIntervalSeen_ = true;
+        const JulianTime stamp = timeKeeping_ == 0 ? detectorClock_ : deviceNow();
+        result = sequence_.addFirstInterval(interval, stamp);
+    }
+    return noteResult(result, sequenceSaved_);
+}
+
+void RecordingControl::moveDisplayPoints() {
+    queue_.trimIfOverfull();
+    DotPoint point;
+    while (sequence_.nextDisplayPoint(point.value, point.frequency)) queue_.push(point);
+}
+
+bool RecordingControl::feedStream(std::span<const uint8_t> bytes) {
+    for (const uint8_t byte : bytes) {
+        const int32_t r = decoder_.feed(byte);
+        if (r > 0) {
+            if (!takeInterval(r)) return false;
+        } else if (r == StreamDecoder::kOverflow) {
+            // The module lost data: take what is still coming, then re-stamp and restart.
+            draining_ = true;
+        }
+        // Markers, messages and incomplete values are passed over.
+    }
+    moveDisplayPoints();
+    return true;
+}
+
+bool RecordingControl::finishOverflow() {
+    draining_ = false;
+    queue_.setOverflowSeen();
+    moveDisplayPoints();
+    const JulianTime stamp = timeKeeping_ == 0 ? detectorClock_ : deviceNow();
+    if (!noteResult(sequence_.addTimeStamp(stamp), sequenceSaved_)) return false;
+    decoder_.reset();
+    sendCommand(kStartStream);
+    detectorClock_ = deviceNow();
+    return true;
+}
+
+bool RecordingControl::streamDry() {
+    if (draining_ && !finishOverflow()) return false;
+    // The next interval starts a new burst with its own time stamp.
+    firstIntervalSeen_ = false;
+    if (idleSeconds_.load() > 0) {
+        idleSeconds_.fetch_sub(1);
+        if (!noteResult(sequence_.idleTick(), idleSaved_)) return false;
+        moveDisplayPoints();
+    }
+    return true;
+}
+
+void RecordingControl::worker() {
+    beginStream();
+    std::array<uint8_t, 4097> buffer{};
+    const std::span<uint8_t> chunk(buffer);
+    const int32_t chunkSize = static_cast<int32_t>(buffer.size() - 1);
+
+    while (recording_.load() != 0) {
+        if (saveRequested_.exchange(0) != 0) {
+            // The user's save: everything up to the last byte read goes into the file; the
+            // value being received belongs to the next one, so the decoder keeps it.
+            if (!noteResult(sequence_.saveNow(), sequenceSaved_)) return;
+            moveDisplayPoints();
+        }
+
+        // Take what has arrived; when nothing has, wait a while for the next byte.
+        port_.setTimeouts(CommFile::kReturnAtOnce, 0, 0, 0, 1);
+        int32_t n = port_.ComGetBytes(chunk, chunkSize);
+        if (n == 0) {
+            port_.setTimeouts(0, 0, kIdleWaitMs, 0, 1);
+            n = port_.ComGetBytes(chunk, 1);
+        }
+        if (n < 0) {
+            // A failed or vanished port reads as silence, at the pace of the read time-out.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kIdleWaitMs));
+            n = 0;
+        }
+        if (n > 0) {
+            if (!feedStream(chunk.first(static_cast<size_t>(n)))) return;
+            if (n < kBacklogBytes)
+                std::this_thread::sleep_for(std::chrono::milliseconds(kGatherMs));
+            continue;
+        }
+        if (!streamDry()) return;
+    }
+}
+
+}  // namespace acquisition

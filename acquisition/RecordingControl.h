@@ -1,0 +1,176 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "acquisition/CommFile.h"
+#include "acquisition/DotQueue.h"
+#include "acquisition/StreamDecoder.h"
+#include "sequence/JulianTime.h"
+#include "sequence/SequenceFile.h"
+
+struct AppSettings;
+
+namespace acquisition {
+
+// The link to the module while it records: checks the module, starts and stops its stream,
+// and runs the worker thread that decodes the stream, feeds the sequence accumulator and
+// queues display points. The document owns one and forwards its Rec commands here; the view
+// reads the status flags and drains the display queue.
+//
+// Threads: StartRecording, StopRecording and SaveRecording run on the user-interface thread;
+// the worker owns the port, the decoder and the accumulator while it runs. A save request is
+// carried out by the worker between two reads, so it never overlaps the worker's own use of
+// the accumulator.
+class RecordingControl {
+  public:
+    static constexpr int32_t kModuleBaud = 115200;
+    static constexpr uint8_t kVersionQuery = 'v';
+    static constexpr uint8_t kStartStream = 'G';
+    static constexpr uint8_t kStopStream = 'g';
+    static constexpr uint8_t kVersionReply = 'V';
+    static constexpr int32_t kVersionReplyLength = 7;
+    // How long the worker waits for data before it counts the input as dry.
+    static constexpr uint32_t kIdleWaitMs = 10;
+    // While data flows, the worker lets this long's worth gather between reads, so that a
+    // read takes many bytes at once instead of waking for each one.
+    static constexpr int32_t kGatherMs = 4;
+    static constexpr const char* kWindowTooWide = "Record Window too wide";
+    static constexpr const char* kModuleErrorText = "DETLINK error";
+
+    // What StartRecording did.
+    enum class StartResult {
+        Started,
+        AlreadyRecording,
+        NoModule,     // the module did not answer and the search found none
+        ViewRefused,  // "Record Window too wide" was shown; the port stays open
+    };
+
+    // Where the recording meets the user interface. Every member may be left empty.
+    struct Hooks {
+        // Runs the module port search on `port` (modally, or headless): afterwards the port
+        // is open on the module, or closed when none was found. Returns the port number
+        // found (> 0), or <= 0.
+        std::function<int32_t(CommFile& port)> searchPorts;
+        // The view prepares its live display: negative when it cannot.
+        std::function<int32_t()> prepareLiveDisplay;
+        // The view starts its 25 ms display tick.
+        std::function<void()> startDisplayTimer;
+        // No module was found: the view shows the newest file of the folder.
+        std::function<void()> showNewestFile;
+        // The device clock (the local clock by default).
+        std::function<JulianTime()> clock;
+    };
+
+    explicit RecordingControl(AppSettings& settings);
+    ~RecordingControl();
+    RecordingControl(const RecordingControl&) = delete;
+    RecordingControl& operator=(const RecordingControl&) = delete;
+
+    void setHooks(Hooks hooks);
+
+    // --- the Rec menu ---
+    StartResult StartRecording();
+    void StopRecording();
+    void SaveRecording();
+    // "Record" and "Monitor": switch mode (a full stop and a new start when the other mode
+    // is running); nothing when that mode already runs.
+    StartResult Record();
+    StartResult Monitor();
+    // "Choose port": forget the module's port, then start (which searches).
+    StartResult ChoosePort();
+
+    // --- what the view reads (any thread) ---
+    bool recording() const { return recording_.load() != 0; }
+    bool monitorMode() const { return monitorMode_.load() != 0; }
+    void setMonitorMode(bool on) { monitorMode_.store(on ? 1 : 0); }
+    // Set by the worker when a file was written; the view clears them.
+    std::atomic<int32_t>& sequenceSaved() { return sequenceSaved_; }
+    std::atomic<int32_t>& idleSaved() { return idleSaved_; }
+    // One-second ticks without data; the view adds one every second while live.
+    std::atomic<int32_t>& idleSeconds() { return idleSeconds_; }
+    // 1 while the live display runs; 0 after a stop or a failure exit.
+    std::atomic<int32_t>& liveDisplay() { return liveDisplay_; }
+    // 1 after a failure exit: the view shows "DETLINK error" and clears it.
+    std::atomic<int32_t>& moduleError() { return moduleError_; }
+
+    // The name of the newest file written during this recording ("" before the first).
+    std::string lastSavedName() const;
+    // Every file written since the last call, oldest first (for the folder list and for
+    // printing); each name is handed out exactly once.
+    std::vector<std::string> takeSavedNames();
+
+    DotQueue& dotQueue() { return queue_; }
+    SequenceFile& accumulator() { return sequence_; }
+    CommFile& modulePort() { return port_; }
+
+    // The view's display tick: reads the count and the notices, then hands over at most that
+    // many points, oldest first, one per hold of the lock.
+    DotQueue::TickState drainDisplay(const std::function<void(const DotPoint&)>& plot);
+
+    // The view's one-second tick while live.
+    void secondTick() { idleSeconds_.fetch_add(1); }
+
+    // Sends a command byte to the module; the result of the write is not looked at.
+    void sendCommand(uint8_t command);
+
+    // --- the stream path the worker runs, also used to replay a captured stream ---
+    // Worker steps before the first read: flags cleared, queue emptied, clocks set.
+    void beginStream();
+    // Decodes a chunk of the module's stream and feeds the accumulator; false when a write
+    // failed and the failure exit was taken.
+    bool feedStream(std::span<const uint8_t> bytes);
+    // The input has run dry: finishes an overflow drain, starts a new burst, and passes on
+    // one idle second. False after a failure exit.
+    bool streamDry();
+    JulianTime detectorClock() const { return detectorClock_; }
+
+  private:
+    // The module check on an open port: 'v' answered by 7 bytes beginning 'V'.
+    bool checkModule();
+    void worker();
+    // Feeds one chunk of the stream; false when the worker has to end.
+    // One decoded interval: false on a failure of the accumulator.
+    bool takeInterval(int32_t interval);
+    bool finishOverflow();
+    void moveDisplayPoints();
+    void failureExit();
+    bool noteResult(int32_t result, std::atomic<int32_t>& flag);
+    JulianTime deviceNow() const;
+    void joinWorker();
+
+    AppSettings& settings_;
+    Hooks hooks_;
+    CommFile port_;
+    StreamDecoder decoder_;
+    SequenceFile sequence_;
+    DotQueue queue_;
+    std::thread worker_;
+
+    std::atomic<int32_t> recording_{0};
+    std::atomic<int32_t> monitorMode_{0};
+    std::atomic<int32_t> sequenceSaved_{0};
+    std::atomic<int32_t> idleSaved_{0};
+    std::atomic<int32_t> idleSeconds_{0};
+    std::atomic<int32_t> liveDisplay_{0};
+    std::atomic<int32_t> moduleError_{0};
+    std::atomic<int32_t> saveRequested_{0};
+
+    mutable std::mutex namesMutex_;
+    std::string lastSavedName_;
+    std::vector<std::string> savedNames_;
+
+    // The worker's own state.
+    JulianTime detectorClock_;
+    bool firstIntervalSeen_ = false;
+    bool draining_ = false;
+    int32_t timeKeeping_ = 0;
+};
+
+}  // namespace acquisition
