@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/LocalClock.h"
+#include "sequence/JulianTime.h"
+
+class GpsLink;
+
+// The "Set Clock" command: sets the device's local clock from the last GPS fix, corrected
+// for the time since that fix and the configured zone GPStz, then checks that the zone
+// fits the longitude and season. The result is the text the SetTimeFromGPS window shows.
+class ClockFromGps {
+  public:
+    static constexpr const char* kCouldNotSet = "Could not set clock to GPS";
+    static constexpr const char* kClockSet = "PDA clock set to GPS";
+    static constexpr const char* kNoFix =
+        "PDA clock set to GPS\n\nHowever, no valid fix\n so timezone not checked";
+    static constexpr const char* kZoneInconsistent =
+        "PDA clock set to GPS\n\nHowever, timezone seems inconsitent\n  with Longitude.\nPlease "
+        "Check timezone,\nunder GPS, Settings";
+
+    // Sets the local clock; false when the clock was not set.
+    using Setter = std::function<bool(const platform::LocalClockReading&)>;
+    using Now = std::function<JulianTime()>;
+
+    // The platform's setter and clock by default; tests inject both.
+    explicit ClockFromGps(Setter setter = {}, Now now = {});
+
+    std::string SetClockFromGps(GpsLink& link) const;
+
+    // Degrees between the configured zone's meridian and the position, less one hour of
+    // summer time in the summer months of the hemisphere; true when more than 7.5 degrees.
+    static bool ZoneInconsistent(int32_t gpsTz, double latitude, double longitude, int32_t month);
+
+  private:
+    Setter setter_;
+    Now now_;
+};
