@@ -24,7 +24,8 @@ class SerialLine {
   public:
     virtual ~SerialLine() = default;
 
-    // Raw 8-N-1 at `baud` (any standard rate), no flow control, DTR and RTS inactive.
+    // Raw 8-N-1 at `baud` (any standard rate), no flow control, DTR and RTS inactive; what
+    // arrived before is thrown away.
     virtual SerialConfig configure(int32_t baud) = 0;
 
     // Waits until at least one byte can be read.

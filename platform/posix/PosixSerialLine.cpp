@@ -107,6 +107,9 @@ SerialConfig PosixSerialLine::configure(int32_t baud) {
     if (::ioctl(fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
         return SerialConfig::WriteSettingsFailed;
     }
+    // A freshly opened port starts empty, as real hardware does; a pseudo-terminal would
+    // otherwise hand over what reached it while nobody had it open.
+    ::tcflush(fd_, TCIOFLUSH);
     return SerialConfig::Ok;
 }
 

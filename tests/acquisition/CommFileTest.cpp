@@ -92,6 +92,15 @@ TEST_F(CommFileOnPty, BytesGoBothWaysUnchanged) {
     EXPECT_TRUE(peer.receive(50).empty());
 }
 
+TEST_F(CommFileOnPty, OpeningStartsWithAnEmptyLine) {
+    openPort();
+    port.close();
+    peer.send({'V', 'x'});  // reaches the line while nobody has it open
+    openPort();
+    ASSERT_EQ(port.setTimeouts(0, 0, 50, 0, 0), 1);
+    EXPECT_EQ(port.ComGetByte(), -2);
+}
+
 TEST_F(CommFileOnPty, OpenIsExclusiveAndReopenClosesFirst) {
     openPort();
     CommFile other;
