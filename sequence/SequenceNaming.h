@@ -12,9 +12,9 @@
 // later ones lower-case letters, which the folder scan folds to upper case (so a file could
 // no longer be opened by its listed name), so the codes go on through the remaining
 // characters that every file system takes and that sort after '[':
-// ']' '^' '_' '`' '{' '}' '~' for 2027..2033. Years after that share '~'; years before 1990
-// (a clock that was never set) share '+', which sorts before '0'. Either way the name stays a
-// legal name and sorts no later than a file of a later year.
+// ']' '^' '_' '`' '{' '}' '~' for 2027..2033. Years after that share '~', years before 1990
+// (a clock that was never set) share '+': such names stay legal and sort after, or before,
+// every year that has a code, though among themselves only by month, day and time.
 namespace seqnaming {
 
 constexpr int32_t kFirstCodedYear = 1990;

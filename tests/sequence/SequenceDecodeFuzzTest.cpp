@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "SequenceTestData.h"
+#include "sequence/SequenceFormat.h"
+
+// Any byte string at all must decode without touching memory outside the image and the store,
+// and what is decoded must be a usable sequence. Images live in vectors of their exact size so
+// that the address sanitizer sees every read past the end; sentinels around the store's arrays
+// catch writes that stay inside the object.
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct GuardedStore {
+    int32_t before = 0x5A5A5A5A;
+    DotStore store;
+    int32_t after = 0x5A5A5A5A;
+};
+
+void checkDecode(const Bytes& image, GuardedStore& g, std::mt19937& rng) {
+    g.store.count = 3;
+    g.store.frequency.fill(-7);
+    const int32_t dots = decodeSequenceImage(image, g.store);
+    ASSERT_EQ(g.before, 0x5A5A5A5A);
+    ASSERT_EQ(g.after, 0x5A5A5A5A);
+    ASSERT_EQ(g.store.frequency[0], -7);  // the decoder never writes frequencies
+    ASSERT_EQ(g.store.frequency[DotStore::kCapacity - 1], -7);
+    if (dots == 0) {
+        ASSERT_EQ(g.store.count, 3);
+        return;
+    }
+    ASSERT_GE(dots, 1);
+    ASSERT_LE(dots, DotStore::kCapacity);
+    ASSERT_EQ(g.store.count, dots);
+    ASSERT_GE(g.store.divisionRatio, 1);
+    ASSERT_LE(g.store.divisionRatio, 64);
+    ASSERT_EQ(g.store.times[0], 0);
+    for (int32_t i = 1; i < dots; ++i) {
+        ASSERT_GE(g.store.times[static_cast<size_t>(i)], g.store.times[static_cast<size_t>(i - 1)]);
+    }
+    if (image.size() > 3 && image[3] != seqformat::kType81) {
+        ASSERT_LE(g.store.times[static_cast<size_t>(dots - 1)], seqformat::kMaxSequenceTime);
+    }
+    computeDotFrequencies(g.store);
+    ASSERT_EQ(g.after, 0x5A5A5A5A);
+    for (int32_t i = 0; i < dots; ++i) ASSERT_GE(g.store.frequency[static_cast<size_t>(i)], 0);
+    // The same bytes with anything appended beyond the reader's limit decode the same way.
+    if (image.size() == seqformat::kMaxFileSize && rng() % 4 == 0) {
+        Bytes longer = image;
+        longer.resize(longer.size() + 100, 0x80);
+        const int32_t again = decodeSequenceImage(longer, g.store);
+        ASSERT_EQ(again, dots);
+    }
+}
+
+Bytes randomBytes(std::mt19937& rng, size_t length) {
+    Bytes b(length);
+    for (auto& x : b) x = static_cast<uint8_t>(rng());
+    return b;
+}
+
+// A header that passes the checks, of a random type, with random data behind it: this is
+// where the decoder's paths are, since random headers are almost all rejected at once.
+Bytes plausibleImage(std::mt19937& rng, size_t dataLength) {
+    static const uint8_t kTypes[] = {0x81, 0x82, 0x83, 0x84};
+    const uint8_t type = kTypes[rng() % 4];
+    Bytes image = seqtest::encode(*seqtest::storeFromIntervals({}));
+    if (type != 0x84) {
+        image = seqtest::oldTypeImage(type, {}, static_cast<uint8_t>(1 + rng() % 64),
+                                      static_cast<uint16_t>(10000 + rng() % 50001));
+    } else {
+        const uint16_t timing = static_cast<uint16_t>(10000 + rng() % 50001);
+        image[284] = static_cast<uint8_t>(timing & 0xFF);
+        image[285] = static_cast<uint8_t>(timing >> 8);
+    }
+    Bytes data = randomBytes(rng, dataLength);
+    // Bias towards small deltas and status runs now and then, as in real files.
+    for (auto& x : data) {
+        if (rng() % 3 == 0) x &= 0x07;
+    }
+    image.insert(image.end(), data.begin(), data.end());
+    return image;
+}
+
+void mutate(Bytes& image, std::mt19937& rng) {
+    switch (rng() % 4) {
+        case 0:
+            for (int flips = 1 + static_cast<int>(rng() % 8); flips > 0 && !image.empty();
+                 --flips) {
+                image[rng() % image.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+            }
+            break;
+        case 1:
+            image.resize(rng() % (image.size() + 1));
+            break;
+        case 2: {
+            Bytes tail = randomBytes(rng, rng() % 3000);
+            image.insert(image.end(), tail.begin(), tail.end());
+            break;
+        }
+        default:
+            if (!image.empty()) image[rng() % image.size()] = static_cast<uint8_t>(rng());
+            break;
+    }
+}
+
+TEST(SequenceDecodeFuzz, RandomByteStringsOfAnyLength) {
+    std::mt19937 rng(1);
+    auto g = std::make_unique<GuardedStore>();
+    for (int i = 0; i < 400; ++i) {
+        const size_t length = i < 300 ? rng() % 400 : rng() % 40001;
+        Bytes image = randomBytes(rng, length);
+        if (i % 2 && image.size() >= 4) image[3] = static_cast<uint8_t>(0x81 + rng() % 4);
+        checkDecode(image, *g, rng);
+        SequenceFileHeader header;
+        readSequenceHeader(image, header);
+    }
+}
+
+TEST(SequenceDecodeFuzz, RandomDataBehindValidHeaders) {
+    std::mt19937 rng(2);
+    auto g = std::make_unique<GuardedStore>();
+    for (int i = 0; i < 300; ++i) {
+        const size_t length = i % 10 == 0 ? 32768 - 288 + rng() % 2000 : rng() % 33000;
+        checkDecode(plausibleImage(rng, length), *g, rng);
+    }
+}
+
+TEST(SequenceDecodeFuzz, RealFilesFlippedCutAndExtended) {
+    std::mt19937 rng(3);
+    auto g = std::make_unique<GuardedStore>();
+    std::vector<Bytes> originals;
+    for (size_t length : {size_t{10}, size_t{3000}, size_t{16383}}) {
+        auto store = seqtest::storeFromIntervals(seqtest::randomIntervals(rng, length));
+        originals.push_back(seqtest::encode(
+            *store, SequenceStartTime::fromJulian(JulianTime::fromDateTime(2020, 5, 6, 7, 8, 9, 0)),
+            PositionBlock::build(1, 12.5, -3.25, 100)));
+    }
+    originals.push_back(seqtest::oldTypeImage(0x81, randomBytes(rng, 5000)));
+    for (int i = 0; i < 600; ++i) {
+        Bytes image = originals[rng() % originals.size()];
+        for (int m = 1 + static_cast<int>(rng() % 3); m > 0; --m) mutate(image, rng);
+        checkDecode(image, *g, rng);
+    }
+}
+
+}  // namespace
