@@ -1,17 +1,12 @@
 #include "platform/SerialDevices.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <charconv>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 #include "platform/SerialPortPaths.h"
+#include "platform/VirtualPortRegistry.h"
 
 namespace platform {
 
@@ -25,12 +20,6 @@ std::string readFirstLine(const fs::path& file) {
     if (in) std::getline(in, line);
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     return line;
-}
-
-bool processAlive(long pid) {
-    if (pid <= 0) return false;
-    if (::kill(static_cast<pid_t>(pid), 0) == 0) return true;
-    return errno == EPERM;  // it exists, it is just not ours to signal
 }
 
 // A USB adapter's maker and product, from the USB device above the tty in sysfs.
@@ -90,40 +79,15 @@ std::vector<SerialDevice> listSerialDevices() {
 }
 
 std::string virtualPortFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) {
-        std::string folder(runtime);
-        if (folder.back() != '/') folder += '/';
-        return folder + "zelkora/ports/";
-    }
-    return "/tmp/zelkora-" + std::to_string(::getuid()) + "/ports/";
+    return VirtualPortRegistry::defaultFolder();
 }
 
 std::vector<SerialDevice> listVirtualPorts() {
     std::vector<SerialDevice> ports;
-    std::error_code ec;
-    for (fs::directory_iterator it(virtualPortFolder(), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        int32_t port = 0;
-        auto [ptr, err] = std::from_chars(name.data(), name.data() + name.size(), port);
-        if (err != std::errc() || ptr != name.data() + name.size() || port < kFirstVirtualPort) {
-            continue;
-        }
-        std::ifstream in(it->path());
-        std::string path, friendly, owner;
-        if (!in || !std::getline(in, path) || path.empty()) continue;
-        std::getline(in, friendly);
-        // An entry without an owner line cannot be judged stale and is kept.
-        if (std::getline(in, owner) && !owner.empty()) {
-            long pid = 0;
-            auto [p, e] = std::from_chars(owner.data(), owner.data() + owner.size(), pid);
-            if (e != std::errc() || !processAlive(pid)) continue;
-        }
-        ports.push_back(SerialDevice{port, path, friendly, SerialKind::Virtual});
+    for (VirtualPort& p : VirtualPortRegistry().list()) {
+        ports.push_back(SerialDevice{p.number, std::move(p.devicePath), std::move(p.friendlyName),
+                                     SerialKind::Virtual});
     }
-    std::sort(ports.begin(), ports.end(),
-              [](const SerialDevice& a, const SerialDevice& b) { return a.port < b.port; });
     return ports;
 }
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "platform/SerialDevices.h"
+#include "platform/VirtualPortRegistry.h"
 
 namespace platform {
 
@@ -33,9 +33,7 @@ std::string devicePathForPort(int32_t port) {
         }
     }
     if (port >= kFirstVirtualPort) {
-        for (const SerialDevice& d : listVirtualPorts()) {
-            if (d.port == port) return d.devicePath;
-        }
+        if (auto entry = VirtualPortRegistry().lookup(port)) return entry->devicePath;
     }
     return {};
 }
