@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "app/AppSettings.h"
-#include "gps/GpsLink.h"
+#include "gps/GpsPoll.h"
 #include "platform/LocalClockSetter.h"
 
 ClockFromGps::ClockFromGps(Setter setter, Now now)
@@ -23,7 +23,7 @@ bool ClockFromGps::ZoneInconsistent(int32_t gpsTz, double latitude, double longi
     return std::fabs(e) > 7.5;
 }
 
-std::string ClockFromGps::SetClockFromGps(GpsLink& link) const {
+std::string ClockFromGps::SetClockFromGps(GpsPositionSource& link) const {
     JulianTime offset;
     if (!link.GetClockOffset(offset)) return kCouldNotSet;
     const JulianTime n = now_() - offset;

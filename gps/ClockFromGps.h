@@ -6,7 +6,7 @@
 #include "platform/LocalClock.h"
 #include "sequence/JulianTime.h"
 
-class GpsLink;
+class GpsPositionSource;
 
 // The "Set Clock" command: sets the device's local clock from the last GPS fix, corrected
 // for the time since that fix and the configured zone GPStz, then checks that the zone
@@ -28,7 +28,7 @@ class ClockFromGps {
     // The platform's setter and clock by default; tests inject both.
     explicit ClockFromGps(Setter setter = {}, Now now = {});
 
-    std::string SetClockFromGps(GpsLink& link) const;
+    std::string SetClockFromGps(GpsPositionSource& link) const;
 
     // Degrees between the configured zone's meridian and the position, less one hour of
     // summer time in the summer months of the hemisphere; true when more than 7.5 degrees.

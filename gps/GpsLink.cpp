@@ -189,8 +189,13 @@ bool GpsLink::NewTrackFile() {
 bool GpsLink::GetClockOffset(JulianTime& offset) {
     if (!enabled_ || !portOpen_) return false;
     std::lock_guard<std::recursive_mutex> hold(mutex_);
-    if (receiver_.validity() == 0) return false;
-    const GpsFix& f = receiver_.current();
+    return ComputeClockOffset(receiver_.current(), receiver_.validity(), appSettings().GPStz,
+                              offset);
+}
+
+bool GpsLink::ComputeClockOffset(const GpsFix& f, uint32_t validity, int32_t gpsTz,
+                                 JulianTime& offset) {
+    if (validity == 0) return false;
     const JulianTime g = f.ggaTime, d = f.receivedAt, r = f.rmcDateTime;
     if (g == 0 || d == 0 || r == 0) return false;
     int64_t c = 0;
@@ -203,6 +208,6 @@ bool GpsLink::GetClockOffset(JulianTime& offset) {
         }
     }
     const JulianTime u = JulianTime(r.startOfDay()) + g + c;
-    offset = (d - int64_t{appSettings().GPStz} * JulianTime::kMinute) - u;
+    offset = (d - int64_t{gpsTz} * JulianTime::kMinute) - u;
     return true;
 }

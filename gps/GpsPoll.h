@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "sequence/JulianTime.h"
 #include "sequence/PositionBlock.h"
 
 // What the poll needs of the GPS connection (GpsLink in the program).
@@ -13,6 +14,8 @@ class GpsPositionSource {
     virtual bool Drain() = 0;
     // The fix class (0 none, 1, 3, 5, 7) and the position of the current fix.
     virtual int32_t GetPosition(double& latitude, double& longitude, double& altitude) const = 0;
+    // Device clock (in UTC) minus GPS UTC at the last fix; false when it cannot be known.
+    virtual bool GetClockOffset(JulianTime& offset) = 0;
 };
 
 // The document's once-a-second GPS poll: drains the link, counts the polls without a new
