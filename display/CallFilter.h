@@ -5,7 +5,7 @@
 // The call filter: a dot is judged with its four predecessors, and the runs of dots whose
 // intervals change smoothly (calls) are kept while isolated noise is hidden.
 class CallFilter {
-public:
+  public:
     static constexpr int32_t kMaxLevel = 5;
 
     // The level after a step: 0 apply the current level, 1 one stricter wrapping from 4 to

@@ -8,7 +8,7 @@
 // drawn and fills `columnFirstDot` (one entry per column 0..lastColumn) with the first dot
 // of each column.
 class DotPlacer {
-public:
+  public:
     enum class Mode { AllFile, DotsPerColumn, Compressed, TrueTime };
 
     struct Input {
@@ -16,7 +16,7 @@ public:
         std::span<const int32_t> rows;
         int32_t count = 0;
         int32_t lastColumn = 0;
-        int32_t timeScale = 1;    // dots per column in the all-file and dots-per-column modes
+        int32_t timeScale = 1;  // dots per column in the all-file and dots-per-column modes
         int32_t columnTime = 25000;
     };
 
@@ -39,15 +39,15 @@ public:
     static void CallRight(const Input& in, Screen& screen);
     static void CallLeft(const Input& in, Screen& screen);
 
-private:
+  private:
     static bool Shown(const Input& in, int32_t i) {
         return i >= 0 && i < in.count && in.rows[static_cast<size_t>(i)] > 0;
     }
 };
 
 template <class Put>
-void DotPlacer::Place(const Input& in, Mode mode, Screen& screen,
-                      std::span<int32_t> columnFirstDot, Put&& put) {
+void DotPlacer::Place(const Input& in, Mode mode, Screen& screen, std::span<int32_t> columnFirstDot,
+                      Put&& put) {
     const int32_t count = std::min<int32_t>(
         in.count, static_cast<int32_t>(std::min(in.times.size(), in.rows.size())));
     const int32_t lastColumn =

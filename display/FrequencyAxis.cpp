@@ -1,7 +1,7 @@
 #include "display/FrequencyAxis.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 

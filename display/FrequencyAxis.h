@@ -7,7 +7,7 @@
 // The vertical scale: frequencies (mHz) to plot rows, linear or logarithmic between fMin and
 // fMax, and the table of horizontal grid lines with their labels. Row 0 is the plot's top.
 class FrequencyAxis {
-public:
+  public:
     static constexpr int32_t kMaxBars = 128;
 
     struct Bar {
@@ -31,7 +31,7 @@ public:
     int32_t rowMin() const { return rowMin_; }
     int32_t rowMax() const { return rowMax_; }
 
-private:
+  private:
     void AddBar(int64_t hz, int32_t textHeight);
 
     int32_t fMin_ = 0, fMax_ = 0;

@@ -6,7 +6,9 @@
 
 GraphicsSurface::GraphicsSurface(platform::GraphicsPlatform& platform) : platform_(platform) {}
 
-GraphicsSurface::~GraphicsSurface() { Close(); }
+GraphicsSurface::~GraphicsSurface() {
+    Close();
+}
 
 int GraphicsSurface::Init(int32_t graphicsSystem) {
     if (backEnd_ != GraphicsBackEnd::None) return kAlreadySetUp;
@@ -47,10 +49,9 @@ bool GraphicsSurface::OpenFrameBuffer() {
     if (!display || !display->open()) return false;
     const platform::DisplayProperties p = display->properties();
     const int32_t ratio = platform_.devicePixelRatio();
-    const bool accepted =
-        p.bitsPerPixel == 16 && p.direct565 &&
-        p.width == static_cast<uint32_t>(platform_.screenWidth() * ratio) &&
-        p.height == static_cast<uint32_t>(platform_.screenHeight() * ratio);
+    const bool accepted = p.bitsPerPixel == 16 && p.direct565 &&
+                          p.width == static_cast<uint32_t>(platform_.screenWidth() * ratio) &&
+                          p.height == static_cast<uint32_t>(platform_.screenHeight() * ratio);
     if (!accepted) {
         display->close();
         return false;
@@ -235,8 +236,9 @@ void GraphicsSurface::HorizontalLine(int32_t y, uint32_t colour) {
     // Rows outside the plot are ignored rather than written past the buffer.
     if (backBuffer_.empty() || y < 0 || y >= bufferRect_.bottom) return;
     if (backEnd_ == GraphicsBackEnd::DeviceContext) {
-        canvas_->fillRect({plotRect_.left, plotRect_.top + y, plotRect_.right, plotRect_.top + y + 1},
-                          CanvasColour(colour));
+        canvas_->fillRect(
+            {plotRect_.left, plotRect_.top + y, plotRect_.right, plotRect_.top + y + 1},
+            CanvasColour(colour));
     } else {
         uint16_t* row = backBuffer_.data() + static_cast<size_t>(y) * plotWidth_;
         std::fill(row, row + plotWidth_, static_cast<uint16_t>(colour));
@@ -245,7 +247,8 @@ void GraphicsSurface::HorizontalLine(int32_t y, uint32_t colour) {
 
 bool GraphicsSurface::BeginDraw() {
     if (drawOpen_) EndDraw();
-    if (display_ && (backEnd_ == GraphicsBackEnd::Gapi || backEnd_ == GraphicsBackEnd::DirectDraw)) {
+    if (display_ &&
+        (backEnd_ == GraphicsBackEnd::Gapi || backEnd_ == GraphicsBackEnd::DirectDraw)) {
         frameBuffer_ = display_->beginDraw();
         if (frameBuffer_ == nullptr) {
             display_->endDraw();
@@ -332,7 +335,8 @@ void GraphicsSurface::BlitMargins(platform::WindowDc& window) {
     // The surface's own context is addressed in screen coordinates, the window's in its own.
     const int32_t dx = surfaceDcHeld_ ? 0 : windowRect_.left;
     const int32_t dy = surfaceDcHeld_ ? 0 : windowRect_.top;
-    if (!leftRect_.empty()) target.blit(*canvas_, leftRect_, leftRect_.left - dx, leftRect_.top - dy);
+    if (!leftRect_.empty())
+        target.blit(*canvas_, leftRect_, leftRect_.left - dx, leftRect_.top - dy);
     if (!bottomRect_.empty()) {
         target.blit(*canvas_, bottomRect_, bottomRect_.left - dx, bottomRect_.top - dy);
     }

@@ -21,7 +21,7 @@ enum class GraphicsBackEnd : int32_t {
 // margins always live in the canvas, addressed in screen coordinates. Plot coordinates of
 // the pixel primitives are relative to the plot's top-left corner.
 class GraphicsSurface {
-public:
+  public:
     using Rect = platform::PixelRect;
 
     static constexpr int kOk = 0;
@@ -84,7 +84,7 @@ public:
     uint32_t deviceWidth() const { return deviceWidth_; }
     uint32_t deviceHeight() const { return deviceHeight_; }
 
-private:
+  private:
     bool OpenFrameBuffer();
     bool OpenNativeSurface();
     void CloseDisplay();

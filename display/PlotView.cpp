@@ -22,12 +22,20 @@ void PlotView::SetSequence(const DotStore* dots) {
     rowsValid_ = false;
 }
 
-void PlotView::SetNameText(std::string name) { nameText_ = std::move(name); }
+void PlotView::SetNameText(std::string name) {
+    nameText_ = std::move(name);
+}
 
-bool PlotView::allFile() const { return s_.SeeAllFile != 0; }
-bool PlotView::compressed() const { return s_.ViewCompressed != 0; }
+bool PlotView::allFile() const {
+    return s_.SeeAllFile != 0;
+}
+bool PlotView::compressed() const {
+    return s_.ViewCompressed != 0;
+}
 
-int32_t& PlotView::ModeFilterSetting() { return allFile() ? s_.AllZ : s_.Z; }
+int32_t& PlotView::ModeFilterSetting() {
+    return allFile() ? s_.AllZ : s_.Z;
+}
 
 void PlotView::OnInitialUpdate() {
     if (s_.AllUse != 0) s_.SeeAllFile = 1;
@@ -460,7 +468,8 @@ void PlotView::AddLiveDot(int32_t frequency) {
         }
         subSlot_ = subSlot_ % dotsPerColumn_ + 1;
     }
-    liveDotCount_ = std::min<int32_t>(liveDotCount_ + 1, static_cast<int32_t>(columnFirstDot_.size()));
+    liveDotCount_ =
+        std::min<int32_t>(liveDotCount_ + 1, static_cast<int32_t>(columnFirstDot_.size()));
 }
 
 void PlotView::LiveTick(std::span<const int32_t> frequencies) {
@@ -537,10 +546,10 @@ void PlotView::DrawStatus() {
         std::snprintf(text, sizeof text, "D%d", static_cast<int>(dotsPerColumn_));
         c.scaleText = text;
         platform::TextExtent e;
-        const bool wide = surface_.canvas()->textExtent("Monitoring", e) &&
-                          e.width < fields_.liveText.width();
-        c.liveText = StatusLine::LiveWord(monitorMode_, wide, wasteCountdown_ > 0,
-                                          overflowCountdown_ > 0);
+        const bool wide =
+            surface_.canvas()->textExtent("Monitoring", e) && e.width < fields_.liveText.width();
+        c.liveText =
+            StatusLine::LiveWord(monitorMode_, wide, wasteCountdown_ > 0, overflowCountdown_ > 0);
     } else if (allFile()) {
         std::snprintf(text, sizeof text, "D%d", static_cast<int>(timeScale_));
         c.scaleText = text;
@@ -596,7 +605,8 @@ void PlotView::DrawHint(platform::WindowDc& window) {
             ++i;
         }
     };
-    const Rect strip = toWindow({viewRect_.left, viewRect_.top, viewRect_.right, viewRect_.top + 32});
+    const Rect strip =
+        toWindow({viewRect_.left, viewRect_.top, viewRect_.right, viewRect_.top + 32});
     window.fillRect(strip, s_.Cdots);
     window.drawText(strip, GraphicsSurface::HintText(surface_.GetBackEnd()),
                     platform::TextAlign::Centre, s_.Cback);
@@ -631,4 +641,6 @@ void PlotView::OnPaint(platform::WindowDc& window) {
     }
 }
 
-void PlotView::PaintWithoutHint(platform::WindowDc& window) { PaintMarked(window); }
+void PlotView::PaintWithoutHint(platform::WindowDc& window) {
+    PaintMarked(window);
+}

@@ -21,7 +21,7 @@ struct DotStore;
 // paint handler's marks. The window only forwards events here and shows what the surface
 // holds.
 class PlotView {
-public:
+  public:
     using Rect = platform::PixelRect;
 
     static constexpr int32_t kBarHeight = 26;
@@ -137,7 +137,7 @@ public:
     // menu bars. A window system whose menu bar lies outside the view sets 0.
     void SetBarHeight(int32_t pixels) { barHeight_ = pixels; }
 
-private:
+  private:
     DotPlacer::Input PlacerInput() const;
     DotPlacer::Mode PlacementMode() const;
     void DrawGrid();

@@ -72,7 +72,8 @@ void SoftwareCanvas::drawText(const platform::PixelRect& rect, std::string_view 
     fillClipped({x, y, x + w, y + cellHeight_}, rect, To565(background));
     const uint16_t fg = To565(foreground);
     for (char ch : text) {
-        if (ch != ' ') fillClipped({x + 1, y + 2, x + cellWidth_ - 1, y + cellHeight_ - 2}, rect, fg);
+        if (ch != ' ')
+            fillClipped({x + 1, y + 2, x + cellWidth_ - 1, y + cellHeight_ - 2}, rect, fg);
         x += cellWidth_;
     }
 }

@@ -9,7 +9,7 @@
 // command-line checks and the tests, where the exact shape of letters does not matter but
 // where every text lies does.
 class SoftwareCanvas : public platform::Canvas {
-public:
+  public:
     SoftwareCanvas(int32_t width, int32_t height, int32_t cellWidth = 8, int32_t cellHeight = 14);
 
     int32_t width() const override { return width_; }
@@ -27,7 +27,7 @@ public:
     uint16_t at(int32_t x, int32_t y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
     static uint16_t To565(platform::ColourRef colour);
 
-private:
+  private:
     void fillClipped(platform::PixelRect rect, const platform::PixelRect& clip, uint16_t value);
 
     int32_t width_, height_, cellWidth_, cellHeight_;

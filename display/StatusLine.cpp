@@ -28,8 +28,7 @@ StatusLine::Fields StatusLine::Layout(const Rect& status, int32_t digits3Width,
 }
 
 void StatusLine::Draw(platform::Canvas& canvas, const Rect& status, const Fields& f,
-                      const Content& content, platform::ColourRef scale,
-                      platform::ColourRef back) {
+                      const Content& content, platform::ColourRef scale, platform::ColourRef back) {
     canvas.fillRect(status, back);
     canvas.line(status.left, status.top, status.right - 1, status.top, scale);
     canvas.line(status.right - 1, status.top, status.right - 1, status.bottom - 1, scale);

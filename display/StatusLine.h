@@ -8,7 +8,7 @@
 // The bottom line of the view: file name, horizontal scale, view mode or recorder state,
 // filter level, full-screen marker and a clock with the GPS state letter.
 class StatusLine {
-public:
+  public:
     using Rect = platform::PixelRect;
 
     struct Fields {
@@ -20,8 +20,8 @@ public:
         std::string name;
         bool live = false;
         std::string scaleText;
-        std::string modeText;   // not live
-        std::string liveText;   // live
+        std::string modeText;  // not live
+        std::string liveText;  // live
         int32_t filterLevel = 0;
         bool fullScreen = false;
     };
@@ -32,8 +32,8 @@ public:
                      const Content& content, platform::ColourRef scaleColour,
                      platform::ColourRef statusBack);
 
-    // "Monitoring"/"Recording" (monitor mode 1/0) when `wide`, else "Monitor"/"Record"; "Waste", "O'Flow" or
-    // "W & O" while their countdowns run.
+    // "Monitoring"/"Recording" (monitor mode 1/0) when `wide`, else "Monitor"/"Record"; "Waste",
+    // "O'Flow" or "W & O" while their countdowns run.
     static std::string LiveWord(int32_t monitorMode, bool wide, bool waste, bool overflow);
     // The GPS state letter: 0 '-', 1 'g', 3 'd', 5 'G', 7 'D', -2 '?', anything else ' '.
     static char GpsLetter(int32_t state);

@@ -72,8 +72,8 @@ void TimeAxis::Draw(platform::Canvas& canvas, const platform::PixelRect& axis,
         const auto x = static_cast<int32_t>(plot.left + (k - start) / columnTime);
         canvas.line(x, axis.top, x, axis.top + 8, scale);
         const std::string text = Label(k, s.decade);
-        canvas.drawText({x - 4, axis.bottom - textHeight, x - 4 + labelWidth + 8, axis.bottom}, text,
-                        platform::TextAlign::Left, scale, back);
+        canvas.drawText({x - 4, axis.bottom - textHeight, x - 4 + labelWidth + 8, axis.bottom},
+                        text, platform::TextAlign::Left, scale, back);
     }
 
     const int64_t pixelsPerLabel = e / columnTime;

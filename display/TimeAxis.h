@@ -8,11 +8,11 @@
 // The strip below the plot: ticks and labels in seconds for the time the screen spans, and
 // the two arrows in the margin that mark the halves of the strip a tap steps through.
 class TimeAxis {
-public:
+  public:
     struct Spacing {
-        int64_t step = 0;     // microseconds between labels (e)
-        int32_t decade = 0;   // D
-        int32_t mantissa = 0; // a: 1, 2 or 5
+        int64_t step = 0;      // microseconds between labels (e)
+        int32_t decade = 0;    // D
+        int32_t mantissa = 0;  // a: 1, 2 or 5
         int32_t labelChars = 0;
     };
 

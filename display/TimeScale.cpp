@@ -2,8 +2,7 @@
 
 namespace {
 constexpr int32_t kTimes[] = {25000, 12500, 6250, 2500, 1250, 625, 250, 125, 63, 25};
-constexpr const char* kTimedLabels[] = {"F1", "F2", "F3", "F4", "F5",
-                                        "F6", "F7", "F8", "F9", "F0"};
+constexpr const char* kTimedLabels[] = {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F0"};
 constexpr const char* kDotLabels[] = {"D1", "D2", "D3", "D4"};
 }  // namespace
 

@@ -4,7 +4,7 @@
 // The horizontal scale: codes 1..4 are that many dots per pixel column ("Dpp1".."Dpp4"),
 // codes 129..138 a fixed time per column ("F1".."F10").
 class TimeScale {
-public:
+  public:
     static constexpr int32_t kFirstTimed = 129;
     static constexpr int32_t kLastTimed = 138;
     static constexpr int32_t kLiveColumnTime = 25000;

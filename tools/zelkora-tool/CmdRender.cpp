@@ -1,0 +1,196 @@
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "app/AppSettings.h"
+#include "display/GraphicsSurface.h"
+#include "display/PlotView.h"
+#include "display/TimeScale.h"
+#include "platform/LocalClock.h"
+#include "platform/qt/QtGraphics.h"
+#include "platform/qt/QtProfileStore.h"
+#include "platform/qt/QtViewFont.h"
+#include "sequence/DotStore.h"
+#include "sequence/SequenceFolder.h"
+#include "sequence/SequenceFormat.h"
+#include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/ToolArgs.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "zelkora-tool render FILE --png OUT [--size WxH] [--mode true|comp|all]\n"
+    "       [--scale F1..F10|D1..D4] [--first INDEX] [--filter 0..5] [--lin|--log]\n"
+    "       [--fmin KHZ] [--fmax KHZ] [--bigdots 0|1]";
+
+bool parseSize(const std::string& text, int32_t& w, int32_t& h) {
+    int a = 0, b = 0;
+    char x = 0, extra = 0;
+    if (std::sscanf(text.c_str(), "%d%c%d%c", &a, &x, &b, &extra) != 3 || (x != 'x' && x != 'X')) {
+        return false;
+    }
+    if (a < 64 || b < 64 || a > 8192 || b > 8192) return false;
+    w = a;
+    h = b;
+    return true;
+}
+
+// "F1".."F10" give 129..138, "D1".."D4" give 1..4; 0 for anything else.
+int32_t parseScale(const std::string& text) {
+    if (text.size() < 2) return 0;
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str() + 1, &end, 10);
+    if (end == nullptr || *end != '\0') return 0;
+    if ((text[0] == 'F' || text[0] == 'f') && n >= 1 && n <= 10)
+        return static_cast<int32_t>(128 + n);
+    if ((text[0] == 'D' || text[0] == 'd') && n >= 1 && n <= 4) return static_cast<int32_t>(n);
+    return 0;
+}
+
+int run(const std::vector<std::string>& args) {
+    tool::ToolArgs parsed({"--png", "--size", "--mode", "--scale", "--first", "--filter", "--fmin",
+                           "--fmax", "--bigdots"},
+                          {"--lin", "--log"});
+    if (!parsed.parse(args)) return tool::usageError("render", parsed.error(), kUsage);
+    if (parsed.helpRequested()) {
+        std::printf(
+            "usage: %s\n\n"
+            "Draws FILE as the viewer's window of that size shows it (status line, axes and\n"
+            "dots; the start-up hint aside) and writes the picture to OUT as PNG. Options not\n"
+            "given come from the settings. --size defaults to 800x480; --fmin/--fmax are\n"
+            "in kHz; --first is the index of the dot at the screen's left edge.\n",
+            kUsage);
+        return tool::kExitOk;
+    }
+    if (parsed.positional().size() != 1) return tool::usageError("render", "one FILE", kUsage);
+    const auto out = parsed.value("--png");
+    if (!out) return tool::usageError("render", "--png OUT is required", kUsage);
+    if (parsed.has("--lin") && parsed.has("--log")) {
+        return tool::usageError("render", "--lin and --log exclude each other", kUsage);
+    }
+
+    // Settings first, then the options over them; nothing is saved.
+    platform::QtProfileStore store;
+    AppSettings& s = appSettings();
+    s.load(store);
+    s.FullScreen = 0;
+
+    int32_t width = 800, height = 480;
+    if (auto v = parsed.value("--size"); v && !parseSize(*v, width, height)) {
+        return tool::usageError("render", "--size must be WxH (64..8192 each)", kUsage);
+    }
+    if (auto v = parsed.value("--mode")) {
+        s.AllUse = 0;
+        if (*v == "all") {
+            s.SeeAllFile = 1;
+        } else if (*v == "comp" || *v == "true") {
+            s.SeeAllFile = 0;
+            s.ViewCompressed = *v == "comp" ? 1 : 0;
+        } else {
+            return tool::usageError("render", "--mode must be true, comp or all", kUsage);
+        }
+    }
+    const bool allFile = s.AllUse != 0 || s.SeeAllFile != 0;
+    if (auto v = parsed.value("--scale")) {
+        const int32_t code = parseScale(*v);
+        if (code == 0)
+            return tool::usageError("render", "--scale must be F1..F10 or D1..D4", kUsage);
+        if (allFile) {
+            if (!TimeScale::IsDotsPerColumn(code)) {
+                return tool::usageError("render", "the all-file mode takes D1..D4 only", kUsage);
+            }
+            s.HScaleAll = code;
+        } else if (s.ViewCompressed != 0) {
+            s.HScaleComp = code;
+        } else {
+            s.HScaleTrue = code;
+        }
+    }
+    const auto filter = parsed.integer("--filter", allFile ? s.AllZ : s.Z, 0, 5);
+    const auto first = parsed.integer("--first", 0, 0, DotStore::kCapacity - 1);
+    const auto fmin = parsed.integer("--fmin", s.Fmin / 1000000, 1, 2000);
+    const auto fmax = parsed.integer("--fmax", s.Fmax / 1000000, 1, 2000);
+    const auto big = parsed.integer("--bigdots", s.BigDots != 0 ? 1 : 0, 0, 1);
+    if (!filter || !first || !fmin || !fmax || !big) {
+        return tool::usageError("render", parsed.error(), kUsage);
+    }
+    (allFile ? s.AllZ : s.Z) = static_cast<int32_t>(*filter);
+    if (parsed.value("--fmin")) s.Fmin = static_cast<int32_t>(*fmin * 1000000);
+    if (parsed.value("--fmax")) s.Fmax = static_cast<int32_t>(*fmax * 1000000);
+    if (s.Fmin >= s.Fmax) return tool::usageError("render", "--fmin must lie below --fmax", kUsage);
+    if (parsed.value("--bigdots")) s.BigDots = *big != 0 ? 16 : 0;
+    if (parsed.has("--lin")) s.Floglin = 0;
+    if (parsed.has("--log")) s.Floglin = 1;
+
+    const std::string path = parsed.positional().front();
+    const std::string name =
+        SequenceFolder::toUpper(std::filesystem::path(path).filename().string());
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
+        return tool::kExitBadFile;
+    }
+    std::vector<uint8_t> image(seqformat::kMaxFileSize);
+    in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    image.resize(static_cast<size_t>(in.gcount()));
+    auto dots = std::make_unique<DotStore>();
+    if (decodeSequenceImage(image, *dots) <= 0) {
+        std::fprintf(stderr, "File Corrupt %s\n", path.c_str());
+        return tool::kExitBadFile;
+    }
+    computeDotFrequencies(*dots);
+
+    // The picture is made on the offscreen platform, which needs no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char arg0[] = "zelkora-tool";
+    char* argv[] = {arg0, nullptr};
+    QGuiApplication app(argc, argv);
+
+    const QFont font = platform::qt::viewFont(platform::qt::screenDotsPerInch());
+    platform::qt::ImageScreenHost host(width, height);
+    platform::qt::QtGraphicsPlatform graphics(host, font);
+    GraphicsSurface surface(graphics);
+    if (int code = surface.Init(s.GraphicsSystem); code != GraphicsSurface::kOk) {
+        std::fprintf(stderr, "%s\n", GraphicsSurface::MessageForCode(code).c_str());
+        if (surface.FallBackToDeviceContext() != GraphicsSurface::kOk) return tool::kExitFailure;
+    }
+    PlotView view(s, surface, graphics);
+    view.SetBarHeight(0);
+    view.SetSequence(dots.get());
+    view.SetNameText(name);
+    view.OnInitialUpdate();
+    if (!view.layoutOk()) {
+        std::fprintf(stderr, "zelkora-tool render: %dx%d leaves no room for the plot\n", width,
+                     height);
+        return tool::kExitFailure;
+    }
+    if (*first > 0) {
+        view.SetFirstIndex(static_cast<int32_t>(*first));
+        view.FullRedraw();
+    }
+    const platform::LocalClockReading now = platform::readLocalClock();
+    view.ClockTick(now.hour, now.minute, now.second);
+
+    {
+        QPainter painter(&host.image());
+        platform::qt::QtWindowDc window(painter, font);
+        view.PaintWithoutHint(window);
+    }
+    if (!host.image().save(QString::fromStdString(*out), "PNG")) {
+        std::fprintf(stderr, "zelkora-tool render: cannot write %s\n", out->c_str());
+        return tool::kExitFailure;
+    }
+    return tool::kExitOk;
+}
+
+const tool::CommandRegistration registration{
+    {"render", "draw a sequence file as the viewer shows it, to a PNG", &run}};
+
+}  // namespace
