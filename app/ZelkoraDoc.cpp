@@ -1,0 +1,252 @@
+#include "app/ZelkoraDoc.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "app/AppSettings.h"
+#include "platform/MessageSink.h"
+#include "platform/ProfileStore.h"
+#include "platform/UserFolders.h"
+#include "sequence/SequenceFormat.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool folderExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+bool makeFolder(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return folderExists(path);
+}
+
+std::string withTrailingSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+}  // namespace
+
+ZelkoraDoc::ZelkoraDoc(AppSettings& settings, platform::ProfileStore& store)
+    : settings_(settings), store_(store) {}
+
+std::string ZelkoraDoc::folderPath() const { return withTrailingSlash(settings_.GPath); }
+
+void ZelkoraDoc::saveSettings() { settings_.save(store_); }
+
+bool ZelkoraDoc::CheckFolder() {
+    if (folderExists(settings_.GPath)) return true;
+    const std::string fallback = AppSettings::defaultSequenceFolder();
+    const bool changed = withTrailingSlash(settings_.GPath) != fallback;
+    settings_.GPath = fallback;
+    // The default folder is created too: a first start on a machine without it would
+    // otherwise report success and then fail every save of the night.
+    if (!makeFolder(fallback)) return false;
+    if (changed) saveSettings();
+    return true;
+}
+
+std::vector<ZelkoraDoc::FolderChoice> ZelkoraDoc::FolderChoices() const {
+    std::vector<FolderChoice> choices;
+    choices.push_back({"My Documents", platform::documentsFolder()});
+    for (const platform::StorageVolume& v : platform::removableVolumes()) {
+        if (folderExists(v.rootPath)) choices.push_back({v.displayName, v.rootPath});
+    }
+    return choices;
+}
+
+void ZelkoraDoc::ChooseFolder(const FolderChoice& choice) {
+    std::string folder = withTrailingSlash(choice.root) + "Batfiles/";
+    if (!folderExists(folder) && !makeFolder(folder)) {
+        folder = AppSettings::defaultSequenceFolder();
+        makeFolder(folder);
+        platform::showMessage(kFailedToCreateFolder, platform::MessageIcon::Exclamation);
+    }
+    settings_.GPath = folder;
+    saveSettings();
+    ScanFolder();
+}
+
+void ZelkoraDoc::setCurrentFileName(const std::string& name) {
+    currentName_ = SequenceFolder::toUpper(name);
+}
+
+int32_t ZelkoraDoc::ScanFolder() {
+    files_.clear();
+    currentName_ = SequenceFolder::toUpper(settings_.Name);
+    listedFolder_ = folderPath();
+    int32_t n = files_.scan(listedFolder_);
+    if (n <= 0) {
+        currentName_.clear();
+        settings_.Name.clear();
+        currentIndex_ = -1;
+        return 0;
+    }
+    // A current file that is no longer there leaves no index pointing at another file.
+    currentIndex_ = files_.find(currentName_);
+    return n;
+}
+
+void ZelkoraDoc::AddName(const std::string& name) {
+    files_.addName(SequenceFolder::toUpper(name));
+    // Insertion moves the entries after it; the index follows the current file.
+    if (!currentName_.empty()) {
+        int32_t at = files_.find(currentName_);
+        if (at >= 0) currentIndex_ = at;
+    }
+}
+
+void ZelkoraDoc::FindCurrent() {
+    int32_t at = files_.find(currentName_);
+    if (at < 0) {
+        const std::string wanted = currentName_;
+        ScanFolder();
+        currentName_ = wanted;
+        at = files_.find(currentName_);
+    }
+    if (at >= 0) currentIndex_ = at;
+}
+
+void ZelkoraDoc::browseTo(int32_t index) {
+    currentIndex_ = index;
+    currentName_ = files_.names()[static_cast<size_t>(index)];
+    LoadCurrentFile();
+    if (onFileChanged) onFileChanged();
+}
+
+void ZelkoraDoc::First() {
+    if (files_.empty()) ScanFolder();
+    if (files_.empty()) return;
+    browseTo(0);
+}
+
+void ZelkoraDoc::Last() {
+    if (files_.empty()) ScanFolder();
+    if (files_.empty()) return;
+    browseTo(files_.size() - 1);
+}
+
+void ZelkoraDoc::Next() {
+    if (files_.empty()) ScanFolder();
+    if (files_.empty()) return;
+    // A current file that is not in the list (deleted meanwhile) starts again at the first.
+    int32_t i = currentIndex_;
+    if (i < 0 || i >= files_.size()) {
+        i = 0;
+    } else if (i < files_.size() - 1) {
+        ++i;
+    }
+    browseTo(i);
+}
+
+void ZelkoraDoc::Previous() {
+    if (files_.empty()) ScanFolder();
+    if (files_.empty()) return;
+    int32_t i = currentIndex_;
+    if (i < 0 || i >= files_.size()) {
+        i = 0;
+    } else if (i > 0) {
+        --i;
+    }
+    browseTo(i);
+}
+
+ZelkoraDoc::OpenRequest ZelkoraDoc::PrepareOpen() {
+    CheckFolder();
+    if (listedFolder_ != folderPath()) files_.clear();
+    if (files_.empty()) ScanFolder();
+    OpenRequest request;
+    request.folder = folderPath();
+    request.names = files_.names();
+    char count[32];
+    std::snprintf(count, sizeof count, "Files: %d", files_.size());
+    request.countText = count;
+    request.preselected = files_.find(currentName_);
+    return request;
+}
+
+void ZelkoraDoc::OpenChosen(const std::string& name) {
+    setCurrentFileName(name);
+    FindCurrent();
+    LoadCurrentFile();
+    if (onFileChanged) onFileChanged();
+}
+
+int32_t ZelkoraDoc::OpenPath(const std::string& path) {
+    fs::path p(path);
+    std::error_code ec;
+    fs::path absolute = fs::absolute(p, ec);
+    if (ec) absolute = p;
+    std::string folder = withTrailingSlash(absolute.parent_path().string());
+    if (folder != folderPath()) {
+        settings_.GPath = folder;
+        files_.clear();
+    }
+    setCurrentFileName(absolute.filename().string());
+    ScanFolder();
+    currentName_ = SequenceFolder::toUpper(absolute.filename().string());
+    FindCurrent();
+    int32_t result = LoadCurrentFile();
+    if (onFileChanged) onFileChanged();
+    return result;
+}
+
+void ZelkoraDoc::SetStatusText(const std::string& text) {
+    statusText_ = recording_ ? std::string(kRecordingText) : text;
+}
+
+int32_t ZelkoraDoc::LoadCurrentFile() {
+    if (recording_) return -1;
+    if (!CheckFolder()) return -1;
+
+    const std::string path = folderPath() + currentName_;
+    std::ifstream in;
+    if (!currentName_.empty()) in.open(path, std::ios::binary);
+    if (!in.is_open()) {
+        fileBad_ = true;
+        SetStatusText(kCannotOpenText);
+        return -1;
+    }
+    std::vector<uint8_t> image(kReadLimit);
+    in.read(reinterpret_cast<char*>(image.data()), kReadLimit);
+    const auto bytesRead = static_cast<size_t>(in.gcount());
+    in.close();
+    image.resize(bytesRead);
+
+    loadedName_ = currentName_;
+    loadedPath_ = path;
+    dots_.times.fill(0);
+    const int32_t decoded =
+        bytesRead < seqformat::kMinFileSize ? 0 : decodeSequenceImage(image, dots_);
+    if (decoded <= 0) {
+        // Nothing of the previous file may stay drawable under the new file's name.
+        dots_.count = 1;
+        dots_.frequency.fill(0);
+        dots_.status.fill(0);
+        fileBad_ = true;
+        SetStatusText(kCorruptText);
+    } else {
+        computeDotFrequencies(dots_);
+        fileBad_ = false;
+        SetStatusText("");
+        fileLoaded_ = true;
+    }
+    settings_.Name = currentName_;
+    if (files_.empty()) {
+        const std::string keep = currentName_;
+        ScanFolder();
+        currentName_ = keep;
+        FindCurrent();
+    }
+    return 0;
+}
+
+void ZelkoraDoc::NoteSavedFile(const std::string& name) {
+    lastSavedName_ = SequenceFolder::toUpper(name);
+    AddName(lastSavedName_);
+}

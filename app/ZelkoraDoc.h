@@ -1,0 +1,113 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sequence/DotStore.h"
+#include "sequence/SequenceFolder.h"
+
+struct AppSettings;
+namespace platform {
+class ProfileStore;
+}
+
+// The one document: the sequence folder and its sorted file list, the current file and its
+// decoded dots, and the status text the view shows. It never loads while a recording runs.
+class ZelkoraDoc {
+public:
+    // Status texts of a failed load (the trailing spaces are part of them).
+    static constexpr const char* kCannotOpenText = "Cannot open file ";
+    static constexpr const char* kCorruptText = "File Corrupt ";
+    static constexpr const char* kRecordingText = "Recording Now";
+    static constexpr const char* kFailedToCreateFolder = "Failed to create folder";
+    static constexpr int32_t kReadLimit = 32768;
+
+    ZelkoraDoc(AppSettings& settings, platform::ProfileStore& store);
+
+    // --- the sequence folder ---
+    // Makes sure the sequence folder exists: a missing folder falls back to the default
+    // one, which is created when needed; the settings are saved when the folder changed.
+    bool CheckFolder();
+    std::string folderPath() const;
+
+    // One place the sequence folder can move to: "My Documents", then each removable volume.
+    struct FolderChoice {
+        std::string displayName;
+        std::string root;  // the folder becomes root + "/Batfiles/"
+    };
+    std::vector<FolderChoice> FolderChoices() const;
+    // Moves the sequence folder to the chosen place ("Failed to create folder" and the
+    // default when it cannot be made), saves the settings and rescans.
+    void ChooseFolder(const FolderChoice& choice);
+
+    // --- the file list and browsing ---
+    int32_t ScanFolder();
+    void AddName(const std::string& name);
+    void FindCurrent();
+    void First();
+    void Previous();
+    void Next();
+    void Last();
+
+    // What the file chooser shows.
+    struct OpenRequest {
+        std::string folder;
+        std::vector<std::string> names;
+        std::string countText;  // "Files: %d"
+        int32_t preselected = -1;
+    };
+    OpenRequest PrepareOpen();
+    // The user picked `name` in the chooser: it becomes current and is loaded.
+    void OpenChosen(const std::string& name);
+    // Opens a file named on the command line: its folder becomes the sequence folder for
+    // this run when it is elsewhere. Returns the load result.
+    int32_t OpenPath(const std::string& path);
+
+    // Loads the current file into the dot store: 0 when the file was read (also when it
+    // proved corrupt), -1 otherwise.
+    int32_t LoadCurrentFile();
+    void SetStatusText(const std::string& text);
+
+    // A file the recorder has just written joins the list.
+    void NoteSavedFile(const std::string& name);
+
+    // --- state the view reads ---
+    const std::string& currentFileName() const { return currentName_; }
+    void setCurrentFileName(const std::string& name);
+    int32_t currentIndex() const { return currentIndex_; }
+    const SequenceFolder& fileList() const { return files_; }
+    const std::string& statusText() const { return statusText_; }
+    const std::string& lastSavedName() const { return lastSavedName_; }
+    bool fileBad() const { return fileBad_; }
+    bool fileLoaded() const { return fileLoaded_; }
+    const DotStore& dots() const { return dots_; }
+    const std::string& loadedName() const { return loadedName_; }
+    const std::string& loadedPath() const { return loadedPath_; }
+
+    bool recording() const { return recording_; }
+    void setRecording(bool on) { recording_ = on; }
+
+    // Called after every load that the browsing commands make, so the view clears and
+    // redraws.
+    std::function<void()> onFileChanged;
+
+private:
+    void browseTo(int32_t index);
+    void saveSettings();
+
+    AppSettings& settings_;
+    platform::ProfileStore& store_;
+    SequenceFolder files_;
+    std::string listedFolder_;  // the folder the list was made from
+    int32_t currentIndex_ = -1;
+    std::string currentName_;
+    std::string statusText_;
+    std::string lastSavedName_;
+    bool fileBad_ = false;
+    bool fileLoaded_ = false;
+    bool recording_ = false;
+    DotStore dots_;
+    std::string loadedName_;
+    std::string loadedPath_;
+};

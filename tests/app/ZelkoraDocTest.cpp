@@ -1,0 +1,233 @@
+#include "app/ZelkoraDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/AppSettings.h"
+#include "platform/MemoryProfileStore.h"
+#include "platform/MessageSink.h"
+#include "sequence/SequenceFormat.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::vector<uint8_t> imageOf(const std::vector<int32_t>& intervals, int32_t ratio = 16) {
+    DotStore store;
+    store.divisionRatio = ratio;
+    store.count = static_cast<int32_t>(intervals.size()) + 1;
+    int32_t t = 0;
+    for (size_t i = 0; i < intervals.size(); ++i) store.times[i + 1] = t += intervals[i];
+    return encodeSequenceImage(store, SequenceHeaderText{},
+                               SequenceStartTime::fromJulian(JulianTime::fromDate(2011, 7, 1)),
+                               PositionBlock{});
+}
+
+class ZelkoraDocTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings.GPath = dir.folder();
+        previousHandler = platform::setMessageHandler(
+            [this](const std::string& text, platform::MessageIcon) { messages.push_back(text); });
+    }
+    void TearDown() override { platform::setMessageHandler(previousHandler); }
+
+    TempDir dir;
+    AppSettings settings;
+    platform::MemoryProfileStore store;
+    ZelkoraDoc doc{settings, store};
+    std::vector<std::string> messages;
+    platform::MessageHandler previousHandler;
+};
+
+TEST_F(ZelkoraDocTest, LoadsAFileAndRemembersItsName) {
+    dir.write("L7011845.14#", imageOf({100, 120, 60, 5000}));
+    doc.setCurrentFileName("l7011845.14#");
+    EXPECT_EQ(doc.LoadCurrentFile(), 0);
+    EXPECT_FALSE(doc.fileBad());
+    EXPECT_TRUE(doc.fileLoaded());
+    EXPECT_EQ(doc.statusText(), "");
+    EXPECT_EQ(doc.dots().count, 5);
+    EXPECT_EQ(doc.dots().times[4], 5280);
+    // 16 × 10^9 / (120 + 60) µs, rounded: the dot's frequency in millihertz.
+    EXPECT_EQ(doc.dots().frequency[3], 88888889);
+    EXPECT_EQ(settings.Name, "L7011845.14#");
+    EXPECT_EQ(doc.loadedPath(), dir.folder() + "L7011845.14#");
+    // The list was empty, so the load scanned the folder and found the file in it.
+    EXPECT_EQ(doc.fileList().size(), 1);
+    EXPECT_EQ(doc.currentIndex(), 0);
+}
+
+TEST_F(ZelkoraDocTest, CorruptFileLeavesNothingOfThePreviousFile) {
+    dir.write("A0010000.00#", imageOf({100, 120, 60, 5000}));
+    dir.write("A0010000.01#", std::vector<uint8_t>(199, 0));
+    doc.setCurrentFileName("A0010000.00#");
+    ASSERT_EQ(doc.LoadCurrentFile(), 0);
+    ASSERT_EQ(doc.dots().count, 5);
+    doc.setCurrentFileName("A0010000.01#");
+    EXPECT_EQ(doc.LoadCurrentFile(), 0);
+    EXPECT_TRUE(doc.fileBad());
+    EXPECT_EQ(doc.statusText(), "File Corrupt ");
+    EXPECT_LE(doc.dots().count, 1);
+    for (int32_t t : doc.dots().times) ASSERT_EQ(t, 0);
+    EXPECT_EQ(settings.Name, "A0010000.01#");  // the last file read, corrupt or not
+}
+
+TEST_F(ZelkoraDocTest, RejectedHeaderIsCorruptAndMissingFileCannotBeOpened) {
+    auto bad = imageOf({100, 200});
+    bad[286] = 65;  // division ratio out of range
+    dir.write("B0010000.00#", bad);
+    doc.setCurrentFileName("B0010000.00#");
+    EXPECT_EQ(doc.LoadCurrentFile(), 0);
+    EXPECT_EQ(doc.statusText(), "File Corrupt ");
+
+    doc.setCurrentFileName("GONE.00#");
+    EXPECT_EQ(doc.LoadCurrentFile(), -1);
+    EXPECT_TRUE(doc.fileBad());
+    EXPECT_EQ(doc.statusText(), "Cannot open file ");
+}
+
+TEST_F(ZelkoraDocTest, ReadsOnlyTheFirst32768Bytes) {
+    std::vector<int32_t> intervals(16383, 100);
+    auto image = imageOf(intervals);
+    image.resize(40000, 0x05);  // trailing bytes past the limit would add more deltas
+    dir.write("C0010000.00#", image);
+    doc.setCurrentFileName("C0010000.00#");
+    ASSERT_EQ(doc.LoadCurrentFile(), 0);
+    EXPECT_FALSE(doc.fileBad());
+    DotStore direct;
+    std::vector<uint8_t> first(image.begin(), image.begin() + 32768);
+    ASSERT_GT(decodeSequenceImage(first, direct), 0);
+    EXPECT_EQ(doc.dots().count, direct.count);
+}
+
+TEST_F(ZelkoraDocTest, NothingLoadsWhileRecording) {
+    dir.write("L7011845.14#", imageOf({100, 120}));
+    doc.setCurrentFileName("L7011845.14#");
+    doc.SetStatusText("before");
+    doc.setRecording(true);
+    EXPECT_EQ(doc.LoadCurrentFile(), -1);
+    EXPECT_EQ(doc.dots().count, 0);
+    EXPECT_EQ(settings.Name, "");
+    doc.SetStatusText("anything");
+    EXPECT_EQ(doc.statusText(), "Recording Now");
+}
+
+TEST_F(ZelkoraDocTest, BrowsingStopsAtBothEnds) {
+    for (const char* n : {"L7011845.14#", "L7011845.02#", "K9301200.00#"}) dir.write(n, imageOf({100}));
+    int redraws = 0;
+    doc.onFileChanged = [&] { ++redraws; };
+    doc.Last();
+    EXPECT_EQ(doc.currentFileName(), "L7011845.14#");
+    doc.Next();
+    EXPECT_EQ(doc.currentFileName(), "L7011845.14#");
+    doc.Previous();
+    EXPECT_EQ(doc.currentFileName(), "L7011845.02#");
+    doc.First();
+    EXPECT_EQ(doc.currentFileName(), "K9301200.00#");
+    doc.Previous();
+    EXPECT_EQ(doc.currentFileName(), "K9301200.00#");
+    EXPECT_EQ(doc.currentIndex(), 0);
+    EXPECT_EQ(redraws, 5);
+    EXPECT_EQ(settings.Name, "K9301200.00#");
+}
+
+TEST_F(ZelkoraDocTest, EmptyFolderBrowsesNowhere) {
+    settings.Name = "OLD.00#";
+    int redraws = 0;
+    doc.onFileChanged = [&] { ++redraws; };
+    doc.Next();
+    doc.First();
+    EXPECT_EQ(redraws, 0);
+    EXPECT_EQ(settings.Name, "");
+    EXPECT_EQ(doc.currentFileName(), "");
+}
+
+TEST_F(ZelkoraDocTest, ScanFindsTheRememberedFileAndSavedFilesJoinTheList) {
+    for (const char* n : {"L7011845.14#", "K9301200.00#"}) dir.write(n, imageOf({100}));
+    settings.Name = "l7011845.14#";
+    EXPECT_EQ(doc.ScanFolder(), 2);
+    EXPECT_EQ(doc.currentIndex(), 1);
+    doc.NoteSavedFile("k9301200.05#");
+    EXPECT_EQ(doc.lastSavedName(), "K9301200.05#");
+    EXPECT_EQ(doc.fileList().names(),
+              (std::vector<std::string>{"K9301200.00#", "K9301200.05#", "L7011845.14#"}));
+    EXPECT_EQ(doc.currentIndex(), 2);  // still on L7011845.14#
+}
+
+TEST_F(ZelkoraDocTest, OpenOffersTheListAndLoadsTheChoice) {
+    for (const char* n : {"L7011845.14#", "K9301200.00#"}) dir.write(n, imageOf({100, 300}));
+    settings.Name = "K9301200.00#";
+    ZelkoraDoc::OpenRequest request = doc.PrepareOpen();
+    EXPECT_EQ(request.folder, dir.folder());
+    EXPECT_EQ(request.countText, "Files: 2");
+    EXPECT_EQ(request.preselected, 0);
+    doc.OpenChosen("l7011845.14#");
+    EXPECT_EQ(doc.currentIndex(), 1);
+    EXPECT_EQ(doc.dots().count, 3);
+    EXPECT_EQ(settings.Name, "L7011845.14#");
+}
+
+TEST_F(ZelkoraDocTest, OpenPathMovesToTheFilesFolder) {
+    TempDir other;
+    other.write("M1010000.00#", imageOf({250, 250}));
+    EXPECT_EQ(doc.OpenPath(other.file("M1010000.00#")), 0);
+    EXPECT_EQ(settings.GPath, other.folder());
+    EXPECT_EQ(doc.currentFileName(), "M1010000.00#");
+    EXPECT_EQ(doc.currentIndex(), 0);
+    EXPECT_EQ(doc.dots().count, 3);
+}
+
+// The default folder lives under the documents folder, which follows HOME in tests.
+class ZelkoraDocFolderTest : public ZelkoraDocTest {
+protected:
+    void SetUp() override {
+        ZelkoraDocTest::SetUp();
+        oldHome = getenv("HOME") ? getenv("HOME") : "";
+        oldDocs = getenv("XDG_DOCUMENTS_DIR") ? getenv("XDG_DOCUMENTS_DIR") : "";
+        setenv("HOME", home.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
+        unsetenv("XDG_DOCUMENTS_DIR");
+    }
+    void TearDown() override {
+        setenv("HOME", oldHome.c_str(), 1);
+        if (!oldDocs.empty()) setenv("XDG_DOCUMENTS_DIR", oldDocs.c_str(), 1);
+        ZelkoraDocTest::TearDown();
+    }
+    TempDir home;
+    std::string oldHome, oldDocs;
+};
+
+TEST_F(ZelkoraDocFolderTest, MissingFolderFallsBackToTheDefaultAndCreatesIt) {
+    settings.GPath = "/media/removed-card/Batfiles/";
+    const std::string fallback = AppSettings::defaultSequenceFolder();
+    ASSERT_EQ(fallback.rfind(home.path(), 0), 0u) << fallback;
+    EXPECT_TRUE(doc.CheckFolder());
+    EXPECT_EQ(settings.GPath, fallback);
+    EXPECT_TRUE(std::filesystem::is_directory(fallback));
+    EXPECT_EQ(store.readString("GPath"), fallback);  // the settings were saved
+}
+
+TEST_F(ZelkoraDocFolderTest, MissingDefaultFolderIsCreated) {
+    settings.GPath = AppSettings::defaultSequenceFolder();
+    EXPECT_TRUE(doc.CheckFolder());
+    EXPECT_TRUE(std::filesystem::is_directory(settings.GPath));
+}
+
+TEST_F(ZelkoraDocFolderTest, ChosenFolderThatCannotBeMadeFallsBackWithAMessage) {
+    std::string blocker = home.file("card");
+    home.write("card", {1});  // a plain file where the folder should go
+    doc.ChooseFolder({"card", blocker});
+    EXPECT_EQ(messages, (std::vector<std::string>{"Failed to create folder"}));
+    EXPECT_EQ(settings.GPath, AppSettings::defaultSequenceFolder());
+    EXPECT_EQ(store.readString("GPath"), settings.GPath);
+
+    TempDir card;
+    messages.clear();
+    doc.ChooseFolder({"card", card.path()});
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(settings.GPath, card.folder() + "Batfiles/");
+    EXPECT_TRUE(std::filesystem::is_directory(settings.GPath));
+}
+
+}  // namespace
