@@ -18,6 +18,8 @@ struct SerialDevice {
 // USB adapters, bound Bluetooth serial ports), in port-number order. Devices outside the
 // numbered ranges of SerialPortPaths.h are left out.
 std::vector<SerialDevice> listSerialDevices();
+// The same from another copy of the tty class folder (for tests).
+std::vector<SerialDevice> listSerialDevicesIn(const std::string& sysClassTty);
 
 // The live entries of the per-user virtual-port registry, in port-number order. The
 // registry is the folder $XDG_RUNTIME_DIR/zelkora/ports/ (/tmp/zelkora-<uid>/ports/ without

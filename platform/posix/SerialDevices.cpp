@@ -48,9 +48,13 @@ bool uartPresent(const fs::path& ttyDir) {
 }  // namespace
 
 std::vector<SerialDevice> listSerialDevices() {
+    return listSerialDevicesIn("/sys/class/tty");
+}
+
+std::vector<SerialDevice> listSerialDevicesIn(const std::string& sysClassTty) {
     std::vector<SerialDevice> devices;
     std::error_code ec;
-    const fs::path root("/sys/class/tty");
+    const fs::path root(sysClassTty);
     for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         const std::string path = "/dev/" + name;

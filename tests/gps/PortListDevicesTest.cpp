@@ -2,6 +2,9 @@
 // registry (live and stale entries), and probing a real pseudo-terminal that is held open.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "acquisition/PtyPeer.h"
 #include "gps/PortList.h"
 #include "platform/SerialDevices.h"
@@ -75,4 +78,49 @@ TEST(PortListOnThisMachine, ProbingSkipsAPortHeldOpen) {
     // Probing does not keep the port: it opens again at once.
     EXPECT_TRUE(PortList::CanOpenPort(200));
     EXPECT_TRUE(PortList::CanOpenPort(200));
+}
+
+TEST(SerialDevices, SysfsTreeGivesNumbersKindsAndNames) {
+    namespace fs = std::filesystem;
+    PrivateRuntimeDir scratch;  // a private folder that is removed afterwards
+    const fs::path root = scratch.path();
+    const fs::path tty = root / "class/tty";
+    const auto file = [](const fs::path& p, const std::string& text) {
+        fs::create_directories(p.parent_path());
+        std::ofstream(p) << text << "\n";
+    };
+    const auto device = [&](const std::string& name, const fs::path& target) {
+        fs::create_directories(tty / name);
+        fs::create_directories(target);
+        fs::create_directory_symlink(target, tty / name / "device");
+    };
+    const fs::path usb = root / "devices/usb1";
+    file(usb / "1-1/idVendor", "0403");
+    file(usb / "1-1/manufacturer", "FTDI");
+    file(usb / "1-1/product", "FT232R USB UART");
+    device("ttyUSB0", usb / "1-1/1-1:1.0/ttyUSB0");
+    file(usb / "1-2/idVendor", "1546");
+    file(usb / "1-2/product", "u-blox GNSS receiver");
+    device("ttyACM3", usb / "1-2/1-2:1.0");
+    device("ttyS0", root / "devices/platform/serial8250");
+    file(tty / "ttyS0/type", "4");
+    device("ttyS1", root / "devices/platform/serial8250");
+    file(tty / "ttyS1/type", "0");  // registered, but no chip answers
+    fs::create_directories(tty / "rfcomm0");
+    fs::create_directories(tty / "tty0");
+    device("ttyAMA0", root / "devices/platform/uart");
+    device("ttyUSB40", usb / "1-1/1-1:1.0/ttyUSB40");
+
+    const std::vector<platform::SerialDevice> found = platform::listSerialDevicesIn(tty.string());
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found[0].port, 1);
+    EXPECT_EQ(found[0].friendlyName, "ttyS0");
+    EXPECT_EQ(found[1].port, 33);
+    EXPECT_EQ(found[1].devicePath, "/dev/ttyUSB0");
+    EXPECT_EQ(found[1].friendlyName, "FTDI FT232R USB UART");
+    EXPECT_EQ(found[2].port, 68);
+    EXPECT_EQ(found[2].friendlyName, "u-blox GNSS receiver");
+    EXPECT_EQ(found[2].kind, platform::SerialKind::Wired);
+    EXPECT_EQ(found[3].port, 97);
+    EXPECT_EQ(found[3].kind, platform::SerialKind::Bluetooth);
 }
