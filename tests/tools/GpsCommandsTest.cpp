@@ -1,0 +1,237 @@
+// The GPS commands of zelkora-tool: nmea, track, and a capture replayed by simulate-gps
+// into the headless logger gps, read back with track.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "acquisition/PtyPeer.h"
+#include "gps/GpsReceiver.h"
+#include "gps/TrackRecord.h"
+
+using testing_support::PrivateRuntimeDir;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
+const fs::path kCaptures = fs::path(ZELKORA_SHARED_DATA) / "nmea";
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+};
+
+ToolRun tool(const std::string& args) {
+    ToolRun r;
+    FILE* p = ::popen((kTool + " " + args + " 2>/dev/null").c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int raw = ::pclose(p);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The positions of the GGA sentences the receiver accepts in a capture, as the track file
+// stores them.
+std::vector<std::pair<int32_t, int32_t>> acceptedGga(const fs::path& capture) {
+    std::vector<std::pair<int32_t, int32_t>> out;
+    GpsReceiver rx;
+    for (char c : readAll(capture)) {
+        if (rx.AddChar(static_cast<uint8_t>(c)) & GpsReceiver::kGga) {
+            out.emplace_back(TrackRecord::scaled(rx.current().latitude, 1e6),
+                             TrackRecord::scaled(rx.current().longitude, 1e6));
+        }
+    }
+    return out;
+}
+
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/zelkora-gps-tool-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+TEST(NmeaCommand, OneRowPerResultWithTheFixedColumns) {
+    if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
+    ToolRun r = tool("nmea " + (kCaptures / "bt-q818.log").string());
+    ASSERT_EQ(r.status, 0);
+    std::vector<std::string> rows = lines(r.out);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0],
+              "result,ggaTime,quality,satellitesUsed,latitude,longitude,altitude,geoidSeparation,"
+              "fixType,pdop,hdop,vdop,rmcDateTime,speed,course,satellitesInView,satelliteCount,"
+              "validity");
+    GpsReceiver rx;
+    size_t results = 0;
+    for (char c : readAll(kCaptures / "bt-q818.log")) results += rx.AddChar(c) != 0;
+    EXPECT_EQ(rows.size(), results + 1);
+    EXPECT_EQ(rows[1],
+              "1,14:52:43.000000,2,10,34.0329400,-117.7471233,234.700,-33.200,1,-1000,-1000,-1000,"
+              "1970-01-01 00:00:00.000000,-1000,-1000,0,0,3");
+    EXPECT_EQ(rows[4].substr(0, 2), "8,");
+    EXPECT_NE(rows[4].find(",2010-06-03 14:52:43.000000,0.000,119.270,11,11,7"), std::string::npos);
+}
+
+TEST(NmeaCommand, UsageAndMissingFile) {
+    EXPECT_EQ(tool("nmea").status, 64);
+    EXPECT_EQ(tool("nmea a b").status, 64);
+    EXPECT_EQ(tool("nmea /nonexistent/file.log").status, 2);
+    ToolRun help = tool("nmea --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("-1000"), std::string::npos);
+}
+
+TEST(TrackCommand, PrintsRecordsAndRejectsCorruptFiles) {
+    TempDir dir;
+    GpsFix f;
+    f.latitude = -33.8688;
+    f.longitude = 151.2093;
+    f.altitude = -12.3456;
+    f.satellitesUsed = 9;
+    f.hdop = 0.87;
+    std::array<uint8_t, 32> b{};
+    TrackRecord::fromFix(JulianTime::fromDateTime(2026, 3, 5, 0, 4, 5, 250000), f, 7).encode(b);
+    {
+        std::ofstream out(dir.path() / "GPS.zlg", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(b.data()), 32);
+        out << "partial";  // a trailing part record is ignored
+    }
+    ToolRun r = tool("track " + (dir.path() / "GPS.zlg").string());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "date,time_ms,latitude_e6,longitude_e6,altitude_mm,status,satellites,pdop10,hdop10,"
+              "vdop10\n2026-03-05,245250,-33868800,151209300,-12345,>,9,65535,8,65535\n");
+    {
+        std::ofstream out(dir.path() / "bad.zlg", std::ios::binary);
+        out << std::string(32, 'x');
+    }
+    EXPECT_EQ(tool("track " + (dir.path() / "bad.zlg").string()).status, 2);
+    EXPECT_EQ(tool("track " + (dir.path() / "none.zlg").string()).status, 2);
+    EXPECT_EQ(tool("track").status, 64);
+}
+
+// simulate-gps runs beside the test; its first line names the port.
+class Simulator {
+  public:
+    explicit Simulator(const std::string& args) {
+        pipe_ = ::popen(("echo $$; exec " + kTool + " simulate-gps " + args).c_str(), "r");
+        if (!pipe_) return;
+        char line[256];
+        if (std::fgets(line, sizeof line, pipe_)) pid_ = std::atoi(line);
+        if (std::fgets(line, sizeof line, pipe_)) firstLine_ = line;
+        std::sscanf(firstLine_.c_str(), "COM%d:", &port_);
+    }
+    ~Simulator() { stop(); }
+    int stop() {
+        if (!pipe_) return -1;
+        if (pid_ > 0) ::kill(pid_, SIGTERM);
+        const int raw = ::pclose(pipe_);
+        pipe_ = nullptr;
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    int port() const { return port_; }
+    const std::string& firstLine() const { return firstLine_; }
+
+  private:
+    FILE* pipe_ = nullptr;
+    int pid_ = 0;
+    int port_ = 0;
+    std::string firstLine_;
+};
+
+class ReplayIntoLogger : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ReplayIntoLogger, OneTrackRecordPerAcceptedGga) {
+    if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
+    PrivateRuntimeDir runtime;
+    TempDir data;
+    const fs::path capture = kCaptures / GetParam();
+    Simulator sim("--nmea " + capture.string() + " --baud 115200");
+    ASSERT_GE(sim.port(), 200) << sim.firstLine();
+    EXPECT_NE(sim.firstLine().find(": /dev/pts/"), std::string::npos);
+
+    ToolRun logged = tool("gps --port " + std::to_string(sim.port()) +
+                          " --baud 115200 --seconds 3 --tz 0 --dir " + data.path().string());
+    ASSERT_EQ(logged.status, 0) << logged.out;
+    std::vector<std::string> status = lines(logged.out);
+    ASSERT_EQ(status.size(), 3u);
+    EXPECT_NE(status.back().find("Alt"), std::string::npos) << status.back();
+    EXPECT_EQ(sim.stop(), 0);
+
+    const std::vector<std::pair<int32_t, int32_t>> expected = acceptedGga(capture);
+    ASSERT_FALSE(expected.empty());
+    ToolRun track = tool("track " + (data.path() / "GPS.zlg").string());
+    ASSERT_EQ(track.status, 0);
+    std::vector<std::string> rows = lines(track.out);
+    ASSERT_EQ(rows.size(), expected.size() + 1);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        std::istringstream row(rows[i + 1]);
+        std::string date, timeMs, lat, lon;
+        std::getline(row, date, ',');
+        std::getline(row, timeMs, ',');
+        std::getline(row, lat, ',');
+        std::getline(row, lon, ',');
+        EXPECT_EQ(std::stol(lat), expected[i].first) << rows[i + 1];
+        EXPECT_EQ(std::stol(lon), expected[i].second) << rows[i + 1];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Captures, ReplayIntoLogger,
+                         ::testing::Values("bt-q818.log", "bu353-glonass.log"),
+                         [](const auto& info) {
+                             std::string n = info.param;
+                             for (char& c : n) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return n;
+                         });
+
+TEST(SimulateGps, UsageAndMissingLog) {
+    EXPECT_EQ(tool("simulate-gps").status, 64);
+    EXPECT_EQ(tool("simulate-gps --nmea /nonexistent.log").status, 2);
+    EXPECT_EQ(tool("simulate-gps --nmea x --baud 0").status, 64);
+    EXPECT_EQ(tool("gps --seconds -1").status, 64);
+    EXPECT_EQ(tool("gps extra").status, 64);
+}
+
+TEST(GpsCommand, PortThatCannotBeOpenedFails) {
+    PrivateRuntimeDir runtime;
+    TempDir data;
+    EXPECT_EQ(tool("gps --port 9999 --seconds 1 --dir " + data.path().string()).status, 1);
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// zelkora-tool gps: a headless GPS logger. Connects the GPS link, polls it once a second as
+// the document does, writes the track file and prints the map's status line each second.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/AppSettings.h"
+#include "gps/GpsLink.h"
+#include "gps/GpsMap.h"
+#include "gps/GpsPoll.h"
+#include "platform/LocalClock.h"
+#include "platform/MessageSink.h"
+#include "platform/StopSignals.h"
+#include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/ToolArgs.h"
+
+namespace {
+
+constexpr const char* kName = "gps";
+constexpr const char* kUsage =
+    "zelkora-tool gps [--port N] [--baud B] [--seconds S] [--dir DIR] [--tz MINUTES]";
+constexpr const char* kHelp =
+    "Logs a GPS receiver without a window: connects to port N (default 8) at B baud (default\n"
+    "38400), polls the port once a second, appends one 32-byte record per accepted GGA\n"
+    "sentence to DIR/GPS.zlg (DIR defaults to the sequence folder <documents>/Batfiles/) and\n"
+    "prints the map's status line each second. Record times are the computer's clock in UTC:\n"
+    "the local time less MINUTES (default: this computer's current offset from UTC).\n"
+    "Stops after S seconds (default: never) or on SIGINT/SIGTERM, parsing what is waiting on\n"
+    "the port first. Exit status 1 when the port cannot be opened.\n";
+
+int run(const std::vector<std::string>& argv) {
+    tool::ToolArgs args({"--port", "--baud", "--seconds", "--dir", "--tz"}, {});
+    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
+    if (args.helpRequested()) {
+        std::printf("usage: %s\n\n%s", kUsage, kHelp);
+        return tool::kExitOk;
+    }
+    if (!args.positional().empty()) {
+        return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
+    }
+    AppSettings& s = appSettings();
+    const int64_t machineTz = platform::localUtcOffsetSeconds() / 60;
+    auto port = args.integer("--port", s.GPSport, 1, 9999);
+    auto baud = args.integer("--baud", s.GPSbaudrate, 50, 4000000);
+    auto seconds = args.integer("--seconds", 0, 0, INT32_MAX);
+    auto tz = args.integer("--tz", machineTz, -24 * 60, 24 * 60);
+    if (!port || !baud || !seconds || !tz) return tool::usageError(kName, args.error(), kUsage);
+    std::string dir = args.value("--dir").value_or(AppSettings::defaultSequenceFolder());
+    if (dir.empty()) return tool::usageError(kName, "--dir needs a folder", kUsage);
+    if (dir.back() != '/') dir += '/';
+    s.GPSport = static_cast<int32_t>(*port);
+    s.GPSbaudrate = static_cast<int32_t>(*baud);
+    s.GPStz = static_cast<int32_t>(*tz);
+    s.GPath = dir;
+
+    GpsLink link;
+    GpsMap map;
+    map.InitMap(dir);
+    link.setFixObserver([&map](const GpsFix& f) { map.UpdateStatus(f); });
+    GpsPoll poll(link);
+    poll.setConnected(true);
+    if (!link.Connect()) {
+        std::fprintf(stderr, "zelkora-tool %s: %s (port %d)\n", kName, GpsLink::kConnectionFailed,
+                     link.portNumber());
+        return tool::kExitFailure;
+    }
+    platform::installStopSignalHandlers();
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    int64_t tick = 0;
+    int status = tool::kExitOk;
+    while (!platform::stopSignalReceived()) {
+        const Clock::time_point due = start + std::chrono::seconds(tick + 1);
+        while (Clock::now() < due && !platform::stopSignalReceived()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (platform::stopSignalReceived()) break;
+        ++tick;
+        const int32_t fixClass = poll.Poll();
+        (void)fixClass;
+        if (std::printf("%s\n", map.statusText().c_str()) < 0 || std::fflush(stdout) != 0) {
+            status = tool::kExitFailure;
+            break;
+        }
+        if (*seconds > 0 && tick >= *seconds) break;
+    }
+    link.Drain();  // what arrived since the last poll still belongs to the track
+    link.Disconnect();
+    return status;
+}
+
+const tool::CommandRegistration registration{
+    {kName, "log a GPS receiver to the track file without a window", &run}};
+
+}  // namespace
