@@ -172,13 +172,13 @@ TEST_F(CommFileOnPty, ReturnAtOnceTakesWhatHasArrived) {
     auto start = Clock::now();
     EXPECT_EQ(port.ComGetBytes(buffer, 10), 0);
     EXPECT_EQ(port.ComGetByte(), -2);
-    EXPECT_LT(secondsSince(start), 0.05);
+    EXPECT_LT(secondsSince(start), 0.1);
 
     peer.send({1, 2, 3});
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     start = Clock::now();
     EXPECT_EQ(port.ComGetBytes(buffer, 10), 3);
-    EXPECT_LT(secondsSince(start), 0.05);
+    EXPECT_LT(secondsSince(start), 0.1);
     EXPECT_EQ(buffer[2], 3);
 }
 
