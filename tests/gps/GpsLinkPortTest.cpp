@@ -5,7 +5,9 @@
 
 #include "GpsTestSupport.h"
 #include "acquisition/PtyPeer.h"
+#include "gps/GpsCommands.h"
 #include "gps/GpsLink.h"
+#include "gps/GpsMap.h"
 #include "gps/GpsPositionFeed.h"
 #include "platform/MessageSink.h"
 
@@ -108,6 +110,38 @@ TEST_F(LinkPortTest, PositionFeedHandsTheFixToRecordings) {
     feed.Stop();
     EXPECT_EQ(feed.SecondTick(), 0);
     EXPECT_TRUE(blocks.back().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LinkPortTest, ConnectCommandTogglesAndNewFileReloadsTheMap) {
+    GpsLink link;
+    GpsPoll poll(link);
+    GpsMap map;
+    map.InitMap(dir.folder());
+    EXPECT_STREQ(gps_commands::ConnectMenuText(poll.connected()), "Connect");
+    EXPECT_TRUE(gps_commands::ToggleConnection(link, poll));
+    EXPECT_TRUE(link.IsPortOpen());
+    EXPECT_STREQ(gps_commands::ConnectMenuText(poll.connected()), "Disconnect");
+    EXPECT_FALSE(gps_commands::SetClockEnabled(link));
+    send(withChecksum(kGga));
+    EXPECT_EQ(poll.Poll(), 0);  // a fix without a GSA sentence is no position
+    EXPECT_TRUE(gps_commands::SetClockEnabled(link));
+    map.LoadTrack();
+    EXPECT_EQ(map.pointCount(), 1);
+    EXPECT_TRUE(gps_commands::NewFile(link, map));
+    EXPECT_EQ(map.pointCount(), 0);
+    EXPECT_FALSE(gps_commands::ToggleConnection(link, poll));
+    EXPECT_FALSE(link.IsPortOpen());
+    EXPECT_EQ(poll.Poll(), -1);
+    // A failed connection still counts as connected: the status line shows '-'.
+    appSettings().GPSport = 211;
+    EXPECT_TRUE(gps_commands::ToggleConnection(link, poll));
+    EXPECT_FALSE(link.IsPortOpen());
+    EXPECT_EQ(poll.Poll(), 0);
+    EXPECT_FALSE(gps_commands::ConnectEnabled(true));
 }
 
 }  // namespace
