@@ -26,21 +26,20 @@ void PortSearch::join() {
 }
 
 void PortSearch::start(std::vector<int32_t> ports, int32_t singlePort, StatusNotice status,
-                       FinishedNotice finished, CommFile::MessagePump owner) {
+                       FinishedNotice finished) {
     if (running()) stop();
     stopFlag_.store(0);
     const uint64_t generation = ++generation_;
     std::weak_ptr<PortSearch*> weak = self_;
 
     worker_ = std::thread([this, weak, generation, ports = std::move(ports), singlePort,
-                           status = std::move(status), finished = std::move(finished),
-                           owner = std::move(owner)]() {
+                           status = std::move(status), finished = std::move(finished)]() {
         const StatusNotice post = [weak, status](int32_t code, int32_t port) {
             platform::postToUiThread([weak, status, code, port] {
                 if (!weak.expired() && status) status(code, port);
             });
         };
-        const int32_t result = search(port_, ports, singlePort, stopFlag_, post, owner);
+        const int32_t result = search(port_, ports, singlePort, stopFlag_, post);
         platform::postToUiThread([weak, generation, finished, result] {
             const std::shared_ptr<PortSearch*> alive = weak.lock();
             if (!alive) return;
@@ -58,8 +57,7 @@ void PortSearch::stop() {
 }
 
 int32_t PortSearch::search(CommFile& port, const std::vector<int32_t>& ports, int32_t singlePort,
-                           const std::atomic<int32_t>& stopFlag, const StatusNotice& status,
-                           const CommFile::MessagePump& owner) {
+                           const std::atomic<int32_t>& stopFlag, const StatusNotice& status) {
     const auto report = [&](int32_t code, int32_t p) {
         if (status) status(code, p);
     };
@@ -83,7 +81,7 @@ int32_t PortSearch::search(CommFile& port, const std::vector<int32_t>& ports, in
         report(kTrying, current);
 
         int32_t failure = 0;
-        const int32_t opened = port.init(owner, current, kModuleBaud, 1, 0);
+        const int32_t opened = port.init(current, kModuleBaud, 1, 0);
         if (stopFlag.load()) return stopped();
         if (opened != 0) {
             failure = kPortNotFound;

@@ -17,7 +17,8 @@ namespace acquisition {
 // open at 115 200 baud, send 'v', expect 7 bytes beginning 'V' within 10 ms. Works on the
 // document's module port, which is left open on the port found and closed otherwise.
 // Status and finished notices reach the UI thread through platform::postToUiThread; the
-// object itself is used from the UI thread only.
+// object itself is used from the UI thread only. The probe's writes run on the worker, so
+// the dialog stays responsive without pumping its messages between bytes.
 class PortSearch {
   public:
     // Status codes, each with its text (statusText).
@@ -45,9 +46,8 @@ class PortSearch {
 
     // Starts the worker over `ports` (the port numbers of the list, in list order), or over
     // `singlePort` alone when it is not kWholeList. A search still running is stopped first.
-    // `owner` is passed to CommFile::init for its writes.
     void start(std::vector<int32_t> ports, int32_t singlePort, StatusNotice status,
-               FinishedNotice finished, CommFile::MessagePump owner = {});
+               FinishedNotice finished);
 
     // Sets the stop flag, waits for the worker, then ends a write in progress on the port.
     // The worker's last notices ("Search stopped by user", finished) still arrive.
@@ -58,8 +58,7 @@ class PortSearch {
 
     // The search itself, run on the calling thread; `status` is called on that thread.
     static int32_t search(CommFile& port, const std::vector<int32_t>& ports, int32_t singlePort,
-                          const std::atomic<int32_t>& stopFlag, const StatusNotice& status,
-                          const CommFile::MessagePump& owner = {});
+                          const std::atomic<int32_t>& stopFlag, const StatusNotice& status);
 
     static std::string statusText(int32_t code, int32_t port);
 
