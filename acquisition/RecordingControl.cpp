@@ -70,6 +70,19 @@ bool RecordingControl::checkModule() {
     return got == kVersionReplyLength && reply[0] == kVersionReply;
 }
 
+void RecordingControl::prepareAccumulator() {
+    sequence_.reset();
+    sequence_.start(settings_.RecordDivrat & 0xFF, settings_.RecordHeader, settings_.autoSlack,
+                    settings_.autoLineLength, settings_.autoMaxTBC, settings_.RecordUseCalTone != 0,
+                    monitorMode_.load() != 0);
+    sequence_.setFolder(settings_.GPath);
+    if (!settings_.GPath.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(settings_.GPath, ignored);
+    }
+    timeKeeping_ = settings_.TimeKeeping;
+}
+
 RecordingControl::StartResult RecordingControl::StartRecording() {
     if (recording_.load() != 0) return StartResult::AlreadyRecording;
     // A worker that ended by a failure exit is still to be joined.
@@ -101,15 +114,7 @@ RecordingControl::StartResult RecordingControl::StartRecording() {
     settings_.SerialPort = port;
     settings_.SerialPortLastSuccessful = port;
 
-    sequence_.start(settings_.RecordDivrat & 0xFF, settings_.RecordHeader, settings_.autoSlack,
-                    settings_.autoLineLength, settings_.autoMaxTBC, settings_.RecordUseCalTone != 0,
-                    monitorMode_.load() != 0);
-    sequence_.setFolder(settings_.GPath);
-    if (!settings_.GPath.empty()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(settings_.GPath, ignored);
-    }
-    timeKeeping_ = settings_.TimeKeeping;
+    prepareAccumulator();
 
     if (hooks_.prepareLiveDisplay && hooks_.prepareLiveDisplay() < 0) {
         platform::showMessage(kWindowTooWide, platform::MessageIcon::Exclamation);
@@ -233,6 +238,10 @@ bool RecordingControl::feedStream(std::span<const uint8_t> bytes) {
         } else if (r == StreamDecoder::kOverflow) {
             // The module lost data: take what is still coming, then re-stamp and restart.
             draining_ = true;
+            if (offline_) {
+                if (!finishOverflow()) return false;
+                firstIntervalSeen_ = false;
+            }
         }
         // Markers, messages and incomplete values are passed over.
     }
@@ -298,6 +307,8 @@ void RecordingControl::worker() {
         }
         if (!streamDry()) return;
     }
+    // A save asked for just before the stop is still carried out.
+    if (saveRequested_.exchange(0) != 0) noteResult(sequence_.saveNow(), sequenceSaved_);
 }
 
 }  // namespace acquisition

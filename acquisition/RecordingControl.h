@@ -121,6 +121,12 @@ class RecordingControl {
     void sendCommand(uint8_t command);
 
     // --- the stream path the worker runs, also used to replay a captured stream ---
+    // Empties the accumulator and starts it with the settings (division ratio, header, K, L,
+    // T, tone filter, sequence folder) in the current mode; takes TimeKeeping.
+    void prepareAccumulator();
+    // A captured stream has no silence after an overflow escape (the module sent nothing
+    // more until it was restarted), so the drain ends at the escape itself.
+    void setOffline(bool offline) { offline_ = offline; }
     // Worker steps before the first read: flags cleared, queue emptied, clocks set.
     void beginStream();
     // Decodes a chunk of the module's stream and feeds the accumulator; false when a write
@@ -171,6 +177,7 @@ class RecordingControl {
     bool firstIntervalSeen_ = false;
     bool draining_ = false;
     int32_t timeKeeping_ = 0;
+    bool offline_ = false;
 };
 
 }  // namespace acquisition

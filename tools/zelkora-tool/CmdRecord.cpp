@@ -1,0 +1,155 @@
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "acquisition/PortSearch.h"
+#include "acquisition/RecordingControl.h"
+#include "app/AppSettings.h"
+#include "gps/PortList.h"
+#include "platform/InputLines.h"
+#include "platform/StopSignals.h"
+#include "platform/qt/QtProfileStore.h"
+#include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/ToolArgs.h"
+
+namespace {
+
+constexpr const char* kName = "record";
+constexpr const char* kUsage =
+    "zelkora-tool record [--port N] [--monitor] [--seconds S] [--dir DIR]";
+constexpr const char* kHelp =
+    "Records from the DETLINK module without a window, with the recorder's own code.\n"
+    "The module is checked on port N (default: the SerialPort setting); when it does not\n"
+    "answer, the listed ports are searched for it and each step of the search is printed.\n"
+    "Then the stream is recorded until S seconds have passed (default: until SIGINT or\n"
+    "SIGTERM), after which the module is stopped with 'g' and the tool exits with 0.\n"
+    "\n"
+    "  --port N     the module's port number (COM number; 200 and up are virtual ports)\n"
+    "  --monitor    Monitor mode: every sequence holding bat calls is saved by itself.\n"
+    "               Without it, Record mode: a line on standard input saves the newest\n"
+    "               data (at most 15 seconds), as the \"Save\" command does.\n"
+    "  --seconds S  stop after S seconds\n"
+    "  --dir DIR    the sequence folder (default: the GPath setting); created when missing\n"
+    "\n"
+    "Every file written is printed as \"saved NAME\" as soon as it is written. When a file\n"
+    "cannot be written the recording ends with \"DETLINK error\" and exit status 1, as it\n"
+    "does when no module is found.\n";
+
+// The display tick of the live view.
+constexpr auto kTick = std::chrono::milliseconds(25);
+// Time for the 'g' to leave the line before the port is closed with the process.
+constexpr auto kLinger = std::chrono::milliseconds(100);
+
+void printSaved(acquisition::RecordingControl& control) {
+    for (const std::string& name : control.takeSavedNames()) {
+        std::printf("saved %s\n", name.c_str());
+    }
+    std::fflush(stdout);
+}
+
+// The port search dialog without a dialog: the whole list, statuses printed as they come.
+int32_t searchPorts(acquisition::CommFile& port, const AppSettings& settings) {
+    gps::PortList list;
+    list.FillListed(acquisition::PortSearch::initialPort(settings));
+    std::vector<int32_t> ports;
+    for (const gps::PortEntry& entry : list.entries()) ports.push_back(entry.itemData);
+    std::atomic<int32_t> stop{0};
+    const int32_t result = acquisition::PortSearch::search(
+        port, ports, acquisition::PortSearch::kWholeList, stop, [](int32_t code, int32_t number) {
+            std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
+            std::fflush(stdout);
+        });
+    return result > 0 ? result : 0;
+}
+
+int run(const std::vector<std::string>& argv) {
+    tool::ToolArgs args({"--port", "--seconds", "--dir"}, {"--monitor"});
+    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
+    if (args.helpRequested()) {
+        std::printf("usage: %s\n\n%s", kUsage, kHelp);
+        return tool::kExitOk;
+    }
+    if (!args.positional().empty()) {
+        return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
+    }
+    const auto port = args.integer("--port", 0, 1, 9999);
+    const auto seconds = args.integer("--seconds", 0, 0, 100000000);
+    if (!port || !seconds) return tool::usageError(kName, args.error(), kUsage);
+
+    AppSettings& settings = appSettings();
+    {
+        platform::QtProfileStore store;
+        settings.load(store);
+    }
+    if (args.has("--port")) settings.SerialPort = static_cast<int32_t>(*port);
+    if (auto dir = args.value("--dir")) {
+        settings.GPath = *dir;
+        if (settings.GPath.empty() || settings.GPath.back() != '/') settings.GPath += '/';
+    }
+    const bool monitor = args.has("--monitor");
+
+    platform::installStopSignalHandlers();
+    acquisition::RecordingControl control(settings);
+    acquisition::RecordingControl::Hooks hooks;
+    hooks.searchPorts = [&settings](acquisition::CommFile& p) { return searchPorts(p, settings); };
+    control.setHooks(hooks);
+    control.setMonitorMode(monitor);
+
+    const auto started = control.StartRecording();
+    if (started != acquisition::RecordingControl::StartResult::Started) {
+        std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
+        return tool::kExitFailure;
+    }
+    std::printf("%s on port %d\n", monitor ? "Monitoring" : "Recording",
+                static_cast<int>(settings.SerialPort));
+    std::fflush(stdout);
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begin = Clock::now();
+    Clock::time_point nextSecond = begin + std::chrono::seconds(1);
+    bool readInput = !monitor;
+    while (!platform::stopSignalReceived() && control.recording()) {
+        if (*seconds > 0 && Clock::now() - begin >= std::chrono::seconds(*seconds)) break;
+        if (readInput) {
+            std::string line;
+            switch (platform::readInputLine(line, static_cast<int>(kTick.count()))) {
+                case platform::InputLine::Line:
+                    control.SaveRecording();
+                    break;
+                case platform::InputLine::Closed:
+                    readInput = false;
+                    break;
+                case platform::InputLine::Timeout:
+                    break;
+            }
+        } else {
+            std::this_thread::sleep_for(kTick);
+        }
+        control.drainDisplay({});
+        control.sequenceSaved().store(0);
+        control.idleSaved().store(0);
+        printSaved(control);
+        if (Clock::now() >= nextSecond) {
+            control.secondTick();
+            nextSecond += std::chrono::seconds(1);
+        }
+    }
+
+    const bool failed = !control.recording() && control.moduleError().load() != 0;
+    control.StopRecording();
+    printSaved(control);
+    if (failed) {
+        std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
+        return tool::kExitFailure;
+    }
+    std::this_thread::sleep_for(kLinger);
+    return tool::kExitOk;
+}
+
+const tool::CommandRegistration registration{
+    {kName, "record from the DETLINK module (Record or Monitor mode) without a window", &run}};
+
+}  // namespace
