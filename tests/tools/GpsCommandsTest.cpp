@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -144,6 +145,26 @@ TEST(TrackCommand, PrintsRecordsAndRejectsCorruptFiles) {
     EXPECT_EQ(tool("track").status, 64);
 }
 
+// Points the tools' settings at a private folder while it lives.
+class ConfigHome {
+  public:
+    explicit ConfigHome(const fs::path& path) {
+        if (const char* old = ::getenv("XDG_CONFIG_HOME")) old_ = old, hadOld_ = true;
+        ::setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+    }
+    ~ConfigHome() {
+        if (hadOld_) {
+            ::setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
+        } else {
+            ::unsetenv("XDG_CONFIG_HOME");
+        }
+    }
+
+  private:
+    std::string old_;
+    bool hadOld_ = false;
+};
+
 // simulate-gps runs beside the test; its first line names the port.
 class Simulator {
   public:
@@ -179,6 +200,7 @@ TEST_P(ReplayIntoLogger, OneTrackRecordPerAcceptedGga) {
     if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
     PrivateRuntimeDir runtime;
     TempDir data;
+    ConfigHome config(data.path() / "config");
     const fs::path capture = kCaptures / GetParam();
     Simulator sim("--nmea " + capture.string() + " --baud 115200");
     ASSERT_GE(sim.port(), 200) << sim.firstLine();
@@ -231,6 +253,7 @@ TEST(SimulateGps, UsageAndMissingLog) {
 TEST(GpsCommand, PortThatCannotBeOpenedFails) {
     PrivateRuntimeDir runtime;
     TempDir data;
+    ConfigHome config(data.path() / "config");
     EXPECT_EQ(tool("gps --port 9999 --seconds 1 --dir " + data.path().string()).status, 1);
 }
 

@@ -13,6 +13,7 @@
 #include "platform/LocalClock.h"
 #include "platform/MessageSink.h"
 #include "platform/StopSignals.h"
+#include "platform/qt/QtProfileStore.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
@@ -22,9 +23,10 @@ constexpr const char* kName = "gps";
 constexpr const char* kUsage =
     "zelkora-tool gps [--port N] [--baud B] [--seconds S] [--dir DIR] [--tz MINUTES]";
 constexpr const char* kHelp =
-    "Logs a GPS receiver without a window: connects to port N (default 8) at B baud (default\n"
-    "38400), polls the port once a second, appends one 32-byte record per accepted GGA\n"
-    "sentence to DIR/GPS.zlg (DIR defaults to the sequence folder <documents>/Batfiles/) and\n"
+    "Logs a GPS receiver without a window: connects to port N at B baud (both default to the\n"
+    "GPS settings: port 8, 38400 baud on a first start), polls the port once a second,\n"
+    "appends one 32-byte record per accepted GGA sentence to DIR/GPS.zlg (DIR defaults to\n"
+    "the sequence folder of the settings) and\n"
     "prints the map's status line each second. Record times are the computer's clock in UTC:\n"
     "the local time less MINUTES (default: this computer's current offset from UTC).\n"
     "Stops after S seconds (default: never) or on SIGINT/SIGTERM, parsing what is waiting on\n"
@@ -40,14 +42,19 @@ int run(const std::vector<std::string>& argv) {
     if (!args.positional().empty()) {
         return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
     }
+    // The user's GPS port, rate and sequence folder are the defaults; nothing is saved back.
     AppSettings& s = appSettings();
+    {
+        platform::QtProfileStore store;
+        s.load(store);
+    }
     const int64_t machineTz = platform::localUtcOffsetSeconds() / 60;
     auto port = args.integer("--port", s.GPSport, 1, 9999);
     auto baud = args.integer("--baud", s.GPSbaudrate, 50, 4000000);
     auto seconds = args.integer("--seconds", 0, 0, INT32_MAX);
     auto tz = args.integer("--tz", machineTz, -24 * 60, 24 * 60);
     if (!port || !baud || !seconds || !tz) return tool::usageError(kName, args.error(), kUsage);
-    std::string dir = args.value("--dir").value_or(AppSettings::defaultSequenceFolder());
+    std::string dir = args.value("--dir").value_or(s.GPath);
     if (dir.empty()) return tool::usageError(kName, "--dir needs a folder", kUsage);
     if (dir.back() != '/') dir += '/';
     s.GPSport = static_cast<int32_t>(*port);
