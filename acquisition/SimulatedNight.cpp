@@ -66,12 +66,11 @@ SimulatedNight::Crossing SimulatedNight::next() {
     return c;
 }
 
-void SimulatedNight::emit(int64_t timeNs, Episode episode, int64_t call, float highHz,
-                          float lowHz) {
-    const int64_t micros = timeNs / kNsPerUs;
+void SimulatedNight::emit(const Crossing& crossing) {
+    const int64_t micros = crossing.timeNs / kNsPerUs;
     if (micros <= lastMicros_) return;  // the module's clock could not tell them apart
     lastMicros_ = micros;
-    queue_.push_back(Crossing{timeNs, episode, call, highHz, lowHz});
+    queue_.push_back(crossing);
 }
 
 void SimulatedNight::planEpisode() {
@@ -90,6 +89,7 @@ void SimulatedNight::planEpisode() {
     switch (episode_) {
         case Episode::Pass:
             seconds = uniform(2.0, 6.0);
+            ++passes_;
             species_ = static_cast<int32_t>(uniform() * kSpecies.size()) %
                        static_cast<int32_t>(kSpecies.size());
             nextCallNs_ = start + static_cast<int64_t>(uniform(5.0, 40.0) * kNsPerMs);
@@ -162,7 +162,8 @@ void SimulatedNight::addCall() {
         const double t = std::abs(k) > 1e-12 ? p0 * std::expm1(k * half) / k : p0 * half;
         if (t > duration) break;
         end = callStart + static_cast<int64_t>(std::llround(t * kNsPerSecond));
-        emit(end, Episode::Pass, call, static_cast<float>(high), static_cast<float>(low));
+        emit(Crossing{end, Episode::Pass, call, passes_ - 1, static_cast<float>(high),
+                      static_cast<float>(low)});
     }
     const double repeat = uniform(s.repeatLo, s.repeatHi) / 1000.0;
     nextCallNs_ =
@@ -179,8 +180,10 @@ void SimulatedNight::addNoise() {
             cursorNs_ = episodeEndNs_;
             return;
         }
+        // Only an interval that is sent counts for the alternation.
+        lastNoiseShort_ = micros - lastMicros_ < 128;
         noiseBytes_ += wire::encodedSize(static_cast<uint32_t>(micros - lastMicros_));
-        emit(micros * kNsPerUs, Episode::Noise, -1, 0, 0);
+        emit(Crossing{micros * kNsPerUs, Episode::Noise});
         cursorNs_ = micros * kNsPerUs;
     }
 }
@@ -192,7 +195,6 @@ void SimulatedNight::addNoise() {
 // up to 4, so noise never makes a run. Every pair takes exactly three bytes on the line.
 int64_t SimulatedNight::chooseNoiseInterval(int64_t offset) {
     const bool shortOne = !lastNoiseShort_ && offset == 0;
-    lastNoiseShort_ = shortOne;
     if (shortOne) return static_cast<int64_t>(std::exp(uniform(std::log(8.0), std::log(40.0))));
     const int64_t episodeStartUs = episodeStartNs_ / kNsPerUs;
     const double bytesPerUs = options_.noiseLoadPercent / 100.0 * options_.lineBytesPerSecond / 1e6;

@@ -45,6 +45,7 @@ class SimulatedNight {
         int64_t timeNs = 0;
         Episode episode = Episode::Silence;
         int64_t call = -1;  // the number of the bat call it belongs to (from 0), -1 for noise
+        int64_t pass = -1;  // the number of the pass that call belongs to (from 0)
         float highHz = 0;   // that call's sweep, from highHz down to lowHz
         float lowHz = 0;
     };
@@ -68,7 +69,7 @@ class SimulatedNight {
     void generateMore();
     void addCall();
     void addNoise();
-    void emit(int64_t timeNs, Episode episode, int64_t call, float highHz, float lowHz);
+    void emit(const Crossing& crossing);
     int64_t chooseNoiseInterval(int64_t offset);
     double uniform();
     double uniform(double low, double high) { return low + (high - low) * uniform(); }
@@ -86,6 +87,7 @@ class SimulatedNight {
     int32_t species_ = 0;
     int64_t nextCallNs_ = 0;
     int64_t calls_ = 0;
+    int64_t passes_ = 0;
 
     // The noise in progress: bytes it has put on the line, for the load.
     int64_t noiseBytes_ = 0;
