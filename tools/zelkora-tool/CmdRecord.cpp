@@ -1,6 +1,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "acquisition/PortSearch.h"
 #include "acquisition/RecordingControl.h"
 #include "app/AppSettings.h"
+#include "gps/GpsPositionFeed.h"
 #include "gps/PortList.h"
 #include "platform/InputLines.h"
 #include "platform/StopSignals.h"
@@ -19,7 +22,7 @@ namespace {
 
 constexpr const char* kName = "record";
 constexpr const char* kUsage =
-    "zelkora-tool record [--port N] [--monitor] [--seconds S] [--dir DIR]";
+    "zelkora-tool record [--port N] [--monitor] [--seconds S] [--dir DIR] [--gps N]";
 constexpr const char* kHelp =
     "Records from the DETLINK module without a window, with the recorder's own code.\n"
     "The module is checked on port N (default: the SerialPort setting); when it does not\n"
@@ -33,6 +36,9 @@ constexpr const char* kHelp =
     "               data (at most 15 seconds), as the \"Save\" command does.\n"
     "  --seconds S  stop after S seconds\n"
     "  --dir DIR    the sequence folder (default: the GPath setting); created when missing\n"
+    "  --gps N      poll a GPS receiver on port N (at the GPSbaudrate setting) once a second:\n"
+    "               every file written while its fix is fresh carries the position, and the\n"
+    "               track goes to GPS.zlg in the sequence folder\n"
     "\n"
     "Every file written is printed as \"saved NAME\" as soon as it is written. When a file\n"
     "cannot be written the recording ends with \"DETLINK error\" and exit status 1, as it\n"
@@ -66,7 +72,7 @@ int32_t searchPorts(acquisition::CommFile& port, const AppSettings& settings) {
 }
 
 int run(const std::vector<std::string>& argv) {
-    tool::ToolArgs args({"--port", "--seconds", "--dir"}, {"--monitor"});
+    tool::ToolArgs args({"--port", "--seconds", "--dir", "--gps"}, {"--monitor"});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
     if (args.helpRequested()) {
         std::printf("usage: %s\n\n%s", kUsage, kHelp);
@@ -77,7 +83,8 @@ int run(const std::vector<std::string>& argv) {
     }
     const auto port = args.integer("--port", 0, 1, 9999);
     const auto seconds = args.integer("--seconds", 0, 0, 100000000);
-    if (!port || !seconds) return tool::usageError(kName, args.error(), kUsage);
+    const auto gpsPort = args.integer("--gps", 0, 1, 9999);
+    if (!port || !seconds || !gpsPort) return tool::usageError(kName, args.error(), kUsage);
 
     AppSettings& settings = appSettings();
     {
@@ -102,6 +109,18 @@ int run(const std::vector<std::string>& argv) {
     if (started != acquisition::RecordingControl::StartResult::Started) {
         std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
         return tool::kExitFailure;
+    }
+    // The GPS as the document polls it: the position goes into every file written next.
+    std::optional<GpsPositionFeed> gps;
+    if (args.has("--gps")) {
+        // The track file goes beside the sequence files, so that folder must exist first.
+        std::error_code ec;
+        std::filesystem::create_directories(settings.GPath, ec);
+        gps.emplace([&control](const PositionBlock& b) { control.accumulator().setPosition(b); });
+        if (!gps->Connect(static_cast<int32_t>(*gpsPort), settings.GPSbaudrate)) {
+            std::fprintf(stderr, "zelkora-tool record: GPS port %d: %s\n",
+                         static_cast<int>(*gpsPort), GpsLink::kConnectionFailed);
+        }
     }
     std::printf("%s on port %d\n", monitor ? "Monitoring" : "Recording",
                 static_cast<int>(settings.SerialPort));
@@ -134,6 +153,7 @@ int run(const std::vector<std::string>& argv) {
         printSaved(control);
         if (Clock::now() >= nextSecond) {
             control.secondTick();
+            if (gps) gps->SecondTick();
             nextSecond += std::chrono::seconds(1);
         }
     }
