@@ -20,7 +20,7 @@ struct TextExtent {
 // path) the plot: a 16-bit 5-6-5 image as large as the screen, addressed in screen
 // coordinates. Every text is drawn in the view's one font.
 class Canvas {
-public:
+  public:
     virtual ~Canvas() = default;
 
     virtual int32_t width() const = 0;
@@ -44,7 +44,7 @@ public:
 // Where the memory canvas is copied to: the window (or, for the native-surface path, the
 // surface's own drawing context). Coordinates are the target's.
 class WindowDc {
-public:
+  public:
     virtual ~WindowDc() = default;
     // Copies `source` (in the canvas's coordinates) to (destX, destY).
     virtual void blit(const Canvas& canvas, const PixelRect& source, int32_t destX,

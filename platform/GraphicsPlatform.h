@@ -21,7 +21,7 @@ struct DisplayProperties {
 // native-surface path. `beginDraw` gives the address of the pixel at the screen's (0, 0)
 // until `endDraw`.
 class DirectDisplay {
-public:
+  public:
     virtual ~DirectDisplay() = default;
     virtual bool open() = 0;
     virtual DisplayProperties properties() const = 0;
@@ -36,7 +36,7 @@ public:
 
 // The services the drawing surface needs from the window system.
 class GraphicsPlatform {
-public:
+  public:
     virtual ~GraphicsPlatform() = default;
     // The window system's major version, 0 when it cannot be used at all.
     virtual int32_t systemMajorVersion() const = 0;

@@ -1,0 +1,135 @@
+#include "platform/qt/ZelkoraFrame.h"
+
+#include <QActionGroup>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+#include "app/AboutInfo.h"
+#include "app/AppSettings.h"
+#include "app/ZelkoraDoc.h"
+#include "display/TimeScale.h"
+
+ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
+    : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
+    setWindowTitle("Zelkora");
+    setCentralWidget(view_);
+    buildMenus();
+    doc_.onFileChanged = [this] { ShowCurrentFile(); };
+}
+
+void ZelkoraFrame::ShowCurrentFile() {
+    const std::string name = doc_.statusText().empty() ? doc_.currentFileName()
+                                                       : doc_.statusText() + doc_.currentFileName();
+    view_->ShowDocument(&doc_.dots(), name);
+}
+
+void ZelkoraFrame::buildMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("&Open...", QKeySequence::Open, this, [this] { openFile(); });
+    file->addSeparator();
+    file->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
+
+    timeMenu_ = menuBar()->addMenu("&Time");
+    auto addTime = [this](const QString& text, int32_t command) {
+        QAction* a = timeMenu_->addAction(
+            text, this, [this, command] { view_->plotView().SetTimeScale(command); });
+        a->setCheckable(true);
+        a->setData(command);
+    };
+    addTime("Comp", PlotView::kTimeCommandComp);
+    for (int i = 1; i <= 10; ++i) addTime(QString("F%1").arg(i), TimeScale::kFirstTimed + i - 1);
+    for (int i = 1; i <= 4; ++i) addTime(QString("Dpp%1").arg(i), i);
+    connect(timeMenu_, &QMenu::aboutToShow, this, [this] { updateTimeMenu(); });
+
+    graphicsMenu_ = menuBar()->addMenu("&Graphics");
+    const char* names[] = {"Best", "DirectDraw", "GAPI", "DC only"};
+    for (int i = 0; i < 4; ++i) {
+        QAction* a =
+            graphicsMenu_->addAction(names[i], this, [this, i] { view_->ChooseGraphics(i); });
+        a->setCheckable(true);
+        a->setData(i);
+    }
+    connect(graphicsMenu_, &QMenu::aboutToShow, this, [this] { updateGraphicsMenu(); });
+
+    QMenu* keeping = menuBar()->addMenu("Time&Keeping");
+    auto* group = new QActionGroup(keeping);
+    const char* sources[] = {"From detector", "From PDA"};
+    for (int i = 0; i < 2; ++i) {
+        QAction* a = keeping->addAction(sources[i], this, [this, i] { settings_.TimeKeeping = i; });
+        a->setCheckable(true);
+        group->addAction(a);
+    }
+    connect(keeping, &QMenu::aboutToShow, this, [this, keeping] {
+        const auto actions = keeping->actions();
+        for (int i = 0; i < actions.size(); ++i) actions[i]->setChecked(settings_.TimeKeeping == i);
+    });
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("&About Zelkora...", this, [this] { showAbout(); });
+}
+
+void ZelkoraFrame::updateGraphicsMenu() {
+    const GraphicsBackEnd inUse = view_->surface().GetBackEnd();
+    for (QAction* a : graphicsMenu_->actions()) {
+        switch (a->data().toInt()) {
+            case 0:
+                a->setChecked(settings_.GraphicsSystem == 0);
+                break;
+            case 1:
+                a->setChecked(inUse == GraphicsBackEnd::DirectDraw);
+                break;
+            case 2:
+                a->setChecked(inUse == GraphicsBackEnd::Gapi);
+                break;
+            default:
+                a->setChecked(inUse == GraphicsBackEnd::DeviceContext);
+                break;
+        }
+    }
+}
+
+void ZelkoraFrame::updateTimeMenu() {
+    const PlotView& v = view_->plotView();
+    const bool live = v.live(), all = v.allFile(), comp = v.compressed();
+    for (QAction* a : timeMenu_->actions()) {
+        const int32_t command = a->data().toInt();
+        if (command == PlotView::kTimeCommandComp) {
+            a->setEnabled(!live && !all);
+            a->setChecked(comp);
+        } else if (TimeScale::IsTimed(command)) {
+            a->setEnabled(!live && !all);
+            a->setChecked(v.timeScale() == command);
+        } else {
+            a->setEnabled(live || all || comp);
+            a->setChecked(v.timeScale() == command);
+        }
+    }
+}
+
+void ZelkoraFrame::openFile() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, "Open", QString::fromStdString(doc_.folderPath()), "BatFiles (*.??#)");
+    if (path.isEmpty()) return;
+    doc_.OpenPath(path.toStdString());
+}
+
+void ZelkoraFrame::showAbout() {
+    const VersionResource resource = AboutInfo::ThisProgram();
+    const AboutText text = AboutInfo::Make(&resource, AboutInfo::ThisBuildStamp());
+    QDialog box(this);
+    box.setWindowTitle(QString::fromStdString(text.title));
+    auto* layout = new QVBoxLayout(&box);
+    for (const std::string* line : {&text.comments, &text.copyright, &text.company, &text.version,
+                                    &text.release, &text.built}) {
+        layout->addWidget(new QLabel(QString::fromStdString(*line), &box));
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+    connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    // The OK button sits in the bottom-right corner.
+    layout->addWidget(buttons, 0, Qt::AlignRight | Qt::AlignBottom);
+    box.exec();
+}

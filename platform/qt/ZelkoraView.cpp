@@ -1,0 +1,137 @@
+#include "platform/qt/ZelkoraView.h"
+
+#include <QBackingStore>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimerEvent>
+#include <cmath>
+
+#include "app/AppSettings.h"
+#include "platform/LocalClock.h"
+#include "platform/MessageSink.h"
+#include "platform/qt/QtViewFont.h"
+
+ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
+    : QWidget(parent),
+      settings_(settings),
+      font_(platform::qt::viewFont(platform::qt::screenDotsPerInch())),
+      platform_(*this, font_),
+      surface_(platform_),
+      view_(settings, surface_, platform_) {
+    // The menu bar lies outside the view here, so nothing is taken off for bars.
+    view_.SetBarHeight(0);
+    view_.invalidate = [this] { update(); };
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMinimumSize(240, 180);
+    makeFrameBuffer();
+}
+
+ZelkoraView::~ZelkoraView() {
+    view_.SetClosing();
+}
+
+int32_t ZelkoraView::hostPixelRatio() const {
+    return std::max(1, static_cast<int32_t>(std::lround(devicePixelRatioF())));
+}
+
+QImage* ZelkoraView::nativeSurface(QPoint& offset) {
+    if (!painting_ || backingStore() == nullptr) return nullptr;
+    auto* image = dynamic_cast<QImage*>(backingStore()->paintDevice());
+    if (image == nullptr || image->format() != QImage::Format_RGB16) return nullptr;
+    offset = mapTo(window(), QPoint(0, 0)) * hostPixelRatio();
+    return image;
+}
+
+QImage* ZelkoraView::frameBuffer() {
+    // A hidden window gets its resize event only when shown: follow the size now.
+    const int32_t ratio = hostPixelRatio();
+    if (frame_.width() != std::max(1, width()) * ratio ||
+        frame_.height() != std::max(1, height()) * ratio) {
+        makeFrameBuffer();
+    }
+    return &frame_;
+}
+
+void ZelkoraView::makeFrameBuffer() {
+    const int32_t ratio = hostPixelRatio();
+    frame_ =
+        QImage(std::max(1, width()) * ratio, std::max(1, height()) * ratio, QImage::Format_RGB16);
+    frame_.setDevicePixelRatio(ratio);
+    frame_.fill(Qt::white);
+}
+
+int ZelkoraView::StartGraphics() {
+    int code = surface_.Init(settings_.GraphicsSystem);
+    if (code != GraphicsSurface::kOk) {
+        // The program stays usable: the message, then the painter path.
+        const std::string text = GraphicsSurface::MessageForCode(code);
+        platform::showMessage(text, platform::MessageIcon::Error);
+        code = surface_.FallBackToDeviceContext();
+    }
+    return code;
+}
+
+void ZelkoraView::ShowDocument(const DotStore* dots, const std::string& nameText) {
+    view_.SetSequence(dots);
+    view_.SetNameText(nameText);
+    if (started_) view_.OnFileLoaded();
+}
+
+void ZelkoraView::InitialUpdate() {
+    started_ = true;
+    view_.OnInitialUpdate();
+    if (!clock_.isActive()) clock_.start(1000, this);
+    update();
+}
+
+void ZelkoraView::ChooseGraphics(int32_t graphicsSystem) {
+    view_.ChooseGraphics(graphicsSystem);
+    update();
+}
+
+void ZelkoraView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    makeFrameBuffer();
+    // A direct path is described by its size: open it again for the new one.
+    const GraphicsBackEnd backEnd = surface_.GetBackEnd();
+    if (backEnd == GraphicsBackEnd::Gapi || backEnd == GraphicsBackEnd::DirectDraw) {
+        if (surface_.Reset(settings_.GraphicsSystem) != GraphicsSurface::kOk) {
+            surface_.FallBackToDeviceContext();
+        }
+    }
+    if (started_ && view_.Layout()) view_.FullRedraw();
+}
+
+void ZelkoraView::paintEvent(QPaintEvent*) {
+    QPainter window(this);
+    painting_ = true;
+    if (surface_.GetBackEnd() == GraphicsBackEnd::Gapi) {
+        {
+            QPainter frame(&frame_);
+            platform::qt::QtWindowDc dc(frame, font_);
+            view_.OnPaint(dc);
+        }
+        window.drawImage(QPoint(0, 0), frame_);
+    } else {
+        if (!view_.layoutOk()) window.fillRect(rect(), Qt::white);
+        platform::qt::QtWindowDc dc(window, font_);
+        view_.OnPaint(dc);
+    }
+    painting_ = false;
+}
+
+void ZelkoraView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != clock_.timerId()) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    const platform::LocalClockReading now = platform::readLocalClock();
+    view_.ClockTick(now.hour, now.minute, now.second);
+}
+
+void ZelkoraView::closeEvent(QCloseEvent* event) {
+    view_.SetClosing();
+    clock_.stop();
+    QWidget::closeEvent(event);
+}

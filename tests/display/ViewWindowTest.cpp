@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/AppSettings.h"
+#include "platform/qt/QtProfileStore.h"
+#include "platform/qt/ZelkoraView.h"
+#include "sequence/SequenceFormat.h"
+#include "tests/display/SyntheticSequence.h"
+
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_display_window";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// The window and `zelkora-tool render` draw the same file at the same size through the same
+// view code: their pictures must agree pixel for pixel, the running clock aside.
+class WindowAgainstRender : public ::testing::TestWithParam<int> {
+  protected:
+    QTemporaryDir dir;
+    std::string file;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        const std::string root = dir.path().toStdString();
+        ASSERT_EQ(setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1), 0);
+        std::filesystem::create_directories(root + "/config/Chirova");
+        std::ofstream ini(root + "/config/Chirova/zelkora.ini");
+        ini << "[Zelkora]\nGraphicsSystem=" << GetParam() << "\nZ=1\n";
+        ini.close();
+        synthetic::CallPlan plan;
+        plan.calls = 40;
+        plan.noiseDots = 4;
+        plan.gapMicros = 30000;
+        const auto dots = synthetic::makeCalls(plan);
+        const auto image = synthetic::encode(*dots);
+        file = root + "/26061222.15#";
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()),
+                   static_cast<std::streamsize>(image.size()));
+        application();
+    }
+};
+
+TEST_P(WindowAgainstRender, SamePicture) {
+    const std::string png = dir.path().toStdString() + "/render.png";
+    const std::string command = std::string("'") + ZELKORA_BINARY_DIR +
+                                "/tools/zelkora-tool/zelkora-tool' render '" + file + "' --png '" +
+                                png + "' --size 640x400 --mode comp --scale F5";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    QImage rendered(QString::fromStdString(png));
+    ASSERT_FALSE(rendered.isNull());
+    rendered = rendered.convertToFormat(QImage::Format_RGB16);
+
+    // The window, from the same settings and the same mode options.
+    platform::QtProfileStore store;
+    AppSettings settings;
+    settings.load(store);
+    // QSettings may still hold the file of the previous case from the same second.
+    settings.GraphicsSystem = GetParam();
+    settings.Z = 1;
+    settings.SeeAllFile = 0;
+    settings.AllUse = 0;
+    settings.ViewCompressed = 1;
+    settings.HScaleComp = 133;
+    std::ifstream in(file, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    auto dots = std::make_unique<DotStore>();
+    ASSERT_GT(decodeSequenceImage(bytes, *dots), 0);
+    computeDotFrequencies(*dots);
+
+    ZelkoraView view(settings);
+    view.setFixedSize(640, 400);
+    ASSERT_EQ(view.StartGraphics(), 0);
+    EXPECT_EQ(static_cast<int>(view.surface().GetBackEnd()), GetParam() == 3 ? 3 : 1);
+    view.ShowDocument(dots.get(), "26061222.15#");
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.InitialUpdate();
+    QApplication::processEvents();
+    ASSERT_TRUE(view.plotView().layoutOk());
+    EXPECT_FALSE(view.plotView().hintPending());
+    const QImage shown = view.grab().toImage().convertToFormat(QImage::Format_RGB16);
+    ASSERT_EQ(shown.size(), rendered.size());
+
+    const platform::PixelRect clock = view.plotView().statusFields().clock;
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            if (clock.contains(x, y)) continue;
+            differing += shown.pixel(x, y) != rendered.pixel(x, y);
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    if (differing != 0 && std::getenv("ZELKORA_KEEP_PICTURES") != nullptr) {
+        shown.save(QString("/tmp/window-%1.png").arg(GetParam()));
+        rendered.save(QString("/tmp/render-%1.png").arg(GetParam()));
+    }
+    // Something was drawn: dots in the plot and text in the status line.
+    const QRgb dot = qRgb(0, 0, 0);
+    int dark = 0;
+    for (int x = view.plotView().plotRect().left; x < 640; ++x) {
+        for (int y = 0; y < view.plotView().plotRect().bottom; ++y)
+            dark += shown.pixel(x, y) == dot;
+    }
+    EXPECT_GT(dark, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(BackEnds, WindowAgainstRender, ::testing::Values(0, 3));
+
+}  // namespace
