@@ -32,9 +32,9 @@ struct ToolRun {
     std::string out;
 };
 
-ToolRun tool(const std::string& args) {
+ToolRun shell(const std::string& command) {
     ToolRun r;
-    FILE* p = ::popen((kTool + " " + args + " 2>/dev/null").c_str(), "r");
+    FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r");
     if (!p) return r;
     char buf[4096];
     size_t n;
@@ -42,6 +42,10 @@ ToolRun tool(const std::string& args) {
     const int raw = ::pclose(p);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return r;
+}
+
+ToolRun tool(const std::string& args) {
+    return shell(kTool + " " + args);
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -168,8 +172,8 @@ class ConfigHome {
 // simulate-gps runs beside the test; its first line names the port.
 class Simulator {
   public:
-    explicit Simulator(const std::string& args) {
-        pipe_ = ::popen(("echo $$; exec " + kTool + " simulate-gps " + args).c_str(), "r");
+    explicit Simulator(const std::string& args, const std::string& command = "simulate-gps") {
+        pipe_ = ::popen(("echo $$; exec " + kTool + " " + command + " " + args).c_str(), "r");
         if (!pipe_) return;
         char line[256];
         if (std::fgets(line, sizeof line, pipe_)) pid_ = std::atoi(line);
@@ -241,6 +245,38 @@ INSTANTIATE_TEST_SUITE_P(Captures, ReplayIntoLogger,
                              }
                              return n;
                          });
+
+// A recording with --gps against both simulators: every file carries the replayed position.
+TEST(RecordWithGps, FilesCarryTheReplayedPosition) {
+    if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
+    PrivateRuntimeDir runtime;
+    TempDir data;
+    ConfigHome config(data.path() / "config");
+    Simulator gps("--nmea " + (kCaptures / "bt-q818.log").string() + " --loop");
+    Simulator module("--calls-per-second 10 --mix passes", "simulate-module");
+    ASSERT_GE(gps.port(), 200);
+    ASSERT_GE(module.port(), 200);
+    // Record mode: each input line saves the newest data; the first after the GPS has had
+    // time for a fix.
+    ToolRun rec = shell("(sleep 3; echo; sleep 2; echo) | " + kTool + " record --port " +
+                        std::to_string(module.port()) + " --gps " + std::to_string(gps.port()) +
+                        " --seconds 6 --dir " + (data.path() / "seq").string());
+    EXPECT_EQ(rec.status, 0) << rec.out;
+    EXPECT_NE(rec.out.find("saved "), std::string::npos) << rec.out;
+    module.stop();
+    gps.stop();
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(data.path() / "seq")) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.back() != '#') continue;
+        ++files;
+        ToolRun info = tool("info '" + entry.path().string() + "'");
+        EXPECT_NE(info.out.find("position: WGS84     N3403294 W11774712 235"), std::string::npos)
+            << info.out;
+    }
+    EXPECT_GE(files, 1);
+    EXPECT_GT(fs::file_size(data.path() / "seq" / "GPS.zlg"), 0u);
+}
 
 TEST(SimulateGps, UsageAndMissingLog) {
     EXPECT_EQ(tool("simulate-gps").status, 64);
