@@ -204,6 +204,34 @@ TEST_F(Recording, RecordModeSavesEveryIntervalOnRequestAndStopsWithG) {
     ASSERT_TRUE(waitFor([&] { return module.commands() == "vGg"; }));
 }
 
+TEST_F(Recording, DeviceClockStampsTheFirstIntervalOfABurst) {
+    FakeModule module(peer, kReply);
+    const auto intervals = someIntervals(400, 21);
+    auto bytes = encode(intervals);
+    appendValue(bytes, 1234);
+    module.streamAfterStart(bytes);
+    settings.TimeKeeping = 1;
+    // The device clock stands five seconds after the time the stream began.
+    std::atomic<int> readings{0};
+    RecordingControl::Hooks hooks;
+    hooks.clock = [&] { return readings++ == 0 ? kClock : kClock + int64_t{5000000}; };
+    control.setHooks(hooks);
+    ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
+    ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 400; }));
+    control.SaveRecording();
+    std::vector<std::string> names;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto& n : control.takeSavedNames()) names.push_back(n);
+        return !names.empty();
+    }));
+    control.StopRecording();
+    SequenceFileHeader header;
+    EXPECT_EQ(readFile(names[0], &header), intervals);
+    // The first interval ends at the device clock's reading.
+    EXPECT_EQ(header.start,
+              SequenceStartTime::fromJulian(kClock + int64_t{5000000} - int64_t{intervals[0]}));
+}
+
 TEST_F(Recording, NoKnownPortGoesStraightToTheSearch) {
     FakeModule module(peer, kReply);
     settings.SerialPort = 0;
