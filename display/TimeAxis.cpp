@@ -1,5 +1,6 @@
 #include "display/TimeAxis.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -72,7 +73,9 @@ void TimeAxis::Draw(platform::Canvas& canvas, const platform::PixelRect& axis,
         const auto x = static_cast<int32_t>(plot.left + (k - start) / columnTime);
         canvas.line(x, axis.top, x, axis.top + 8, scale);
         const std::string text = Label(k, s.decade);
-        canvas.drawText({x - 4, axis.bottom - textHeight, x - 4 + labelWidth + 8, axis.bottom},
+        // Below the tick, cut at the strip's bottom (the digits' descent is blank there).
+        canvas.drawText({x - 4, axis.top + 8, x - 4 + labelWidth + 8,
+                         std::min(axis.bottom, axis.top + 8 + textHeight)},
                         text, platform::TextAlign::Left, scale, back);
     }
 

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -38,6 +39,9 @@ class WindowAgainstRender : public ::testing::TestWithParam<int> {
         const std::string root = dir.path().toStdString();
         ASSERT_EQ(setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1), 0);
         std::filesystem::create_directories(root + "/config/Chirova");
+        std::filesystem::create_directories(root + "/runtime");
+        std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
+        ASSERT_EQ(setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1), 0);
         std::ofstream ini(root + "/config/Chirova/zelkora.ini");
         ini << "[Zelkora]\nGraphicsSystem=" << GetParam() << "\nZ=1\n";
         ini.close();
