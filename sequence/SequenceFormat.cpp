@@ -196,44 +196,70 @@ namespace {
 // Types 0x82 to 0x84: 2-, 3- and 4-byte absolute codes, status runs from 0xE0 (two bytes
 // with a status value from type 0x83 on, one byte of status 1 in type 0x82), at most
 // 16 383 intervals and 15 seconds.
-int32_t decodeNewerData(const uint8_t* data, size_t pos, size_t end, uint8_t type, int64_t timing,
-                        DotStore& store) {
+struct NewerDecoder {
+    const uint8_t* data;
+    size_t pos;
+    size_t end;
+    uint8_t type;
+    int64_t timing;
+    DotStore& store;
     int32_t dots = 1;
-    int64_t d = 0;
-    int64_t sum = 0;
-    while (pos < end) {
+    int64_t d = 0;    // the running interval, unscaled
+    int64_t sum = 0;  // the time of the newest dot
+
+    // Decodes one code. False when the data ends here: a code that runs past the end, an
+    // interval that would run backwards, or a time beyond the 15 seconds. kChecked is off
+    // only while at least four bytes are left, so no code can run past the end.
+    template <bool kNominal, bool kChecked>
+    bool step() {
         const uint8_t b = data[pos];
         if (b < 0x80) {
             d += deltaOf(b);
             pos += 1;
+            // Intervals cannot run backwards; deltas that claim so are damage, not data.
+            if (d < 0) return false;
+        } else if (b < 0xA0) {
+            if (kChecked && end - pos < 2) return false;
+            d = ((b & 0x1F) << 8) | data[pos + 1];
+            pos += 2;
+        } else if (b < 0xC0) {
+            if (kChecked && end - pos < 3) return false;
+            d = ((b & 0x1F) << 16) | (data[pos + 1] << 8) | data[pos + 2];
+            pos += 3;
         } else if (b < 0xE0) {
-            const size_t length = b < 0xA0 ? 2 : (b < 0xC0 ? 3 : 4);
-            if (length > end - pos) break;
-            int64_t v = b & 0x1F;
-            for (size_t k = 1; k < length; ++k) v = (v << 8) | data[pos + k];
-            d = v;
-            pos += length;
+            if (kChecked && end - pos < 4) return false;
+            d = (static_cast<int64_t>(b & 0x1F) << 24) | (data[pos + 1] << 16) |
+                (data[pos + 2] << 8) | data[pos + 3];
+            pos += 4;
         } else {
             if (type == kType82) {
                 setStatusRun(store, dots, b - 224, 1);
                 pos += 1;
             } else {
-                if (end - pos < 2) break;
+                if (kChecked && end - pos < 2) return false;
                 setStatusRun(store, dots, data[pos + 1], b & 3);
                 pos += 2;
             }
-            continue;
+            return true;
         }
-        // Intervals cannot run backwards; deltas that claim so are damage, not data.
-        if (d < 0) break;
-        const int64_t interval = scaledInterval(d, timing);
-        if (sum + interval > kMaxSequenceTime) break;
-        sum += interval;
+        sum += kNominal ? d : scaledInterval(d, timing);
+        if (sum > kMaxSequenceTime) return false;
         store.times[static_cast<size_t>(dots++)] = static_cast<int32_t>(sum);
-        if (dots == DotStore::kCapacity) break;
+        return true;
     }
-    return dots;
-}
+
+    // A full file holds some 16 000 codes and is decoded every time the user steps to it.
+    template <bool kNominal>
+    int32_t run() {
+        while (end - pos >= 4 && dots < DotStore::kCapacity) {
+            if (!step<kNominal, false>()) return dots;
+        }
+        while (pos < end && dots < DotStore::kCapacity) {
+            if (!step<kNominal, true>()) return dots;
+        }
+        return dots;
+    }
+};
 
 // Type 0x81: 11-bit mantissa and 4-bit exponent codes, one-byte status runs; no time limit
 // of its own, but never beyond what a 32-bit time can hold.
@@ -278,11 +304,14 @@ int32_t decodeSequenceImage(std::span<const uint8_t> image, DotStore& store) {
     store.times[0] = 0;
     store.status[0] = kStatusStart;
     store.status[1] = kStatusStart;
-    const int32_t dots =
-        header.type == kType81
-            ? decodeType81Data(image.data(), header.dataOffset, end, header.timingValue, store)
-            : decodeNewerData(image.data(), header.dataOffset, end, header.type, header.timingValue,
-                              store);
+    const uint8_t* data = image.data();
+    int32_t dots = 0;
+    if (header.type == kType81) {
+        dots = decodeType81Data(data, header.dataOffset, end, header.timingValue, store);
+    } else {
+        NewerDecoder decoder{data, header.dataOffset, end, header.type, header.timingValue, store};
+        dots = header.timingValue == kNominalTiming ? decoder.run<true>() : decoder.run<false>();
+    }
     store.count = dots;
     store.divisionRatio = header.divisionRatio;
     store.timingValue = kNominalTiming;
@@ -293,15 +322,23 @@ void computeDotFrequencies(DotStore& store) {
     const int32_t count = std::clamp(store.count, 0, DotStore::kCapacity);
     if (count > 0) store.frequency[0] = 0;
     if (count > 1) store.frequency[1] = 0;
-    // Spans of 48 µs and up keep the quotient within 32 bits for every ratio up to 64.
+    // Spans of 48 µs and up keep the quotient within 32 bits for every ratio up to 64. The
+    // quotient of two exact doubles is correctly rounded, and one that is not exactly k + ½
+    // lies at least 1/(2 × 12 000) from the rounding boundary, so the double arithmetic rounds
+    // exactly as the integer rule would.
     const double numerator =
         static_cast<double>(std::clamp(store.divisionRatio, 1, kMaxRatio)) * 1e9;
     const int32_t* times = store.times.data();
     int32_t* frequency = store.frequency.data();
+    // Branch-free so that the compiler runs the divisions side by side. The span is formed
+    // with wrap-around, which can only matter for times that run backwards by nearly 2^32 µs
+    // (no decoded store holds such), and clamped before dividing.
     for (int32_t i = 2; i < count; ++i) {
-        const int64_t span = static_cast<int64_t>(times[i]) - times[i - 2];
-        frequency[i] = (span >= 48 && span <= 12000)
-                           ? static_cast<int32_t>(numerator / static_cast<double>(span) + 0.5)
-                           : 0;
+        const auto span = static_cast<int32_t>(static_cast<uint32_t>(times[i]) -
+                                               static_cast<uint32_t>(times[i - 2]));
+        const int32_t inRange = static_cast<uint32_t>(span) - 48u <= 12000u - 48u;
+        const int32_t clamped = std::min(std::max(span, 48), 12000);
+        const auto f = static_cast<int32_t>(numerator / static_cast<double>(clamped) + 0.5);
+        frequency[i] = f & -inRange;
     }
 }

@@ -359,6 +359,27 @@ TEST(SequenceFrequencies, RatioOverTheSpanOfTwoIntervals) {
     EXPECT_EQ(top->frequency[2], 1333333333);
 }
 
+TEST(SequenceFrequencies, ExactForEveryRatioAndSpan) {
+    // Every span a frequency is defined for, with every ratio, against the integer rule
+    // ⌊(2 × ratio × 10^9 + s) / 2s⌋, plus spans just outside and backwards.
+    std::vector<int32_t> spans;
+    for (int32_t s = 48; s <= 12000; ++s) spans.push_back(s);
+    spans.insert(spans.end(), {47, 12001, 0, 1, -5, 100000});
+    auto store = std::make_unique<DotStore>();
+    store->count = static_cast<int32_t>(spans.size()) + 2;
+    for (size_t i = 0; i < spans.size(); ++i) store->times[i + 2] = store->times[i] + spans[i];
+    for (int32_t ratio = 1; ratio <= 64; ++ratio) {
+        store->divisionRatio = ratio;
+        computeDotFrequencies(*store);
+        for (size_t i = 0; i < spans.size(); ++i) {
+            const int64_t s = spans[i];
+            const int64_t expected =
+                s >= 48 && s <= 12000 ? (2 * ratio * int64_t{1000000000} + s) / (2 * s) : 0;
+            ASSERT_EQ(store->frequency[i + 2], expected) << "ratio " << ratio << " span " << s;
+        }
+    }
+}
+
 TEST(SequenceHeader, ReadsStartTimeAndPositionOfNewFilesOnly) {
     SequenceStartTime start =
         SequenceStartTime::fromJulian(JulianTime::fromDateTime(2026, 12, 8, 23, 59, 59, 999999));
