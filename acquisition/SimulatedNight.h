@@ -15,7 +15,8 @@ enum class NightMix {
 struct NightOptions {
     uint64_t seed = 1;
     // The average number of bat calls per second over the whole stream (0: no bats). Calls come
-    // in passes at 5 to 20 calls a second, so this sets how much of the night the passes fill.
+    // in passes at 5 to 20 calls a second, so this sets how much of the night the passes fill;
+    // passes that follow one another closely give about 10.
     double callsPerSecond = 3.0;
     // The detector's division ratio: a call of F Hz reaches the module as F / ratio Hz.
     int32_t ratio = 16;

@@ -251,7 +251,7 @@ TEST_F(SimulateModule, PortNumbersAndUsage) {
     for (std::vector<std::string> bad : {std::vector<std::string>{"--ratio", "0"},
                                          {"--ratio", "256"},
                                          {"--mix", "day"},
-                                         {"--calls-per-second", "21"},
+                                         {"--calls-per-second", "11"},
                                          {"--port", "199"},
                                          {"--noise-load", "96"},
                                          {"extra"},

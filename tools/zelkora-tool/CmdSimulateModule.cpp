@@ -42,7 +42,7 @@ constexpr const char* kHelp =
     "  --port N               virtual port number to take (200-9999)\n"
     "  --seed S               seed of the night (default 1)\n"
     "  --calls-per-second R   average bat calls a second over the whole stream (default 3;\n"
-    "                         0: no bats; at most 20)\n"
+    "                         0: no bats; at most 10, when passes follow each other closely)\n"
     "  --ratio N              the detector's division ratio, 1-255 (default 16): a call of F Hz\n"
     "                         reaches the module as F/N Hz, whose half periods are the intervals\n"
     "  --mix night            passes, noise and silence (default)\n"
@@ -133,7 +133,7 @@ int run(const std::vector<std::string>& argv) {
     auto ratio = args.integer("--ratio", 16, 1, 255);
     auto load = args.integer("--noise-load", 85, 0, 95);
     if (!port || !seed || !ratio || !load) return tool::usageError(kName, args.error(), kUsage);
-    auto calls = decimal(args, "--calls-per-second", 3, 0, 20, error);
+    auto calls = decimal(args, "--calls-per-second", 3, 0, 10, error);
     auto overflowEvery = decimal(args, "--overflow-every", 0, 0.001, 1e7, error);
     auto silentAfter = decimal(args, "--silent-after", -1, 0, 1e7, error);
     auto markerEvery = decimal(args, "--marker-every", 0, 0.001, 1e7, error);
