@@ -209,7 +209,15 @@ void PlotView::FullRedraw() {
     std::fill(columnFirstDot_.begin(), columnFirstDot_.end(), 0);
     ApplyFilter(0);
 
-    surface_.canvas()->fillRect(viewRect_, s_.Cback);
+    // On the direct paths the canvas's plot area is never shown: only the margins are filled.
+    platform::Canvas& canvas = *surface_.canvas();
+    if (surface_.GetBackEnd() == GraphicsBackEnd::DeviceContext) {
+        canvas.fillRect(viewRect_, s_.Cback);
+    } else {
+        canvas.fillRect(surface_.topRect(), s_.Cback);
+        canvas.fillRect(surface_.leftRect(), s_.Cback);
+        canvas.fillRect(surface_.bottomRect(), s_.Cback);
+    }
     columnTime_ = live_ ? TimeScale::kLiveColumnTime : TimeScale::ColumnTime(timeScale_);
     scaleLabel_ = live_ ? "F1" : TimeScale::Label(timeScale_);
 
