@@ -39,9 +39,9 @@ class PseudoTerminal {
     int32_t read(std::span<uint8_t> buffer, int32_t timeoutMs);
 
     // Writes as much of `bytes` as fits, waiting at most `timeoutMs` for room when nothing
-    // fits at once: the count written (0 when the pty stayed full), kHungUp or kFailed.
-    // While the host side is closed the bytes are not written: they would wait in the pty and
-    // greet the next program that opens it.
+    // fits at once: the count written (0 when the pty stayed full), kHungUp (after sleeping
+    // the time out, as read does) or kFailed. While the host side is closed the bytes are not
+    // written: they would wait in the pty and greet the next program that opens it.
     int32_t write(std::span<const uint8_t> bytes, int32_t timeoutMs);
 
     // True when the host has closed the slave (and not reopened it).

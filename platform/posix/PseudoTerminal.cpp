@@ -102,7 +102,10 @@ int32_t PseudoTerminal::write(std::span<const uint8_t> bytes, int32_t timeoutMs)
     pollfd p{impl_->master, POLLOUT, 0};
     int ready = ::poll(&p, 1, timeoutMs);
     if (ready < 0) return errno == EINTR ? 0 : kFailed;
-    if (p.revents & POLLHUP) return kHungUp;
+    if (p.revents & POLLHUP) {
+        sleepMs(timeoutMs);
+        return kHungUp;
+    }
     if (ready == 0) return 0;
     ssize_t n = ::write(impl_->master, bytes.data(), bytes.size());
     if (n >= 0) return static_cast<int32_t>(n);

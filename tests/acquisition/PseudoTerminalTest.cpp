@@ -92,6 +92,9 @@ TEST(PseudoTerminalTest, AHostThatClosesIsSeenAndAReopenWorks) {
     EXPECT_LE(calls, 6);
     const uint8_t v = 'v';
     EXPECT_EQ(pty.write({&v, 1}, 0), PseudoTerminal::kHungUp);
+    start = Clock::now();
+    EXPECT_EQ(pty.write({&v, 1}, 20), PseudoTerminal::kHungUp);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(15));
 
     slave = openSlave(pty);
     ASSERT_GE(slave, 0);
