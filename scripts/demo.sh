@@ -29,3 +29,11 @@ echo "wrote $file"
 echo "..."
 echo "sequence files in $out:"
 "$tool" ls "$out"
+
+# The viewer's picture of the newest file, drawn headless; with a display, the viewer too.
+newest=$("$tool" ls "$out" | tail -1)
+"$tool" render "$out/$newest" --png "$out/newest.png" --mode comp
+echo "picture of $newest: $out/newest.png"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    build/platform/zelkora "$out/$newest" &
+fi
