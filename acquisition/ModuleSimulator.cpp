@@ -19,6 +19,11 @@ int64_t firstAt(int64_t every) {
 
 }  // namespace
 
+ModuleSimulator::Item ModuleSimulator::item(ModuleEventKind kind, int64_t timeUs, size_t size,
+                                            bool streamData, int64_t value) {
+    return Item{kind, timeUs, value, {}, size, size, streamData};
+}
+
 ModuleSimulator::ModuleSimulator(const ModuleSimulatorOptions& options, EventSink sink)
     : options_(options), sink_(std::move(sink)), night_(options.night) {
     options_.baud = std::max(options_.baud, 1);
@@ -54,10 +59,7 @@ void ModuleSimulator::receive(uint8_t command, int64_t nowUs) {
     switch (command) {
         case 'v': {
             std::vector<uint8_t> reply(kVersionReply.begin(), kVersionReply.end());
-            enqueue(
-                Item{
-                    ModuleEventKind::VersionReply, nowUs, 0, {}, reply.size(), reply.size(), false},
-                reply, false);
+            enqueue(item(ModuleEventKind::VersionReply, nowUs, reply.size(), false), reply, false);
             break;
         }
         case 'G':
@@ -66,7 +68,7 @@ void ModuleSimulator::receive(uint8_t command, int64_t nowUs) {
                 streamStartUs_ = nowUs;
                 sceneAtStartUs_ = sceneFrozenUs_;
                 lastCrossingUs_ = nowUs;
-                enqueue(Item{ModuleEventKind::StreamStarted, nowUs, 0, {}, 0, 0, false}, {}, false);
+                enqueue(item(ModuleEventKind::StreamStarted, nowUs, 0, false), {}, false);
             }
             break;
         case 'g': {
@@ -77,19 +79,19 @@ void ModuleSimulator::receive(uint8_t command, int64_t nowUs) {
             std::vector<uint8_t> kept;
             std::deque<Item> keptItems;
             size_t at = head_;
-            for (Item& item : items_) {
-                const bool begun = item.remaining < item.size;
+            for (Item& queued : items_) {
+                const bool begun = queued.remaining < queued.size;
                 const size_t begin = at;
-                at += item.remaining;
-                if (item.streamData && !begun) continue;
+                at += queued.remaining;
+                if (queued.streamData && !begun) continue;
                 kept.insert(kept.end(), bytes_.begin() + static_cast<ptrdiff_t>(begin),
                             bytes_.begin() + static_cast<ptrdiff_t>(at));
-                keptItems.push_back(std::move(item));
+                keptItems.push_back(std::move(queued));
             }
             bytes_ = std::move(kept);
             head_ = 0;
             items_ = std::move(keptItems);
-            enqueue(Item{ModuleEventKind::StreamStopped, nowUs, 0, {}, 0, 0, false}, {}, false);
+            enqueue(item(ModuleEventKind::StreamStopped, nowUs, 0, false), {}, false);
             break;
         }
         default:
@@ -108,7 +110,7 @@ void ModuleSimulator::hostGone(int64_t nowUs) {
     if (sink_) sink_(ModuleEvent{ModuleEventKind::HostGone, nowUs, 0, {}});
 }
 
-bool ModuleSimulator::enqueue(Item item, const std::vector<uint8_t>& bytes, bool mayOverflow) {
+bool ModuleSimulator::enqueue(Item queued, const std::vector<uint8_t>& bytes, bool mayOverflow) {
     if (mayOverflow && bufferedBytes() + bytes.size() > static_cast<size_t>(options_.bufferBytes)) {
         return false;
     }
@@ -117,7 +119,7 @@ bool ModuleSimulator::enqueue(Item item, const std::vector<uint8_t>& bytes, bool
         head_ = 0;
     }
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-    items_.push_back(std::move(item));
+    items_.push_back(std::move(queued));
     completeFrontItems();
     return true;
 }
@@ -148,29 +150,22 @@ void ModuleSimulator::advance(int64_t nowUs) {
                 if (state_ == State::Streaming) beginOverflow(at, 0);
             } else if (first == nextMarkerUs_) {
                 nextMarkerUs_ += options_.markerEveryUs;
-                if (state_ == State::Streaming) {
-                    scratch_.clear();
-                    wire::appendMarker(scratch_);
-                    if (!enqueue(Item{ModuleEventKind::Marker,
-                                      at,
-                                      0,
-                                      {},
-                                      scratch_.size(),
-                                      scratch_.size(),
-                                      true},
-                                 scratch_, true)) {
-                        beginOverflow(at, 0);
-                    }
+                scratch_.clear();
+                wire::appendMarker(scratch_);
+                if (state_ == State::Streaming &&
+                    !enqueue(item(ModuleEventKind::Marker, at, scratch_.size(), true), scratch_,
+                             true)) {
+                    beginOverflow(at, 0);
                 }
             } else {
                 nextMessageUs_ += options_.messageEveryUs;
                 scratch_.clear();
+                Item message = item(ModuleEventKind::Message, at, 0, true);
+                message.text = options_.messageText;
                 if (state_ == State::Streaming &&
-                    wire::appendMessage(scratch_, options_.messageText) &&
-                    !enqueue(Item{ModuleEventKind::Message, at, 0, options_.messageText,
-                                  scratch_.size(), scratch_.size(), true},
-                             scratch_, true)) {
-                    beginOverflow(at, 0);
+                    wire::appendMessage(scratch_, options_.messageText)) {
+                    message.size = message.remaining = scratch_.size();
+                    if (!enqueue(std::move(message), scratch_, true)) beginOverflow(at, 0);
                 }
             }
         } else {
@@ -184,13 +179,7 @@ void ModuleSimulator::advance(int64_t nowUs) {
             }
             scratch_.clear();
             wire::appendValue(scratch_, static_cast<uint32_t>(interval));
-            if (!enqueue(Item{ModuleEventKind::Interval,
-                              at,
-                              interval,
-                              {},
-                              scratch_.size(),
-                              scratch_.size(),
-                              true},
+            if (!enqueue(item(ModuleEventKind::Interval, at, scratch_.size(), true, interval),
                          scratch_, true)) {
                 beginOverflow(at, 1);
             }
@@ -202,13 +191,7 @@ void ModuleSimulator::advance(int64_t nowUs) {
         state_ = State::Halted;
         scratch_.clear();
         wire::appendOverflow(scratch_);
-        enqueue(Item{ModuleEventKind::Overflow,
-                     overflowSinceUs_,
-                     lost_,
-                     {},
-                     scratch_.size(),
-                     scratch_.size(),
-                     true},
+        enqueue(item(ModuleEventKind::Overflow, overflowSinceUs_, scratch_.size(), true, lost_),
                 scratch_, false);
     }
 }
@@ -217,14 +200,14 @@ std::span<const uint8_t> ModuleSimulator::lineBytes(int64_t nowUs) {
     const int64_t nowBits = bitsAt(nowUs);
     int64_t t = lineFreeAtBits_;
     size_t count = 0;
-    for (const Item& item : items_) {
-        t = std::max(t, bitsAt(item.timeUs));
+    for (const Item& queued : items_) {
+        t = std::max(t, bitsAt(queued.timeUs));
         if (t > nowBits) break;
         const auto due = static_cast<size_t>((nowBits - t) / kBitsPerByte + 1);
-        const size_t n = std::min(due, item.remaining);
+        const size_t n = std::min(due, queued.remaining);
         count += n;
         t += static_cast<int64_t>(n) * kBitsPerByte;
-        if (n < item.remaining) break;
+        if (n < queued.remaining) break;
     }
     offered_ = count;
     return {bytes_.data() + head_, count};
@@ -236,10 +219,10 @@ void ModuleSimulator::consumed(size_t count, int64_t nowUs) {
     offered_ = 0;
     head_ += count;
     while (count > 0 && !items_.empty()) {
-        Item& item = items_.front();
-        lineFreeAtBits_ = std::max(lineFreeAtBits_, bitsAt(item.timeUs));
-        const size_t n = std::min(count, item.remaining);
-        item.remaining -= n;
+        Item& front = items_.front();
+        lineFreeAtBits_ = std::max(lineFreeAtBits_, bitsAt(front.timeUs));
+        const size_t n = std::min(count, front.remaining);
+        front.remaining -= n;
         count -= n;
         lineFreeAtBits_ += static_cast<int64_t>(n) * kBitsPerByte;
         completeFrontItems();
@@ -277,9 +260,9 @@ std::string moduleLogLine(const ModuleEvent& event, int64_t clockOffsetUs) {
 
 void ModuleSimulator::completeFrontItems() {
     while (!items_.empty() && items_.front().remaining == 0) {
-        Item item = std::move(items_.front());
+        Item done = std::move(items_.front());
         items_.pop_front();
-        if (sink_) sink_(ModuleEvent{item.kind, item.timeUs, item.value, std::move(item.text)});
+        if (sink_) sink_(ModuleEvent{done.kind, done.timeUs, done.value, std::move(done.text)});
     }
 }
 

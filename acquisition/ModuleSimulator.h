@@ -98,7 +98,8 @@ class ModuleSimulator {
     void advance(int64_t nowUs);
 
     // The bytes the line has sent by `nowUs` that the host has not yet taken; hand them to
-    // the host and report with consumed() how many it took.
+    // the host and report with consumed() how many it took. The span is valid until the next
+    // call on this object.
     std::span<const uint8_t> lineBytes(int64_t nowUs);
 
     // The host took the first `count` bytes of the last lineBytes() answer (fewer than
@@ -127,7 +128,9 @@ class ModuleSimulator {
         bool streamData;   // dropped by 'g'
     };
 
-    bool enqueue(Item item, const std::vector<uint8_t>& bytes, bool mayOverflow);
+    static Item item(ModuleEventKind kind, int64_t timeUs, size_t size, bool streamData,
+                     int64_t value = 0);
+    bool enqueue(Item queued, const std::vector<uint8_t>& bytes, bool mayOverflow);
     void beginOverflow(int64_t timeUs, int64_t lost);
     void freezeScene(int64_t nowUs);
     void completeFrontItems();
