@@ -544,8 +544,7 @@ void PlotView::RedrawLive(const RecentReader& reader) {
 
 // ---------------------------------------------------------------- status, clock, hint
 
-void PlotView::DrawStatus() {
-    if (!layoutOk_ || surface_.canvas() == nullptr) return;
+StatusLine::Content PlotView::StatusContent() const {
     StatusLine::Content c;
     c.name = nameText_;
     c.live = live_;
@@ -554,8 +553,9 @@ void PlotView::DrawStatus() {
         std::snprintf(text, sizeof text, "D%d", static_cast<int>(dotsPerColumn_));
         c.scaleText = text;
         platform::TextExtent e;
-        const bool wide =
-            surface_.canvas()->textExtent("Monitoring", e) && e.width < fields_.liveText.width();
+        const platform::Canvas* canvas = surface_.canvas();
+        const bool wide = canvas != nullptr && canvas->textExtent("Monitoring", e) &&
+                          e.width < fields_.liveText.width();
         c.liveText =
             StatusLine::LiveWord(monitorMode_, wide, wasteCountdown_ > 0, overflowCountdown_ > 0);
     } else if (allFile()) {
@@ -568,7 +568,17 @@ void PlotView::DrawStatus() {
     }
     c.filterLevel = filterLevel_;
     c.fullScreen = s_.FullScreen != 0;
-    StatusLine::Draw(*surface_.canvas(), statusRect_, fields_, c, s_.Cscale, s_.Cstatusback);
+    return c;
+}
+
+void PlotView::DrawStatus() {
+    if (!layoutOk_ || surface_.canvas() == nullptr) return;
+    StatusLine::Draw(*surface_.canvas(), statusRect_, fields_, StatusContent(), s_.Cscale,
+                     s_.Cstatusback);
+    if (!clockText_.empty()) {
+        surface_.canvas()->drawText(fields_.clock, clockText_, platform::TextAlign::Centre,
+                                    s_.Cscale, s_.Cstatusback);
+    }
 }
 
 void PlotView::MarkStatus() {
@@ -579,8 +589,9 @@ void PlotView::MarkStatus() {
 void PlotView::ClockTick(int32_t hour, int32_t minute, int32_t second) {
     if (closing_ || !layoutOk_ || !surface_.ready() || surface_.canvas() == nullptr) return;
     const int32_t state = gpsState ? gpsState() : -1000;
-    surface_.canvas()->drawText(fields_.clock, StatusLine::ClockText(state, hour, minute, second),
-                                platform::TextAlign::Centre, s_.Cscale, s_.Cstatusback);
+    clockText_ = StatusLine::ClockText(state, hour, minute, second);
+    surface_.canvas()->drawText(fields_.clock, clockText_, platform::TextAlign::Centre, s_.Cscale,
+                                s_.Cstatusback);
     MarkStatus();
 }
 

@@ -84,6 +84,8 @@ class PlotView {
 
     // --- status line and clock ---
     void DrawStatus();
+    // What the status line shows now.
+    StatusLine::Content StatusContent() const;
     void ClockTick(int32_t hour, int32_t minute, int32_t second);
     std::function<int32_t()> gpsState;  // the GPS link's state; none gives a space
 
@@ -188,6 +190,7 @@ class PlotView {
     int32_t liveDotCount_ = 0;
     int32_t wasteCountdown_ = 0, overflowCountdown_ = 0;
     bool moduleError_ = false;
+    std::string clockText_;  // redrawn with every status line until the next tick
 
     // painting
     bool plotDirty_ = false, marginsDirty_ = false, statusDirty_ = false;

@@ -55,8 +55,13 @@ void SoftwareCanvas::line(int32_t x0, int32_t y0, int32_t x1, int32_t y1,
     }
 }
 
+int32_t SoftwareCanvas::CharWidth(char ch, int32_t cellWidth) {
+    return (ch >= 'a' && ch <= 'z') ? cellWidth - 1 : cellWidth;
+}
+
 bool SoftwareCanvas::textExtent(std::string_view text, platform::TextExtent& extent) const {
-    extent.width = static_cast<int32_t>(text.size()) * cellWidth_;
+    extent.width = 0;
+    for (char ch : text) extent.width += CharWidth(ch, cellWidth_);
     extent.height = cellHeight_;
     return true;
 }
@@ -64,7 +69,9 @@ bool SoftwareCanvas::textExtent(std::string_view text, platform::TextExtent& ext
 void SoftwareCanvas::drawText(const platform::PixelRect& rect, std::string_view text,
                               platform::TextAlign align, platform::ColourRef foreground,
                               platform::ColourRef background) {
-    const int32_t w = static_cast<int32_t>(text.size()) * cellWidth_;
+    platform::TextExtent extent;
+    textExtent(text, extent);
+    const int32_t w = extent.width;
     int32_t x = rect.left;
     if (align == platform::TextAlign::Right) x = rect.right - w;
     if (align == platform::TextAlign::Centre) x = rect.left + (rect.width() - w) / 2;
@@ -72,8 +79,8 @@ void SoftwareCanvas::drawText(const platform::PixelRect& rect, std::string_view 
     fillClipped({x, y, x + w, y + cellHeight_}, rect, To565(background));
     const uint16_t fg = To565(foreground);
     for (char ch : text) {
-        if (ch != ' ')
-            fillClipped({x + 1, y + 2, x + cellWidth_ - 1, y + cellHeight_ - 2}, rect, fg);
-        x += cellWidth_;
+        const int32_t cw = CharWidth(ch, cellWidth_);
+        if (ch != ' ') fillClipped({x + 1, y + 2, x + cw - 1, y + cellHeight_ - 2}, rect, fg);
+        x += cw;
     }
 }

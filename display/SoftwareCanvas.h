@@ -4,8 +4,9 @@
 
 #include "platform/Canvas.h"
 
-// A canvas in plain memory with a fixed-cell block font: each character is a cell of
-// `cellWidth` x `cellHeight` pixels with a solid block for its glyph. It serves the
+// A canvas in plain memory with a block font: each character is a cell of `cellWidth` x
+// `cellHeight` pixels (lower-case letters one pixel narrower) with a solid block for its
+// glyph. It serves the
 // command-line checks and the tests, where the exact shape of letters does not matter but
 // where every text lies does.
 class SoftwareCanvas : public platform::Canvas {
@@ -26,6 +27,7 @@ class SoftwareCanvas : public platform::Canvas {
 
     uint16_t at(int32_t x, int32_t y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
     static uint16_t To565(platform::ColourRef colour);
+    static int32_t CharWidth(char ch, int32_t cellWidth);
 
   private:
     void fillClipped(platform::PixelRect rect, const platform::PixelRect& clip, uint16_t value);

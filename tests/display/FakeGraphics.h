@@ -79,7 +79,8 @@ class Platform : public platform::GraphicsPlatform {
         return std::make_unique<SoftwareCanvas>(w, h);
     }
     bool textExtent(std::string_view text, platform::TextExtent& e) const override {
-        e.width = static_cast<int32_t>(text.size()) * 8;
+        e.width = 0;
+        for (char ch : text) e.width += SoftwareCanvas::CharWidth(ch, 8);
         e.height = 14;
         return true;
     }

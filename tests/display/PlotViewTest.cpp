@@ -224,6 +224,52 @@ TEST_F(ViewTest, LiveWithSeveralDotsPerColumnAndRedrawFromTheRing) {
     EXPECT_EQ(plotPixel(49, row), dot);
 }
 
+TEST_F(ViewTest, LiveDotsOnTheTopRowAreDrawnFileDotsAreNot) {
+    settings.BigDots = 0;
+    settings.Z = 0;
+    view->OnInitialUpdate();
+    // Every dot of the file at a frequency of row 0.
+    int32_t top = 0;
+    for (int32_t f = 200000000; f < 215000000 && top == 0; f += 1000) {
+        if (view->RowOfFrequency(f) == 0) top = f;
+    }
+    ASSERT_NE(top, 0);
+    for (int32_t i = 0; i < dots->count; ++i) dots->frequency[i] = top;
+    view->SetSequence(dots.get());
+    view->OnFileLoaded();
+    const uint16_t dot = surface->ToDeviceColour(settings.Cdots);
+    for (int32_t x = 0; x <= view->lastColumn(); ++x) ASSERT_NE(plotPixel(x, 0), dot);
+    view->PrepareLive(1);
+    view->AddLiveDot(top);
+    EXPECT_EQ(plotPixel(0, 0), dot);
+    EXPECT_EQ(view->writeColumn(), 1);
+}
+
+TEST_F(ViewTest, LiveStatusWordsFollowTheirCountdowns) {
+    platform.width = 400;  // "Monitoring" (80 pixels) fits in the live field
+    platform.giveFrameBuffer();
+    surface->Reset(2);
+    view->OnInitialUpdate();
+    view->PrepareLive(0);
+    EXPECT_EQ(view->StatusContent().liveText, "Recording");
+    EXPECT_EQ(view->StatusContent().scaleText, "D1");
+    view->NoteWaste();
+    EXPECT_TRUE(view->statusMarked());
+    for (int i = 0; i < 3; ++i) view->LiveTick({});
+    view->NoteOverflow();
+    EXPECT_EQ(view->StatusContent().liveText, "W & O");
+    for (int i = 0; i < 6; ++i) view->LiveTick({});
+    EXPECT_EQ(view->StatusContent().liveText, "O'Flow");  // the waste word has had its ticks
+    for (int i = 0; i < 3; ++i) view->LiveTick({});
+    EXPECT_EQ(view->StatusContent().liveText, "Recording");
+    // A narrow screen: the short word.
+    platform.width = 240;
+    platform.giveFrameBuffer();
+    surface->Reset(2);
+    ASSERT_TRUE(view->Layout());
+    EXPECT_EQ(view->StatusContent().liveText, "Record");
+}
+
 TEST_F(ViewTest, PaintMarksDecideWhatIsCopied) {
     view->OnInitialUpdate();
     fake::Window w(320, 240);
