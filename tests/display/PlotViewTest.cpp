@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "app/AppSettings.h"
+#include "display/LiveRingReader.h"
 #include "display/PlotView.h"
 #include "platform/MessageSink.h"
+#include "sequence/SequenceFile.h"
 #include "tests/display/FakeGraphics.h"
 #include "tests/display/SyntheticSequence.h"
 
@@ -338,6 +340,27 @@ TEST_F(ViewTest, ModesKeepTheirScalesAndFilters) {
     view->SetTimeScale(PlotView::kTimeCommandComp);
     EXPECT_TRUE(view->compressed());
     EXPECT_EQ(view->scaleLabel(), "F7");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LiveRingReader, CopiesTheNewestFrequenciesNewestFirst) {
+    SequenceFile file;
+    file.start(16, "", 2, 5, 5000000, false, false);
+    file.reset();
+    file.addFirstInterval(100000, JulianTime::fromDate(2026, 6, 1));
+    for (int32_t i = 0; i < 50; ++i) file.addInterval(100 + i);
+    std::vector<int32_t> out(10);
+    ASSERT_EQ(LiveRingReader::ReadNewestFirst(file, out), 10);
+    // The newest dot: intervals 148 and 149, 16 × 10^9 / 297 mHz.
+    EXPECT_NEAR(out[0], 16e9 / 297, 1.0);
+    EXPECT_NEAR(out[1], 16e9 / 295, 1.0);
+    std::vector<int32_t> all(1000);
+    const int32_t n = LiveRingReader::ReadNewestFirst(file, all);
+    EXPECT_GE(n, 51);
+    EXPECT_LE(n, 53);
 }
 
 }  // namespace
