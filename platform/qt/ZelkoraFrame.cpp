@@ -12,6 +12,7 @@
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
 #include "display/TimeScale.h"
+#include "display/ViewMenus.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
@@ -75,38 +76,18 @@ void ZelkoraFrame::buildMenus() {
 void ZelkoraFrame::updateGraphicsMenu() {
     const GraphicsBackEnd inUse = view_->surface().GetBackEnd();
     for (QAction* a : graphicsMenu_->actions()) {
-        switch (a->data().toInt()) {
-            case 0:
-                a->setChecked(settings_.GraphicsSystem == 0);
-                break;
-            case 1:
-                a->setChecked(inUse == GraphicsBackEnd::DirectDraw);
-                break;
-            case 2:
-                a->setChecked(inUse == GraphicsBackEnd::Gapi);
-                break;
-            default:
-                a->setChecked(inUse == GraphicsBackEnd::DeviceContext);
-                break;
-        }
+        a->setChecked(
+            ViewMenus::GraphicsChecked(a->data().toInt(), settings_.GraphicsSystem, inUse));
     }
 }
 
 void ZelkoraFrame::updateTimeMenu() {
     const PlotView& v = view_->plotView();
-    const bool live = v.live(), all = v.allFile(), comp = v.compressed();
     for (QAction* a : timeMenu_->actions()) {
-        const int32_t command = a->data().toInt();
-        if (command == PlotView::kTimeCommandComp) {
-            a->setEnabled(!live && !all);
-            a->setChecked(comp);
-        } else if (TimeScale::IsTimed(command)) {
-            a->setEnabled(!live && !all);
-            a->setChecked(v.timeScale() == command);
-        } else {
-            a->setEnabled(live || all || comp);
-            a->setChecked(v.timeScale() == command);
-        }
+        const ViewMenus::ItemState state = ViewMenus::TimeItem(
+            a->data().toInt(), v.live(), v.allFile(), v.compressed(), v.timeScale());
+        a->setEnabled(state.enabled);
+        a->setChecked(state.checked);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "display/StatusLine.h"
 #include "display/TimeAxis.h"
 #include "display/TimeScale.h"
+#include "display/ViewMenus.h"
 
 namespace {
 
@@ -306,6 +307,37 @@ TEST(TimeAxis, LabelSpacingFitsThePlot) {
     EXPECT_EQ(TimeAxis::Label(1000, 1000), " 0.001");
     s = TimeAxis::ChooseSpacing(int64_t{1} << 40, 50, 32);  // nothing fits: 50 s
     EXPECT_EQ(s.step, 50000000);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ViewMenus, GraphicsChecksFollowSettingAndBackEnd) {
+    // "Best" chosen, the frame buffer in use: both "Best" and "GAPI" are checked.
+    EXPECT_TRUE(ViewMenus::GraphicsChecked(0, 0, GraphicsBackEnd::Gapi));
+    EXPECT_TRUE(ViewMenus::GraphicsChecked(2, 0, GraphicsBackEnd::Gapi));
+    EXPECT_FALSE(ViewMenus::GraphicsChecked(1, 0, GraphicsBackEnd::Gapi));
+    // "DirectDraw" chosen but refused: the painter's item is the one checked.
+    EXPECT_FALSE(ViewMenus::GraphicsChecked(1, 1, GraphicsBackEnd::DeviceContext));
+    EXPECT_TRUE(ViewMenus::GraphicsChecked(3, 1, GraphicsBackEnd::DeviceContext));
+    EXPECT_FALSE(ViewMenus::GraphicsChecked(0, 1, GraphicsBackEnd::DeviceContext));
+}
+
+TEST(ViewMenus, TimeItemsPerMode) {
+    // True time: Comp and F-scales enabled, Dpp disabled.
+    auto s = ViewMenus::TimeItem(0, false, false, false, 130);
+    EXPECT_TRUE(s.enabled);
+    EXPECT_FALSE(s.checked);
+    EXPECT_TRUE(ViewMenus::TimeItem(130, false, false, false, 130).checked);
+    EXPECT_FALSE(ViewMenus::TimeItem(2, false, false, false, 130).enabled);
+    // Compressed: all enabled, Comp checked.
+    EXPECT_TRUE(ViewMenus::TimeItem(0, false, false, true, 2).checked);
+    EXPECT_TRUE(ViewMenus::TimeItem(2, false, false, true, 2).checked);
+    // Live or all file: only Dpp.
+    EXPECT_FALSE(ViewMenus::TimeItem(0, true, false, false, 1).enabled);
+    EXPECT_FALSE(ViewMenus::TimeItem(129, false, true, false, 1).enabled);
+    EXPECT_TRUE(ViewMenus::TimeItem(1, false, true, false, 1).checked);
 }
 
 }  // namespace
