@@ -372,6 +372,16 @@ void PlotView::ShowAllFile() {
     Redraw();
 }
 
+void PlotView::ToggleAllFile() {
+    if (!allFile()) {
+        ShowAllFile();
+    } else if (compressed()) {
+        ShowCompressed();
+    } else {
+        ShowTrueTime();
+    }
+}
+
 void PlotView::ScreenRight() {
     DotPlacer::ScreenRight(PlacerInput(), screen_);
     Redraw();

@@ -56,6 +56,8 @@ class PlotView {
     void ShowCompressed();
     void ShowTrueTime();
     void ShowAllFile();
+    // Into the all-file mode, or out of it back to the mode it was entered from.
+    void ToggleAllFile();
     void ScreenRight();
     void ScreenLeft();
     void CallRight();

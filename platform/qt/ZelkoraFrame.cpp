@@ -32,6 +32,12 @@ void ZelkoraFrame::buildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&Open...", QKeySequence::Open, this, [this] { openFile(); });
     file->addSeparator();
+    file->addAction("&First file", this, [this] { doc_.First(); });
+    file->addAction("&Previous file", QKeySequence(Qt::Key_PageUp), this,
+                    [this] { doc_.Previous(); });
+    file->addAction("&Next file", QKeySequence(Qt::Key_PageDown), this, [this] { doc_.Next(); });
+    file->addAction("&Last file", this, [this] { doc_.Last(); });
+    file->addSeparator();
     file->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
 
     timeMenu_ = menuBar()->addMenu("&Time");
@@ -44,6 +50,17 @@ void ZelkoraFrame::buildMenus() {
     addTime("Comp", PlotView::kTimeCommandComp);
     for (int i = 1; i <= 10; ++i) addTime(QString("F%1").arg(i), TimeScale::kFirstTimed + i - 1);
     for (int i = 1; i <= 4; ++i) addTime(QString("Dpp%1").arg(i), i);
+    timeMenu_->addSeparator();
+    QAction* all =
+        timeMenu_->addAction("All file", this, [this] { view_->plotView().ToggleAllFile(); });
+    all->setCheckable(true);
+    all->setData(-1);
+    QAction* stricter =
+        timeMenu_->addAction("Filter stricter", this, [this] { view_->plotView().StepFilter(3); });
+    stricter->setData(-2);
+    QAction* looser =
+        timeMenu_->addAction("Filter looser", this, [this] { view_->plotView().StepFilter(-3); });
+    looser->setData(-3);
     connect(timeMenu_, &QMenu::aboutToShow, this, [this] { updateTimeMenu(); });
 
     graphicsMenu_ = menuBar()->addMenu("&Graphics");
@@ -84,6 +101,13 @@ void ZelkoraFrame::updateGraphicsMenu() {
 void ZelkoraFrame::updateTimeMenu() {
     const PlotView& v = view_->plotView();
     for (QAction* a : timeMenu_->actions()) {
+        if (a->isSeparator()) continue;
+        if (a->data().toInt() < 0) {
+            // All file and the filter steps act whenever no recording runs.
+            a->setEnabled(!v.live());
+            if (a->data().toInt() == -1) a->setChecked(v.allFile());
+            continue;
+        }
         const ViewMenus::ItemState state = ViewMenus::TimeItem(
             a->data().toInt(), v.live(), v.allFile(), v.compressed(), v.timeScale());
         a->setEnabled(state.enabled);

@@ -340,6 +340,14 @@ TEST_F(ViewTest, ModesKeepTheirScalesAndFilters) {
     view->SetTimeScale(PlotView::kTimeCommandComp);
     EXPECT_TRUE(view->compressed());
     EXPECT_EQ(view->scaleLabel(), "F7");
+    // Into the whole file and back to compressed time with its own scale.
+    view->ToggleAllFile();
+    EXPECT_TRUE(view->allFile());
+    EXPECT_EQ(view->StatusContent().modeText, "All");
+    view->ToggleAllFile();
+    EXPECT_FALSE(view->allFile());
+    EXPECT_TRUE(view->compressed());
+    EXPECT_EQ(view->timeScale(), 135);
 }
 
 }  // namespace
