@@ -89,6 +89,7 @@ class NativeSurfaceDisplay : public DirectDisplay {
     }
     uint8_t* beginDraw() override {
         QPoint offset;
+        if (!host_.hostPainting()) return nullptr;
         QImage* image = host_.nativeSurface(offset);
         if (image == nullptr || image->format() != QImage::Format_RGB16) return nullptr;
         return image->bits() + offset.y() * image->bytesPerLine() + offset.x() * 2;

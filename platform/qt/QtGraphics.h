@@ -20,9 +20,10 @@ class ScreenHost {
     virtual int32_t hostPixelRatio() const = 0;
     // The frame buffer: RGB16, device pixels; null when there is none.
     virtual QImage* frameBuffer() = 0;
-    // The native backing store while it can be written, with the offset of the view in it;
-    // null when it is not reachable or not 5-6-5.
+    // The native backing store with the offset of the view in it; null when it is not
+    // reachable or not 5-6-5. It may be written only while the host paints.
     virtual QImage* nativeSurface(QPoint& offset) = 0;
+    virtual bool hostPainting() const { return false; }
 };
 
 // A window context: everything through one QPainter.

@@ -36,7 +36,7 @@ int32_t ZelkoraView::hostPixelRatio() const {
 }
 
 QImage* ZelkoraView::nativeSurface(QPoint& offset) {
-    if (!painting_ || backingStore() == nullptr) return nullptr;
+    if (backingStore() == nullptr) return nullptr;
     auto* image = dynamic_cast<QImage*>(backingStore()->paintDevice());
     if (image == nullptr || image->format() != QImage::Format_RGB16) return nullptr;
     offset = mapTo(window(), QPoint(0, 0)) * hostPixelRatio();

@@ -41,6 +41,7 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     int32_t hostPixelRatio() const override;
     QImage* frameBuffer() override;
     QImage* nativeSurface(QPoint& offset) override;
+    bool hostPainting() const override { return painting_; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
