@@ -29,7 +29,13 @@ QApplication& application() {
 
 // The window and `zelkora-tool render` draw the same file at the same size through the same
 // view code: their pictures must agree pixel for pixel, the running clock aside.
-class WindowAgainstRender : public ::testing::TestWithParam<int> {
+// A back-end choice (GraphicsSystem) and a view mode.
+struct Case {
+    int graphicsSystem;
+    const char* mode;  // true, comp, all
+};
+
+class WindowAgainstRender : public ::testing::TestWithParam<Case> {
   protected:
     QTemporaryDir dir;
     std::string file;
@@ -43,7 +49,7 @@ class WindowAgainstRender : public ::testing::TestWithParam<int> {
         std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
         ASSERT_EQ(setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1), 0);
         std::ofstream ini(root + "/config/Chirova/zelkora.ini");
-        ini << "[Zelkora]\nGraphicsSystem=" << GetParam() << "\nZ=1\n";
+        ini << "[Zelkora]\nGraphicsSystem=" << GetParam().graphicsSystem << "\nZ=1\nAllZ=1\n";
         ini.close();
         synthetic::CallPlan plan;
         plan.calls = 40;
@@ -61,9 +67,10 @@ class WindowAgainstRender : public ::testing::TestWithParam<int> {
 
 TEST_P(WindowAgainstRender, SamePicture) {
     const std::string png = dir.path().toStdString() + "/render.png";
-    const std::string command = std::string("'") + ZELKORA_BINARY_DIR +
-                                "/tools/zelkora-tool/zelkora-tool' render '" + file + "' --png '" +
-                                png + "' --size 640x400 --mode comp --scale F5";
+    const std::string command =
+        std::string("'") + ZELKORA_BINARY_DIR + "/tools/zelkora-tool/zelkora-tool' render '" +
+        file + "' --png '" + png + "' --size 640x400 --mode " + GetParam().mode +
+        (std::string(GetParam().mode) == "all" ? " --scale D2" : " --scale F5");
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     QImage rendered(QString::fromStdString(png));
     ASSERT_FALSE(rendered.isNull());
@@ -74,12 +81,14 @@ TEST_P(WindowAgainstRender, SamePicture) {
     AppSettings settings;
     settings.load(store);
     // QSettings may still hold the file of the previous case from the same second.
-    settings.GraphicsSystem = GetParam();
-    settings.Z = 1;
-    settings.SeeAllFile = 0;
+    const std::string mode = GetParam().mode;
+    settings.GraphicsSystem = GetParam().graphicsSystem;
+    settings.Z = settings.AllZ = 1;
     settings.AllUse = 0;
-    settings.ViewCompressed = 1;
-    settings.HScaleComp = 133;
+    settings.SeeAllFile = mode == "all" ? 1 : 0;
+    settings.ViewCompressed = mode == "comp" ? 1 : 0;
+    settings.HScaleComp = settings.HScaleTrue = 133;
+    settings.HScaleAll = 2;
     std::ifstream in(file, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
     auto dots = std::make_unique<DotStore>();
@@ -89,7 +98,8 @@ TEST_P(WindowAgainstRender, SamePicture) {
     ZelkoraView view(settings);
     view.setFixedSize(640, 400);
     ASSERT_EQ(view.StartGraphics(), 0);
-    EXPECT_EQ(static_cast<int>(view.surface().GetBackEnd()), GetParam() == 3 ? 3 : 1);
+    EXPECT_EQ(static_cast<int>(view.surface().GetBackEnd()),
+              GetParam().graphicsSystem == 3 ? 3 : 1);
     view.ShowDocument(dots.get(), "26061222.15#");
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -110,8 +120,10 @@ TEST_P(WindowAgainstRender, SamePicture) {
     }
     EXPECT_EQ(differing, 0);
     if (differing != 0 && std::getenv("ZELKORA_KEEP_PICTURES") != nullptr) {
-        shown.save(QString("/tmp/window-%1.png").arg(GetParam()));
-        rendered.save(QString("/tmp/render-%1.png").arg(GetParam()));
+        shown.save(
+            QString("/tmp/window-%1-%2.png").arg(GetParam().graphicsSystem).arg(GetParam().mode));
+        rendered.save(
+            QString("/tmp/render-%1-%2.png").arg(GetParam().graphicsSystem).arg(GetParam().mode));
     }
     // Something was drawn: dots in the plot and text in the status line.
     const QRgb dot = qRgb(0, 0, 0);
@@ -123,6 +135,8 @@ TEST_P(WindowAgainstRender, SamePicture) {
     EXPECT_GT(dark, 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(BackEnds, WindowAgainstRender, ::testing::Values(0, 3));
+INSTANTIATE_TEST_SUITE_P(BackEndsAndModes, WindowAgainstRender,
+                         ::testing::Values(Case{0, "comp"}, Case{3, "comp"}, Case{0, "true"},
+                                           Case{3, "all"}));
 
 }  // namespace
