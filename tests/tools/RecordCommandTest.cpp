@@ -272,4 +272,41 @@ TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {
     EXPECT_NE(text.find("\nE "), std::string::npos);
 }
 
+TEST_F(RecordCommand, FullDiskEndsTheRecordingWithADetlinkError) {
+    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10"});
+    ASSERT_GT(port, 0);
+    std::ofstream(root / "blocker") << "not a folder";
+    ChildProcess recorder({kTool, "record", "--port", std::to_string(port), "--seconds", "10",
+                           "--dir", (root / "blocker" / "Batfiles").string()},
+                          (root / "record.err").string());
+    std::string line;
+    ASSERT_TRUE(recorder.readLine(line, 5000));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    recorder.write("\n");
+    EXPECT_EQ(recorder.wait(5000), 1);
+    stopSimulator();
+    std::ifstream err(root / "record.err");
+    const std::string text((std::istreambuf_iterator<char>(err)), {});
+    EXPECT_NE(text.find("Couldn't open output file"), std::string::npos);
+    EXPECT_NE(text.find("DETLINK error"), std::string::npos);
+}
+
+TEST_F(RecordCommand, UnpluggedModuleIsSilenceNotABusyLoop) {
+    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10"});
+    ASSERT_GT(port, 0);
+    ChildProcess recorder(
+        {kTool, "record", "--port", std::to_string(port), "--seconds", "5", "--dir", out.string()},
+        (root / "record.err").string());
+    std::string line;
+    ASSERT_TRUE(recorder.readLine(line, 5000));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    simulator->signal(SIGKILL);  // the device goes away without a word
+    simulator->wait(5000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double before = recorder.cpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_LT(recorder.cpuSeconds() - before, 0.2);
+    EXPECT_EQ(recorder.wait(5000), 0);
+}
+
 }  // namespace
