@@ -35,11 +35,23 @@ std::string withTrailingSlash(std::string path) {
 ZelkoraDoc::ZelkoraDoc(AppSettings& settings, platform::ProfileStore& store)
     : settings_(settings), store_(store) {}
 
-std::string ZelkoraDoc::folderPath() const { return withTrailingSlash(settings_.GPath); }
+std::string ZelkoraDoc::folderPath() const {
+    return viewFolder_.empty() ? withTrailingSlash(settings_.GPath) : viewFolder_;
+}
+
+void ZelkoraDoc::ReturnToSequenceFolder() {
+    if (viewFolder_.empty()) return;
+    viewFolder_.clear();
+    files_.clear();
+}
 
 void ZelkoraDoc::saveSettings() { settings_.save(store_); }
 
 bool ZelkoraDoc::CheckFolder() {
+    if (!viewFolder_.empty()) {
+        if (folderExists(viewFolder_)) return true;
+        ReturnToSequenceFolder();
+    }
     if (folderExists(settings_.GPath)) return true;
     const std::string fallback = AppSettings::defaultSequenceFolder();
     const bool changed = withTrailingSlash(settings_.GPath) != fallback;
@@ -68,6 +80,7 @@ void ZelkoraDoc::ChooseFolder(const FolderChoice& choice) {
         platform::showMessage(kFailedToCreateFolder, platform::MessageIcon::Exclamation);
     }
     settings_.GPath = folder;
+    viewFolder_.clear();
     saveSettings();
     ScanFolder();
 }
@@ -183,10 +196,10 @@ int32_t ZelkoraDoc::OpenPath(const std::string& path) {
     fs::path absolute = fs::absolute(p, ec);
     if (ec) absolute = p;
     std::string folder = withTrailingSlash(absolute.parent_path().string());
-    if (folder != folderPath()) {
-        settings_.GPath = folder;
-        files_.clear();
-    }
+    if (folder != folderPath()) files_.clear();
+    // A file opened from elsewhere is browsed among its neighbours, but recordings still go
+    // to the sequence folder and the setting is left as the user chose it.
+    viewFolder_ = folder == withTrailingSlash(settings_.GPath) ? std::string() : folder;
     setCurrentFileName(absolute.filename().string());
     ScanFolder();
     currentName_ = SequenceFolder::toUpper(absolute.filename().string());

@@ -29,7 +29,12 @@ public:
     // Makes sure the sequence folder exists: a missing folder falls back to the default
     // one, which is created when needed; the settings are saved when the folder changed.
     bool CheckFolder();
+    // The folder being browsed: the sequence folder, or the folder of a file opened from
+    // elsewhere (which never becomes the sequence folder).
     std::string folderPath() const;
+    // Leaves a folder opened from elsewhere and browses the sequence folder again (a
+    // recording's files go there).
+    void ReturnToSequenceFolder();
 
     // One place the sequence folder can move to: "My Documents", then each removable volume.
     struct FolderChoice {
@@ -60,8 +65,8 @@ public:
     OpenRequest PrepareOpen();
     // The user picked `name` in the chooser: it becomes current and is loaded.
     void OpenChosen(const std::string& name);
-    // Opens a file named on the command line: its folder becomes the sequence folder for
-    // this run when it is elsewhere. Returns the load result.
+    // Opens a file by its path (the command line, the framework's file dialog): the file's
+    // folder is browsed from then on. Returns the load result.
     int32_t OpenPath(const std::string& path);
 
     // Loads the current file into the dot store: 0 when the file was read (also when it
@@ -100,6 +105,7 @@ private:
     platform::ProfileStore& store_;
     SequenceFolder files_;
     std::string listedFolder_;  // the folder the list was made from
+    std::string viewFolder_;    // a folder opened from elsewhere, or empty
     int32_t currentIndex_ = -1;
     std::string currentName_;
     std::string statusText_;

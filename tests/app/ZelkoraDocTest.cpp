@@ -168,14 +168,23 @@ TEST_F(ZelkoraDocTest, OpenOffersTheListAndLoadsTheChoice) {
     EXPECT_EQ(settings.Name, "L7011845.14#");
 }
 
-TEST_F(ZelkoraDocTest, OpenPathMovesToTheFilesFolder) {
+TEST_F(ZelkoraDocTest, OpenPathBrowsesTheFilesFolderWithoutMovingTheSequenceFolder) {
+    dir.write("A0010000.00#", imageOf({100}));
     TempDir other;
     other.write("M1010000.00#", imageOf({250, 250}));
+    other.write("M1010000.05#", imageOf({250}));
     EXPECT_EQ(doc.OpenPath(other.file("M1010000.00#")), 0);
-    EXPECT_EQ(settings.GPath, other.folder());
+    EXPECT_EQ(settings.GPath, dir.folder());
+    EXPECT_EQ(doc.folderPath(), other.folder());
     EXPECT_EQ(doc.currentFileName(), "M1010000.00#");
-    EXPECT_EQ(doc.currentIndex(), 0);
     EXPECT_EQ(doc.dots().count, 3);
+    doc.Next();
+    EXPECT_EQ(doc.currentFileName(), "M1010000.05#");
+
+    doc.ReturnToSequenceFolder();
+    doc.Last();
+    EXPECT_EQ(doc.currentFileName(), "A0010000.00#");
+    EXPECT_EQ(doc.loadedPath(), dir.folder() + "A0010000.00#");
 }
 
 // The default folder lives under the documents folder, which follows HOME in tests.
