@@ -33,7 +33,10 @@ std::string withTrailingSlash(std::string path) {
 }  // namespace
 
 ZelkoraDoc::ZelkoraDoc(AppSettings& settings, platform::ProfileStore& store)
-    : settings_(settings), store_(store) {}
+    : settings_(settings),
+      store_(store),
+      recorder_(settings),
+      gps_([this](const PositionBlock& block) { recorder_.accumulator().setPosition(block); }) {}
 
 std::string ZelkoraDoc::folderPath() const {
     return viewFolder_.empty() ? withTrailingSlash(settings_.GPath) : viewFolder_;
@@ -210,11 +213,11 @@ int32_t ZelkoraDoc::OpenPath(const std::string& path) {
 }
 
 void ZelkoraDoc::SetStatusText(const std::string& text) {
-    statusText_ = recording_ ? std::string(kRecordingText) : text;
+    statusText_ = recording() ? std::string(kRecordingText) : text;
 }
 
 int32_t ZelkoraDoc::LoadCurrentFile() {
-    if (recording_) return -1;
+    if (recording()) return -1;
     if (!CheckFolder()) return -1;
 
     const std::string path = folderPath() + currentName_;
@@ -262,4 +265,52 @@ int32_t ZelkoraDoc::LoadCurrentFile() {
 void ZelkoraDoc::NoteSavedFile(const std::string& name) {
     lastSavedName_ = SequenceFolder::toUpper(name);
     AddName(lastSavedName_);
+}
+
+acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monitor) {
+    if (recorder_.recording()) return acquisition::RecordingControl::StartResult::AlreadyRecording;
+    ReturnToSequenceFolder();
+    // The files written join the list in order, so it must hold the folder's files first.
+    if (files_.empty()) ScanFolder();
+    // A missing folder is made now rather than at the first save of the night.
+    CheckFolder();
+    currentName_.clear();
+    recorder_.setMonitorMode(monitor);
+    return recorder_.StartRecording();
+}
+
+void ZelkoraDoc::StopRecording() {
+    recorder_.StopRecording();
+    collectSavedNames();
+}
+
+void ZelkoraDoc::collectSavedNames() {
+    // The recorder's list hands every name out exactly once, whatever the saved flags said.
+    for (const std::string& name : recorder_.takeSavedNames()) {
+        NoteSavedFile(name);
+        newlySaved_.push_back(lastSavedName_);
+    }
+}
+
+void ZelkoraDoc::SaveRecording() { recorder_.SaveRecording(); }
+
+acquisition::DotQueue::TickState ZelkoraDoc::DisplayTick(
+    const std::function<void(const acquisition::DotPoint&)>& plot) {
+    acquisition::DotQueue::TickState state = recorder_.drainDisplay(plot);
+    recorder_.sequenceSaved().store(0);
+    recorder_.idleSaved().store(0);
+    collectSavedNames();
+    return state;
+}
+
+std::vector<std::string> ZelkoraDoc::TakeSavedNames() {
+    collectSavedNames();
+    std::vector<std::string> names;
+    names.swap(newlySaved_);
+    return names;
+}
+
+int32_t ZelkoraDoc::SecondTick() {
+    if (recorder_.recording()) recorder_.secondTick();
+    return gps_.SecondTick();
 }

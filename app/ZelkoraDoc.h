@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/RecordingControl.h"
+#include "gps/GpsPositionFeed.h"
 #include "sequence/DotStore.h"
 #include "sequence/SequenceFolder.h"
 
@@ -90,7 +92,28 @@ public:
     const std::string& loadedName() const { return loadedName_; }
     const std::string& loadedPath() const { return loadedPath_; }
 
-    bool recording() const { return recording_; }
+    // --- recording: the document owns the module's link and the GPS poll ---
+    // Starts a recording in Monitor or Record mode. Recordings always go to the sequence
+    // folder, whatever folder was being browsed.
+    acquisition::RecordingControl::StartResult StartRecording(bool monitor);
+    void StopRecording();
+    void SaveRecording();
+    // The view's 25 ms display tick: hands the queued display points to `plot` and moves the
+    // names of files written since the last tick into the file list. Returns the tick's
+    // notices (overflow, waste).
+    acquisition::DotQueue::TickState DisplayTick(
+        const std::function<void(const acquisition::DotPoint&)>& plot);
+    // Names written since the last call (each once), after they joined the file list.
+    std::vector<std::string> TakeSavedNames();
+    // The view's one-second tick: idle seconds while recording, then the GPS poll. Returns
+    // the GPS fix class for the status line (-1 when no GPS is connected).
+    int32_t SecondTick();
+
+    acquisition::RecordingControl& recorder() { return recorder_; }
+    GpsPositionFeed& gps() { return gps_; }
+
+    bool recording() const { return recording_ || recorder_.recording(); }
+    // Marks the document as busy recording without a module (tests, replays).
     void setRecording(bool on) { recording_ = on; }
 
     // Called after every load that the browsing commands make, so the view clears and
@@ -99,6 +122,7 @@ public:
 
 private:
     void browseTo(int32_t index);
+    void collectSavedNames();
     void saveSettings();
 
     AppSettings& settings_;
@@ -116,4 +140,7 @@ private:
     DotStore dots_;
     std::string loadedName_;
     std::string loadedPath_;
+    std::vector<std::string> newlySaved_;
+    acquisition::RecordingControl recorder_;
+    GpsPositionFeed gps_;
 };

@@ -275,12 +275,15 @@ TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {
 TEST_F(RecordCommand, FullDiskEndsTheRecordingWithADetlinkError) {
     const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10"});
     ASSERT_GT(port, 0);
-    std::ofstream(root / "blocker") << "not a folder";
+    const std::filesystem::path card = root / "card";
     ChildProcess recorder({kTool, "record", "--port", std::to_string(port), "--seconds", "10",
-                           "--dir", (root / "blocker" / "Batfiles").string()},
+                           "--dir", card.string()},
                           (root / "record.err").string());
     std::string line;
     ASSERT_TRUE(recorder.readLine(line, 5000));
+    // The storage goes away under the running recording: no file can be written any more.
+    std::filesystem::remove_all(card);
+    std::ofstream(card) << "not a folder";
     std::this_thread::sleep_for(std::chrono::seconds(1));
     recorder.write("\n");
     EXPECT_EQ(recorder.wait(5000), 1);
@@ -289,6 +292,17 @@ TEST_F(RecordCommand, FullDiskEndsTheRecordingWithADetlinkError) {
     const std::string text((std::istreambuf_iterator<char>(err)), {});
     EXPECT_NE(text.find("Couldn't open output file"), std::string::npos);
     EXPECT_NE(text.find("DETLINK error"), std::string::npos);
+}
+
+TEST_F(RecordCommand, FolderThatCannotBeMadeIsRefusedBeforeRecording) {
+    std::ofstream(root / "blocker") << "not a folder";
+    ChildProcess recorder({kTool, "record", "--port", "999", "--seconds", "1", "--dir",
+                           (root / "blocker" / "Batfiles").string()},
+                          (root / "record.err").string());
+    EXPECT_EQ(recorder.wait(5000), 1);
+    std::ifstream err(root / "record.err");
+    const std::string text((std::istreambuf_iterator<char>(err)), {});
+    EXPECT_NE(text.find("cannot create the folder"), std::string::npos) << text;
 }
 
 TEST_F(RecordCommand, UnpluggedModuleIsSilenceNotABusyLoop) {

@@ -2,7 +2,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,9 +9,11 @@
 #include "acquisition/PortSearch.h"
 #include "acquisition/RecordingControl.h"
 #include "app/AppSettings.h"
+#include "app/ZelkoraDoc.h"
 #include "gps/GpsPositionFeed.h"
 #include "gps/PortList.h"
 #include "platform/InputLines.h"
+#include "platform/MemoryProfileStore.h"
 #include "platform/StopSignals.h"
 #include "platform/qt/QtProfileStore.h"
 #include "tools/zelkora-tool/Command.h"
@@ -49,8 +50,8 @@ constexpr auto kTick = std::chrono::milliseconds(25);
 // Time for the 'g' to leave the line before the port is closed with the process.
 constexpr auto kLinger = std::chrono::milliseconds(100);
 
-void printSaved(acquisition::RecordingControl& control) {
-    for (const std::string& name : control.takeSavedNames()) {
+void printSaved(ZelkoraDoc& doc) {
+    for (const std::string& name : doc.TakeSavedNames()) {
         std::printf("saved %s\n", name.c_str());
     }
     std::fflush(stdout);
@@ -95,28 +96,36 @@ int run(const std::vector<std::string>& argv) {
     if (auto dir = args.value("--dir")) {
         settings.GPath = *dir;
         if (settings.GPath.empty() || settings.GPath.back() != '/') settings.GPath += '/';
+        // A folder named on the command line is made, never silently replaced by the default.
+        std::error_code ec;
+        std::filesystem::create_directories(settings.GPath, ec);
+        if (!std::filesystem::is_directory(settings.GPath, ec)) {
+            std::fprintf(stderr, "zelkora-tool record: cannot create the folder %s\n",
+                         settings.GPath.c_str());
+            return tool::kExitFailure;
+        }
     }
     const bool monitor = args.has("--monitor");
 
     platform::installStopSignalHandlers();
-    acquisition::RecordingControl control(settings);
+    // The options above change the settings for this run only: the document saves into a
+    // store of its own, never into the user's profile.
+    platform::MemoryProfileStore runStore;
+    ZelkoraDoc doc(settings, runStore);
+    acquisition::RecordingControl& control = doc.recorder();
     acquisition::RecordingControl::Hooks hooks;
     hooks.searchPorts = [&settings](acquisition::CommFile& p) { return searchPorts(p, settings); };
     control.setHooks(hooks);
-    control.setMonitorMode(monitor);
 
-    const auto started = control.StartRecording();
+    const auto started = doc.StartRecording(monitor);
     if (started != acquisition::RecordingControl::StartResult::Started) {
         std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
         return tool::kExitFailure;
     }
     // The GPS as the document polls it: the position goes into every file written next.
-    std::optional<GpsPositionFeed> gps;
+    GpsPositionFeed* gps = nullptr;
     if (args.has("--gps")) {
-        // The track file goes beside the sequence files, so that folder must exist first.
-        std::error_code ec;
-        std::filesystem::create_directories(settings.GPath, ec);
-        gps.emplace([&control](const PositionBlock& b) { control.accumulator().setPosition(b); });
+        gps = &doc.gps();
         if (!gps->Connect(static_cast<int32_t>(*gpsPort), settings.GPSbaudrate)) {
             std::fprintf(stderr, "zelkora-tool record: GPS port %d: %s\n",
                          static_cast<int>(*gpsPort), GpsLink::kConnectionFailed);
@@ -136,7 +145,7 @@ int run(const std::vector<std::string>& argv) {
             std::string line;
             switch (platform::readInputLine(line, static_cast<int>(kTick.count()))) {
                 case platform::InputLine::Line:
-                    control.SaveRecording();
+                    doc.SaveRecording();
                     break;
                 case platform::InputLine::Closed:
                     readInput = false;
@@ -147,20 +156,17 @@ int run(const std::vector<std::string>& argv) {
         } else {
             std::this_thread::sleep_for(kTick);
         }
-        control.drainDisplay({});
-        control.sequenceSaved().store(0);
-        control.idleSaved().store(0);
-        printSaved(control);
+        doc.DisplayTick({});
+        printSaved(doc);
         if (Clock::now() >= nextSecond) {
-            control.secondTick();
-            if (gps) gps->SecondTick();
+            doc.SecondTick();
             nextSecond += std::chrono::seconds(1);
         }
     }
 
     const bool failed = !control.recording() && control.moduleError().load() != 0;
-    control.StopRecording();
-    printSaved(control);
+    doc.StopRecording();
+    printSaved(doc);
     if (failed) {
         std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
         return tool::kExitFailure;
