@@ -155,7 +155,8 @@ int run(const std::vector<std::string>& args) {
             "(1-64), start time and, with --position, latitude and longitude in degrees and\n"
             "altitude in metres (no position without it). The file is named from the start\n"
             "time (the next free second when that name is taken) and goes into DIR, by default\n"
-            "the sequence folder of the settings. Prints the path written.\n"
+            "the sequence folder of the settings; a missing folder is made. Prints the path\n"
+            "written.\n"
             "At most 16 383 intervals totalling at most 14 999 999 microseconds; intervals\n"
             "beyond the 32 763-byte file size are dropped with a warning.\n",
             kUsage);
@@ -193,10 +194,11 @@ int run(const std::vector<std::string>& args) {
         platform::QtProfileStore store;
         appSettings().load(store);
         folder = appSettings().GPath;
-        // The settings' folder is made when it is missing, as the program itself does.
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
     }
+    // A missing folder is made, as the program makes its sequence folder; one that cannot
+    // be made ends in "Couldn't open output file" below.
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
     if (!folder.empty() && folder.back() != '/') folder += '/';
 
     std::vector<int32_t> intervals;
