@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -18,6 +19,24 @@ void sleepMs(int32_t ms) {
     if (ms <= 0) return;
     timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
     ::nanosleep(&ts, nullptr);  // a signal may end it early, which callers treat as a time-out
+}
+
+bool masterHungUp(int fd) {
+    pollfd p{fd, 0, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
+}
+
+// While nobody has the line open there is nothing to wait for but the host's return, which
+// must be seen at once: a module answers a 'v' sent right after a port is reopened. So the
+// time-out is slept in short slices, ending early when the hang-up clears. Returns true when
+// the host is back.
+bool waitOutHangUp(int fd, int32_t timeoutMs) {
+    constexpr int32_t kSliceMs = 2;
+    for (int32_t waited = 0; waited < timeoutMs; waited += kSliceMs) {
+        sleepMs(std::min(kSliceMs, timeoutMs - waited));
+        if (!masterHungUp(fd)) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -72,9 +91,7 @@ bool PseudoTerminal::isOpen() const {
 }
 
 bool PseudoTerminal::hungUp() const {
-    if (impl_->master < 0) return false;
-    pollfd p{impl_->master, 0, 0};
-    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
+    return impl_->master >= 0 && masterHungUp(impl_->master);
 }
 
 int32_t PseudoTerminal::read(std::span<uint8_t> buffer, int32_t timeoutMs) {
@@ -90,8 +107,7 @@ int32_t PseudoTerminal::read(std::span<uint8_t> buffer, int32_t timeoutMs) {
         // EIO: the host closed the slave after its last bytes were read.
     }
     if (p.revents & (POLLHUP | POLLIN)) {
-        sleepMs(timeoutMs);
-        return kHungUp;
+        return waitOutHangUp(impl_->master, timeoutMs) ? 0 : kHungUp;
     }
     return kFailed;
 }
@@ -103,8 +119,7 @@ int32_t PseudoTerminal::write(std::span<const uint8_t> bytes, int32_t timeoutMs)
     int ready = ::poll(&p, 1, timeoutMs);
     if (ready < 0) return errno == EINTR ? 0 : kFailed;
     if (p.revents & POLLHUP) {
-        sleepMs(timeoutMs);
-        return kHungUp;
+        return waitOutHangUp(impl_->master, timeoutMs) ? 0 : kHungUp;
     }
     if (ready == 0) return 0;
     ssize_t n = ::write(impl_->master, bytes.data(), bytes.size());

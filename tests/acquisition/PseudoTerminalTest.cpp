@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -102,6 +103,30 @@ TEST(PseudoTerminalTest, AHostThatClosesIsSeenAndAReopenWorks) {
     ASSERT_EQ(::write(slave, "G", 1), 1);
     EXPECT_EQ(pty.read(buffer, 200), 1);
     EXPECT_EQ(buffer[0], 'G');
+    ::close(slave);
+}
+
+TEST(PseudoTerminalTest, AWaitingReadSeesTheHostComeBackAtOnce) {
+    // A port search closes the port and opens it again straight away; the module's answer to
+    // the 'v' that follows must not wait for a long hung-up read to end.
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.open());
+    int slave = openSlave(pty);
+    ASSERT_GE(slave, 0);
+    ::close(slave);
+    ASSERT_TRUE(pty.hungUp());
+    std::thread host([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        slave = openSlave(pty);
+    });
+    uint8_t buffer[16];
+    const auto start = Clock::now();
+    const int32_t result = pty.read(buffer, 1000);
+    const auto waited = Clock::now() - start;
+    host.join();
+    ASSERT_GE(slave, 0);
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(waited, std::chrono::milliseconds(500));
     ::close(slave);
 }
 
