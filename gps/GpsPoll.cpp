@@ -48,19 +48,3 @@ PositionBlock GpsPoll::positionBlock() const {
     return PositionBlock::build(positionMode_, latitude_, longitude_, altitude_);
 }
 
-char GpsPoll::StatusCharacter(int32_t fixClass) {
-    switch (fixClass) {
-        case 0:
-            return '-';
-        case 1:
-            return 'g';
-        case 3:
-            return 'd';
-        case 5:
-            return 'G';
-        case 7:
-            return 'D';
-        default:
-            return ' ';
-    }
-}

@@ -48,9 +48,6 @@ class GpsPoll {
     int32_t staleness() const { return staleness_; }
     PositionBlock positionBlock() const;
 
-    // The status line's character for a fix class: ' ' not connected, '-' no fix, then
-    // 'g' 2D, 'd' 2D differential, 'G' 3D, 'D' 3D differential.
-    static char StatusCharacter(int32_t fixClass);
     // The altitude in whole metres as the position block holds it: altitude + 0.5 truncated
     // toward zero (12.5 -> 13, -12.5 -> -12).
     static int32_t WholeMetres(double altitude);

@@ -292,6 +292,11 @@ TEST(StatusLine, FieldsTextsAndClock) {
     EXPECT_EQ(StatusLine::ClockText(5, 7, 8, 9), "G 0708:09");
     EXPECT_EQ(StatusLine::GpsLetter(-2), '?');
     EXPECT_EQ(StatusLine::GpsLetter(2), ' ');
+    // The fix classes of the GPS poll; -1 is its "not connected".
+    EXPECT_EQ(StatusLine::GpsLetter(-1), ' ');
+    EXPECT_EQ(StatusLine::GpsLetter(0), '-');
+    EXPECT_EQ(StatusLine::GpsLetter(3), 'd');
+    EXPECT_EQ(StatusLine::GpsLetter(7), 'D');
 }
 
 TEST(TimeAxis, LabelSpacingFitsThePlot) {

@@ -273,10 +273,6 @@ TEST(Poll, NoFixOrClosedPortGivesNoPosition) {
     src.open = false;
     EXPECT_EQ(poll.Poll(), 0);
     EXPECT_EQ(poll.positionMode(), 0);
-    EXPECT_EQ(GpsPoll::StatusCharacter(-1), ' ');
-    EXPECT_EQ(GpsPoll::StatusCharacter(0), '-');
-    EXPECT_EQ(GpsPoll::StatusCharacter(3), 'd');
-    EXPECT_EQ(GpsPoll::StatusCharacter(7), 'D');
 }
 
 TEST_F(LinkTest, FixClassFromQualityAndMode) {

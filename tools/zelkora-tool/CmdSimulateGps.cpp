@@ -14,6 +14,7 @@
 #include "platform/StopSignals.h"
 #include "platform/VirtualPortRegistry.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/SimulatedPort.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
@@ -72,28 +73,11 @@ int run(const std::vector<std::string>& argv) {
     const std::vector<uint8_t> bytes = replayBytes(
         std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
 
-    std::string error;
-    platform::PseudoTerminal pty;
-    if (!pty.open(&error)) {
-        std::fprintf(stderr, "zelkora-tool %s: cannot open a pseudo-terminal: %s\n", kName,
-                     error.c_str());
+    tool::SimulatedPort simulated;
+    if (!simulated.open(kName, "GPS simulator", static_cast<int32_t>(*port), true)) {
         return tool::kExitFailure;
     }
-    // Bytes written before the host first opens the port would wait in the pty and then be
-    // flushed by the host's open. Opening and closing the slave once puts the pair in its
-    // hung-up state, in which writes are refused until a host opens the port.
-    platform::canOpenSerialLine(pty.slavePath());
-    platform::VirtualPortRegistry registry;
-    const int32_t number = registry.registerPort(pty.slavePath(), "GPS simulator",
-                                                 static_cast<int32_t>(*port), &error);
-    if (number < 0) {
-        std::fprintf(stderr, "zelkora-tool %s: cannot register the port: %s\n", kName,
-                     error.c_str());
-        return tool::kExitFailure;
-    }
-    platform::installStopSignalHandlers();
-    std::printf("COM%d: %s\n", number, pty.slavePath().c_str());
-    std::fflush(stdout);
+    platform::PseudoTerminal& pty = simulated.line();
 
     // Byte i is due i x 10 / baud seconds after the replay (re)started at byte `base`.
     using Clock = std::chrono::steady_clock;
@@ -136,7 +120,6 @@ int run(const std::vector<std::string>& argv) {
         const int32_t got = pty.read(discard, 2);
         if (got == platform::PseudoTerminal::kHungUp) running = false;
     }
-    registry.unregisterPort(number);
     pty.close();
     return status;
 }

@@ -13,6 +13,7 @@
 #include "platform/VirtualPortRegistry.h"
 #include "sequence/JulianTime.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/SimulatedPort.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
@@ -183,23 +184,12 @@ int run(const std::vector<std::string>& argv) {
         }
     }
 
-    platform::PseudoTerminal pty;
-    if (!pty.open(&error)) {
-        std::fprintf(stderr, "zelkora-tool %s: cannot open a pseudo-terminal: %s\n", kName,
-                     error.c_str());
+    tool::SimulatedPort simulated;
+    if (!simulated.open(kName, "DETLINK simulator", static_cast<int32_t>(*port), false)) {
         return tool::kExitFailure;
     }
-    platform::VirtualPortRegistry registry;
-    const int32_t number = registry.registerPort(pty.slavePath(), "DETLINK simulator",
-                                                 static_cast<int32_t>(*port), &error);
-    if (number < 0) {
-        std::fprintf(stderr, "zelkora-tool %s: cannot register the port: %s\n", kName,
-                     error.c_str());
-        return tool::kExitFailure;
-    }
-    platform::installStopSignalHandlers();
-    std::printf("COM%d: %s\n", number, pty.slavePath().c_str());
-    std::fflush(stdout);
+    platform::PseudoTerminal& pty = simulated.line();
+    const int32_t number = simulated.number();
 
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
@@ -266,7 +256,6 @@ int run(const std::vector<std::string>& argv) {
             lastFlush = now;
         }
     }
-    registry.unregisterPort(number);
     pty.close();
     if (log && std::fflush(log.get()) != 0) {
         std::fprintf(stderr, "zelkora-tool %s: cannot write the log\n", kName);
