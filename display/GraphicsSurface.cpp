@@ -56,13 +56,18 @@ bool GraphicsSurface::OpenFrameBuffer() {
         display->close();
         return false;
     }
+    AdoptDisplay(std::move(display), p);
+    return true;
+}
+
+void GraphicsSurface::AdoptDisplay(std::unique_ptr<platform::DirectDisplay> display,
+                                   const platform::DisplayProperties& p) {
     deviceWidth_ = p.width;
     deviceHeight_ = p.height;
     xPitch_ = p.xPitch;
     yPitch_ = p.yPitch;
     bitsPerPixel_ = p.bitsPerPixel;
     display_ = std::move(display);
-    return true;
 }
 
 bool GraphicsSurface::OpenNativeSurface() {
@@ -73,12 +78,7 @@ bool GraphicsSurface::OpenNativeSurface() {
         display->close();
         return false;
     }
-    deviceWidth_ = p.width;
-    deviceHeight_ = p.height;
-    xPitch_ = p.xPitch;
-    yPitch_ = p.yPitch;
-    bitsPerPixel_ = p.bitsPerPixel;
-    display_ = std::move(display);
+    AdoptDisplay(std::move(display), p);
     return true;
 }
 

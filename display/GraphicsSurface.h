@@ -86,6 +86,9 @@ class GraphicsSurface {
 
   private:
     bool OpenFrameBuffer();
+    // Takes an opened direct path as the one the surface presents through.
+    void AdoptDisplay(std::unique_ptr<platform::DirectDisplay> display,
+                      const platform::DisplayProperties& p);
     bool OpenNativeSurface();
     void CloseDisplay();
     void CopyToFrameBuffer(uint8_t* frame);

@@ -120,7 +120,7 @@ size_t encodeSequenceImage(const DotStore& store, const SequenceHeaderText& head
     putText(p, 14, header.date);
     putText(p, 22, header.location);
     putText(p, 62, header.species);
-    putText(p, 112, header.specification);
+    putText(p, 112, header.specificationText);
     putText(p, 128, header.note1);
     putText(p, 201, header.note2);
     for (size_t i = kTextStart; i < kTextEnd; ++i) {

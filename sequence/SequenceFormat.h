@@ -49,7 +49,7 @@ struct SequenceHeaderText {
     std::array<char, 8> date{};
     std::array<char, 40> location{};
     std::array<char, 50> species{};
-    std::array<char, 16> specification{};
+    std::array<char, 16> specificationText{};
     std::array<char, 73> note1{};
     std::array<char, 80> note2{};
 };
