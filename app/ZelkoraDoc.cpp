@@ -48,7 +48,9 @@ void ZelkoraDoc::ReturnToSequenceFolder() {
     files_.clear();
 }
 
-void ZelkoraDoc::saveSettings() { settings_.save(store_); }
+void ZelkoraDoc::saveSettings() {
+    settings_.save(store_);
+}
 
 bool ZelkoraDoc::CheckFolder() {
     if (!viewFolder_.empty()) {
@@ -292,7 +294,9 @@ void ZelkoraDoc::collectSavedNames() {
     }
 }
 
-void ZelkoraDoc::SaveRecording() { recorder_.SaveRecording(); }
+void ZelkoraDoc::SaveRecording() {
+    recorder_.SaveRecording();
+}
 
 acquisition::DotQueue::TickState ZelkoraDoc::DisplayTick(
     const std::function<void(const acquisition::DotPoint&)>& plot) {

@@ -17,7 +17,7 @@ class ProfileStore;
 // The one document: the sequence folder and its sorted file list, the current file and its
 // decoded dots, and the status text the view shows. It never loads while a recording runs.
 class ZelkoraDoc {
-public:
+  public:
     // Status texts of a failed load (the trailing spaces are part of them).
     static constexpr const char* kCannotOpenText = "Cannot open file ";
     static constexpr const char* kCorruptText = "File Corrupt ";
@@ -120,7 +120,7 @@ public:
     // redraws.
     std::function<void()> onFileChanged;
 
-private:
+  private:
     void browseTo(int32_t index);
     void collectSavedNames();
     void saveSettings();

@@ -10,7 +10,7 @@ namespace {
 
 // A folder of 10 000 sequence files, as a station left recording for a few nights leaves.
 class TenThousandFiles {
-public:
+  public:
     TenThousandFiles() {
         dir_ = std::filesystem::temp_directory_path() / "zelkora-bench-folder";
         std::filesystem::remove_all(dir_);
@@ -19,15 +19,15 @@ public:
             char name[16];
             // Spread over days, hours and minutes in a scrambled creation order.
             int k = (i * 7919) % 10000;
-            std::snprintf(name, sizeof name, "P%c%02d%02d%02d.%02d#", '1' + (k / 2000) % 9, 1 + (k / 400) % 28,
-                          (k / 20) % 24, k % 60, (k * 13) % 60);
+            std::snprintf(name, sizeof name, "P%c%02d%02d%02d.%02d#", '1' + (k / 2000) % 9,
+                          1 + (k / 400) % 28, (k / 20) % 24, k % 60, (k * 13) % 60);
             std::ofstream(dir_ / name) << "x";
         }
     }
     ~TenThousandFiles() { std::filesystem::remove_all(dir_); }
     std::string path() const { return dir_.string(); }
 
-private:
+  private:
     std::filesystem::path dir_;
 };
 

@@ -47,4 +47,3 @@ int32_t GpsPoll::Poll() {
 PositionBlock GpsPoll::positionBlock() const {
     return PositionBlock::build(positionMode_, latitude_, longitude_, altitude_);
 }
-

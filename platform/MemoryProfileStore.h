@@ -10,7 +10,7 @@ namespace platform {
 // A profile store held in memory, for tests and for runs that must not touch the user's
 // settings. It remembers the order of writes so that callers can check what was saved.
 class MemoryProfileStore : public ProfileStore {
-public:
+  public:
     using Value = std::variant<int32_t, std::string>;
 
     std::optional<int32_t> readInt(const std::string& key) const override {
@@ -36,7 +36,7 @@ public:
     const std::vector<std::string>& writeOrder() const { return writeOrder_; }
     void clearWriteOrder() { writeOrder_.clear(); }
 
-private:
+  private:
     std::map<std::string, Value> values_;
     std::vector<std::string> writeOrder_;
 };

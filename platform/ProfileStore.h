@@ -9,7 +9,7 @@ namespace platform {
 // is missing or of the wrong kind reads as nullopt; writes are not reported as failing
 // because the callers have nothing sensible to do about it.
 class ProfileStore {
-public:
+  public:
     virtual ~ProfileStore() = default;
     virtual std::optional<int32_t> readInt(const std::string& key) const = 0;
     virtual std::optional<std::string> readString(const std::string& key) const = 0;

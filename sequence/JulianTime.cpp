@@ -26,15 +26,15 @@ int64_t checkedAdd(int64_t a, int64_t b, bool subtract) {
                              : static_cast<double>(a) + static_cast<double>(b);
     if (approx >= kTwoTo63 || approx < -kTwoTo63) return JulianTime::kInvalidValue;
     int64_t result = 0;
-    bool overflow = subtract ? __builtin_sub_overflow(a, b, &result)
-                             : __builtin_add_overflow(a, b, &result);
+    bool overflow =
+        subtract ? __builtin_sub_overflow(a, b, &result) : __builtin_add_overflow(a, b, &result);
     // Near the limits double rounding can let an overflowing sum through; never wrap.
     return overflow ? JulianTime::kInvalidValue : result;
 }
 
-const std::array<const char*, 12> kMonthNames = {"January", "February", "March",     "April",
-                                                 "May",     "June",     "July",      "August",
-                                                 "September", "October", "November", "December"};
+const std::array<const char*, 12> kMonthNames = {"January",   "February", "March",    "April",
+                                                 "May",       "June",     "July",     "August",
+                                                 "September", "October",  "November", "December"};
 const std::array<const char*, 12> kMonthShort = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 const std::array<const char*, 7> kDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
@@ -53,18 +53,32 @@ std::string printed(const char* fmt, Args... args) {
 JulianTime::JulianTime(int32_t unitCode, int32_t count) {
     const int64_t c = count;
     switch (unitCode) {
-        case kUnitZero: value_ = 0; break;
-        case kUnitMicroseconds: value_ = c; break;
-        case kUnitMilliseconds: value_ = c * kMillisecond; break;
-        case kUnitSeconds: value_ = c * kSecond; break;
-        case kUnitMinutes: value_ = c * kMinute; break;
-        case kUnitHours: value_ = c * kHour; break;
+        case kUnitZero:
+            value_ = 0;
+            break;
+        case kUnitMicroseconds:
+            value_ = c;
+            break;
+        case kUnitMilliseconds:
+            value_ = c * kMillisecond;
+            break;
+        case kUnitSeconds:
+            value_ = c * kSecond;
+            break;
+        case kUnitMinutes:
+            value_ = c * kMinute;
+            break;
+        case kUnitHours:
+            value_ = c * kHour;
+            break;
         case kUnitDays: {
             int64_t r = 0;
             value_ = __builtin_mul_overflow(c, kDay, &r) ? kInvalidValue : r;
             break;
         }
-        default: value_ = kInvalidValue; break;
+        default:
+            value_ = kInvalidValue;
+            break;
     }
 }
 
@@ -117,14 +131,30 @@ JulianTime JulianTime::now() {
                         (r.microsecond / 1000) * 1000);
 }
 
-int64_t JulianTime::dayCount() const { return floorDiv(value_, kDay); }
-int64_t JulianTime::startOfDay() const { return dayCount() * kDay; }
-int64_t JulianTime::timeOfDay() const { return value_ - startOfDay(); }
-int32_t JulianTime::hour() const { return static_cast<int32_t>(timeOfDay() / kHour); }
-int32_t JulianTime::minute() const { return static_cast<int32_t>((timeOfDay() % kHour) / kMinute); }
-int32_t JulianTime::second() const { return static_cast<int32_t>((timeOfDay() % kMinute) / kSecond); }
-int32_t JulianTime::microsecond() const { return static_cast<int32_t>(timeOfDay() % kSecond); }
-int32_t JulianTime::millisecond() const { return microsecond() / 1000; }
+int64_t JulianTime::dayCount() const {
+    return floorDiv(value_, kDay);
+}
+int64_t JulianTime::startOfDay() const {
+    return dayCount() * kDay;
+}
+int64_t JulianTime::timeOfDay() const {
+    return value_ - startOfDay();
+}
+int32_t JulianTime::hour() const {
+    return static_cast<int32_t>(timeOfDay() / kHour);
+}
+int32_t JulianTime::minute() const {
+    return static_cast<int32_t>((timeOfDay() % kHour) / kMinute);
+}
+int32_t JulianTime::second() const {
+    return static_cast<int32_t>((timeOfDay() % kMinute) / kSecond);
+}
+int32_t JulianTime::microsecond() const {
+    return static_cast<int32_t>(timeOfDay() % kSecond);
+}
+int32_t JulianTime::millisecond() const {
+    return microsecond() / 1000;
+}
 
 void JulianTime::timeFields(int32_t& h, int32_t& m, int32_t& s, int32_t& us) const {
     h = hour();
@@ -144,7 +174,8 @@ bool JulianTime::dateFields(int32_t& year, int32_t& month, int32_t& day) const {
         year = month = day = INT32_MIN;
         return false;
     }
-    const double j = static_cast<double>(startOfDay() + kJulianEpochOffset) / static_cast<double>(kDay) + 0.5;
+    const double j =
+        static_cast<double>(startOfDay() + kJulianEpochOffset) / static_cast<double>(kDay) + 0.5;
     const double z = std::floor(j);
     const double f = j - z;
     double a = z;
@@ -162,8 +193,12 @@ bool JulianTime::dateFields(int32_t& year, int32_t& month, int32_t& day) const {
     return true;
 }
 
-JulianTime& JulianTime::operator+=(JulianTime other) { return *this += other.value_; }
-JulianTime& JulianTime::operator-=(JulianTime other) { return *this -= other.value_; }
+JulianTime& JulianTime::operator+=(JulianTime other) {
+    return *this += other.value_;
+}
+JulianTime& JulianTime::operator-=(JulianTime other) {
+    return *this -= other.value_;
+}
 JulianTime& JulianTime::operator+=(int64_t us) {
     value_ = checkedAdd(value_, us, false);
     return *this;
@@ -191,23 +226,32 @@ std::string JulianTime::format(std::string_view pattern) const {
         const int width = n >= 2 ? 2 : 1;
         switch (ch) {
             case 'Y':
-                if (n == 1) out += 'Y';
-                else if (n <= 3) out += printed("%02d", ((year % 100) + 100) % 100);
-                else out += printed("%04d", year);
+                if (n == 1)
+                    out += 'Y';
+                else if (n <= 3)
+                    out += printed("%02d", ((year % 100) + 100) % 100);
+                else
+                    out += printed("%04d", year);
                 break;
             case 'M':
-                if (n <= 2) out += printed(n == 1 ? "%d" : "%02d", month);
+                if (n <= 2)
+                    out += printed(n == 1 ? "%d" : "%02d", month);
                 else if (month >= 1 && month <= 12)
                     out += (n == 3 ? kMonthShort : kMonthNames)[static_cast<size_t>(month - 1)];
                 break;
             case 'D':
-                if (n == 1 || n == 3) out += printed("%d", day);
-                else if (n == 2) out += printed("%02d", day);
-                else out += printed("%08lld", static_cast<long long>(dayCount()));
+                if (n == 1 || n == 3)
+                    out += printed("%d", day);
+                else if (n == 2)
+                    out += printed("%02d", day);
+                else
+                    out += printed("%08lld", static_cast<long long>(dayCount()));
                 break;
             case 'W':
-                if (n == 1) out += 'W';
-                else if (n == 2) out += "WW";
+                if (n == 1)
+                    out += 'W';
+                else if (n == 2)
+                    out += "WW";
                 else
                     out += (n == 3 ? kDayShort : kDayNames)[static_cast<size_t>(weekday() - 1)];
                 break;

@@ -7,7 +7,7 @@
 // device's local clock. The same type is an instant and a duration. One reserved value,
 // kInvalidValue, stands for every failed construction and overflowing operation.
 class JulianTime {
-public:
+  public:
     static constexpr int64_t kInvalidValue = INT64_MIN + 1;  // high word 0x80000000, low 1
     static constexpr int64_t kMillisecond = 1000;
     static constexpr int64_t kSecond = 1000000;
@@ -76,6 +76,6 @@ public:
     // Pattern formatting: "D MMM YYYY", "hh:mm:ssdddddd", ...
     std::string format(std::string_view pattern) const;
 
-private:
+  private:
     int64_t value_ = 0;
 };

@@ -43,8 +43,9 @@ int32_t SequenceFolder::scan(const std::string& folderPath) {
     }
     // A stable sort gives exactly what inserting one name at a time does (twins keep their
     // order of arrival), without the quadratic cost of insertion on large folders.
-    std::stable_sort(found.begin(), found.end(),
-                     [](const std::string& a, const std::string& b) { return compareNames(a, b) < 0; });
+    std::stable_sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+        return compareNames(a, b) < 0;
+    });
     names_ = std::move(found);
     return size();
 }

@@ -6,7 +6,7 @@
 // The sorted list of sequence file names of one folder. Names are upper case and sorted
 // ascending by code unit, which for names made from start times is the order of the starts.
 class SequenceFolder {
-public:
+  public:
     // True when `name` is a sequence file name: any name whose three-character extension
     // ends in '#' (the pattern "*.??#").
     static bool isSequenceFileName(const std::string& name);
@@ -29,6 +29,6 @@ public:
     int32_t size() const { return static_cast<int32_t>(names_.size()); }
     bool empty() const { return names_.empty(); }
 
-private:
+  private:
     std::vector<std::string> names_;
 };

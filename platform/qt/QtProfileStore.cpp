@@ -13,10 +13,12 @@ QString groupKey(const std::string& key) {
 
 QtProfileStore::QtProfileStore()
     : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                            QStringLiteral("Chirova"), QStringLiteral("zelkora"))) {}
+                                            QStringLiteral("Chirova"), QStringLiteral("zelkora"))) {
+}
 
 QtProfileStore::QtProfileStore(const std::string& iniPath)
-    : settings_(std::make_unique<QSettings>(QString::fromStdString(iniPath), QSettings::IniFormat)) {}
+    : settings_(
+          std::make_unique<QSettings>(QString::fromStdString(iniPath), QSettings::IniFormat)) {}
 
 QtProfileStore::~QtProfileStore() = default;
 
@@ -46,8 +48,12 @@ void QtProfileStore::writeString(const std::string& key, const std::string& valu
     settings_->setValue(groupKey(key), QString::fromStdString(value));
 }
 
-void QtProfileStore::flush() { settings_->sync(); }
+void QtProfileStore::flush() {
+    settings_->sync();
+}
 
-std::string QtProfileStore::fileName() const { return settings_->fileName().toStdString(); }
+std::string QtProfileStore::fileName() const {
+    return settings_->fileName().toStdString();
+}
 
 }  // namespace platform

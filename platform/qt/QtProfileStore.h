@@ -10,7 +10,7 @@ namespace platform {
 // The settings as an INI file in the user's configuration folder (XDG_CONFIG_HOME),
 // organisation "Chirova", application "zelkora", every key in the group "Zelkora".
 class QtProfileStore : public ProfileStore {
-public:
+  public:
     QtProfileStore();
     // A store in an explicit INI file, for tools that are pointed at another profile.
     explicit QtProfileStore(const std::string& iniPath);
@@ -24,7 +24,7 @@ public:
 
     std::string fileName() const;
 
-private:
+  private:
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -69,7 +69,9 @@ TEST(AppSettings, SavesEveryKeyOnceInTableOrder) {
     EXPECT_EQ(order.size(), 74u);  // 33 values, 2 × 4 rectangle parts, 4 GPS, 5 + 16 colours, 8 map
     EXPECT_EQ(order.front(), "Name");
     EXPECT_EQ(order.back(), "MapFocus");
-    auto pos = [&](const char* k) { return std::find(order.begin(), order.end(), k) - order.begin(); };
+    auto pos = [&](const char* k) {
+        return std::find(order.begin(), order.end(), k) - order.begin();
+    };
     EXPECT_LT(pos("GraphicsSystem"), pos("HorToolRectTLx"));
     EXPECT_LT(pos("RecordToolRectBRy"), pos("GPSport"));
     EXPECT_LT(pos("GPStz"), pos("Cback"));

@@ -24,7 +24,7 @@ std::vector<uint8_t> imageOf(const std::vector<int32_t>& intervals, int32_t rati
 }
 
 class ZelkoraDocTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         settings.GPath = dir.folder();
         previousHandler = platform::setMessageHandler(
@@ -114,7 +114,8 @@ TEST_F(ZelkoraDocTest, NothingLoadsWhileRecording) {
 }
 
 TEST_F(ZelkoraDocTest, BrowsingStopsAtBothEnds) {
-    for (const char* n : {"L7011845.14#", "L7011845.02#", "K9301200.00#"}) dir.write(n, imageOf({100}));
+    for (const char* n : {"L7011845.14#", "L7011845.02#", "K9301200.00#"})
+        dir.write(n, imageOf({100}));
     int redraws = 0;
     doc.onFileChanged = [&] { ++redraws; };
     doc.Last();
@@ -189,7 +190,7 @@ TEST_F(ZelkoraDocTest, OpenPathBrowsesTheFilesFolderWithoutMovingTheSequenceFold
 
 // The default folder lives under the documents folder, which follows HOME in tests.
 class ZelkoraDocFolderTest : public ZelkoraDocTest {
-protected:
+  protected:
     void SetUp() override {
         ZelkoraDocTest::SetUp();
         oldHome = getenv("HOME") ? getenv("HOME") : "";

@@ -4,7 +4,9 @@
 
 namespace {
 
-int64_t days(int64_t n) { return n * JulianTime::kDay; }
+int64_t days(int64_t n) {
+    return n * JulianTime::kDay;
+}
 
 TEST(JulianTimeCalendar, EpochAndNeighbouringDays) {
     EXPECT_EQ(JulianTime::fromDateTime(1970, 1, 1, 0, 0, 0, 0).value(), 0);
@@ -57,10 +59,16 @@ TEST(JulianTimeCalendar, RoundTripsEveryDayOverCenturies) {
 }
 
 TEST(JulianTimeCalendar, LeapYears) {
-    EXPECT_EQ(JulianTime::fromDate(2000, 3, 1).dayCount() - JulianTime::fromDate(2000, 2, 28).dayCount(), 2);
-    EXPECT_EQ(JulianTime::fromDate(1900, 3, 1).dayCount() - JulianTime::fromDate(1900, 2, 28).dayCount(), 1);
+    EXPECT_EQ(
+        JulianTime::fromDate(2000, 3, 1).dayCount() - JulianTime::fromDate(2000, 2, 28).dayCount(),
+        2);
+    EXPECT_EQ(
+        JulianTime::fromDate(1900, 3, 1).dayCount() - JulianTime::fromDate(1900, 2, 28).dayCount(),
+        1);
     // The Julian calendar keeps every fourth year, 1500 included.
-    EXPECT_EQ(JulianTime::fromDate(1500, 3, 1).dayCount() - JulianTime::fromDate(1500, 2, 28).dayCount(), 2);
+    EXPECT_EQ(
+        JulianTime::fromDate(1500, 3, 1).dayCount() - JulianTime::fromDate(1500, 2, 28).dayCount(),
+        2);
 }
 
 TEST(JulianTimeCalendar, TooEarlyValueHasNoDate) {

@@ -21,7 +21,8 @@ TEST(SequenceFolderNames, PatternNeedsThreeCharacterExtensionEndingInHash) {
 
 TEST(SequenceFolderScan, ListsMatchingFilesUpperCaseInStartOrder) {
     TempDir dir;
-    for (const char* name : {"L7011845.14#", "L7011845.02#", "K9301200.00#", "abc.xy#", "abc.txt"}) {
+    for (const char* name :
+         {"L7011845.14#", "L7011845.02#", "K9301200.00#", "abc.xy#", "abc.txt"}) {
         dir.write(name, {1, 2, 3});
     }
     std::filesystem::create_directory(dir.file("M1010000.00#"));  // a folder is no sequence
@@ -45,8 +46,10 @@ TEST(SequenceFolderAddName, KeepsOrderAndPutsTwinsAfterEachOther) {
     EXPECT_EQ(list.names(), (Names{"A", "B", "C", "K", "K", "M", "P", "X", "Z"}));
     // Compared by unsigned code unit: digits sort before letters, as year codes need.
     SequenceFolder codes;
-    for (const char* n : {"A0010000.00#", "90010000.00#", "Z0010000.00#", "00010000.00#"}) codes.addName(n);
-    EXPECT_EQ(codes.names(), (Names{"00010000.00#", "90010000.00#", "A0010000.00#", "Z0010000.00#"}));
+    for (const char* n : {"A0010000.00#", "90010000.00#", "Z0010000.00#", "00010000.00#"})
+        codes.addName(n);
+    EXPECT_EQ(codes.names(),
+              (Names{"00010000.00#", "90010000.00#", "A0010000.00#", "Z0010000.00#"}));
 }
 
 TEST(SequenceFolderAddName, AgreesWithScanOrderForManyNames) {

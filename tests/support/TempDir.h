@@ -8,9 +8,10 @@
 // A fresh folder under the system's temporary folder, removed with everything in it when the
 // test ends.
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "zelkora-test-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "zelkora-test-XXXXXX").string();
         std::vector<char> buf(tmpl.begin(), tmpl.end());
         buf.push_back('\0');
         if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
@@ -30,9 +31,10 @@ public:
 
     void write(const std::string& name, const std::vector<uint8_t>& bytes) const {
         std::ofstream out(file(name), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
 
-private:
+  private:
     std::string path_;
 };

@@ -171,14 +171,15 @@ TEST(EncodeCommand, MissingFolderIsMadeAndOneThatCannotBeMadeFails) {
     Tool tool;
     TempDir dir;
     ToolRun made = tool.run(
-        "encode --ratio 16 --start '2011-07-01 18:45:14' --dir " + quoted(dir.file("new/sub")), "100\n");
+        "encode --ratio 16 --start '2011-07-01 18:45:14' --dir " + quoted(dir.file("new/sub")),
+        "100\n");
     EXPECT_EQ(made.status, 0) << made.err;
     EXPECT_TRUE(std::filesystem::exists(dir.file("new/sub/L7011845.14#")));
 
     dir.write("blocker", {1});  // a plain file where a folder would have to be
-    ToolRun r = tool.run("encode --ratio 16 --start '2011-07-01 18:45:14' --dir " +
-                             quoted(dir.file("blocker/sub")),
-                         "100\n");
+    ToolRun r = tool.run(
+        "encode --ratio 16 --start '2011-07-01 18:45:14' --dir " + quoted(dir.file("blocker/sub")),
+        "100\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Couldn't open output file"), std::string::npos);
     EXPECT_TRUE(r.out.empty());

@@ -13,12 +13,14 @@ std::vector<Command>& registry() {
 
 CommandRegistration::CommandRegistration(Command command) {
     auto& list = registry();
-    auto at = std::lower_bound(list.begin(), list.end(), command, [](const Command& a, const Command& b) {
-        return std::string(a.name) < b.name;
-    });
+    auto at = std::lower_bound(
+        list.begin(), list.end(), command,
+        [](const Command& a, const Command& b) { return std::string(a.name) < b.name; });
     list.insert(at, command);
 }
 
-const std::vector<Command>& commands() { return registry(); }
+const std::vector<Command>& commands() {
+    return registry();
+}
 
 }  // namespace tool

@@ -11,7 +11,7 @@ namespace tool {
 // for as long as this object lives, announced on standard output as "COM<N>: <device path>"
 // (scripts and tests read that first line to find the port).
 class SimulatedPort {
-public:
+  public:
     SimulatedPort() = default;
     ~SimulatedPort();
     SimulatedPort(const SimulatedPort&) = delete;
@@ -28,7 +28,7 @@ public:
     platform::PseudoTerminal& line() { return pty_; }
     int32_t number() const { return number_; }
 
-private:
+  private:
     platform::PseudoTerminal pty_;
     platform::VirtualPortRegistry registry_;
     int32_t number_ = -1;

@@ -19,7 +19,8 @@ bool ToolArgs::parse(const std::vector<std::string>& args) {
             continue;
         }
         if (a == "--") {
-            positional_.insert(positional_.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            positional_.insert(positional_.end(), args.begin() + static_cast<long>(i) + 1,
+                               args.end());
             break;
         }
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
@@ -70,8 +71,8 @@ std::optional<int64_t> ToolArgs::integer(const std::string& option, int64_t fall
     const char* last = first + text->size();
     auto [ptr, ec] = std::from_chars(first, last, n);
     if (ec != std::errc() || ptr != last || n < min || n > max) {
-        error_ = "option " + option + " needs a whole number from " + std::to_string(min) +
-                 " to " + std::to_string(max) + ", not '" + *text + "'";
+        error_ = "option " + option + " needs a whole number from " + std::to_string(min) + " to " +
+                 std::to_string(max) + ", not '" + *text + "'";
         return std::nullopt;
     }
     return n;

@@ -11,7 +11,7 @@ namespace tool {
 // A small parser for "--name value", "--flag" and positional arguments. Each sub-command
 // declares which options take a value and which are flags; anything else is a usage error.
 class ToolArgs {
-public:
+  public:
     ToolArgs(std::vector<std::string> valueOptions, std::vector<std::string> flagOptions);
 
     // False on an unknown option or a missing value; `error()` then says which.
@@ -27,7 +27,7 @@ public:
     bool helpRequested() const { return help_; }
     const std::string& error() const { return error_; }
 
-private:
+  private:
     std::set<std::string> valueOptions_;
     std::set<std::string> flagOptions_;
     std::map<std::string, std::string> values_;
