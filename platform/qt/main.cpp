@@ -1,31 +1,13 @@
 #include <QApplication>
-#include <QMessageBox>
-#include <QMetaObject>
 #include <QStringList>
 
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
-#include "platform/MessageSink.h"
-#include "platform/UiThread.h"
 #include "platform/qt/QtProfileStore.h"
+#include "platform/qt/QtUiHandlers.h"
 #include "platform/qt/ZelkoraFrame.h"
 
 namespace {
-
-QMessageBox::Icon toIcon(platform::MessageIcon icon) {
-    switch (icon) {
-        case platform::MessageIcon::Information:
-            return QMessageBox::Information;
-        case platform::MessageIcon::Exclamation:
-            return QMessageBox::Warning;
-        case platform::MessageIcon::Error:
-            return QMessageBox::Critical;
-        case platform::MessageIcon::Question:
-            return QMessageBox::Question;
-        default:
-            return QMessageBox::NoIcon;
-    }
-}
 
 // The file named on the command line, else the Name setting's file, else the newest.
 void openFirstFile(ZelkoraDoc& doc, const QStringList& arguments) {
@@ -49,14 +31,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("zelkora");
     QApplication::setOrganizationName("Chirova");
 
-    platform::setMessageHandler([](const std::string& text, platform::MessageIcon icon) {
-        QMessageBox box(toIcon(icon), "Zelkora", QString::fromStdString(text), QMessageBox::Ok);
-        box.exec();
-    });
-    platform::setUiTaskPoster([](platform::Task task) {
-        QMetaObject::invokeMethod(
-            qApp, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
-    });
+    platform::installQtUiHandlers();
 
     platform::QtProfileStore store;
     AppSettings& settings = appSettings();
@@ -76,7 +51,6 @@ int main(int argc, char** argv) {
 
     const int result = QApplication::exec();
     settings.save(store);
-    platform::setUiTaskPoster({});
-    platform::setMessageHandler({});
+    platform::removeQtUiHandlers();
     return result;
 }
