@@ -218,6 +218,28 @@ TEST(InfoCommand, OlderTypesHaveNoStartOrPosition) {
               "index,time_us,frequency_mhz,status\n0,0,0,254\n1,50,0,254\n2,105,190476190,2\n");
 }
 
+TEST(LsCommand, ListsWrittenAndOlderFilesInStartOrder) {
+    TempDir dir;
+    Tool tool;
+    for (const char* start :
+         {"2011-07-01 18:45:14", "2009-12-31 23:59:59", "2011-07-01 18:45:02"}) {
+        ToolRun r = tool.run(
+            "encode --ratio 16 --start '" + std::string(start) + "' --dir " + quoted(dir.path()),
+            "100\n200\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    dir.write("old81.ab#", seqtest::oldTypeImage(0x81, {0x80, 0x64}));
+    dir.write("notes.txt", {1, 2, 3});
+    ToolRun r = tool.run("ls " + quoted(dir.path()));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "JC312359.59#\nL7011845.02#\nL7011845.14#\nOLD81.AB#\n");
+
+    ToolRun missing = tool.run("ls " + quoted(dir.file("gone")));
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(tool.run("ls a b").status, 64);
+    EXPECT_EQ(tool.run("ls --help").status, 0);
+}
+
 TEST(InfoCommand, JsonEscapesNames) {
     TempDir dir;
     const std::string name = std::string("we\"ird\\na\tme\xff.AB#");
