@@ -1,25 +1,28 @@
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "app/AppSettings.h"
 #include "display/GraphicsSurface.h"
 #include "display/PlotView.h"
 #include "display/TimeScale.h"
+#include "platform/AtomicFile.h"
 #include "platform/LocalClock.h"
 #include "platform/qt/QtGraphics.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/QtViewFont.h"
 #include "sequence/DotStore.h"
 #include "sequence/SequenceFolder.h"
-#include "sequence/SequenceFormat.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
@@ -131,20 +134,9 @@ int run(const std::vector<std::string>& args) {
     const std::string path = parsed.positional().front();
     const std::string name =
         SequenceFolder::toUpper(std::filesystem::path(path).filename().string());
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
-        return tool::kExitBadFile;
-    }
-    std::vector<uint8_t> image(seqformat::kMaxFileSize);
-    in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    image.resize(static_cast<size_t>(in.gcount()));
-    auto dots = std::make_unique<DotStore>();
-    if (decodeSequenceImage(image, *dots) <= 0) {
-        std::fprintf(stderr, "File Corrupt %s\n", path.c_str());
-        return tool::kExitBadFile;
-    }
-    computeDotFrequencies(*dots);
+    tool::LoadedSequence loaded;
+    if (int status = tool::loadSequenceFile(path, loaded); status != tool::kExitOk) return status;
+    DotStore* dots = loaded.dots.get();
 
     // The picture is made on the offscreen platform, which needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -163,7 +155,7 @@ int run(const std::vector<std::string>& args) {
     }
     PlotView view(s, surface, graphics);
     view.SetBarHeight(0);
-    view.SetSequence(dots.get());
+    view.SetSequence(dots);
     view.SetNameText(name);
     view.OnInitialUpdate();
     if (!view.layoutOk()) {
@@ -183,8 +175,23 @@ int run(const std::vector<std::string>& args) {
         platform::qt::QtWindowDc window(painter, font);
         view.PaintWithoutHint(window);
     }
-    if (!host.image().save(QString::fromStdString(*out), "PNG")) {
-        std::fprintf(stderr, "zelkora-tool render: cannot write %s\n", out->c_str());
+    // The picture is made whole in memory and then put in place in one step, so that a full
+    // disk or a failed write leaves no truncated PNG that looks like a result.
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !host.image().save(&buffer, "PNG")) {
+            std::fprintf(stderr, "zelkora-tool render: cannot make the PNG picture\n");
+            return tool::kExitFailure;
+        }
+    }
+    std::string error;
+    if (!platform::writeFileAtomically(
+            *out,
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(png.constData()),
+                                     static_cast<size_t>(png.size())),
+            &error)) {
+        std::fprintf(stderr, "zelkora-tool render: %s\n", error.c_str());
         return tool::kExitFailure;
     }
     return tool::kExitOk;
