@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "app/AppSettings.h"
+#include "platform/InputFile.h"
 #include "platform/MessageSink.h"
 #include "platform/ProfileStore.h"
 #include "platform/UserFolders.h"
@@ -223,18 +223,14 @@ int32_t ZelkoraDoc::LoadCurrentFile() {
     if (!CheckFolder()) return -1;
 
     const std::string path = folderPath() + currentName_;
-    std::ifstream in;
-    if (!currentName_.empty()) in.open(path, std::ios::binary);
-    if (!in.is_open()) {
+    // A FIFO or a device under a sequence file's name would hold the window for ever.
+    std::vector<uint8_t> image;
+    if (currentName_.empty() || !platform::readRegularFile(path, kReadLimit, image)) {
         fileBad_ = true;
         SetStatusText(kCannotOpenText);
         return -1;
     }
-    std::vector<uint8_t> image(kReadLimit);
-    in.read(reinterpret_cast<char*>(image.data()), kReadLimit);
-    const auto bytesRead = static_cast<size_t>(in.gcount());
-    in.close();
-    image.resize(bytesRead);
+    const size_t bytesRead = image.size();
 
     loadedName_ = currentName_;
     loadedPath_ = path;

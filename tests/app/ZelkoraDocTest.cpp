@@ -1,6 +1,7 @@
 #include "app/ZelkoraDoc.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -81,10 +82,22 @@ TEST_F(ZelkoraDocTest, RejectedHeaderIsCorruptAndMissingFileCannotBeOpened) {
     EXPECT_EQ(doc.LoadCurrentFile(), 0);
     EXPECT_EQ(doc.statusText(), "File Corrupt ");
 
-    doc.setCurrentFileName("GONE.00#");
-    EXPECT_EQ(doc.LoadCurrentFile(), -1);
-    EXPECT_TRUE(doc.fileBad());
-    EXPECT_EQ(doc.statusText(), "Cannot open file ");
+    auto impossibleDate = imageOf({100, 200});
+    impossibleDate[290] = 13;  // month 13: the window and the tools call it corrupt alike
+    dir.write("B0010000.01#", impossibleDate);
+    doc.setCurrentFileName("B0010000.01#");
+    EXPECT_EQ(doc.LoadCurrentFile(), 0);
+    EXPECT_EQ(doc.statusText(), "File Corrupt ");
+
+    // A FIFO or a folder under a sequence file's name is refused, never waited on.
+    ASSERT_EQ(::mkfifo(dir.file("B0010000.02#").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("B0010000.03#"));
+    for (const char* name : {"GONE.00#", "B0010000.02#", "B0010000.03#"}) {
+        doc.setCurrentFileName(name);
+        EXPECT_EQ(doc.LoadCurrentFile(), -1) << name;
+        EXPECT_TRUE(doc.fileBad());
+        EXPECT_EQ(doc.statusText(), "Cannot open file ");
+    }
 }
 
 TEST_F(ZelkoraDocTest, ReadsOnlyTheFirst32768Bytes) {

@@ -236,7 +236,8 @@ TEST(SequenceDecodeFuzz, EveryStartTimeARecorderWritesIsRead) {
                                      JulianTime::fromDate(1582, 10, 15),
                                      JulianTime::fromDateTime(1600, 2, 29, 12, 0, 0, 1),
                                      JulianTime::fromDateTime(2100, 2, 28, 23, 59, 59, 999999),
-                                     JulianTime(int64_t{0}), JulianTime::invalid()};
+                                     JulianTime(int64_t{0}),
+                                     JulianTime::invalid()};
     for (int i = 0; i < 20000; ++i) {
         times.push_back(JulianTime(first + static_cast<int64_t>(rng() % uint64_t(last - first))));
     }

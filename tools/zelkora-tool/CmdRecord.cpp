@@ -137,10 +137,10 @@ int run(const std::vector<std::string>& argv) {
     const auto started = doc.StartRecording(monitor);
     if (started != acquisition::RecordingControl::StartResult::Started) {
         if (requestedInUse) {
-            std::fprintf(stderr, "zelkora-tool record: %s\n",
-                         acquisition::PortSearch::statusText(
-                             acquisition::PortSearch::kPortInUse, requested)
-                             .c_str());
+            std::fprintf(
+                stderr, "zelkora-tool record: %s\n",
+                acquisition::PortSearch::statusText(acquisition::PortSearch::kPortInUse, requested)
+                    .c_str());
         } else {
             std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
         }
