@@ -3,6 +3,7 @@
 #include "acquisition/CommFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 
 #include <atomic>
 #include <chrono>
@@ -63,6 +64,7 @@ TEST(CommFileClosed, PortWithoutDeviceFailsToOpen) {
         EXPECT_EQ(port.init(number, 115200, 1, 0), 1) << number;
         EXPECT_EQ(port.lastMessage(), "CommFile::init - CreateFile failed");
         EXPECT_EQ(port.isOpen(), 0);
+        EXPECT_FALSE(port.portInUse());
     }
     // A registry entry whose owner has gone is not a port.
     runtime.registerPort(202, "/dev/null", "stale", 999999999);
@@ -106,6 +108,7 @@ TEST_F(CommFileOnPty, OpenIsExclusiveAndReopenClosesFirst) {
     CommFile other;
     EXPECT_EQ(other.init(kPort, 115200, 1, 0), 1);
     EXPECT_EQ(other.lastMessage(), "CommFile::init - CreateFile failed");
+    EXPECT_TRUE(other.portInUse());
 
     // init on an open port closes it first, so the same port opens again.
     openPort();
@@ -116,6 +119,17 @@ TEST_F(CommFileOnPty, OpenIsExclusiveAndReopenClosesFirst) {
     other.close();
     EXPECT_EQ(other.isOpen(), 0);
     openPort();
+
+    // Another program that holds the line open and locked keeps it too.
+    port.close();
+    const int held = ::open(peer.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(other.init(kPort, 115200, 1, 0), 1);
+    EXPECT_TRUE(other.portInUse());
+    ::close(held);
+    EXPECT_EQ(other.init(kPort, 115200, 1, 0), 0);
+    EXPECT_FALSE(other.portInUse());
 }
 
 TEST_F(CommFileOnPty, BaudRates) {

@@ -3,9 +3,13 @@
 //
 // ZELKORA_E2E_SECONDS (default 12) sets how long the Record-mode run lasts; a save is asked
 // for every ZELKORA_E2E_SAVE_EVERY seconds (default 3).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +130,9 @@ class RecordCommand : public ::testing::Test {
         simulator = std::make_unique<ChildProcess>(args, (root / "sim.err").string());
         std::string first;
         if (!simulator->readLine(first, 5000) || first.rfind("COM", 0) != 0) return -1;
+        if (const auto colon = first.find(": "); colon != std::string::npos) {
+            simulatorDevice = first.substr(colon + 2);
+        }
         return std::atoi(first.c_str() + 3);
     }
     void stopSimulator() {
@@ -145,6 +152,7 @@ class RecordCommand : public ::testing::Test {
     std::filesystem::path root;
     std::filesystem::path out;
     std::unique_ptr<ChildProcess> simulator;
+    std::string simulatorDevice;  // the line the recorder opens
 };
 
 TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
@@ -253,6 +261,43 @@ TEST_F(RecordCommand, SearchFindsTheSimulatorWithoutAPort) {
     EXPECT_EQ(lines[lines.size() - 3], "Trying port " + std::to_string(port));
     EXPECT_EQ(lines[lines.size() - 2], success);
     EXPECT_EQ(lines.back(), "Recording on port " + std::to_string(port));
+}
+
+TEST_F(RecordCommand, PortsNamedAndHeldAreSaidSo) {
+    // A port that is not there is still the first one tried.
+    {
+        ChildProcess recorder(
+            {kTool, "record", "--port", "999", "--seconds", "1", "--dir", out.string()},
+            (root / "record.err").string());
+        std::string first;
+        ASSERT_TRUE(recorder.readLine(first, 15000));
+        EXPECT_EQ(first, "Trying port 999");
+        ASSERT_TRUE(recorder.readLine(first, 15000));
+        EXPECT_EQ(first, "Com port 999 not found");
+        EXPECT_EQ(recorder.wait(15000), 1);
+    }
+    // The module's line held open and locked by another program.
+    const int port = startSimulator({"--mix", "passes"});
+    ASSERT_GT(port, 0);
+    const int held = ::open(simulatorDevice.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0) << simulatorDevice;
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    ChildProcess recorder(
+        {kTool, "record", "--port", std::to_string(port), "--seconds", "1", "--dir", out.string()},
+        (root / "record.err").string());
+    std::vector<std::string> lines;
+    for (std::string line; recorder.readLine(line, 15000);) lines.push_back(line);
+    EXPECT_EQ(recorder.wait(5000), 1);
+    ::close(held);
+    stopSimulator();
+    const std::string inUse = "Port " + std::to_string(port) + " is in use";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), inUse), lines.end());
+    EXPECT_EQ(
+        std::find(lines.begin(), lines.end(), "Com port " + std::to_string(port) + " not found"),
+        lines.end());
+    std::ifstream err(root / "record.err");
+    const std::string text((std::istreambuf_iterator<char>(err)), {});
+    EXPECT_EQ(text, "zelkora-tool record: " + inUse + "\n");
 }
 
 TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {
