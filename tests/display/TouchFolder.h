@@ -19,7 +19,7 @@ inline std::vector<std::string> writeSequenceFolder(const std::string& folder, i
         plan.seed = static_cast<uint32_t>(11 + i);
         const auto dots = synthetic::makeCalls(plan);
         std::string name;
-        const JulianTime start = JulianTime::fromDateTime(2026, 6, 12, 22, 15 + i, 3, 0);
+        const JulianTime start = JulianTime::fromDateTime(2025, 6, 12, 22, 15 + i, 3, 0);
         if (SequenceSaver::save(folder, *dots, SequenceHeaderText{}, start, PositionBlock{},
                                 &name) == SequenceSaver::kOk) {
             names.push_back(name);
