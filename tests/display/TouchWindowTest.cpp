@@ -139,6 +139,19 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
     EXPECT_FALSE(plot.compressed());
     EXPECT_EQ(plot.StatusContent().modeText, "True");
 
+    // The full-screen marker: the window covers the screen without its menu bar, and back.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
+    QApplication::processEvents();
+    EXPECT_TRUE(frame.isFullScreen());
+    EXPECT_FALSE(frame.menuBar()->isVisible());
+    EXPECT_TRUE(plot.StatusContent().fullScreen);
+    EXPECT_EQ(frame.geometry(), frame.screen()->geometry());
+    QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
+    QApplication::processEvents();
+    EXPECT_FALSE(frame.isFullScreen());
+    EXPECT_TRUE(frame.menuBar()->isVisible());
+    EXPECT_TRUE(screen.contains(frame.frameGeometry()));
+
     // Button 1 (F1): the whole file.
     QTest::keyClick(&view, Qt::Key_F1);
     EXPECT_TRUE(plot.allFile());
