@@ -19,6 +19,7 @@
 #include "display/ViewMenus.h"
 #include "display/WindowFit.h"
 #include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/OptionForms.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
@@ -81,6 +82,29 @@ void ZelkoraFrame::ApplyFullScreen(bool on) {
 void ZelkoraFrame::CloseWindow() {
     // Posted: the question box that asked is gone before the window closes.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void ZelkoraFrame::OpenFile() {
+    const ZelkoraDoc::OpenRequest request = doc_.PrepareOpen();
+    if (auto name = OptionForms::ChooseFile(this, request)) doc_.OpenChosen(*name);
+}
+
+bool ZelkoraFrame::EditFrequencyRange(int32_t& lowKHz, int32_t& highKHz) {
+    return OptionForms::EditFrequencyRange(this, lowKHz, highKHz);
+}
+
+void ZelkoraFrame::RecordingOptions() {
+    OptionForms::EditRecordingOptions(this, settings_);
+}
+
+void ZelkoraFrame::DisplayOptions() {
+    // Colours are taken as they are chosen, so they are rebuilt even after Cancel.
+    if (OptionForms::EditDisplayOptions(this, settings_) != 0) view_->plotView().MakeColours();
+}
+
+void ZelkoraFrame::ChooseFolder() {
+    const std::vector<ZelkoraDoc::FolderChoice> choices = doc_.FolderChoices();
+    if (auto index = OptionForms::ChooseFolder(this, choices)) doc_.ChooseFolder(choices[*index]);
 }
 
 void ZelkoraFrame::closeEvent(QCloseEvent* event) {

@@ -33,8 +33,12 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
     void ApplyFullScreen(bool on) override;
     void StartKeyGuardTimer() override { view_->StartKeyGuardTimer(); }
     void CloseWindow() override;
-    void OpenFile() override { openFile(); }
+    void OpenFile() override;
     void ShowAbout() override { showAbout(); }
+    bool EditFrequencyRange(int32_t& lowKHz, int32_t& highKHz) override;
+    void RecordingOptions() override;
+    void DisplayOptions() override;
+    void ChooseFolder() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

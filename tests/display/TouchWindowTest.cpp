@@ -23,6 +23,7 @@
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "tests/display/TouchFolder.h"
+#include "tests/display/WhenModal.h"
 
 namespace {
 
@@ -40,23 +41,6 @@ QApplication& application(const std::string& root) {
         app = new QApplication(argc, argv);
     }
     return *app;
-}
-
-// Acts on the modal dialog that the next step opens, once it is up: a tap on its button.
-void whenModal(std::function<void(QWidget*)> act) {
-    auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, tries, poll] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal->isVisible()) {
-            act(modal);
-        } else if (++*tries < 300) {
-            QTimer::singleShot(10, *poll);
-        } else {
-            ADD_FAILURE() << "no modal dialog came up";
-        }
-    };
-    QTimer::singleShot(0, *poll);
 }
 
 QPoint centre(const platform::PixelRect& r) {
