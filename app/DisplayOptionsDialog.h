@@ -1,8 +1,8 @@
 #pragma once
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <optional>
+
+#include "app/ColourChoice.h"
 
 struct AppSettings;
 
@@ -15,11 +15,6 @@ class DisplayOptionsDialog {
     enum class Button { Background, Dots, Ybars, Scale, Status };
     static constexpr std::array<Button, 5> kButtons{Button::Background, Button::Dots, Button::Ybars,
                                                     Button::Scale, Button::Status};
-
-    // The platform's colour chooser: any colour, starting from `initial` (0x00BBGGRR), with
-    // the sixteen custom colours it may change. nullopt when the user cancels.
-    using ColourChooser =
-        std::function<std::optional<uint32_t>(uint32_t initial, std::array<uint32_t, 16>& custom)>;
 
     explicit DisplayOptionsDialog(AppSettings& settings);
 

@@ -29,6 +29,12 @@ QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// A dialog's title and its column of rows.
+QVBoxLayout* begin(QDialog& dialog, const char* title) {
+    dialog.setWindowTitle(title);
+    return new QVBoxLayout(&dialog);
+}
+
 // OK (and Cancel) along the bottom, OK in the bottom-right corner.
 QDialogButtonBox* addButtons(QDialog& dialog, QVBoxLayout* layout,
                              QDialogButtonBox::StandardButtons buttons = QDialogButtonBox::Ok |
@@ -62,8 +68,7 @@ uint32_t fromQColor(const QColor& c) {
 bool EditFrequencyRange(QWidget* parent, int32_t& lowKHz, int32_t& highKHz) {
     FrequencyRangeDialog d(lowKHz, highKHz);
     QDialog dialog(parent);
-    dialog.setWindowTitle("Frequency range");
-    auto* layout = new QVBoxLayout(&dialog);
+    auto* layout = begin(dialog, "Frequency range");
     auto* grid = new QGridLayout;
     layout->addLayout(grid);
     auto* low = new QLineEdit(&dialog);
@@ -110,8 +115,7 @@ bool EditFrequencyRange(QWidget* parent, int32_t& lowKHz, int32_t& highKHz) {
 void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
     RecordingOptionsDialog d(settings);
     QDialog dialog(parent);
-    dialog.setWindowTitle("Recording options");
-    auto* layout = new QVBoxLayout(&dialog);
+    auto* layout = begin(dialog, "Recording options");
 
     auto* resolution = new QGroupBox("Res (DPP)", &dialog);
     auto* radios = new QHBoxLayout(resolution);
@@ -206,8 +210,7 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
 uint32_t EditDisplayOptions(QWidget* parent, AppSettings& settings) {
     DisplayOptionsDialog d(settings);
     QDialog dialog(parent);
-    dialog.setWindowTitle("Display options");
-    auto* layout = new QVBoxLayout(&dialog);
+    auto* layout = begin(dialog, "Display options");
     auto* bigDots = new QCheckBox("Use BigDots", &dialog);
     auto* allUse = new QCheckBox("View all of newly opened file", &dialog);
     bigDots->setChecked(d.bigDots);
@@ -236,18 +239,15 @@ uint32_t EditDisplayOptions(QWidget* parent, AppSettings& settings) {
     return d.changeMask();
 }
 
-std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenRequest& request) {
-    QDialog dialog(parent);
-    dialog.setWindowTitle("Open");
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(q(request.folder), &dialog), 1);
-    top->addWidget(new QLabel(q(request.countText), &dialog));
-    layout->addLayout(top);
+namespace {
+// A list under whatever `layout` holds, to pick one entry from by OK or a tap on it. The
+// chosen row, or nothing when cancelled.
+std::optional<int> runList(QDialog& dialog, QVBoxLayout* layout, const QStringList& entries,
+                           int current) {
     auto* list = new QListWidget(&dialog);
-    for (const std::string& name : request.names) list->addItem(q(name).toUpper());
-    if (request.preselected >= 0 && request.preselected < list->count()) {
-        list->setCurrentRow(request.preselected);
+    list->addItems(entries);
+    if (current >= 0 && current < list->count()) {
+        list->setCurrentRow(current);
         list->scrollToItem(list->currentItem(), QAbstractItemView::PositionAtCenter);
     }
     layout->addWidget(list, 1);
@@ -255,24 +255,34 @@ std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenReq
     QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     // A tap on a name is a choice, as on the handheld's list.
     QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
-    if (dialog.exec() != QDialog::Accepted || list->currentItem() == nullptr) return std::nullopt;
-    return list->currentItem()->text().toStdString();
+    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0) return std::nullopt;
+    return list->currentRow();
+}
+}  // namespace
+
+std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenRequest& request) {
+    QDialog dialog(parent);
+    auto* layout = begin(dialog, "Open");
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(q(request.folder), &dialog), 1);
+    top->addWidget(new QLabel(q(request.countText), &dialog));
+    layout->addLayout(top);
+    QStringList names;
+    for (const std::string& name : request.names) names << q(name).toUpper();
+    const auto row = runList(dialog, layout, names, request.preselected);
+    if (!row) return std::nullopt;
+    return names.at(*row).toStdString();
 }
 
 std::optional<size_t> ChooseFolder(QWidget* parent,
                                    const std::vector<ZelkoraDoc::FolderChoice>& choices) {
     QDialog dialog(parent);
-    dialog.setWindowTitle("Choose folder");
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* list = new QListWidget(&dialog);
-    for (const auto& c : choices) list->addItem(q(c.displayName));
-    if (list->count() > 0) list->setCurrentRow(0);
-    layout->addWidget(list, 1);
-    QDialogButtonBox* box = addButtons(dialog, layout);
-    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
-    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0) return std::nullopt;
-    return static_cast<size_t>(list->currentRow());
+    auto* layout = begin(dialog, "Choose folder");
+    QStringList names;
+    for (const auto& c : choices) names << q(c.displayName);
+    const auto row = runList(dialog, layout, names, 0);
+    if (!row) return std::nullopt;
+    return static_cast<size_t>(*row);
 }
 
 std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial,
