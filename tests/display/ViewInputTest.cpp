@@ -350,40 +350,20 @@ TEST_F(TouchTest, FrequencyRangeFromTheMenusIsStoredOnlyOnOk) {
 
 // ---------------------------------------------------------------- keys
 
-TEST(KeyTable, CursorKeysFollowKeyShifted) {
+TEST(KeyTable, WhatTheBehaviourTestsDoNotReach) {
     EXPECT_EQ(KeyCommands::For(K::Left, false, false, 1), A::ScreenLeft);
-    EXPECT_EQ(KeyCommands::For(K::Right, false, false, 1), A::ScreenRight);
-    EXPECT_EQ(KeyCommands::For(K::Up, false, false, 1), A::PreviousFile);
-    EXPECT_EQ(KeyCommands::For(K::Down, false, false, 1), A::NextFile);
     EXPECT_EQ(KeyCommands::For(K::Left, false, false, 0), A::CallLeft);
     EXPECT_EQ(KeyCommands::For(K::Right, false, false, 0), A::CallRight);
-    EXPECT_EQ(KeyCommands::For(K::Up, false, false, 0), A::ScaleFiner);
     EXPECT_EQ(KeyCommands::For(K::Down, false, false, 0), A::ScaleCoarser);
     // Left and Right do nothing to a whole file; Up and Down still browse.
     EXPECT_EQ(KeyCommands::For(K::Left, false, true, 1), A::Nothing);
     EXPECT_EQ(KeyCommands::For(K::Right, false, true, 0), A::Nothing);
     EXPECT_EQ(KeyCommands::For(K::Up, false, true, 1), A::PreviousFile);
-    EXPECT_EQ(KeyCommands::For(K::Return, false, false, 1), A::ToggleCompressed);
-}
-
-TEST(KeyTable, ApplicationButtonsByMode) {
-    EXPECT_EQ(KeyCommands::For(K::Button1, false, false, 1), A::ShowAllFile);
-    EXPECT_EQ(KeyCommands::For(K::Button1, false, true, 1), A::AskExit);
-    EXPECT_EQ(KeyCommands::For(K::Button2, false, true, 1), A::ViewingMenu);
-    EXPECT_EQ(KeyCommands::For(K::Button3, false, false, 1), A::FilterStep);
-    EXPECT_EQ(KeyCommands::For(K::Button4, false, false, 1), A::StartRecording);
-    EXPECT_EQ(KeyCommands::For(K::Button4, false, true, 1), A::LeaveAllFile);
-    EXPECT_EQ(KeyCommands::For(K::Ignored, false, false, 1), A::Nothing);
-    // Live: stop, live menu, nothing, save; Up and Down change the dots per column.
-    EXPECT_EQ(KeyCommands::For(K::Button1, true, true, 1), A::StopRecording);
-    EXPECT_EQ(KeyCommands::For(K::Button2, true, false, 1), A::LiveMenu);
-    EXPECT_EQ(KeyCommands::For(K::Button3, true, false, 1), A::Nothing);
-    EXPECT_EQ(KeyCommands::For(K::Button4, true, false, 1), A::SaveRecording);
-    EXPECT_EQ(KeyCommands::For(K::Up, true, false, 1), A::ScaleFiner);
-    EXPECT_EQ(KeyCommands::For(K::Down, true, false, 0), A::ScaleCoarser);
-    for (K k : {K::Return, K::Left, K::Right, K::Ignored}) {
+    // Live, the keys that only make sense while viewing are ignored.
+    for (K k : {K::Return, K::Left, K::Right, K::Button3, K::Ignored}) {
         EXPECT_EQ(KeyCommands::For(k, true, false, 1), A::Nothing);
     }
+    EXPECT_EQ(KeyCommands::For(K::Button1, true, true, 1), A::StopRecording);
 }
 
 TEST_F(TouchTest, ASecondKeyWithinTheGuardIsDropped) {
