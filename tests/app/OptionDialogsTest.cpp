@@ -101,7 +101,7 @@ TEST(RecordingOptionsDialogTest, AQuickPickReadsTheFieldsThenSetsTheRatio) {
     EXPECT_FALSE(d.PickDivRatio(32, texts));
     EXPECT_EQ(d.divRatio, 32);
     EXPECT_EQ(d.lineLength, 9);  // kept: the fields were read first
-    texts = d.Show();  // the form shows the members again
+    texts = d.Show();            // the form shows the members again
     EXPECT_EQ(texts.divRatio, "32");
     texts.slack = "";
     EXPECT_TRUE(d.PickDivRatio(5, texts));
