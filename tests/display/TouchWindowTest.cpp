@@ -18,6 +18,7 @@
 #include <string>
 
 #include "app/AppSettings.h"
+#include "app/ButtonMenus.h"
 #include "app/ZelkoraDoc.h"
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/QtProfileStore.h"
@@ -159,6 +160,28 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
                     QSettings::IniFormat);
     EXPECT_EQ(saved.value("Zelkora/Name").toString().toStdString(), names[1]);
     EXPECT_EQ(saved.value("Zelkora/SeeAllFile").toInt(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TouchWindow, AMenuFollowsATurnedScreen) {
+    QTemporaryDir dir;
+    application(dir.path().toStdString());
+    DialogMenuFiles files([](DialogMenuTemplate&) {}, false);
+    ButtonMenuDialog menu(files, nullptr);
+    EXPECT_EQ(menu.button(12)->geometry(), QRect(534, 362, 262, 116));
+    menu.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(menu.button(10)->isVisible());  // "Open" is shown, and inert
+    QTest::mouseClick(menu.button(10), Qt::LeftButton);
+    EXPECT_TRUE(menu.isVisible());
+    menu.setWindowState(Qt::WindowNoState);
+    menu.setGeometry(0, 0, 480, 800);
+    QApplication::processEvents();
+    EXPECT_EQ(menu.button(12)->geometry(), QRect(322, 602, 156, 196));
+    EXPECT_LT(menu.button(12)->font().pixelSize(), 64);
 }
 
 }  // namespace
