@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 
 #include "gps/TrackRecord.h"
@@ -66,6 +67,11 @@ struct CommandCase {
     const char* options;   // after the file
     bool writesStandardOutput;
 };
+
+// Test names stay the same from run to run (the default would print the pointers).
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name << ' ' << c.options;
+}
 
 class FileReadingCommand : public ::testing::TestWithParam<CommandCase> {
   protected:
