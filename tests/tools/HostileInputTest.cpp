@@ -153,4 +153,18 @@ TEST(RenderCommand, FullDiskFailsAndLeavesNoPicture) {
     EXPECT_EQ(readText(work.file("left")), "");  // no truncated picture, no temporary file
 }
 
+TEST(RenderCommand, PictureGoesThroughLinksAndIntoPipes) {
+    TempDir work;
+    work.write("GOOD.AB#", seqtest::encode(*seqtest::storeFromIntervals({100, 120, 60})));
+    std::filesystem::create_symlink("real.png", work.file("link.png"));
+    const std::string render = "render '" + work.file("GOOD.AB#") + "' --png ";
+    EXPECT_EQ(runTool(work, render + "'" + work.file("link.png") + "'", "/dev/null").status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(work.file("link.png")));
+    EXPECT_EQ(readText(work.file("real.png")).substr(1, 3), "PNG");
+    EXPECT_EQ(runTool(work, render + "/dev/stdout", "'" + work.file("piped") + "'").status, 0);
+    EXPECT_EQ(readText(work.file("piped")).substr(1, 3), "PNG");  // the clock may differ
+    std::filesystem::create_directory(work.file("folder"));
+    EXPECT_EQ(runTool(work, render + "'" + work.file("folder") + "'", "/dev/null").status, 1);
+}
+
 }  // namespace
