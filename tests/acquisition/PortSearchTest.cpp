@@ -161,14 +161,8 @@ TEST_F(PortSearchOnPty, PortHeldByAnotherProgramIsInUseNotMissing) {
     ASSERT_EQ(other.init(200, 115200, 1, 0), 0);
     std::atomic<int32_t> noStop{0};
     Notices n;
-    EXPECT_EQ(PortSearch::search(port, {201, 200}, PortSearch::kWholeList, noStop, n.status()), 0);
-    EXPECT_EQ(n.texts, (std::vector<std::string>{"Trying port 201", "DETLINK not found on port 201",
-                                                 "Trying port 200", "Port 200 is in use",
-                                                 "No DETLINK found"}));
-    Notices single;
-    EXPECT_EQ(PortSearch::search(port, {}, 200, noStop, single.status()), PortSearch::kPortInUse);
-    EXPECT_EQ(single.texts.back(), "Port 200 is in use");
-    EXPECT_EQ(port.isOpen(), 0);
+    EXPECT_EQ(PortSearch::search(port, {}, 200, noStop, n.status()), PortSearch::kPortInUse);
+    EXPECT_EQ(n.texts.back(), "Port 200 is in use");
 }
 
 TEST_F(PortSearchOnPty, SlowOrWrongRepliesAreNoModule) {
