@@ -156,15 +156,6 @@ TEST_F(PortSearchOnPty, SinglePortKeepsItsOwnFailure) {
     EXPECT_EQ(again.result, PortSearch::kPortNotFound);
 }
 
-TEST_F(PortSearchOnPty, PortHeldByAnotherProgramIsInUseNotMissing) {
-    CommFile other;
-    ASSERT_EQ(other.init(200, 115200, 1, 0), 0);
-    std::atomic<int32_t> noStop{0};
-    Notices n;
-    EXPECT_EQ(PortSearch::search(port, {}, 200, noStop, n.status()), PortSearch::kPortInUse);
-    EXPECT_EQ(n.texts.back(), "Port 200 is in use");
-}
-
 TEST_F(PortSearchOnPty, SlowOrWrongRepliesAreNoModule) {
     std::atomic<int32_t> noStop{0};
     {

@@ -1,7 +1,6 @@
 #include "gps/GpsMap.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <fstream>
 
@@ -87,12 +86,6 @@ TEST_F(MapTest, LoadTrackReadsWholeRecordsAndWrapsTheDateLine) {
     EXPECT_EQ(map.trackPoints().back().longitude, 180200000);
     EXPECT_EQ(map.statusText(), "  3D  -17.00000   180.20000  Alt   545");
     EXPECT_EQ(map.satelliteText(), "Nsats =   8");
-}
-
-TEST_F(MapTest, TrackThatIsNoFileLoadsNothing) {
-    ASSERT_EQ(::mkfifo((dir.path() / "GPS.zlg").c_str(), 0600), 0);
-    map.LoadTrack();  // returns at once instead of waiting for a writer
-    EXPECT_EQ(map.pointCount(), 0);
 }
 
 TEST_F(MapTest, WrapIsDetectedWhilePointsArrive) {
