@@ -84,17 +84,26 @@ bool ZelkoraDoc::CheckFolder() {
 }
 
 std::string ZelkoraDoc::CheckRecordingFolder() {
-    std::lock_guard lock(recordFolderMutex_);
-    if (folderExists(recordFolder_)) return recordFolder_;
+    std::string current;
+    std::string fallback;
+    {
+        std::lock_guard lock(recordFolderMutex_);
+        current = recordFolder_;
+        fallback = defaultFolder_;
+    }
+    // The file system is asked outside the lock: a slow card must not stall the display
+    // tick, which takes the lock too. Only this thread changes the folder while recording.
+    if (folderExists(current)) return current;
     std::string folder;
-    if (remakeMissingFolder_ && remakeFolder(recordFolder_)) {
-        folder = recordFolder_;
-    } else if (makeFolder(defaultFolder_)) {
-        folder = defaultFolder_;
+    if (remakeMissingFolder_ && remakeFolder(current)) {
+        folder = current;
+    } else if (makeFolder(fallback)) {
+        folder = fallback;
     } else {
         return {};
     }
-    if (goneFolder_.empty()) goneFolder_ = recordFolder_;
+    std::lock_guard lock(recordFolderMutex_);
+    if (goneFolder_.empty()) goneFolder_ = current;
     recordFolder_ = folder;
     return folder;
 }
