@@ -179,7 +179,9 @@ int run(const std::vector<std::string>& argv) {
         std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
         return tool::kExitFailure;
     }
-    if (const int32_t unsaved = control.accumulator().unsavedCount(); unsaved > 0) {
+    // Sequences still waiting for room, and any dropped because too many waited.
+    const SequenceFile& sequence = control.accumulator();
+    if (const int32_t unsaved = sequence.unsavedCount() + sequence.droppedUnsaved(); unsaved > 0) {
         std::fprintf(stderr, "zelkora-tool record: %d sequence%s could not be written\n",
                      static_cast<int>(unsaved), unsaved == 1 ? "" : "s");
         return tool::kExitFailure;
