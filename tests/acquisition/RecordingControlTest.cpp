@@ -155,6 +155,16 @@ class Recording : public ::testing::Test {
         return out;
     }
 
+    // The files written, once there is one (none after a time-out).
+    std::vector<std::string> waitForSavedNames() {
+        std::vector<std::string> names;
+        waitFor([&] {
+            for (auto& n : control.takeSavedNames()) names.push_back(n);
+            return !names.empty();
+        });
+        return names;
+    }
+
     PrivateRuntimeDir runtime;
     PtyPeer peer;
     std::filesystem::path folder;
@@ -185,11 +195,8 @@ TEST_F(Recording, RecordModeSavesEveryIntervalOnRequestAndStopsWithG) {
     for (size_t i = 0; i < intervals.size(); ++i) ASSERT_EQ(shown[i].value, intervals[i]);
 
     control.SaveRecording();
-    std::vector<std::string> names;
-    ASSERT_TRUE(waitFor([&] {
-        for (auto& n : control.takeSavedNames()) names.push_back(n);
-        return !names.empty();
-    }));
+    const std::vector<std::string> names = waitForSavedNames();
+    ASSERT_FALSE(names.empty());
     EXPECT_EQ(control.sequenceSaved().load(), 1);
     EXPECT_EQ(control.lastSavedName(), names.back());
     control.StopRecording();
@@ -219,11 +226,8 @@ TEST_F(Recording, DeviceClockStampsTheFirstIntervalOfABurst) {
     ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
     ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 400; }));
     control.SaveRecording();
-    std::vector<std::string> names;
-    ASSERT_TRUE(waitFor([&] {
-        for (auto& n : control.takeSavedNames()) names.push_back(n);
-        return !names.empty();
-    }));
+    const std::vector<std::string> names = waitForSavedNames();
+    ASSERT_FALSE(names.empty());
     control.StopRecording();
     SequenceFileHeader header;
     EXPECT_EQ(readFile(names[0], &header), intervals);
@@ -325,11 +329,8 @@ TEST_F(Recording, FailedSavesAreReportedOnceAndTheRecordingGoesOn) {
     std::filesystem::remove(blocker);
     folder = blocker / "Batfiles";
     std::filesystem::create_directories(folder);
-    std::vector<std::string> names;
-    ASSERT_TRUE(waitFor([&] {
-        for (auto& n : control.takeSavedNames()) names.push_back(n);
-        return !names.empty();
-    }));
+    const std::vector<std::string> names = waitForSavedNames();
+    ASSERT_FALSE(names.empty());
     EXPECT_FALSE(control.saveFailing());
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(readFile(names[0]), intervals);
@@ -354,11 +355,8 @@ TEST_F(Recording, FolderCheckChoosesTheFolderOfEverySave) {
     ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
     ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 300; }));
     control.SaveRecording();
-    std::vector<std::string> names;
-    ASSERT_TRUE(waitFor([&] {
-        for (auto& n : control.takeSavedNames()) names.push_back(n);
-        return !names.empty();
-    }));
+    const std::vector<std::string> names = waitForSavedNames();
+    ASSERT_FALSE(names.empty());
     control.StopRecording();
     EXPECT_EQ(checks.load(), 1);
     folder = elsewhere;

@@ -174,6 +174,26 @@ class RecordCommand : public ::testing::Test {
         EXPECT_GE(findRun(log, all), 0) << "a gap or a repeat between the files";
     }
 
+    // Records 8 s in Monitor mode into `folder` and removes `gone` 2 s in; the recording
+    // must carry on to its end.
+    void recordWhileRemoving(const std::filesystem::path& folder,
+                             const std::filesystem::path& gone) {
+        writeSettings("autoMaxTBC=1000000\n");
+        const int port =
+            startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", "9"});
+        ASSERT_GT(port, 0);
+        ChildProcess recorder({kTool, "record", "--monitor", "--port", std::to_string(port),
+                               "--seconds", "8", "--dir", folder.string()},
+                              (root / "record.err").string());
+        std::string line;
+        ASSERT_TRUE(recorder.readLine(line, 5000));
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        std::filesystem::remove_all(gone);
+        savedNames(recorder, 12000);
+        EXPECT_EQ(recorder.wait(5000), 0) << errorText();
+        stopSimulator();
+    }
+
     std::filesystem::path root;
     std::filesystem::path out;
     std::string oldHome;
@@ -368,19 +388,7 @@ TEST_F(RecordCommand, SequencesNeverWrittenGiveExitStatusOne) {
 }
 
 TEST_F(RecordCommand, FolderDeletedWhileRecordingIsMadeAgain) {
-    writeSettings("autoMaxTBC=1000000\n");
-    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", "9"});
-    ASSERT_GT(port, 0);
-    ChildProcess recorder({kTool, "record", "--monitor", "--port", std::to_string(port),
-                           "--seconds", "8", "--dir", out.string()},
-                          (root / "record.err").string());
-    std::string line;
-    ASSERT_TRUE(recorder.readLine(line, 5000));
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    std::filesystem::remove_all(out);
-    savedNames(recorder, 12000);
-    EXPECT_EQ(recorder.wait(5000), 0) << errorText();
-    stopSimulator();
+    recordWhileRemoving(out, out);
     const std::string folder = out.string() + "/";
     EXPECT_NE(
         errorText().find("Sequence folder not found: " + folder + "; files now go to " + folder),
@@ -388,27 +396,12 @@ TEST_F(RecordCommand, FolderDeletedWhileRecordingIsMadeAgain) {
         << errorText();
     // What was recorded after the deletion is there.
     ASSERT_TRUE(std::filesystem::is_directory(out));
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(out))
-        names.push_back(e.path().filename().string());
-    EXPECT_GE(names.size(), 1u);
+    EXPECT_FALSE(std::filesystem::is_empty(out));
 }
 
 TEST_F(RecordCommand, FolderOnAPulledCardGivesWayToTheDefaultFolder) {
-    writeSettings("autoMaxTBC=1000000\n");
-    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", "9"});
-    ASSERT_GT(port, 0);
     const std::filesystem::path card = root / "card";
-    ChildProcess recorder({kTool, "record", "--monitor", "--port", std::to_string(port),
-                           "--seconds", "8", "--dir", (card / "Batfiles").string()},
-                          (root / "record.err").string());
-    std::string line;
-    ASSERT_TRUE(recorder.readLine(line, 5000));
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    std::filesystem::remove_all(card);  // the card goes, its mount point with it
-    savedNames(recorder, 12000);
-    EXPECT_EQ(recorder.wait(5000), 0) << errorText();
-    stopSimulator();
+    recordWhileRemoving(card / "Batfiles", card);  // the card goes, its mount point with it
     const std::filesystem::path fallback = root / "home" / "Documents" / "Batfiles";
     EXPECT_NE(errorText().find("files now go to " + fallback.string() + "/"), std::string::npos)
         << errorText();
