@@ -335,7 +335,7 @@ TEST_F(RecordCommand, FullDiskIsReportedOnceAndSavingResumesWhenThereIsRoom) {
     card.fill();
     const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10"});
     ASSERT_GT(port, 0);
-    ChildProcess recorder({kTool, "record", "--port", std::to_string(port), "--seconds", "12",
+    ChildProcess recorder({kTool, "record", "--port", std::to_string(port), "--seconds", "9",
                            "--dir", folder.string()},
                           (root / "record.err").string());
     std::string line;
