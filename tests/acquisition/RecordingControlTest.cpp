@@ -339,30 +339,6 @@ TEST_F(Recording, FailedSavesAreReportedOnceAndTheRecordingGoesOn) {
     EXPECT_EQ(messages.size(), 1u);
 }
 
-TEST_F(Recording, FolderCheckChoosesTheFolderOfEverySave) {
-    FakeModule module(peer, kReply);
-    const auto first = someIntervals(300, 8);
-    auto bytes = encode(first);
-    appendValue(bytes, 99);
-    module.streamAfterStart(bytes);
-    const auto elsewhere = std::filesystem::path(runtime.path()) / "Elsewhere";
-    std::filesystem::create_directories(elsewhere);
-    std::atomic<int> checks{0};
-    control.setFolderCheck([&] {
-        ++checks;
-        return elsewhere.string() + "/";
-    });
-    ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
-    ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 300; }));
-    control.SaveRecording();
-    const std::vector<std::string> names = waitForSavedNames();
-    ASSERT_FALSE(names.empty());
-    control.StopRecording();
-    EXPECT_EQ(checks.load(), 1);
-    folder = elsewhere;
-    EXPECT_EQ(readFile(names[0]), first);
-}
-
 double processCpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -447,18 +423,6 @@ TEST_F(Recording, StopInMonitorModeSavesThePassInProgress) {
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(readFile(names[0]), calls);
     EXPECT_EQ(control.idleSaved().load(), 1);
-}
-
-TEST_F(Recording, StopInRecordModeSavesNothing) {
-    FakeModule module(peer, kReply);
-    auto bytes = encode(threeCalls());
-    appendValue(bytes, 99);
-    module.streamAfterStart(bytes);
-    ASSERT_EQ(control.Record(), RecordingControl::StartResult::Started);
-    ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 63; }));
-    control.StopRecording();
-    EXPECT_TRUE(control.takeSavedNames().empty());
-    EXPECT_FALSE(std::filesystem::exists(folder) && !std::filesystem::is_empty(folder));
 }
 
 TEST_F(Recording, MonitorModeSavesCallsAfterTheGapAndCountsIdleSeconds) {
