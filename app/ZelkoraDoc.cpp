@@ -91,12 +91,12 @@ void ZelkoraDoc::ChooseFolder(const FolderChoice& choice) {
 }
 
 void ZelkoraDoc::setCurrentFileName(const std::string& name) {
-    currentName_ = SequenceFolder::toUpper(name);
+    currentName_ = name;
 }
 
 int32_t ZelkoraDoc::ScanFolder() {
     files_.clear();
-    currentName_ = SequenceFolder::toUpper(settings_.Name);
+    currentName_ = settings_.Name;
     listedFolder_ = folderPath();
     int32_t n = files_.scan(listedFolder_);
     if (n <= 0) {
@@ -107,11 +107,13 @@ int32_t ZelkoraDoc::ScanFolder() {
     }
     // A current file that is no longer there leaves no index pointing at another file.
     currentIndex_ = files_.find(currentName_);
+    // A name remembered in another case opens by the spelling the folder holds.
+    if (currentIndex_ >= 0) currentName_ = files_.names()[static_cast<size_t>(currentIndex_)];
     return n;
 }
 
 void ZelkoraDoc::AddName(const std::string& name) {
-    files_.addName(SequenceFolder::toUpper(name));
+    files_.addName(name);
     // Insertion moves the entries after it; the index follows the current file.
     if (!currentName_.empty()) {
         int32_t at = files_.find(currentName_);
@@ -127,7 +129,10 @@ void ZelkoraDoc::FindCurrent() {
         currentName_ = wanted;
         at = files_.find(currentName_);
     }
-    if (at >= 0) currentIndex_ = at;
+    if (at >= 0) {
+        currentIndex_ = at;
+        currentName_ = files_.names()[static_cast<size_t>(at)];
+    }
 }
 
 void ZelkoraDoc::browseTo(int32_t index) {
@@ -207,7 +212,7 @@ int32_t ZelkoraDoc::OpenPath(const std::string& path) {
     viewFolder_ = folder == withTrailingSlash(settings_.GPath) ? std::string() : folder;
     setCurrentFileName(absolute.filename().string());
     ScanFolder();
-    currentName_ = SequenceFolder::toUpper(absolute.filename().string());
+    currentName_ = absolute.filename().string();
     FindCurrent();
     int32_t result = LoadCurrentFile();
     if (onFileChanged) onFileChanged();
@@ -222,6 +227,7 @@ int32_t ZelkoraDoc::LoadCurrentFile() {
     if (recording()) return -1;
     if (!CheckFolder()) return -1;
 
+    currentName_ = SequenceFolder::spellingOnDisk(folderPath(), currentName_);
     const std::string path = folderPath() + currentName_;
     std::ifstream in;
     if (!currentName_.empty()) in.open(path, std::ios::binary);
@@ -265,7 +271,7 @@ int32_t ZelkoraDoc::LoadCurrentFile() {
 }
 
 void ZelkoraDoc::NoteSavedFile(const std::string& name) {
-    lastSavedName_ = SequenceFolder::toUpper(name);
+    lastSavedName_ = name;
     AddName(lastSavedName_);
 }
 

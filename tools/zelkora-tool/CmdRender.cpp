@@ -17,7 +17,6 @@
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/QtViewFont.h"
 #include "sequence/DotStore.h"
-#include "sequence/SequenceFolder.h"
 #include "sequence/SequenceFormat.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/ToolArgs.h"
@@ -129,8 +128,8 @@ int run(const std::vector<std::string>& args) {
     if (parsed.has("--log")) s.Floglin = 1;
 
     const std::string path = parsed.positional().front();
-    const std::string name =
-        SequenceFolder::toUpper(std::filesystem::path(path).filename().string());
+    // The name as the folder holds it, as the window's list shows it.
+    const std::string name = std::filesystem::path(path).filename().string();
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
         std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
