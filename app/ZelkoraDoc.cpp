@@ -53,6 +53,12 @@ void ZelkoraDoc::saveSettings() {
 }
 
 bool ZelkoraDoc::CheckFolder() {
+    if (!makeFolderUsable()) return false;
+    recovery_.onFolderCheck(folderPath());
+    return true;
+}
+
+bool ZelkoraDoc::makeFolderUsable() {
     if (!viewFolder_.empty()) {
         if (folderExists(viewFolder_)) return true;
         ReturnToSequenceFolder();
@@ -98,6 +104,8 @@ int32_t ZelkoraDoc::ScanFolder() {
     files_.clear();
     currentName_ = settings_.Name;
     listedFolder_ = folderPath();
+    // Files that a save cut short get their names first, so that the list shows them.
+    OrphanRecovery::sweep(listedFolder_);
     int32_t n = files_.scan(listedFolder_);
     if (n <= 0) {
         currentName_.clear();

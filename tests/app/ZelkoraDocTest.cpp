@@ -205,6 +205,30 @@ TEST_F(ZelkoraDocTest, LowerCaseFilesListLoadAndOpenByTheirOwnNames) {
     EXPECT_EQ(fresh.currentIndex(), 2);
 }
 
+TEST_F(ZelkoraDocTest, FolderCheckRecoversWhatASaveCutShortLeft) {
+    // The recorder was killed after writing the image and before naming it.
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    dir.write("L7011845.14#.tmpAbC123", imageOf({100, 120, 60}));
+    std::filesystem::last_write_time(dir.file("L7011845.14#.tmpAbC123"), old);
+    dir.write("K9301200.00#.tmpXyZ789", imageOf({100, 120, 60, 5000}));
+    std::filesystem::resize_file(dir.file("K9301200.00#.tmpXyZ789"), 341);  // torn
+    std::filesystem::last_write_time(dir.file("K9301200.00#.tmpXyZ789"), old);
+    EXPECT_TRUE(doc.CheckFolder());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("L7011845.14#")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("L7011845.14#.tmpAbC123")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("K9301200.00#.tmpXyZ789")));
+    EXPECT_EQ(doc.ScanFolder(), 1);
+    doc.First();
+    EXPECT_FALSE(doc.fileBad()) << doc.statusText();
+    EXPECT_EQ(doc.dots().count, 4);
+
+    // Another program's orphan in the folder being listed is recovered by the next scan.
+    dir.write("M1010000.00#.tmp000000", imageOf({250}));
+    std::filesystem::last_write_time(dir.file("M1010000.00#.tmp000000"), old);
+    EXPECT_EQ(doc.ScanFolder(), 2);
+    EXPECT_EQ(doc.fileList().names(), (std::vector<std::string>{"L7011845.14#", "M1010000.00#"}));
+}
+
 TEST_F(ZelkoraDocTest, OpenPathBrowsesTheFilesFolderWithoutMovingTheSequenceFolder) {
     dir.write("A0010000.00#", imageOf({100}));
     TempDir other;
