@@ -118,6 +118,9 @@ class ZelkoraDoc {
     // Marks the document as busy recording without a module (tests, replays).
     void setRecording(bool on) { recording_ = on; }
 
+    // Writes every setting to the profile store (the main window closing).
+    void SaveSettings() { saveSettings(); }
+
     // Called after every load that the browsing commands make, so the view clears and
     // redraws.
     std::function<void()> onFileChanged;
