@@ -9,8 +9,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "SequenceTestData.h"
 #include "platform/MessageSink.h"
@@ -20,20 +18,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) {
-        names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // What a file system offers for giving a file its final name without replacing another.
 enum class Offers { HardLinks, RenameFlagOnly, ExclusiveCreateOnly };
@@ -96,8 +80,8 @@ TEST_P(PublishOn, CreatesTheFileWithTheWholeImageAndNoTemporaryLeft) {
     std::string error;
     ASSERT_TRUE(platform::createFileAtomically(dir.file("A.BC#"), image, &exists, &error)) << error;
     EXPECT_FALSE(exists);
-    EXPECT_EQ(readAll(dir.file("A.BC#")), image);
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"A.BC#"});
+    EXPECT_EQ(dir.read("A.BC#"), image);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"A.BC#"});
     // Each file system is served by the first step it offers, after one refusal of each
     // step it lacks.
     EXPECT_EQ(links, 1);
@@ -110,13 +94,13 @@ TEST_P(PublishOn, NeverReplacesAnExistingFile) {
     bool exists = false;
     EXPECT_FALSE(platform::createFileAtomically(dir.file("A.BC#"), Bytes{1, 2, 3}, &exists));
     EXPECT_TRUE(exists);
-    EXPECT_EQ(readAll(dir.file("A.BC#")), (Bytes{9, 9}));
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"A.BC#"});
+    EXPECT_EQ(dir.read("A.BC#"), (Bytes{9, 9}));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"A.BC#"});
     // An empty file is a file too: it may be another writer's claim on the name.
     dir.write("D.EF#", {});
     EXPECT_FALSE(platform::createFileAtomically(dir.file("D.EF#"), Bytes{1}, &exists));
     EXPECT_TRUE(exists);
-    EXPECT_TRUE(readAll(dir.file("D.EF#")).empty());
+    EXPECT_TRUE(dir.read("D.EF#").empty());
     EXPECT_EQ(plainRenames, 0);
 }
 
@@ -127,7 +111,7 @@ TEST_P(PublishOn, AFailedPublishLeavesNeitherTemporaryNorClaim) {
     EXPECT_FALSE(platform::createFileAtomically(dir.file("A.BC#"), Bytes{1, 2}, &exists, &error));
     EXPECT_FALSE(exists);
     EXPECT_NE(error.find("A.BC#"), std::string::npos) << error;
-    EXPECT_TRUE(namesIn(dir.path()).empty());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST_P(PublishOn, SaverMovesToTheNextSecondWhenTheNameIsTaken) {
@@ -139,9 +123,9 @@ TEST_P(PublishOn, SaverMovesToTheNextSecondWhenTheNameIsTaken) {
     ASSERT_EQ(SequenceSaver::save(dir.path(), *second, {}, start, {}, &b), 0);
     EXPECT_EQ(a, "L7011845.14#");
     EXPECT_EQ(b, "L7011845.15#");
-    EXPECT_EQ(readAll(dir.file(a)), seqtest::encode(*first, SequenceStartTime::fromJulian(start)));
-    EXPECT_EQ(readAll(dir.file(b)), seqtest::encode(*second, SequenceStartTime::fromJulian(start)));
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{a, b}));
+    EXPECT_EQ(dir.read(a), seqtest::encode(*first, SequenceStartTime::fromJulian(start)));
+    EXPECT_EQ(dir.read(b), seqtest::encode(*second, SequenceStartTime::fromJulian(start)));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{a, b}));
 }
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, PublishOn,

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "SequenceTestData.h"
 #include "support/TempDir.h"
@@ -20,20 +18,6 @@ const JulianTime kStart = JulianTime::fromDateTime(2011, 7, 1, 18, 45, 14, 0);
 Bytes imageOf(const std::vector<int32_t>& intervals, JulianTime start = kStart) {
     return seqtest::encode(*seqtest::storeFromIntervals(intervals),
                            SequenceStartTime::fromJulian(start));
-}
-
-Bytes readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-Names namesIn(const std::string& folder) {
-    Names names;
-    for (const auto& e : fs::directory_iterator(folder)) {
-        names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // A file as a save cut short leaves it, written `ageSeconds` ago.
@@ -85,9 +69,9 @@ TEST(OrphanRecoverySweep, PublishesRemovesOrWaitsAsTheFileDeserves) {
     EXPECT_EQ(r.published, 1);
     EXPECT_EQ(r.removed, 1);
     EXPECT_EQ(r.waiting, 1);
-    EXPECT_EQ(namesIn(dir.path()),
+    EXPECT_EQ(dir.names(),
               (Names{"L7011845.14#", "L7011845.19#.tmp000001", "notes.txt.tmpAbC123"}));
-    EXPECT_EQ(readAll(dir.file("L7011845.14#")), a);
+    EXPECT_EQ(dir.read("L7011845.14#"), a);
 }
 
 TEST(OrphanRecoverySweep, ATakenNameIsNeverReplaced) {
@@ -110,13 +94,13 @@ TEST(OrphanRecoverySweep, ATakenNameIsNeverReplaced) {
     const OrphanRecovery::Result r = OrphanRecovery::sweep(dir.path());
     EXPECT_EQ(r.published, 2);
     EXPECT_EQ(r.removed, 1);
-    EXPECT_EQ(namesIn(dir.path()), (Names{"L7011845.14#", "L7011845.30#", "L7011845.31#",
-                                          "L7011845.32#", "L7011845.40#"}));
-    EXPECT_EQ(readAll(dir.file("L7011845.14#")), a);
-    EXPECT_EQ(readAll(dir.file("L7011845.30#")), other);
-    EXPECT_EQ(readAll(dir.file("L7011845.31#")), other);
-    EXPECT_EQ(readAll(dir.file("L7011845.32#")), late);
-    EXPECT_EQ(readAll(dir.file("L7011845.40#")), claimed);
+    EXPECT_EQ(dir.names(), (Names{"L7011845.14#", "L7011845.30#", "L7011845.31#", "L7011845.32#",
+                                  "L7011845.40#"}));
+    EXPECT_EQ(dir.read("L7011845.14#"), a);
+    EXPECT_EQ(dir.read("L7011845.30#"), other);
+    EXPECT_EQ(dir.read("L7011845.31#"), other);
+    EXPECT_EQ(dir.read("L7011845.32#"), late);
+    EXPECT_EQ(dir.read("L7011845.40#"), claimed);
 }
 
 TEST(OrphanRecoverySweep, AFreshEmptyFileIsSomeoneElsesClaim) {
@@ -126,8 +110,8 @@ TEST(OrphanRecoverySweep, AFreshEmptyFileIsSomeoneElsesClaim) {
     const OrphanRecovery::Result r = OrphanRecovery::sweep(dir.path());
     // A save in progress owns the empty name: the orphan goes to the next second.
     EXPECT_EQ(r.published, 1);
-    EXPECT_TRUE(readAll(dir.file("L7011845.14#")).empty());
-    EXPECT_EQ(readAll(dir.file("L7011845.15#")), imageOf({100}));
+    EXPECT_TRUE(dir.read("L7011845.14#").empty());
+    EXPECT_EQ(dir.read("L7011845.15#"), imageOf({100}));
 }
 
 TEST(OrphanRecoveryGate, SweepsANewFolderOnceAndThenStaysCheap) {
@@ -137,13 +121,13 @@ TEST(OrphanRecoveryGate, SweepsANewFolderOnceAndThenStaysCheap) {
     plant(first, "L7011845.14#.tmpAbC123", imageOf({100}), 120);
     // Checked again before every save: no second sweep of the same folder.
     recovery.onFolderCheck(first.path());
-    EXPECT_EQ(namesIn(first.path()), Names{"L7011845.14#.tmpAbC123"});
+    EXPECT_EQ(first.names(), Names{"L7011845.14#.tmpAbC123"});
     // A folder the check has not seen is swept at once, as after a change of folder.
     plant(second, "K9301200.00#.tmpAbC123", imageOf({100}), 120);
     recovery.onFolderCheck(second.path());
-    EXPECT_EQ(namesIn(second.path()), Names{"K9301200.00#"});
+    EXPECT_EQ(second.names(), Names{"K9301200.00#"});
     recovery.onFolderCheck(first.path());
-    EXPECT_EQ(namesIn(first.path()), Names{"L7011845.14#"});
+    EXPECT_EQ(first.names(), Names{"L7011845.14#"});
 }
 
 }  // namespace
