@@ -130,7 +130,7 @@ bool isOurClaim(const std::string& path, const struct stat& claim) {
 // under the final name beside the complete temporary file, and on FAT a rename over a name
 // is itself an unlink and a rename, so a cut between those leaves the temporary file alone.
 // The next folder check recovers both states: it publishes a temporary file older than a
-// minute, taking the place of an empty claim (see the sequence folder's recovery). FAT has
+// minute, taking the place of an empty claim (OrphanRecovery in sequence/). FAT has
 // no journal, so a cut in the middle of a directory update can still damage the directory
 // itself; that is for fsck, whatever order the steps take.
 bool publishOverClaim(const std::string& from, const std::string& to, bool* exists,
