@@ -273,6 +273,16 @@ bool RecordingControl::streamDry() {
     return true;
 }
 
+bool RecordingControl::endOfInput() {
+    // A value is reported only when the next one begins; none will.
+    const int32_t last = decoder_.finish();
+    if (last > 0) {
+        if (!takeInterval(last)) return false;
+        moveDisplayPoints();
+    }
+    return streamDry();
+}
+
 void RecordingControl::worker() {
     beginStream();
     std::array<uint8_t, 4097> buffer{};

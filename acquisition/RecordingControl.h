@@ -135,6 +135,9 @@ class RecordingControl {
     // The input has run dry: finishes an overflow drain, starts a new burst, and passes on
     // one idle second. False after a failure exit.
     bool streamDry();
+    // The input has ended for good (the end of a capture): the value the decoder still holds
+    // is complete and is taken, then the input counts as dry. False after a failure exit.
+    bool endOfInput();
     JulianTime detectorClock() const { return detectorClock_; }
 
   private:
