@@ -89,6 +89,7 @@ RecordingControl::StartResult RecordingControl::StartRecording() {
     joinWorker();
 
     idleSeconds_.store(0);
+    lostPort_.store(0);
     sequence_.reset();
     {
         std::lock_guard lock(namesMutex_);
@@ -113,6 +114,7 @@ RecordingControl::StartResult RecordingControl::StartRecording() {
     }
     settings_.SerialPort = port;
     settings_.SerialPortLastSuccessful = port;
+    streamingPort_ = port;
 
     prepareAccumulator();
 
@@ -199,6 +201,11 @@ void RecordingControl::failureExit() {
     recording_.store(0);
     moduleError_.store(1);
     liveDisplay_.store(0);
+}
+
+void RecordingControl::lineLostExit() {
+    lostPort_.store(streamingPort_);
+    failureExit();
 }
 
 bool RecordingControl::noteResult(int32_t result, std::atomic<int32_t>& flag) {
@@ -305,9 +312,14 @@ void RecordingControl::worker() {
             n = port_.ComGetBytes(chunk, 1);
         }
         if (n < 0) {
-            // A failed or vanished port reads as silence, at the pace of the read time-out.
+            // A failed port reads as silence, at the pace of the read time-out...
             std::this_thread::sleep_for(std::chrono::milliseconds(kIdleWaitMs));
             n = 0;
+        }
+        if (n == 0 && port_.lineLost()) {
+            // ...until it is plain that the device has gone, which a quiet line never is.
+            lineLostExit();
+            return;
         }
         if (n > 0) {
             if (!feedStream(chunk.first(static_cast<size_t>(n)))) return;

@@ -99,6 +99,9 @@ class RecordingControl {
     std::atomic<int32_t>& liveDisplay() { return liveDisplay_; }
     // 1 after a failure exit: the view shows "DETLINK error" and clears it.
     std::atomic<int32_t>& moduleError() { return moduleError_; }
+    // The port whose module went away (hang-up, I/O error, device removed) and so ended the
+    // last recording; 0 when that did not happen. Read after the recording has ended.
+    int32_t lostPort() const { return lostPort_.load(); }
 
     // The name of the newest file written during this recording ("" before the first).
     std::string lastSavedName() const;
@@ -150,6 +153,8 @@ class RecordingControl {
     bool finishOverflow();
     void moveDisplayPoints();
     void failureExit();
+    // The module's line has gone away: the recording ends as a module failure.
+    void lineLostExit();
     bool noteResult(int32_t result, std::atomic<int32_t>& flag);
     JulianTime deviceNow() const;
     void joinWorker();
@@ -170,6 +175,9 @@ class RecordingControl {
     std::atomic<int32_t> liveDisplay_{0};
     std::atomic<int32_t> moduleError_{0};
     std::atomic<int32_t> saveRequested_{0};
+    std::atomic<int32_t> lostPort_{0};
+    // The port the running recording reads ("Choose port" may clear the setting meanwhile).
+    int32_t streamingPort_ = 0;
 
     mutable std::mutex namesMutex_;
     std::string lastSavedName_;

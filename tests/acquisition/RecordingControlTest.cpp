@@ -18,6 +18,7 @@
 #include "platform/MessageSink.h"
 #include "sequence/SequenceFormat.h"
 
+using acquisition::CommFile;
 using acquisition::DotPoint;
 using acquisition::RecordingControl;
 using testing_support::PrivateRuntimeDir;
@@ -322,7 +323,7 @@ double processCpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-TEST_F(Recording, UnpluggedModuleLooksLikeSilenceAndCanBeStopped) {
+TEST_F(Recording, QuietLineIsSilenceButAnUnpluggedModuleEndsTheRecording) {
     {
         FakeModule module(peer, kReply);
         auto bytes = encode(someIntervals(100, 5));
@@ -330,15 +331,24 @@ TEST_F(Recording, UnpluggedModuleLooksLikeSilenceAndCanBeStopped) {
         ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
         ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 99; }));
     }
+    // A module that sends nothing for longer than any grace is still there.
+    std::this_thread::sleep_for(std::chrono::milliseconds(RecordingControl::kIdleWaitMs * 2 +
+                                                          CommFile::kLineLostAfterMs * 2));
+    EXPECT_TRUE(control.recording());
+    EXPECT_EQ(control.moduleError().load(), 0);
+
     peer.hangUp();
     const double before = processCpuSeconds();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    const double used = processCpuSeconds() - before;
-    EXPECT_TRUE(control.recording());
-    EXPECT_LT(used, 0.2) << "the worker spins on a hung-up port";
     const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] { return !control.recording(); }, 2000))
+        << "the hung-up line was taken for silence";
+    EXPECT_LT(testing_support::secondsSince(start), 2.0);
+    EXPECT_LT(processCpuSeconds() - before, 0.2) << "the worker spins on a hung-up port";
+    EXPECT_EQ(control.moduleError().load(), 1);
+    EXPECT_EQ(control.liveDisplay().load(), 0);
+    EXPECT_EQ(control.lostPort(), kPort);
+    EXPECT_FALSE(control.modulePort().isOpen());
     control.StopRecording();
-    EXPECT_LT(testing_support::secondsSince(start), 0.5);
     EXPECT_FALSE(control.recording());
 }
 

@@ -43,7 +43,10 @@ constexpr const char* kHelp =
     "\n"
     "Every file written is printed as \"saved NAME\" as soon as it is written. When a file\n"
     "cannot be written the recording ends with \"DETLINK error\" and exit status 1, as it\n"
-    "does when no module is found.\n";
+    "does when no module is found.\n"
+    "A module whose line goes away (unplugged, the port hung up or failing) ends the\n"
+    "recording within about a second the same way, after a line naming the port; a module\n"
+    "that merely sends nothing is silence, not a failure.\n";
 
 // The display tick of the live view.
 constexpr auto kTick = std::chrono::milliseconds(25);
@@ -168,6 +171,10 @@ int run(const std::vector<std::string>& argv) {
     doc.StopRecording();
     printSaved(doc);
     if (failed) {
+        if (const int32_t lost = control.lostPort(); lost > 0) {
+            std::fprintf(stderr, "zelkora-tool record: the DETLINK module on port %d has gone\n",
+                         static_cast<int>(lost));
+        }
         std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
         return tool::kExitFailure;
     }
