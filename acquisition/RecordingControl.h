@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -41,6 +42,9 @@ class RecordingControl {
     // While data flows, the worker lets this long's worth gather between reads, so that a
     // read takes many bytes at once instead of waking for each one.
     static constexpr int32_t kGatherMs = 4;
+    // Data after a pause at least this long begins a burst, which the device clock stamps
+    // (TimeKeeping 1) at the arrival of its first byte.
+    static constexpr auto kBurstGap = std::chrono::milliseconds(1);
     static constexpr const char* kWindowTooWide = "Record Window too wide";
     static constexpr const char* kModuleErrorText = "DETLINK error";
 
@@ -147,9 +151,11 @@ class RecordingControl {
     // The module check on an open port: 'v' answered by 7 bytes beginning 'V'.
     bool checkModule();
     void worker();
-    // Feeds one chunk of the stream; false when the worker has to end.
     // One decoded interval: false on a failure of the accumulator.
     bool takeInterval(int32_t interval);
+    // The next value to begin is the first of a burst; `arrival` is the device clock when its
+    // first byte came (invalid: read it when the value is complete).
+    void beginBurst(JulianTime arrival);
     bool finishOverflow();
     void moveDisplayPoints();
     void failureExit();
@@ -185,7 +191,14 @@ class RecordingControl {
 
     // The worker's own state.
     JulianTime detectorClock_;
-    bool firstIntervalSeen_ = false;
+    // A value is reported only when the next one begins, so the stamp of a burst belongs to
+    // the value that begins with its first byte, not to the one that byte completes (the
+    // last of the burst before). beginBurst() marks the next value to begin; that value
+    // carries the stamp until it is complete.
+    bool stampNextValue_ = false;
+    JulianTime burstArrival_ = JulianTime::invalid();
+    bool firstValuePending_ = false;
+    JulianTime firstValueStamp_ = JulianTime::invalid();
     bool draining_ = false;
     int32_t timeKeeping_ = 0;
     bool offline_ = false;
