@@ -89,6 +89,8 @@ class CommFile {
     static constexpr int32_t kLineLostAfterMs = 500;
 
     const std::string& lastMessage() const { return lastMessage_; }
+    // The last init failed because another program holds the port.
+    bool portInUse() const { return portInUse_; }
 
     struct Timeouts {
         uint32_t readInterval = 0;
@@ -116,6 +118,7 @@ class CommFile {
 
     std::unique_ptr<platform::SerialLine> line_;
     std::string lastMessage_;
+    bool portInUse_ = false;
     int32_t writeTimeoutCopy_ = 0;
     int32_t open_ = 0;
     std::atomic<int32_t> stopRequested_{0};

@@ -11,6 +11,7 @@
 
 struct AppSettings;
 struct DotStore;
+class ViewInput;
 
 // The view window: it turns size changes, paints and the one-second timer into calls on
 // the plain PlotView and shows what the drawing surface holds. It is also the surface's
@@ -31,6 +32,11 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     // A "Graphics" menu choice.
     void ChooseGraphics(int32_t graphicsSystem);
 
+    // Where taps and keys go (the frame's input handling); none ignores them.
+    void SetInput(ViewInput* input) { input_ = input; }
+    // The 50 ms one-shot that ends the key-repeat guard.
+    void StartKeyGuardTimer();
+
     PlotView& plotView() { return view_; }
     GraphicsSurface& surface() { return surface_; }
     const QFont& viewFont() const { return font_; }
@@ -48,6 +54,8 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void makeFrameBuffer();
@@ -59,6 +67,8 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     PlotView view_;
     QImage frame_;
     QBasicTimer clock_;
+    QBasicTimer keyGuard_;
+    ViewInput* input_ = nullptr;
     bool started_ = false;
     bool painting_ = false;
 };
