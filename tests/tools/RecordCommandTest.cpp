@@ -153,6 +153,21 @@ class RecordCommand : public ::testing::Test {
         EXPECT_EQ(simulator->wait(5000), 0);
     }
 
+    // The simulator with passes of 10 calls a second from `seed`, and `record` in Record
+    // mode on it for `seconds`; null when either does not come up. `port` is the simulator's.
+    std::unique_ptr<ChildProcess> recordPasses(int seconds, const std::string& seed, int& port) {
+        port = startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", seed});
+        if (port <= 0) return nullptr;
+        auto recorder = std::make_unique<ChildProcess>(
+            std::vector<std::string>{kTool, "record", "--port", std::to_string(port), "--seconds",
+                                     std::to_string(seconds), "--dir", out.string()},
+            (root / "record.err").string());
+        std::string line;
+        if (!recorder->readLine(line, 5000)) return nullptr;
+        EXPECT_EQ(line, "Recording on port " + std::to_string(port));
+        return recorder;
+    }
+
     std::vector<std::string> savedNames(ChildProcess& recorder, int ms) {
         std::vector<std::string> names;
         std::string line;
@@ -212,14 +227,11 @@ class RecordCommand : public ::testing::Test {
 TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
     const int seconds = envSeconds("ZELKORA_E2E_SECONDS", 12);
     const int every = envSeconds("ZELKORA_E2E_SAVE_EVERY", 3);
-    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", "5"});
-    ASSERT_GT(port, 0);
-    ChildProcess recorder({kTool, "record", "--port", std::to_string(port), "--seconds",
-                           std::to_string(seconds), "--dir", out.string()},
-                          (root / "record.err").string());
+    int port = 0;
+    const auto started = recordPasses(seconds, "5", port);
+    ASSERT_TRUE(started);
+    ChildProcess& recorder = *started;
     std::string line;
-    ASSERT_TRUE(recorder.readLine(line, 5000));
-    EXPECT_EQ(line, "Recording on port " + std::to_string(port));
 
     std::vector<std::string> names;
     for (int t = every; t < seconds; t += every) {
@@ -304,13 +316,11 @@ Arrivals readArrivals(const std::filesystem::path& path) {
 TEST_F(RecordCommand, DeviceClockStampsEachBurstAtItsFirstByte) {
     const int seconds = envSeconds("ZELKORA_E2E_STAMP_SECONDS", 8);
     writeSettings("TimeKeeping=1\n");
-    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", "4"});
-    ASSERT_GT(port, 0);
-    ChildProcess recorder({kTool, "record", "--port", std::to_string(port), "--seconds",
-                           std::to_string(seconds), "--dir", out.string()},
-                          (root / "record.err").string());
+    int port = 0;
+    const auto started = recordPasses(seconds, "4", port);
+    ASSERT_TRUE(started);
+    ChildProcess& recorder = *started;
     std::string line;
-    ASSERT_TRUE(recorder.readLine(line, 5000));
     std::vector<std::string> names;
     // Saves at odd moments, so that files end at all points of a burst and of a gap.
     const auto begin = std::chrono::steady_clock::now();
