@@ -29,6 +29,22 @@ void CommFile::closeLine() {
     line_.reset();
     open_ = 0;
     bufferHead_ = bufferTail_ = 0;
+    troubleSince_.reset();
+}
+
+void CommFile::noteLineTrouble(bool trouble) {
+    if (!trouble) {
+        troubleSince_.reset();
+    } else if (!troubleSince_) {
+        troubleSince_ = Clock::now();
+    }
+}
+
+bool CommFile::lineLost() const {
+    // A hang-up of a terminal lasts: neither a pulled adapter nor a pseudo-terminal whose far
+    // end closed comes back on the same open. The grace only rides out a single odd report.
+    return open_ && troubleSince_ &&
+           Clock::now() - *troubleSince_ >= std::chrono::milliseconds(kLineLostAfterMs);
 }
 
 int32_t CommFile::init(MessagePump owner, int32_t port, int32_t baud, int32_t readTimeout,
@@ -131,15 +147,21 @@ int32_t CommFile::fill(int32_t timeoutMs) {
         case platform::SerialWait::Ready:
             break;
         case platform::SerialWait::Timeout:
+            noteLineTrouble(false);
+            return 0;
         case platform::SerialWait::HungUp:
             // A hung-up line reads as silence; the wait has been slept out, so a caller
             // polling in a loop does not spin.
+            noteLineTrouble(true);
             return 0;
         case platform::SerialWait::Error:
+            noteLineTrouble(true);
             return -1;
     }
     bufferHead_ = bufferTail_ = 0;
     const int32_t n = line_->readAvailable(std::span<uint8_t>(buffer_));
+    // Readable yet nothing to read is how a hung-up terminal answers, as is a failed read.
+    noteLineTrouble(n <= 0);
     if (n < 0) return -1;
     bufferTail_ = static_cast<size_t>(n);
     return n > 0 ? 1 : 0;

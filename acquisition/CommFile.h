@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -79,6 +80,14 @@ class CommFile {
     // Throws away what has arrived and not been read, and what has not yet gone out.
     void purge();
 
+    // True when the device behind the open port has gone away (a module switched off, a
+    // pulled USB adapter, the far end of a pseudo-terminal closed): every wait for input has
+    // ended in a hang-up or a failure, with no byte and no ordinary time-out between, for at
+    // least kLineLostAfterMs. A quiet line is never lost. Reads go on to treat such a line as
+    // silence; deciding what it means is the caller's.
+    bool lineLost() const;
+    static constexpr int32_t kLineLostAfterMs = 500;
+
     const std::string& lastMessage() const { return lastMessage_; }
     // The last init failed because another program holds the port.
     bool portInUse() const { return portInUse_; }
@@ -104,6 +113,8 @@ class CommFile {
     int32_t fill(int32_t timeoutMs);
     int32_t writeTimeoutMs() const;
     void closeLine();
+    // Notes how a wait for input ended, for lineLost().
+    void noteLineTrouble(bool trouble);
 
     std::unique_ptr<platform::SerialLine> line_;
     std::string lastMessage_;
@@ -113,6 +124,8 @@ class CommFile {
     std::atomic<int32_t> stopRequested_{0};
     MessagePump owner_;
     Timeouts timeouts_;
+    // When the unbroken run of hang-ups and failures began; empty while the line is sound.
+    std::optional<Clock::time_point> troubleSince_;
 
     // Bytes that arrived ahead of the reader: one system read serves many ComGetByte calls.
     std::array<uint8_t, 4096> buffer_{};

@@ -44,6 +44,17 @@ int64_t ModuleSimulator::sceneTimeUs(int64_t nowUs) const {
     return sceneFrozenUs_;
 }
 
+int64_t ModuleSimulator::nextEventUs() {
+    if ((state_ != State::Streaming && state_ != State::Overflowing) || silent_) return kNever;
+    const int64_t crossingNs = night_.peek().timeNs;
+    const int64_t crossing = crossingNs == kNever ? kNever : crossingNs / 1000;
+    const int64_t silence = options_.silentAfterUs >= 0 ? options_.silentAfterUs : kNever;
+    const int64_t first =
+        std::min({crossing, silence, nextOverflowUs_, nextMarkerUs_, nextMessageUs_});
+    if (first == kNever) return kNever;
+    return streamStartUs_ + (first - sceneAtStartUs_);
+}
+
 int64_t ModuleSimulator::bitsAt(int64_t timeUs) const {
     return timeUs * options_.baud / 1000000;
 }

@@ -116,6 +116,10 @@ class ModuleSimulator {
     size_t bufferedBytes() const { return bytes_.size() - head_; }
     // Streaming time so far (µs): the night's own clock.
     int64_t sceneTimeUs(int64_t nowUs) const;
+    // The module time (µs) of the next zero crossing or put-in event while the module
+    // measures, so that a driver can hand the first byte of a burst over the moment it is
+    // due; INT64_MAX when nothing is coming.
+    int64_t nextEventUs();
 
   private:
     struct Item {

@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/AppSettings.h"
+#include "platform/LocalClock.h"
 #include "platform/MessageSink.h"
 #include "sequence/SequenceSaver.h"
 
@@ -37,7 +39,11 @@ void RecordingControl::setHooks(Hooks hooks) {
 }
 
 JulianTime RecordingControl::deviceNow() const {
-    return hooks_.clock ? hooks_.clock() : JulianTime::now();
+    if (hooks_.clock) return hooks_.clock();
+    // Burst stamps are good to well under a millisecond, which JulianTime::now() rounds off.
+    const platform::LocalClockReading r = platform::readLocalClock();
+    return JulianTime::fromDateTime(r.year, r.month, r.day, r.hour, r.minute, r.second,
+                                    r.microsecond);
 }
 
 void RecordingControl::joinWorker() {
@@ -93,6 +99,7 @@ RecordingControl::StartResult RecordingControl::StartRecording() {
     joinWorker();
 
     idleSeconds_.store(0);
+    lostPort_.store(0);
     sequence_.reset();
     {
         std::lock_guard lock(namesMutex_);
@@ -117,6 +124,7 @@ RecordingControl::StartResult RecordingControl::StartRecording() {
     }
     settings_.SerialPort = port;
     settings_.SerialPortLastSuccessful = port;
+    streamingPort_ = port;
 
     prepareAccumulator();
 
@@ -190,7 +198,7 @@ DotQueue::TickState RecordingControl::drainDisplay(
 void RecordingControl::beginStream() {
     sequenceSaved_.store(0);
     idleSaved_.store(0);
-    firstIntervalSeen_ = false;
+    beginBurst(JulianTime::invalid());
     draining_ = false;
     queue_.clear();
     detectorClock_ = deviceNow();
@@ -205,6 +213,11 @@ void RecordingControl::failureExit() {
     recording_.store(0);
     moduleError_.store(1);
     liveDisplay_.store(0);
+}
+
+void RecordingControl::lineLostExit() {
+    lostPort_.store(streamingPort_);
+    failureExit();
 }
 
 bool RecordingControl::noteResult(int32_t result, std::atomic<int32_t>& flag) {
@@ -254,14 +267,20 @@ bool RecordingControl::takeInterval(int32_t interval) {
     idleSeconds_.store(0);
     detectorClock_ += interval;
     int32_t result;
-    if (firstIntervalSeen_ || draining_) {
+    if (!firstValuePending_ || draining_) {
         result = sequence_.addInterval(interval);
     } else {
-        firstIntervalSeen_ = true;
-        const JulianTime stamp = timeKeeping_ == 0 ? detectorClock_ : deviceNow();
+        firstValuePending_ = false;
+        JulianTime stamp = detectorClock_;
+        if (timeKeeping_ != 0) stamp = firstValueStamp_.isValid() ? firstValueStamp_ : deviceNow();
         result = sequence_.addFirstInterval(interval, stamp);
     }
     return noteResult(result, sequenceSaved_);
+}
+
+void RecordingControl::beginBurst(JulianTime arrival) {
+    stampNextValue_ = true;
+    burstArrival_ = arrival;
 }
 
 void RecordingControl::moveDisplayPoints() {
@@ -278,12 +297,15 @@ bool RecordingControl::feedStream(std::span<const uint8_t> bytes) {
         } else if (r == StreamDecoder::kOverflow) {
             // The module lost data: take what is still coming, then re-stamp and restart.
             draining_ = true;
-            if (offline_) {
-                if (!finishOverflow()) return false;
-                firstIntervalSeen_ = false;
-            }
+            if (offline_ && !finishOverflow()) return false;
         }
-        // Markers, messages and incomplete values are passed over.
+        // Markers, messages and incomplete values are passed over. A result of 0 or more
+        // means a new value began with this byte.
+        if (r >= 0 && stampNextValue_) {
+            stampNextValue_ = false;
+            firstValuePending_ = true;
+            firstValueStamp_ = burstArrival_;
+        }
     }
     moveDisplayPoints();
     return true;
@@ -298,13 +320,15 @@ bool RecordingControl::finishOverflow() {
     decoder_.reset();
     sendCommand(kStartStream);
     detectorClock_ = deviceNow();
+    firstValuePending_ = false;
+    beginBurst(JulianTime::invalid());
     return true;
 }
 
 bool RecordingControl::streamDry() {
     if (draining_ && !finishOverflow()) return false;
-    // The next interval starts a new burst with its own time stamp.
-    firstIntervalSeen_ = false;
+    // Whatever comes next starts a new burst with its own time stamp.
+    if (!stampNextValue_) beginBurst(JulianTime::invalid());
     if (idleSeconds_.load() > 0) {
         idleSeconds_.fetch_sub(1);
         if (!noteResult(sequence_.idleTick(), idleSaved_)) return false;
@@ -313,11 +337,23 @@ bool RecordingControl::streamDry() {
     return true;
 }
 
+bool RecordingControl::endOfInput() {
+    // A value is reported only when the next one begins; none will.
+    const int32_t last = decoder_.finish();
+    if (last > 0) {
+        if (!takeInterval(last)) return false;
+        moveDisplayPoints();
+    }
+    return streamDry();
+}
+
 void RecordingControl::worker() {
     beginStream();
     std::array<uint8_t, 4097> buffer{};
     const std::span<uint8_t> chunk(buffer);
     const int32_t chunkSize = static_cast<int32_t>(buffer.size() - 1);
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> lastData;  // none: nothing has come since the start
 
     while (recording_.load() != 0) {
         if (saveRequested_.exchange(0) != 0) {
@@ -332,15 +368,28 @@ void RecordingControl::worker() {
         port_.setTimeouts(CommFile::kReturnAtOnce, 0, 0, 0, 1);
         int32_t n = port_.ComGetBytes(chunk, chunkSize);
         if (n == 0) {
+            // Blocks until the first byte arrives and returns with it at once: when it ends a
+            // pause, the clock read right now is the burst's stamp.
             port_.setTimeouts(0, 0, kIdleWaitMs, 0, 1);
             n = port_.ComGetBytes(chunk, 1);
+            if (n > 0 && (!lastData || Clock::now() - *lastData >= kBurstGap)) {
+                beginBurst(deviceNow());
+            }
         }
         if (n < 0) {
-            // A failed or vanished port reads as silence, at the pace of the read time-out.
+            // A failed port reads as silence, at the pace of the read time-out...
             std::this_thread::sleep_for(std::chrono::milliseconds(kIdleWaitMs));
             n = 0;
         }
+        if (n == 0 && port_.lineLost()) {
+            // ...until it is plain that the device has gone, which a quiet line never is.
+            // What was recorded up to here is still saved on the way out.
+            lineLostExit();
+            break;
+        }
         if (n > 0) {
+            // The last of these bytes came no later than now.
+            lastData = Clock::now();
             if (!feedStream(chunk.first(static_cast<size_t>(n)))) break;
             if (n < kBacklogBytes)
                 std::this_thread::sleep_for(std::chrono::milliseconds(kGatherMs));

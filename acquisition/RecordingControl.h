@@ -42,6 +42,9 @@ class RecordingControl {
     // While data flows, the worker lets this long's worth gather between reads, so that a
     // read takes many bytes at once instead of waking for each one.
     static constexpr int32_t kGatherMs = 4;
+    // Data after a pause at least this long begins a burst, which the device clock stamps
+    // (TimeKeeping 1) at the arrival of its first byte.
+    static constexpr auto kBurstGap = std::chrono::milliseconds(1);
     static constexpr const char* kWindowTooWide = "Record Window too wide";
     static constexpr const char* kModuleErrorText = "DETLINK error";
 
@@ -108,6 +111,9 @@ class RecordingControl {
     // recording: the first of a run of them is reported through the message sink, and the
     // sequence waits in the accumulator to be written once the disk takes files again.
     bool saveFailing() const { return saveFailing_.load() != 0; }
+    // The port whose module went away (hang-up, I/O error, device removed) and so ended the
+    // last recording; 0 when that did not happen. Read after the recording has ended.
+    int32_t lostPort() const { return lostPort_.load(); }
 
     // The name of the newest file written during this recording ("" before the first).
     std::string lastSavedName() const;
@@ -145,18 +151,25 @@ class RecordingControl {
     // The input has run dry: finishes an overflow drain, starts a new burst, and passes on
     // one idle second. False after a failure exit.
     bool streamDry();
+    // The input has ended for good (the end of a capture): the value the decoder still holds
+    // is complete and is taken, then the input counts as dry. False after a failure exit.
+    bool endOfInput();
     JulianTime detectorClock() const { return detectorClock_; }
 
   private:
     // The module check on an open port: 'v' answered by 7 bytes beginning 'V'.
     bool checkModule();
     void worker();
-    // Feeds one chunk of the stream; false when the worker has to end.
     // One decoded interval: false on a failure of the accumulator.
     bool takeInterval(int32_t interval);
+    // The next value to begin is the first of a burst; `arrival` is the device clock when its
+    // first byte came (invalid: read it when the value is complete).
+    void beginBurst(JulianTime arrival);
     bool finishOverflow();
     void moveDisplayPoints();
     void failureExit();
+    // The module's line has gone away: the recording ends as a module failure.
+    void lineLostExit();
     bool noteResult(int32_t result, std::atomic<int32_t>& flag);
     // Waiting sequences are tried again at most this often while the recording runs.
     void retryUnsavedNow();
@@ -183,6 +196,9 @@ class RecordingControl {
     std::atomic<int32_t> saveRequested_{0};
     std::atomic<int32_t> saveFailing_{0};
     SequenceFile::FolderCheck folderCheck_;
+    std::atomic<int32_t> lostPort_{0};
+    // The port the running recording reads ("Choose port" may clear the setting meanwhile).
+    int32_t streamingPort_ = 0;
 
     mutable std::mutex namesMutex_;
     std::string lastSavedName_;
@@ -190,7 +206,14 @@ class RecordingControl {
 
     // The worker's own state.
     JulianTime detectorClock_;
-    bool firstIntervalSeen_ = false;
+    // A value is reported only when the next one begins, so the stamp of a burst belongs to
+    // the value that begins with its first byte, not to the one that byte completes (the
+    // last of the burst before). beginBurst() marks the next value to begin; that value
+    // carries the stamp until it is complete.
+    bool stampNextValue_ = false;
+    JulianTime burstArrival_ = JulianTime::invalid();
+    bool firstValuePending_ = false;
+    JulianTime firstValueStamp_ = JulianTime::invalid();
     bool draining_ = false;
     int32_t timeKeeping_ = 0;
     bool offline_ = false;

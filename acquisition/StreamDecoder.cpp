@@ -89,6 +89,14 @@ int32_t StreamDecoder::feed(uint8_t byte) {
     return kIncomplete;
 }
 
+int32_t StreamDecoder::finish() {
+    // A held-back 0x80 or an unfinished escape is no value of its own; the value before it
+    // is complete either way.
+    const uint32_t completed = value_;
+    reset();
+    return static_cast<int32_t>(completed);
+}
+
 int32_t StreamDecoder::next(CommFile& port) {
     const int32_t byte = port.ComGetByte();
     if (byte < 0) return kNoData;

@@ -32,6 +32,10 @@ class StreamDecoder {
     // Takes one byte of the stream and returns its result.
     int32_t feed(uint8_t byte);
 
+    // The input has ended for good (the end of a capture): the value in progress is complete,
+    // as no byte can follow it. Returns that value (kNothing when none was begun) and resets.
+    int32_t finish();
+
     // Reads one byte from `port` and feeds it; kNoData when nothing came, the port failed or
     // is closed (the state is then unchanged).
     int32_t next(CommFile& port);

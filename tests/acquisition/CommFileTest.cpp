@@ -257,6 +257,30 @@ TEST_F(CommFileOnPty, HungUpLineReadsAsSilenceWithoutSpinning) {
     EXPECT_EQ(port.close(), 0);
 }
 
+TEST_F(CommFileOnPty, OnlyALastingHangUpLosesTheLine) {
+    openPort();
+    ASSERT_EQ(port.setTimeouts(0, 0, 20, 0, 10), 1);
+    EXPECT_FALSE(port.lineLost());
+    // Quiet for longer than the grace: silence, not a lost line.
+    const auto quiet = Clock::now();
+    while (secondsSince(quiet) * 1000 < CommFile::kLineLostAfterMs + 100) {
+        EXPECT_EQ(port.ComGetByte(), -2);
+    }
+    EXPECT_FALSE(port.lineLost());
+
+    peer.hangUp();
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ComGetByte(), -2);
+    EXPECT_FALSE(port.lineLost());  // one hang-up is not yet a lost line
+    while (!port.lineLost() && secondsSince(start) < 3) EXPECT_EQ(port.ComGetByte(), -2);
+    EXPECT_TRUE(port.lineLost());
+    EXPECT_GE(secondsSince(start) * 1000, CommFile::kLineLostAfterMs - 1);
+    EXPECT_LT(secondsSince(start) * 1000, CommFile::kLineLostAfterMs + 500);
+    // A closed port has no line to lose; a new open starts sound.
+    port.close();
+    EXPECT_FALSE(port.lineLost());
+}
+
 TEST_F(CommFileOnPty, WriteTimeoutReturnsTheCountSoFar) {
     openPort();
     ASSERT_EQ(port.setTimeouts(0, 0, 10, 1, 1), 1);

@@ -329,3 +329,40 @@ TEST(ModuleSimulatorTest, LogLinesCarryTheLocalClock) {
 }
 
 }  // namespace
+
+TEST(ModuleSimulatorTest, NextEventIsTheMomentTheNextIntervalGoesOut) {
+    ModuleSimulatorOptions o;
+    o.night.mix = NightMix::Passes;
+    o.night.callsPerSecond = 10;
+    Host host(o);
+    EXPECT_EQ(host.module.nextEventUs(), INT64_MAX);  // nothing is measured before 'G'
+    host.send('G');
+    // A driver that sleeps until each next event finds the first byte of its interval due
+    // right then, and nothing before it.
+    for (int checked = 0; checked < 200;) {
+        if (host.module.bufferedBytes() > 0) {
+            host.run(500, 500);  // a busy line: its bytes go out as the line takes them
+            continue;
+        }
+        ++checked;
+        const int64_t next = host.module.nextEventUs();
+        ASSERT_GT(next, host.now);
+        ASSERT_LT(next, host.now + 60000000);
+        const size_t before = host.events.size();
+        host.module.advance(next - 1);
+        EXPECT_TRUE(host.module.lineBytes(next - 1).empty());
+        host.module.consumed(0, next - 1);
+        // Due then, or as soon as the line has finished the byte it may still be sending.
+        host.now = next + 87;
+        host.module.advance(host.now);
+        const std::span<const uint8_t> due = host.module.lineBytes(host.now);
+        ASSERT_FALSE(due.empty());
+        EXPECT_NE(due[0] & 0x80, 0);  // the first byte of a value
+        host.module.consumed(due.size(), host.now);
+        host.run(2000, 500);  // the rest of the value goes out
+        ASSERT_GT(host.events.size(), before);
+        EXPECT_EQ(host.events[before].timeUs, next);
+    }
+    host.send('g');
+    EXPECT_EQ(host.module.nextEventUs(), INT64_MAX);
+}

@@ -18,6 +18,7 @@
 #include "platform/MessageSink.h"
 #include "sequence/SequenceFormat.h"
 
+using acquisition::CommFile;
 using acquisition::DotPoint;
 using acquisition::RecordingControl;
 using testing_support::PrivateRuntimeDir;
@@ -236,6 +237,61 @@ TEST_F(Recording, DeviceClockStampsTheFirstIntervalOfABurst) {
               SequenceStartTime::fromJulian(kClock + int64_t{5000000} - int64_t{intervals[0]}));
 }
 
+TEST_F(Recording, EachBurstIsStampedAtItsOwnFirstByte) {
+    FakeModule module(peer, kReply);
+    const auto burst1 = someIntervals(300, 31);
+    module.streamAfterStart(encode(burst1));
+    settings.TimeKeeping = 1;
+    // A device clock to the microsecond, on the same time base as the test's own clock.
+    const auto t0 = std::chrono::steady_clock::now();
+    auto deviceTime = [t0](std::chrono::steady_clock::time_point t) {
+        return kClock + static_cast<int64_t>(
+                            std::chrono::duration_cast<std::chrono::microseconds>(t - t0).count());
+    };
+    RecordingControl::Hooks hooks;
+    hooks.clock = [&] { return deviceTime(std::chrono::steady_clock::now()); };
+    control.setHooks(hooks);
+    ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
+    // The first burst's last value waits for the next value to begin.
+    ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 299; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+
+    // The second burst after a pause: its first interval spans the pause, ending about when
+    // its first byte is sent. It completes the first burst's last value as it arrives.
+    const auto burst2 = someIntervals(200, 32);
+    std::vector<uint8_t> bytes;
+    appendValue(bytes, 60000);
+    const std::vector<uint8_t> rest = encode(burst2);
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
+    appendValue(bytes, 1234);
+    const auto sent = std::chrono::steady_clock::now();
+    peer.send(bytes);
+    ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 500; }));
+    control.SaveRecording();
+    std::vector<std::string> names;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto& n : control.takeSavedNames()) names.push_back(n);
+        return !names.empty();
+    }));
+    control.StopRecording();
+
+    SequenceFileHeader header;
+    std::vector<int32_t> expected = burst1;
+    expected.push_back(60000);
+    expected.insert(expected.end(), burst2.begin(), burst2.end());
+    ASSERT_EQ(readFile(names[0], &header), expected);
+    // The file's start comes from the newest stamp: it puts the end of the 60 ms interval at
+    // the arrival of the second burst, and the first burst before it.
+    int64_t throughFirst = 60000;
+    for (int32_t v : burst1) throughFirst += v;
+    const JulianTime start = JulianTime::fromDateTime(
+        header.start.year, header.start.month, header.start.day, header.start.hour,
+        header.start.minute, header.start.second, header.start.microsecond());
+    const int64_t late = (start + throughFirst).value() - deviceTime(sent).value();
+    EXPECT_GE(late, 0);
+    EXPECT_LT(late, 5000) << "the stamp of the second burst is " << late << " µs late";
+}
+
 TEST_F(Recording, NoKnownPortGoesStraightToTheSearch) {
     FakeModule module(peer, kReply);
     settings.SerialPort = 0;
@@ -346,7 +402,7 @@ double processCpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-TEST_F(Recording, UnpluggedModuleLooksLikeSilenceAndCanBeStopped) {
+TEST_F(Recording, QuietLineIsSilenceButAnUnpluggedModuleEndsTheRecording) {
     {
         FakeModule module(peer, kReply);
         auto bytes = encode(someIntervals(100, 5));
@@ -354,15 +410,24 @@ TEST_F(Recording, UnpluggedModuleLooksLikeSilenceAndCanBeStopped) {
         ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
         ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 99; }));
     }
+    // A module that sends nothing for longer than any grace is still there.
+    std::this_thread::sleep_for(std::chrono::milliseconds(RecordingControl::kIdleWaitMs * 2 +
+                                                          CommFile::kLineLostAfterMs * 2));
+    EXPECT_TRUE(control.recording());
+    EXPECT_EQ(control.moduleError().load(), 0);
+
     peer.hangUp();
     const double before = processCpuSeconds();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    const double used = processCpuSeconds() - before;
-    EXPECT_TRUE(control.recording());
-    EXPECT_LT(used, 0.2) << "the worker spins on a hung-up port";
     const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] { return !control.recording(); }, 2000))
+        << "the hung-up line was taken for silence";
+    EXPECT_LT(testing_support::secondsSince(start), 2.0);
+    EXPECT_LT(processCpuSeconds() - before, 0.2) << "the worker spins on a hung-up port";
+    EXPECT_EQ(control.moduleError().load(), 1);
+    EXPECT_EQ(control.liveDisplay().load(), 0);
+    EXPECT_EQ(control.lostPort(), kPort);
+    EXPECT_FALSE(control.modulePort().isOpen());
     control.StopRecording();
-    EXPECT_LT(testing_support::secondsSince(start), 0.5);
     EXPECT_FALSE(control.recording());
 }
 

@@ -187,3 +187,21 @@ TEST(StreamDecoder, NextReportsNoDataWithoutTouchingTheState) {
     EXPECT_EQ(d.feed(0x02), -4);
     EXPECT_EQ(d.feed(0x81), 300);
 }
+
+TEST(StreamDecoder, FinishHandsOverTheLastValueOnce) {
+    StreamDecoder d;
+    d.reset();
+    EXPECT_EQ(d.finish(), StreamDecoder::kNothing);  // nothing begun
+    feedAll(d, {0x85, 0xAC, 0x02});
+    EXPECT_EQ(d.finish(), 300);
+    EXPECT_EQ(d.finish(), StreamDecoder::kNothing);
+    // An unfinished escape at the end is no value; the one before it is complete.
+    feedAll(d, {0x85, 0x83, 0x80, 0xFF});
+    EXPECT_EQ(d.finish(), 3);
+    feedAll(d, {0x85, 0x84, 0x80});
+    EXPECT_EQ(d.finish(), 4);
+    // The value before an unfinished message is complete as well.
+    feedAll(d, {0x85, 0x86, 0x80, 0x81, 0x41});
+    EXPECT_EQ(d.finish(), 6);
+    EXPECT_FALSE(d.inMessage());
+}

@@ -1,7 +1,9 @@
 // `zelkora-tool replay` on captures built here in the module's wire format.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -135,10 +137,10 @@ TEST_F(ReplayCommand, MonitorModeSavesThePassesAndNotTheNoise) {
     EXPECT_EQ(run.names[0], "Y6012100.00#");
 
     // B and C in one sequence, saved when the module fell silent. The value in progress at the
-    // overflow is lost with it, and a decoder sees the last value only when the next begins.
+    // overflow is lost with it; the capture's last value is complete at its end and is kept.
     const File bc = readFile(root / "a" / run.names[1]);
     std::vector<int32_t> expected(passB.begin(), passB.end() - 1);
-    expected.insert(expected.end(), passC.begin(), passC.end() - 1);
+    expected.insert(expected.end(), passC.begin(), passC.end());
     EXPECT_TRUE(endsWith(bc.intervals, expected));
     int64_t sum = 0;
     for (int32_t v : bc.intervals) sum += v;
@@ -162,8 +164,7 @@ TEST_F(ReplayCommand, RecordModeSavesTheNewestFifteenSecondsAtTheEnd) {
     ASSERT_EQ(run.status, 0);
     ASSERT_EQ(run.names.size(), 1u);
     const File f = readFile(root / "rec" / run.names[0]);
-    std::vector<int32_t> tail(passC.begin(), passC.end() - 1);
-    EXPECT_TRUE(endsWith(f.intervals, tail));
+    EXPECT_TRUE(endsWith(f.intervals, passC));
     int64_t sum = 0;
     for (int32_t v : f.intervals) sum += v;
     // Everything back to the first gap, which would take the file past 15 seconds.
@@ -171,6 +172,43 @@ TEST_F(ReplayCommand, RecordModeSavesTheNewestFifteenSecondsAtTheEnd) {
     EXPECT_GT(sum + 6000000, 14999999);
     EXPECT_EQ(f.intervals.front(),
               1500 + static_cast<int32_t>((99u * 1664525u + 1013904223u) >> 8) % 2500);
+}
+
+TEST_F(ReplayCommand, TheCapturesLastIntervalIsKeptAndCountsForTheStart) {
+    // No value follows the last one: it is complete when the capture ends.
+    capture.clear();
+    append(capture, {300, 4000, 129, 70000});
+    std::ofstream(root / "capture.bin", std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(capture.data()),
+               static_cast<std::streamsize>(capture.size()));
+    const ReplayRun run = replay("last", {});
+    ASSERT_EQ(run.status, 0);
+    ASSERT_EQ(run.names.size(), 1u);
+    EXPECT_EQ(readFile(root / "last" / run.names[0]).intervals,
+              (std::vector<int32_t>{300, 4000, 129, 70000}));
+
+    // Without --start the capture ends at the file's time, the last interval included.
+    const auto written = std::filesystem::last_write_time(root / "capture.bin");
+    ChildProcess p(
+        {kTool, "replay", (root / "capture.bin").string(), "--dir", (root / "bytime").string()},
+        (root / "replay.err").string());
+    std::string line;
+    ASSERT_TRUE(p.readLine(line, 10000));
+    ASSERT_EQ(p.wait(10000), 0);
+    const File f = readFile(root / "bytime" / line.substr(6));
+    const auto sys = std::chrono::file_clock::to_sys(written);
+    const std::time_t t = std::chrono::system_clock::to_time_t(
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys));
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    const int64_t micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(sys.time_since_epoch()).count() %
+        1000000;
+    const JulianTime end = JulianTime::fromDateTime(local.tm_year + 1900, local.tm_mon + 1,
+                                                    local.tm_mday, local.tm_hour, local.tm_min,
+                                                    local.tm_sec, static_cast<int32_t>(micros));
+    EXPECT_EQ(f.header.start,
+              SequenceStartTime::fromJulian(end - int64_t{300 + 4000 + 129 + 70000}));
 }
 
 TEST_F(ReplayCommand, MissingCaptureAndBadStartAreReported) {

@@ -150,13 +150,17 @@ TEST_F(SimulateModule, AnswersStreamsAtTheLineRateStopsAndUnregistersOnSigterm) 
     }
     std::vector<int64_t> logged;
     std::vector<std::string> events;
-    int64_t started = 0, clock = 0;
+    int64_t started = 0, clock = 0, handed = 0, lastHanded = 0;
     for (const std::string& line : logLines()) {
         if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line.substr(2));
         int64_t time = 0, value = 0;
         fields >> time >> value;
-        if (line[0] == 'I') {
+        if (line[0] == 'W') {
+            handed += value;
+            EXPECT_GE(time, lastHanded) << line;
+            lastHanded = time;
+        } else if (line[0] == 'I') {
             logged.push_back(value);
             clock += value;
             ASSERT_EQ(time, clock) << line;  // each interval ends where the next begins
@@ -166,6 +170,8 @@ TEST_F(SimulateModule, AnswersStreamsAtTheLineRateStopsAndUnregistersOnSigterm) 
         }
     }
     EXPECT_EQ(events, (std::vector<std::string>{"V", "S", "E"}));
+    // Every byte the host got was logged as handed over.
+    EXPECT_EQ(handed, static_cast<int64_t>(reply.size() + stream.size()));
     ASSERT_EQ(decoded.size() + 1, logged.size());
     EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), logged.begin()));
     // The log's clock is the local clock: the stream began a few seconds ago.

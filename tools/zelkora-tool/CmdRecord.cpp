@@ -51,7 +51,10 @@ constexpr const char* kHelp =
     "Sequences still unwritten at the end are reported and give exit status 1. When the\n"
     "sequence folder vanishes, standard error says where the files go from then on. The\n"
     "recording ends with \"DETLINK error\" and exit status 1 only when the module fails,\n"
-    "and no recording starts when no module is found.\n";
+    "and no recording starts when no module is found. A module whose line goes away\n"
+    "(unplugged, the port hung up or failing) is such a failure: the recording ends within\n"
+    "about a second, after a line naming the port. A module that merely sends nothing is\n"
+    "silence.\n";
 
 // The display tick of the live view.
 constexpr auto kTick = std::chrono::milliseconds(25);
@@ -200,6 +203,10 @@ int run(const std::vector<std::string>& argv) {
     doc.StopRecording();
     printSaved(doc);
     if (failed) {
+        if (const int32_t lost = control.lostPort(); lost > 0) {
+            std::fprintf(stderr, "zelkora-tool record: the DETLINK module on port %d has gone\n",
+                         static_cast<int>(lost));
+        }
         std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
         return tool::kExitFailure;
     }

@@ -76,6 +76,8 @@ int64_t capturedSpan(std::span<const uint8_t> bytes) {
         const int32_t r = decoder.feed(b);
         if (r > 0) sum += r;
     }
+    const int32_t last = decoder.finish();
+    if (last > 0) sum += last;
     return sum;
 }
 
@@ -169,7 +171,7 @@ int run(const std::vector<std::string>& argv) {
         control.drainDisplay({});
         printSaved(control);
     }
-    if (ok) ok = control.streamDry();
+    if (ok) ok = control.endOfInput();
     if (ok) {
         // The module falls silent for good.
         SequenceFile& sequence = control.accumulator();

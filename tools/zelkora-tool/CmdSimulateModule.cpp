@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -5,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "acquisition/ModuleSimulator.h"
 #include "platform/LocalClock.h"
@@ -79,6 +81,8 @@ constexpr const char* kHelp =
     "  E <time>             'g': streaming stopped\n"
     "  H <time>             the host closed the port; streaming stopped\n"
     "  V <time>             the version reply went out\n"
+    "  W <time> <count>     <count> bytes were handed to the host at <time>; the events they\n"
+    "                       complete follow\n"
     "A decoder sees a value only when the next value begins, so the last interval before an\n"
     "O, E or H line never reaches a recording.\n";
 
@@ -213,8 +217,13 @@ int run(const std::vector<std::string>& argv) {
         std::fputc('\n', log.get());
     });
 
-    // Wakes every 2 ms while streaming to hand the line's bytes over in small paced chunks,
-    // and at once when the host sends a command.
+    // While bytes wait for the line they are handed over every half millisecond, so the host
+    // sees a busy line as unbroken (no pause of a millisecond or more, which it would take for
+    // the start of a burst). A quiet line sleeps until the next zero crossing, so that a
+    // burst's first byte reaches the host the moment it is due, as from a real module. A
+    // command from the host wakes the loop at once.
+    constexpr auto kBusyCadence = std::chrono::microseconds(500);
+    constexpr int64_t kLongestWaitUs = 50000;
     bool hungUp = false;
     int status = tool::kExitOk;
     int64_t lastFlush = 0;
@@ -225,7 +234,12 @@ int run(const std::vector<std::string>& argv) {
         if (!hungUp) {
             std::span<const uint8_t> bytes = module.lineBytes(now);
             if (!bytes.empty()) {
+                const int64_t handed = nowUs();
                 const int32_t n = pty.write(bytes, 0);
+                if (n > 0 && log) {
+                    std::fprintf(log.get(), "W %lld %d\n",
+                                 static_cast<long long>(handed + clockOffset), n);
+                }
                 if (n >= 0) {
                     module.consumed(static_cast<size_t>(n), now);
                 } else if (n == platform::PseudoTerminal::kHungUp) {
@@ -238,7 +252,24 @@ int run(const std::vector<std::string>& argv) {
                 }
             }
         }
-        const int32_t timeout = hungUp || module.busy() ? 2 : 50;
+        int32_t timeout = 50;
+        if (hungUp) {
+            timeout = 2;
+        } else if (module.bufferedBytes() > 0) {
+            std::this_thread::sleep_for(kBusyCadence);
+            timeout = 0;
+        } else if (module.busy()) {
+            const int64_t next = module.nextEventUs();
+            const int64_t wait = next == INT64_MAX
+                                     ? kLongestWaitUs
+                                     : std::clamp<int64_t>(next - nowUs(), 0, kLongestWaitUs);
+            if (wait < 1000) {
+                std::this_thread::sleep_for(std::chrono::microseconds(wait));
+                timeout = 0;
+            } else {
+                timeout = static_cast<int32_t>(wait / 1000);  // the rest on the next turn
+            }
+        }
         const int32_t got = pty.read(input, timeout);
         if (got == platform::PseudoTerminal::kHungUp) {
             if (!hungUp) module.hostGone(nowUs());
