@@ -34,6 +34,8 @@ class GpsReceiver {
     GpsReceiver();
     // The clock stamped into `receivedAt`; the device's local clock by default.
     void setClock(Clock clock);
+    // The clock stamped into `receivedAtUtc`; the device's clock in UTC by default.
+    void setUtcClock(Clock clock);
 
     int32_t AddChar(int32_t c);
     void Reset();
@@ -79,4 +81,5 @@ class GpsReceiver {
     std::array<std::string_view, kMaxSentenceLength> fields_{};
 
     Clock clock_;
+    Clock utcClock_;
 };
