@@ -23,8 +23,19 @@ ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
     view_.invalidate = [this] { update(); };
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    setMinimumSize(240, 180);
+    setMinimumSize(NarrowestWidth(), 180);
     makeFrameBuffer();
+}
+
+int ZelkoraView::NarrowestWidth() const {
+    // Narrower than this, the status line's fields run into each other ("Z2" over the
+    // clock); no narrower than 320 either, the smallest screens in use being 800 x 480.
+    constexpr int kNarrowest = 320;
+    platform::TextExtent d3{}, d4{}, m{};
+    platform_.textExtent("000", d3);
+    platform_.textExtent("0000", d4);
+    platform_.textExtent("m", m);
+    return std::max(kNarrowest, StatusLine::MinimumWidth(d3.width, d4.width, m.width));
 }
 
 ZelkoraView::~ZelkoraView() {

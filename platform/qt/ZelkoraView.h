@@ -24,6 +24,8 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     // Opens the back-end the settings choose; a failure is shown and the painter path
     // taken. Non-zero only when not even that can start.
     int StartGraphics();
+    // The narrowest the view may be made: its status line's fields stay apart.
+    int NarrowestWidth() const;
     // The dots and the name-field text of the file shown; `loaded` lays out and redraws.
     void ShowDocument(const DotStore* dots, const std::string& nameText);
     // The first update: modes from the settings, layout, redraw, clock.

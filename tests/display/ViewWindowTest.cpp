@@ -135,6 +135,23 @@ TEST_P(WindowAgainstRender, SamePicture) {
     EXPECT_GT(dark, 100);
 }
 
+// Made as narrow as it goes, the window keeps the status line's fields apart.
+TEST(ViewWindow, NarrowestViewKeepsTheStatusFieldsApart) {
+    application();
+    AppSettings settings;
+    ZelkoraView view(settings);
+    ASSERT_EQ(view.StartGraphics(), 0);
+    view.resize(1, 1);  // taken up to the minimum
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.InitialUpdate();
+    QApplication::processEvents();
+    EXPECT_EQ(view.width(), view.minimumWidth());
+    EXPECT_GE(view.width(), 320);
+    ASSERT_TRUE(view.plotView().layoutOk());
+    EXPECT_TRUE(StatusLine::FieldsApart(view.plotView().statusFields()));
+}
+
 INSTANTIATE_TEST_SUITE_P(BackEndsAndModes, WindowAgainstRender,
                          ::testing::Values(Case{0, "comp"}, Case{3, "comp"}, Case{0, "true"},
                                            Case{3, "all"}));
