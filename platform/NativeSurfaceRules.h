@@ -27,6 +27,16 @@ class NativeSurfaceRules {
         return nullptr;
     }
 
+    // The frame buffer is the program's own 16-bit image, shown scaled by the window
+    // system, so any depth does; but the surface copies a plot pixel to a block of 1 x 1 or
+    // 2 x 2 device pixels only, so a screen of 3 device pixels or more per pixel is refused.
+    static const char* FrameBufferOpenRefusal(int32_t wholePixelRatio) {
+        if (wholePixelRatio != 1 && wholePixelRatio != 2) {
+            return "the device-pixel ratio is not 1 or 2";
+        }
+        return nullptr;
+    }
+
     // At each paint: the store must be there, 5-6-5, with the row step the surface was set
     // up with (`describedPitch`), and hold the whole view.
     static const char* DrawRefusal(const NativeStoreFacts& f, int32_t describedPitch) {

@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <set>
+#include <utility>
 
 #include "platform/NativeSurfaceRules.h"
 #include "platform/qt/QtPainterCanvas.h"
@@ -30,11 +32,25 @@ void QtWindowDc::drawText(const PixelRect& rect, std::string_view text, TextAlig
 
 namespace {
 
+// Once per path and reason: a path is tried again at every re-layout.
+void reportRefusal(const char* path, const char* reason) {
+    static std::set<std::pair<const char*, const char*>> said;
+    if (said.emplace(path, reason).second) qWarning("%s path refused: %s", path, reason);
+}
+
+constexpr const char* kFrameBufferPath = "GAPI";
+constexpr const char* kNativePath = "DirectDraw";
+
 // The frame buffer the window shows as is: written in place, shown on the next paint.
 class FrameBufferDisplay : public DirectDisplay {
   public:
     explicit FrameBufferDisplay(ScreenHost& host) : host_(host) {}
     bool open() override {
+        if (const char* refusal =
+                NativeSurfaceRules::FrameBufferOpenRefusal(host_.hostPixelRatio())) {
+            reportRefusal(kFrameBufferPath, refusal);
+            return false;
+        }
         const QImage* image = host_.frameBuffer();
         return image != nullptr && !image->isNull();
     }
@@ -61,14 +77,6 @@ class FrameBufferDisplay : public DirectDisplay {
     ScreenHost& host_;
 };
 
-// Once per reason: the path is tried again at every re-layout.
-void reportRefusal(const char* reason) {
-    static const char* last = nullptr;
-    if (reason == last) return;
-    last = reason;
-    qWarning("DirectDraw path refused: %s", reason);
-}
-
 // The window's own backing store, written in place while a paint is under way. The store
 // exists only during a paint, so it is described from the screen at open and checked at
 // every paint; a store that cannot serve is refused for the rest of the run.
@@ -81,7 +89,7 @@ class NativeSurfaceDisplay : public DirectDisplay {
                                                 : NativeSurfaceRules::OpenRefusal(
                                                       screen->depth(), host_.exactPixelRatio());
         if (refusal != nullptr) {
-            reportRefusal(refusal);
+            reportRefusal(kNativePath, refusal);
             return false;
         }
         return true;
@@ -114,7 +122,7 @@ class NativeSurfaceDisplay : public DirectDisplay {
         f.viewWidth = static_cast<int32_t>(p.width);
         f.viewHeight = static_cast<int32_t>(p.height);
         if (const char* refusal = NativeSurfaceRules::DrawRefusal(f, p.yPitch)) {
-            reportRefusal(refusal);
+            reportRefusal(kNativePath, refusal);
             if (f.painting) refused_ = true;
             return nullptr;
         }

@@ -40,8 +40,9 @@ int main(int argc, char** argv) {
     // closed and every event loop left, a modal dialog's included.
     platform::installStopSignalHandlers();
     QSocketNotifier stopNotifier(platform::stopSignalDescriptor(), QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&stopNotifier] {
-        stopNotifier.setEnabled(false);
+    // The descriptor stays readable, so a signal that ends a dialog's loop before the main
+    // loop has begun ends the main loop too as soon as it runs.
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [] {
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     });

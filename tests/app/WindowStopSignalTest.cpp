@@ -42,7 +42,7 @@ bool catches(pid_t pid, int sig) {
 class WindowStopSignal : public ::testing::TestWithParam<int> {
   protected:
     void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"}) {
             if (const char* v = std::getenv(name)) saved.emplace_back(name, v);
         }
         fs::create_directories(root() / "run");
@@ -104,6 +104,31 @@ TEST_P(WindowStopSignal, ClosesNormallyAndSavesTheSettings) {
     // The file on show is the one the next start opens.
     EXPECT_NE(settings.find(name), std::string::npos) << settings;
     EXPECT_NE(settings.find("GPStz="), std::string::npos) << settings;
+}
+
+// Three device pixels to the pixel: neither direct path can serve. Both are refused with a
+// line on standard error (no message box to block the start) and the painter draws; the
+// window still ends cleanly on a signal.
+TEST_F(WindowStopSignal, ScreenNoDirectPathServesStartsOnThePainter) {
+    const std::string file = writeFile();
+    ASSERT_FALSE(file.empty());
+    ::setenv("QT_SCALE_FACTOR", "3", 1);
+    const fs::path errors = root() / "window.err";
+    ChildProcess window({kWindow, file}, errors.string());
+    ::unsetenv("QT_SCALE_FACTOR");
+    ASSERT_TRUE(window.started());
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!catches(window.pid(), SIGTERM) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    window.signal(SIGTERM);
+    EXPECT_EQ(window.wait(20000), 0);
+    const std::string said = readAll(errors);
+    EXPECT_NE(said.find("DirectDraw path refused"), std::string::npos) << said;
+    EXPECT_NE(said.find("GAPI path refused: the device-pixel ratio is not 1 or 2"),
+              std::string::npos)
+        << said;
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, WindowStopSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),

@@ -17,6 +17,11 @@ TEST(NativeSurfaceRules, OpenNeedsA16BitScreenAndAWholePixelRatio) {
     // Fractional scaling: logical pixels do not map onto whole blocks of the store.
     EXPECT_NE(NativeSurfaceRules::OpenRefusal(16, 1.5), nullptr);
     EXPECT_NE(NativeSurfaceRules::OpenRefusal(16, 3.0), nullptr);
+    // The frame buffer is scaled by the window system, but copied in 1 x 1 or 2 x 2 blocks.
+    EXPECT_EQ(NativeSurfaceRules::FrameBufferOpenRefusal(1), nullptr);
+    EXPECT_EQ(NativeSurfaceRules::FrameBufferOpenRefusal(2), nullptr);
+    EXPECT_NE(NativeSurfaceRules::FrameBufferOpenRefusal(3), nullptr);
+    EXPECT_NE(NativeSurfaceRules::FrameBufferOpenRefusal(0), nullptr);
 }
 
 // A 480 x 300 view at ratio 2 under a 24-pixel menu bar, in a 16-bit store of the window.
