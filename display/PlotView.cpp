@@ -6,6 +6,7 @@
 
 #include "app/AppSettings.h"
 #include "display/CallFilter.h"
+#include "display/TapRegions.h"
 #include "display/TimeAxis.h"
 #include "display/TimeScale.h"
 #include "platform/MessageSink.h"
@@ -64,9 +65,9 @@ void PlotView::OnFileLoaded() {
     if (Layout()) FullRedraw();
 }
 
-void PlotView::SetFirstIndex(int32_t index) {
+void PlotView::SetFirstIndex(int32_t index, bool leftward) {
     screen_.firstIndex = std::max(index, 0);
-    screen_.leftward = false;
+    screen_.leftward = leftward;
 }
 
 // ---------------------------------------------------------------- layout
@@ -606,15 +607,11 @@ void PlotView::ClockTick(int32_t hour, int32_t minute, int32_t second) {
 }
 
 PlotView::Rect PlotView::menuArea() const {
-    const int32_t quarter = plotHeight_ / 4;
-    return {viewRect_.left, plotRect_.bottom - quarter,
-            viewRect_.left + (plotRect_.right - viewRect_.left) / 3, plotRect_.bottom};
+    return TapRegions::MenuArea(viewRect_, plotRect_);
 }
 
 PlotView::Rect PlotView::fullScreenArea() const {
-    const int32_t quarter = plotHeight_ / 4;
-    return {viewRect_.right - (viewRect_.right - plotRect_.left) / 3, plotRect_.bottom - quarter,
-            viewRect_.right, plotRect_.bottom};
+    return TapRegions::FullScreenArea(viewRect_, plotRect_);
 }
 
 void PlotView::DrawHint(platform::WindowDc& window) {

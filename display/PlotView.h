@@ -110,7 +110,8 @@ class PlotView {
     int32_t filterLevel() const { return filterLevel_; }
     int32_t firstIndex() const { return screen_.firstIndex; }
     int32_t lastIndex() const { return screen_.lastIndex; }
-    void SetFirstIndex(int32_t index);
+    // The screen starts at dot `index`; leftward, it ends there.
+    void SetFirstIndex(int32_t index, bool leftward = false);
     const Rect& viewRect() const { return viewRect_; }
     const Rect& plotRect() const { return plotRect_; }
     const Rect& statusRect() const { return statusRect_; }

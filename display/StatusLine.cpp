@@ -27,24 +27,6 @@ StatusLine::Fields StatusLine::Layout(const Rect& status, int32_t digits3Width,
     return f;
 }
 
-bool StatusLine::FieldsApart(const Fields& f) {
-    const bool common = f.name.right <= f.scale.left && f.scale.right <= f.mode.left;
-    const bool still = f.mode.right <= f.filter.left && f.filter.right <= f.fullScreen.left &&
-                       f.fullScreen.right <= f.clock.left;
-    const bool live = f.scale.right <= f.liveText.left && f.liveText.right <= f.clock.left;
-    return common && still && live;
-}
-
-int32_t StatusLine::MinimumWidth(int32_t digits3Width, int32_t digits4Width, int32_t mWidth) {
-    // The fields' left edges do not depend on the width, so the first width that fits is
-    // the answer; the bound only guards against absurd metrics.
-    constexpr int32_t kWidest = 4096;
-    for (int32_t w = 1; w < kWidest; ++w) {
-        if (FieldsApart(Layout({0, 0, w, 20}, digits3Width, digits4Width, mWidth))) return w;
-    }
-    return kWidest;
-}
-
 void StatusLine::Draw(platform::Canvas& canvas, const Rect& status, const Fields& f,
                       const Content& content, platform::ColourRef scale, platform::ColourRef back) {
     canvas.fillRect(status, back);

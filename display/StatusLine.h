@@ -28,12 +28,6 @@ class StatusLine {
 
     static Fields Layout(const Rect& status, int32_t digits3Width, int32_t digits4Width,
                          int32_t mWidth);
-    // No two fields shown together overlap: name, scale, mode, filter, full-screen marker and
-    // clock when not live; name, scale, live text and clock while live.
-    static bool FieldsApart(const Fields& fields);
-    // The narrowest line whose fields are apart with these text widths; the view is never
-    // made narrower.
-    static int32_t MinimumWidth(int32_t digits3Width, int32_t digits4Width, int32_t mWidth);
     static void Draw(platform::Canvas& canvas, const Rect& status, const Fields& fields,
                      const Content& content, platform::ColourRef scaleColour,
                      platform::ColourRef statusBack);

@@ -34,12 +34,7 @@ uint32_t& MapColoursDialog::colourOf(Button button) {
 }
 
 void MapColoursDialog::Press(Button button, const ColourChooser& chooser) {
-    if (!chooser) return;
-    uint32_t& colour = colourOf(button);
-    // The chooser's custom colours are the settings' own, so they persist with them.
-    if (std::optional<uint32_t> chosen = chooser(colour, settings_.CustomColor)) {
-        colour = *chosen & 0x00FFFFFFu;
-    }
+    ChooseColourInto(colourOf(button), settings_.CustomColor, chooser);
 }
 
 void MapColoursDialog::Ok() {

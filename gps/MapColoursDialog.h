@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 
+#include "app/ColourChoice.h"
+
 struct AppSettings;
 
 // The map colours dialog without its window: a "Use BigDots" check box and four buttons that
@@ -14,10 +16,7 @@ class MapColoursDialog {
     enum class Button { Map, Track, Recent, Current };
     static constexpr const char* kCheckBoxText = "Use BigDots";
 
-    // The platform's colour chooser: any colour, starting from `initial` (0x00BBGGRR), with
-    // the sixteen custom colours it may change. nullopt when the user cancels.
-    using ColourChooser =
-        std::function<std::optional<uint32_t>(uint32_t initial, std::array<uint32_t, 16>& custom)>;
+    using ColourChooser = ::ColourChooser;
 
     explicit MapColoursDialog(AppSettings& settings);
 

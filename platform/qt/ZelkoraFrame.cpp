@@ -1,11 +1,15 @@
 #include "platform/qt/ZelkoraFrame.h"
 
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/AboutInfo.h"
@@ -13,6 +17,9 @@
 #include "app/ZelkoraDoc.h"
 #include "display/TimeScale.h"
 #include "display/ViewMenus.h"
+#include "display/WindowFit.h"
+#include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/OptionForms.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
@@ -20,6 +27,89 @@ ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     setCentralWidget(view_);
     buildMenus();
     doc_.onFileChanged = [this] { ShowCurrentFile(); };
+    input_ = std::make_unique<ViewInput>(settings_, view_->plotView(), doc_, *this, hooks_);
+    view_->SetInput(input_.get());
+    view_->setFocus();
+}
+
+ZelkoraFrame::~ZelkoraFrame() {
+    view_->SetInput(nullptr);
+}
+
+void ZelkoraFrame::ShowOnScreen() {
+    const QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = s != nullptr ? s->availableGeometry() : QRect(0, 0, 960, 600);
+    const WindowFit::Placement p =
+        WindowFit::Initial(area.left(), area.top(), area.width(), area.height());
+    if (p.maximised) {
+        setGeometry(area);
+        showMaximized();
+        return;
+    }
+    resize(p.width, p.height);
+    move(p.x, p.y);
+    show();
+    // The window system's border comes on top of the size: a window that no longer fits
+    // takes the whole area instead.
+    if (!area.contains(frameGeometry())) {
+        setGeometry(area);
+        showMaximized();
+    }
+}
+
+void ZelkoraFrame::RunMenu(DialogMenuTemplate& menu) {
+    ButtonMenuDialog::Run(menu, this);
+}
+
+bool ZelkoraFrame::AskYesNo(const std::string& text) {
+    return QMessageBox::question(this, "Zelkora", QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void ZelkoraFrame::ApplyFullScreen(bool on) {
+    menuBar()->setVisible(!on);
+    if (on) {
+        if (!isFullScreen()) maximisedBeforeFullScreen_ = isMaximized();
+        showFullScreen();
+    } else if (maximisedBeforeFullScreen_) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+}
+
+void ZelkoraFrame::CloseWindow() {
+    // Posted: the question box that asked is gone before the window closes.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void ZelkoraFrame::OpenFile() {
+    const ZelkoraDoc::OpenRequest request = doc_.PrepareOpen();
+    if (auto name = OptionForms::ChooseFile(this, request)) doc_.OpenChosen(*name);
+}
+
+bool ZelkoraFrame::EditFrequencyRange(int32_t& lowKHz, int32_t& highKHz) {
+    return OptionForms::EditFrequencyRange(this, lowKHz, highKHz);
+}
+
+void ZelkoraFrame::RecordingOptions() {
+    OptionForms::EditRecordingOptions(this, settings_);
+}
+
+void ZelkoraFrame::DisplayOptions() {
+    // Colours are taken as they are chosen, so they are rebuilt even after Cancel.
+    if (OptionForms::EditDisplayOptions(this, settings_) != 0) view_->plotView().MakeColours();
+}
+
+void ZelkoraFrame::ChooseFolder() {
+    const std::vector<ZelkoraDoc::FolderChoice> choices = doc_.FolderChoices();
+    if (auto index = OptionForms::ChooseFolder(this, choices)) doc_.ChooseFolder(choices[*index]);
+}
+
+void ZelkoraFrame::closeEvent(QCloseEvent* event) {
+    doc_.SaveSettings();
+    QMainWindow::closeEvent(event);
 }
 
 void ZelkoraFrame::ShowCurrentFile() {

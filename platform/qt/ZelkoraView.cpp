@@ -1,12 +1,16 @@
 #include "platform/qt/ZelkoraView.h"
 
 #include <QBackingStore>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
 #include <cmath>
 
 #include "app/AppSettings.h"
+#include "display/ViewInput.h"
+#include "display/WindowFit.h"
 #include "platform/LocalClock.h"
 #include "platform/MessageSink.h"
 #include "platform/qt/QtViewFont.h"
@@ -23,19 +27,17 @@ ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
     view_.invalidate = [this] { update(); };
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    setMinimumSize(NarrowestWidth(), 180);
+    setFocusPolicy(Qt::StrongFocus);
+    // Narrower than this, the status line's fields would run into each other.
+    platform::TextExtent d3, d4, m;
+    if (platform_.textExtent("000", d3) && platform_.textExtent("0000", d4) &&
+        platform_.textExtent("m", m)) {
+        setMinimumSize(std::max(240, WindowFit::MinimumViewWidth(d3.width, d4.width, m.width)),
+                       180);
+    } else {
+        setMinimumSize(240, 180);
+    }
     makeFrameBuffer();
-}
-
-int ZelkoraView::NarrowestWidth() const {
-    // Narrower than this, the status line's fields run into each other ("Z2" over the
-    // clock); no narrower than 320 either, the smallest screens in use being 800 x 480.
-    constexpr int kNarrowest = 320;
-    platform::TextExtent d3{}, d4{}, m{};
-    platform_.textExtent("000", d3);
-    platform_.textExtent("0000", d4);
-    platform_.textExtent("m", m);
-    return std::max(kNarrowest, StatusLine::MinimumWidth(d3.width, d4.width, m.width));
 }
 
 ZelkoraView::~ZelkoraView() {
@@ -140,7 +142,72 @@ void ZelkoraView::paintEvent(QPaintEvent*) {
     }
 }
 
+void ZelkoraView::StartKeyGuardTimer() {
+    keyGuard_.start(ViewInput::kKeyGuardMillis, this);
+}
+
+void ZelkoraView::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && input_ != nullptr && input_->Tap(p.x(), p.y())) {
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void ZelkoraView::keyPressEvent(QKeyEvent* event) {
+    using K = KeyCommands::Key;
+    K key;
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            key = K::Return;
+            break;
+        case Qt::Key_Left:
+            key = K::Left;
+            break;
+        case Qt::Key_Right:
+            key = K::Right;
+            break;
+        case Qt::Key_Up:
+            key = K::Up;
+            break;
+        case Qt::Key_Down:
+            key = K::Down;
+            break;
+        // The handheld's application buttons 1-4.
+        case Qt::Key_F1:
+            key = K::Button1;
+            break;
+        case Qt::Key_F2:
+            key = K::Button2;
+            break;
+        case Qt::Key_F3:
+            key = K::Button3;
+            break;
+        case Qt::Key_F4:
+            key = K::Button4;
+            break;
+        case Qt::Key_Meta:
+        case Qt::Key_Super_L:
+            key = K::Ignored;
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    if (input_ == nullptr) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    input_->Key(key);
+}
+
 void ZelkoraView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == keyGuard_.timerId()) {
+        keyGuard_.stop();
+        if (input_ != nullptr) input_->KeyGuardExpired();
+        return;
+    }
     if (event->timerId() != clock_.timerId()) {
         QWidget::timerEvent(event);
         return;
@@ -152,5 +219,6 @@ void ZelkoraView::timerEvent(QTimerEvent* event) {
 void ZelkoraView::closeEvent(QCloseEvent* event) {
     view_.SetClosing();
     clock_.stop();
+    keyGuard_.stop();
     QWidget::closeEvent(event);
 }

@@ -11,6 +11,7 @@
 
 struct AppSettings;
 struct DotStore;
+class ViewInput;
 
 // The view window: it turns size changes, paints and the one-second timer into calls on
 // the plain PlotView and shows what the drawing surface holds. It is also the surface's
@@ -24,14 +25,17 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     // Opens the back-end the settings choose; a failure is shown and the painter path
     // taken. Non-zero only when not even that can start.
     int StartGraphics();
-    // The narrowest the view may be made: its status line's fields stay apart.
-    int NarrowestWidth() const;
     // The dots and the name-field text of the file shown; `loaded` lays out and redraws.
     void ShowDocument(const DotStore* dots, const std::string& nameText);
     // The first update: modes from the settings, layout, redraw, clock.
     void InitialUpdate();
     // A "Graphics" menu choice.
     void ChooseGraphics(int32_t graphicsSystem);
+
+    // Where taps and keys go (the frame's input handling); none ignores them.
+    void SetInput(ViewInput* input) { input_ = input; }
+    // The 50 ms one-shot that ends the key-repeat guard.
+    void StartKeyGuardTimer();
 
     PlotView& plotView() { return view_; }
     GraphicsSurface& surface() { return surface_; }
@@ -51,6 +55,8 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void makeFrameBuffer();
@@ -62,6 +68,8 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     PlotView view_;
     QImage frame_;
     QBasicTimer clock_;
+    QBasicTimer keyGuard_;
+    ViewInput* input_ = nullptr;
     bool started_ = false;
     bool painting_ = false;
 };

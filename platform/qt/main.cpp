@@ -59,8 +59,7 @@ int main(int argc, char** argv) {
 
     openFirstFile(doc, QApplication::arguments());
     frame.ShowCurrentFile();
-    frame.resize(960, 600);
-    frame.show();
+    frame.ShowOnScreen();
     frame.view().InitialUpdate();
 
     const int result = QApplication::exec();

@@ -231,6 +231,52 @@ TEST_F(ZelkoraDocFolderTest, MissingDefaultFolderIsCreated) {
     EXPECT_TRUE(std::filesystem::is_directory(settings.GPath));
 }
 
+// The check a recording runs before every save, and what the user learns of a move.
+TEST_F(ZelkoraDocFolderTest, VanishedRecordingFolderGivesWayToTheDefaultOnce) {
+    TempDir card;
+    const std::string folder = card.folder() + "Batfiles/";
+    std::filesystem::create_directories(folder);
+    settings.GPath = folder;
+    doc.PrepareRecordingFolder();
+    EXPECT_EQ(doc.CheckRecordingFolder(), folder);
+    doc.DisplayTick({});
+    EXPECT_TRUE(messages.empty());
+
+    std::filesystem::remove_all(card.path());
+    const std::string fallback = AppSettings::defaultSequenceFolder();
+    EXPECT_EQ(doc.CheckRecordingFolder(), fallback);
+    EXPECT_TRUE(std::filesystem::is_directory(fallback));
+    EXPECT_EQ(doc.CheckRecordingFolder(), fallback);
+    EXPECT_EQ(settings.GPath, folder);  // the worker's side never touches the settings
+    doc.DisplayTick({});
+    EXPECT_EQ(messages, std::vector<std::string>{"Sequence folder not found: " + folder +
+                                                 "; files now go to " + fallback});
+    EXPECT_EQ(settings.GPath, fallback);
+    EXPECT_EQ(store.readString("GPath"), fallback);
+    doc.DisplayTick({});
+    EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(ZelkoraDocFolderTest, NamedFolderIsMadeAgainWhileItsParentIsThere) {
+    TempDir card;
+    const std::string folder = card.folder() + "Batfiles/";
+    std::filesystem::create_directories(folder);
+    settings.GPath = folder;
+    doc.setRemakeMissingFolder(true);
+    doc.PrepareRecordingFolder();
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(doc.CheckRecordingFolder(), folder);
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    doc.DisplayTick({});
+    EXPECT_EQ(messages, std::vector<std::string>{"Sequence folder not found: " + folder +
+                                                 "; files now go to " + folder});
+
+    // The card itself went: nothing is made where it was mounted.
+    std::filesystem::remove_all(card.path());
+    EXPECT_EQ(doc.CheckRecordingFolder(), AppSettings::defaultSequenceFolder());
+    EXPECT_FALSE(std::filesystem::exists(card.path()));
+}
+
 TEST_F(ZelkoraDocFolderTest, ChosenFolderThatCannotBeMadeFallsBackWithAMessage) {
     std::string blocker = home.file("card");
     home.write("card", {1});  // a plain file where the folder should go

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
 #include <vector>
 
 #include "display/CallFilter.h"
@@ -273,20 +272,6 @@ TEST(DotPlacer, SteppingByScreensAndCalls) {
     EXPECT_EQ(screen.firstIndex, 23);
 }
 
-// The narrowest line keeps every field apart, live or not, and one pixel less does not.
-TEST(StatusLine, MinimumWidthKeepsTheFieldsApart) {
-    for (const auto& [d3, d4, m] :
-         {std::tuple{24, 32, 8}, std::tuple{21, 28, 11}, std::tuple{36, 48, 14}}) {
-        const int32_t w = StatusLine::MinimumWidth(d3, d4, m);
-        const StatusLine::Fields at = StatusLine::Layout({10, 0, 10 + w, 20}, d3, d4, m);
-        EXPECT_TRUE(StatusLine::FieldsApart(at)) << d3;
-        EXPECT_LT(at.filter.right, at.clock.left) << d3;
-        EXPECT_LE(at.liveText.right, at.clock.left) << d3;
-        EXPECT_FALSE(StatusLine::FieldsApart(StatusLine::Layout({10, 0, 9 + w, 20}, d3, d4, m)))
-            << d3;
-    }
-}
-
 TEST(StatusLine, FieldsTextsAndClock) {
     const StatusLine::Fields f = StatusLine::Layout({0, 226, 320, 241}, 24, 32, 8);
     EXPECT_EQ(f.name, (platform::PixelRect{2, 227, 92, 240}));
@@ -298,10 +283,6 @@ TEST(StatusLine, FieldsTextsAndClock) {
     // A narrow line: the live field shrinks.
     const StatusLine::Fields narrow = StatusLine::Layout({0, 226, 240, 241}, 24, 32, 8);
     EXPECT_EQ(narrow.liveText.right, 113 + 57);
-
-    // At 240 pixels the filter level ran into the clock.
-    EXPECT_FALSE(StatusLine::FieldsApart(narrow));
-    EXPECT_TRUE(StatusLine::FieldsApart(f));
 
     EXPECT_EQ(StatusLine::LiveWord(1, true, false, false), "Monitoring");
     EXPECT_EQ(StatusLine::LiveWord(0, false, false, false), "Record");

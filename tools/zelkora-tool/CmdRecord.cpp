@@ -36,14 +36,21 @@ constexpr const char* kHelp =
     "               Without it, Record mode: a line on standard input saves the newest\n"
     "               data (at most 15 seconds), as the \"Save\" command does.\n"
     "  --seconds S  stop after S seconds\n"
-    "  --dir DIR    the sequence folder (default: the GPath setting); created when missing\n"
+    "  --dir DIR    the sequence folder (default: the GPath setting); created when missing,\n"
+    "               and made again when it vanishes during the recording (while the folder\n"
+    "               holding it is still there; otherwise files go to the default folder)\n"
     "  --gps N      poll a GPS receiver on port N (at the GPSbaudrate setting) once a second:\n"
     "               every file written while its fix is fresh carries the position, and the\n"
     "               track goes to GPS.zlg in the sequence folder\n"
     "\n"
-    "Every file written is printed as \"saved NAME\" as soon as it is written. When a file\n"
-    "cannot be written the recording ends with \"DETLINK error\" and exit status 1, as it\n"
-    "does when no module is found.\n";
+    "Every file written is printed as \"saved NAME\" as soon as it is written. In Monitor mode\n"
+    "a pass still being recorded at the end is saved too. When a file cannot be written\n"
+    "(a full disk, a vanished card), standard error says so once and the recording goes on:\n"
+    "the sequence waits in memory and is written as soon as the disk takes files again.\n"
+    "Sequences still unwritten at the end are reported and give exit status 1. When the\n"
+    "sequence folder vanishes, standard error says where the files go from then on. The\n"
+    "recording ends with \"DETLINK error\" and exit status 1 only when the module fails,\n"
+    "and no recording starts when no module is found.\n";
 
 // The display tick of the live view.
 constexpr auto kTick = std::chrono::milliseconds(25);
@@ -112,6 +119,7 @@ int run(const std::vector<std::string>& argv) {
     // store of its own, never into the user's profile.
     platform::MemoryProfileStore runStore;
     ZelkoraDoc doc(settings, runStore);
+    doc.setRemakeMissingFolder(args.has("--dir"));
     acquisition::RecordingControl& control = doc.recorder();
     acquisition::RecordingControl::Hooks hooks;
     hooks.searchPorts = [&settings](acquisition::CommFile& p) { return searchPorts(p, settings); };
@@ -169,6 +177,13 @@ int run(const std::vector<std::string>& argv) {
     printSaved(doc);
     if (failed) {
         std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
+        return tool::kExitFailure;
+    }
+    // Sequences still waiting for room, and any dropped because too many waited.
+    const SequenceFile& sequence = control.accumulator();
+    if (const int32_t unsaved = sequence.unsavedCount() + sequence.droppedUnsaved(); unsaved > 0) {
+        std::fprintf(stderr, "zelkora-tool record: %d sequence%s could not be written\n",
+                     static_cast<int>(unsaved), unsaved == 1 ? "" : "s");
         return tool::kExitFailure;
     }
     std::this_thread::sleep_for(kLinger);

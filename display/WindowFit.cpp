@@ -1,0 +1,27 @@
+#include "display/WindowFit.h"
+
+#include <algorithm>
+
+#include "display/StatusLine.h"
+
+WindowFit::Placement WindowFit::Initial(int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (width < kPreferredWidth || height < kPreferredHeight) {
+        return {true, left, top, width, height};
+    }
+    return {false, left + (width - kPreferredWidth) / 2, top + (height - kPreferredHeight) / 2,
+            kPreferredWidth, kPreferredHeight};
+}
+
+int32_t WindowFit::MinimumViewWidth(int32_t digits3Width, int32_t digits4Width, int32_t mWidth) {
+    // Laid out on a line wide enough for everything, the fields on the left end where they
+    // end on any width; the clock keeps its width from the right edge.
+    constexpr int32_t kWide = 100000;
+    const StatusLine::Fields f =
+        StatusLine::Layout({0, 0, kWide, 20}, digits3Width, digits4Width, mWidth);
+    const int32_t digit = digits3Width / 3;
+    const int32_t shortLiveRight = f.liveText.left + 7 * digit + 1;
+    const int32_t leftEnd = std::max(f.filter.right, shortLiveRight);
+    const int32_t marker = mWidth + 2 + 2 * digit;  // the marker with a digit's gap each side
+    const int32_t clock = kWide - f.clock.left;
+    return leftEnd + marker + clock;
+}

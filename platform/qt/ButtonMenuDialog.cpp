@@ -1,0 +1,91 @@
+#include "platform/qt/ButtonMenuDialog.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <algorithm>
+
+namespace {
+
+// The control identifiers of slots 1..12 in the dialog template the menus share.
+constexpr int kControlIds[] = {0,    1078, 1077, 1075, 1084, 1086, 1076,
+                               1085, 1083, 1079, 1080, 1081, 1087};
+
+platform::PixelRect toPixelRect(const QRect& r) {
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+// The largest caption size, up to a third of the cell's height, that fits the button.
+int captionPixelSize(const QFont& base, const QString& caption, const QSize& button) {
+    QFont font(base);
+    int size = std::max(10, std::min(button.height() / 3, 64));
+    for (; size > 10; --size) {
+        font.setPixelSize(size);
+        if (QFontMetrics(font).horizontalAdvance(caption) <= button.width() - 12) break;
+    }
+    return size;
+}
+
+}  // namespace
+
+ButtonMenuDialog::ButtonMenuDialog(DialogMenuTemplate& menu, QWidget* parent)
+    : QDialog(parent), menu_(menu) {
+    setWindowTitle("Zelkora");
+    for (int slot = 1; slot <= DialogMenuTemplate::kSlots; ++slot) {
+        auto* b = new QPushButton(this);
+        b->setProperty("controlId", kControlIds[slot]);
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, [this, slot] { pressed(slot); });
+        buttons_[static_cast<size_t>(slot)] = b;
+    }
+    menu_.Init();
+    // The whole screen the parent is on.
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 800, 480);
+    setGeometry(area);
+    setWindowState(Qt::WindowFullScreen);
+    menu_.NoteScreen(toPixelRect(area));
+    layOut();
+    button(menu_.FocusSlot())->setFocus();
+}
+
+void ButtonMenuDialog::Run(DialogMenuTemplate& menu, QWidget* parent) {
+    ButtonMenuDialog dialog(menu, parent);
+    dialog.exec();
+}
+
+void ButtonMenuDialog::layOut() {
+    for (int slot = 1; slot <= DialogMenuTemplate::kSlots; ++slot) {
+        const MenuButtonSpec& spec = menu_.spec(slot);
+        QPushButton* b = button(slot);
+        const auto r = DialogMenuTemplate::SlotRect(slot, spec, width(), height());
+        const QString caption = QString::fromStdString(spec.caption);
+        b->setText(caption);
+        b->setGeometry(r.left, r.top, r.width(), r.height());
+        QFont font = b->font();
+        font.setPixelSize(captionPixelSize(font, caption, b->size()));
+        b->setFont(font);
+        b->setVisible(spec.visible);
+    }
+}
+
+void ButtonMenuDialog::pressed(int slot) {
+    switch (menu_.Pressed(slot)) {
+        case DialogMenuTemplate::Press::Stay:
+            break;
+        case DialogMenuTemplate::Press::Relayout:
+            layOut();
+            break;
+        case DialogMenuTemplate::Press::Close:
+            accept();
+            break;
+    }
+}
+
+void ButtonMenuDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // A turned screen lays the buttons out anew; the same rectangle again moves nothing.
+    if (menu_.NoteScreen(toPixelRect(geometry()))) layOut();
+}

@@ -1,0 +1,300 @@
+#include "platform/qt/OptionForms.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/AppSettings.h"
+#include "app/DisplayOptionsDialog.h"
+#include "app/FrequencyRangeDialog.h"
+#include "app/RecordingOptionsDialog.h"
+
+namespace OptionForms {
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// A dialog's title and its column of rows.
+QVBoxLayout* begin(QDialog& dialog, const char* title) {
+    dialog.setWindowTitle(title);
+    return new QVBoxLayout(&dialog);
+}
+
+// OK (and Cancel) along the bottom, OK in the bottom-right corner.
+QDialogButtonBox* addButtons(QDialog& dialog, QVBoxLayout* layout,
+                             QDialogButtonBox::StandardButtons buttons = QDialogButtonBox::Ok |
+                                                                         QDialogButtonBox::Cancel) {
+    auto* box = new QDialogButtonBox(buttons, &dialog);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addStretch(1);
+    layout->addWidget(box, 0, Qt::AlignRight | Qt::AlignBottom);
+    return box;
+}
+
+// A refused field: the message, then the field selected for another try.
+void refuse(QWidget* parent, QLineEdit* field, const std::string& message) {
+    QMessageBox::warning(parent, "Zelkora", q(message));
+    field->setFocus();
+    field->selectAll();
+}
+
+QColor toQColor(uint32_t colour) {
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF));
+}
+
+uint32_t fromQColor(const QColor& c) {
+    return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
+           (static_cast<uint32_t>(c.blue()) << 16);
+}
+
+}  // namespace
+
+bool EditFrequencyRange(QWidget* parent, int32_t& lowKHz, int32_t& highKHz) {
+    FrequencyRangeDialog d(lowKHz, highKHz);
+    QDialog dialog(parent);
+    auto* layout = begin(dialog, "Frequency range");
+    auto* grid = new QGridLayout;
+    layout->addLayout(grid);
+    auto* low = new QLineEdit(&dialog);
+    auto* high = new QLineEdit(&dialog);
+    grid->addWidget(new QLabel("Fmin", &dialog), 0, 0);
+    grid->addWidget(low, 0, 1);
+    grid->addWidget(new QLabel("Fmax", &dialog), 1, 0);
+    grid->addWidget(high, 1, 1);
+    auto refresh = [&] {
+        low->setText(QString::number(d.low));
+        high->setText(QString::number(d.high));
+    };
+    auto addPicks = [&](const char* title, const auto& values, int32_t& member) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(new QLabel(title, &dialog));
+        for (int32_t v : values) {
+            auto* b = new QPushButton(QString::number(v), &dialog);
+            b->setAutoDefault(false);
+            QObject::connect(b, &QPushButton::clicked, &dialog, [&, v, &member = member] {
+                member = v;
+                refresh();
+            });
+            row->addWidget(b);
+        }
+        layout->addLayout(row);
+    };
+    addPicks("Min", FrequencyRangeDialog::kLowPicks, d.low);
+    addPicks("Max", FrequencyRangeDialog::kHighPicks, d.high);
+    QDialogButtonBox* box = addButtons(dialog, layout);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, [&] {
+        if (auto r = d.Ok(low->text().toStdString(), high->text().toStdString())) {
+            refuse(&dialog, r->field == FrequencyRangeDialog::Field::Low ? low : high, r->message);
+            return;
+        }
+        dialog.accept();
+    });
+    refresh();
+    if (dialog.exec() != QDialog::Accepted) return false;
+    lowKHz = d.low;
+    highKHz = d.high;
+    return true;
+}
+
+void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
+    RecordingOptionsDialog d(settings);
+    QDialog dialog(parent);
+    auto* layout = begin(dialog, "Recording options");
+
+    auto* resolution = new QGroupBox("Res (DPP)", &dialog);
+    auto* radios = new QHBoxLayout(resolution);
+    auto* group = new QButtonGroup(&dialog);
+    for (int i = 0; i < 4; ++i) {
+        auto* r = new QRadioButton(QString::number(i + 1), resolution);
+        group->addButton(r, i);
+        radios->addWidget(r);
+    }
+    layout->addWidget(resolution);
+
+    auto* grid = new QGridLayout;
+    layout->addLayout(grid);
+    auto* divRatio = new QLineEdit(&dialog);
+    grid->addWidget(new QLabel("Div Ratio", &dialog), 0, 0);
+    grid->addWidget(divRatio, 0, 1);
+    auto* picks = new QHBoxLayout;
+    grid->addLayout(picks, 1, 1);
+    auto* saveOnCal = new QCheckBox("Save On Cal", &dialog);
+    grid->addWidget(saveOnCal, 2, 0, 1, 2);
+
+    auto* autoSave = new QGroupBox("AutoSave", &dialog);
+    auto* autoGrid = new QGridLayout(autoSave);
+    auto* lineLength = new QLineEdit(autoSave);
+    auto* maxTbc = new QLineEdit(autoSave);
+    auto* slack = new QLineEdit(autoSave);
+    autoGrid->addWidget(new QLabel("LineLength", autoSave), 0, 0);
+    autoGrid->addWidget(lineLength, 0, 1);
+    autoGrid->addWidget(new QLabel("Max TBC", autoSave), 1, 0);
+    autoGrid->addWidget(maxTbc, 1, 1);
+    autoGrid->addWidget(new QLabel("Slack", autoSave), 2, 0);
+    autoGrid->addWidget(slack, 2, 1);
+    layout->addWidget(autoSave);
+
+    auto texts = [&] {
+        return RecordingOptionsDialog::Texts{
+            divRatio->text().toStdString(), lineLength->text().toStdString(),
+            maxTbc->text().toStdString(), slack->text().toStdString()};
+    };
+    auto fieldOf = [&](RecordingOptionsDialog::Field f) {
+        using F = RecordingOptionsDialog::Field;
+        return f == F::DivRatio     ? divRatio
+               : f == F::LineLength ? lineLength
+               : f == F::MaxTbc     ? maxTbc
+                                    : slack;
+    };
+    auto refresh = [&] {
+        const auto t = d.Show();
+        divRatio->setText(q(t.divRatio));
+        lineLength->setText(q(t.lineLength));
+        maxTbc->setText(q(t.maxTbc));
+        slack->setText(q(t.slack));
+        group->button(d.resolutionIndex)->setChecked(true);
+        saveOnCal->setChecked(d.saveOnCal);
+    };
+    // A radio button or the check box reads every field back as it is clicked.
+    auto readBack = [&] {
+        if (auto r = d.ReadFields(texts())) refuse(&dialog, fieldOf(r->field), r->message);
+    };
+    QObject::connect(group, &QButtonGroup::idClicked, &dialog, [&](int id) {
+        d.resolutionIndex = id;
+        readBack();
+    });
+    QObject::connect(saveOnCal, &QCheckBox::clicked, &dialog, [&](bool on) {
+        d.saveOnCal = on;
+        readBack();
+    });
+    for (int32_t v : RecordingOptionsDialog::kDivRatioPicks) {
+        auto* b = new QPushButton(QString::number(v), &dialog);
+        b->setAutoDefault(false);
+        QObject::connect(b, &QPushButton::clicked, &dialog, [&, v] {
+            if (auto r = d.PickDivRatio(v, texts())) {
+                refuse(&dialog, fieldOf(r->field), r->message);
+                return;
+            }
+            refresh();
+        });
+        picks->addWidget(b);
+    }
+    QDialogButtonBox* box = addButtons(dialog, layout);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, [&] {
+        if (auto r = d.Ok(texts(), settings)) {
+            refuse(&dialog, fieldOf(r->field), r->message);
+            return;
+        }
+        dialog.accept();
+    });
+    refresh();
+    dialog.exec();
+}
+
+uint32_t EditDisplayOptions(QWidget* parent, AppSettings& settings) {
+    DisplayOptionsDialog d(settings);
+    QDialog dialog(parent);
+    auto* layout = begin(dialog, "Display options");
+    auto* bigDots = new QCheckBox("Use BigDots", &dialog);
+    auto* allUse = new QCheckBox("View all of newly opened file", &dialog);
+    bigDots->setChecked(d.bigDots);
+    allUse->setChecked(d.allUse);
+    layout->addWidget(bigDots);
+    layout->addWidget(allUse);
+    auto* colours = new QHBoxLayout;
+    for (DisplayOptionsDialog::Button button : DisplayOptionsDialog::kButtons) {
+        auto* b = new QPushButton(DisplayOptionsDialog::ButtonText(button), &dialog);
+        b->setAutoDefault(false);
+        QObject::connect(b, &QPushButton::clicked, &dialog, [&, button] {
+            d.Press(button, [&](uint32_t initial, std::array<uint32_t, 16>& custom) {
+                return ChooseColour(&dialog, initial, custom);
+            });
+        });
+        colours->addWidget(b);
+    }
+    layout->addLayout(colours);
+    QDialogButtonBox* box = addButtons(dialog, layout);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    if (dialog.exec() == QDialog::Accepted) {
+        d.bigDots = bigDots->isChecked();
+        d.allUse = allUse->isChecked();
+        d.Ok();
+    }
+    return d.changeMask();
+}
+
+namespace {
+// A list under whatever `layout` holds, to pick one entry from by OK or a tap on it. The
+// chosen row, or nothing when cancelled.
+std::optional<int> runList(QDialog& dialog, QVBoxLayout* layout, const QStringList& entries,
+                           int current) {
+    auto* list = new QListWidget(&dialog);
+    list->addItems(entries);
+    if (current >= 0 && current < list->count()) {
+        list->setCurrentRow(current);
+        list->scrollToItem(list->currentItem(), QAbstractItemView::PositionAtCenter);
+    }
+    layout->addWidget(list, 1);
+    QDialogButtonBox* box = addButtons(dialog, layout);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    // A tap on a name is a choice, as on the handheld's list.
+    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0) return std::nullopt;
+    return list->currentRow();
+}
+}  // namespace
+
+std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenRequest& request) {
+    QDialog dialog(parent);
+    auto* layout = begin(dialog, "Open");
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(q(request.folder), &dialog), 1);
+    top->addWidget(new QLabel(q(request.countText), &dialog));
+    layout->addLayout(top);
+    QStringList names;
+    for (const std::string& name : request.names) names << q(name).toUpper();
+    const auto row = runList(dialog, layout, names, request.preselected);
+    if (!row) return std::nullopt;
+    return names.at(*row).toStdString();
+}
+
+std::optional<size_t> ChooseFolder(QWidget* parent,
+                                   const std::vector<ZelkoraDoc::FolderChoice>& choices) {
+    QDialog dialog(parent);
+    auto* layout = begin(dialog, "Choose folder");
+    QStringList names;
+    for (const auto& c : choices) names << q(c.displayName);
+    const auto row = runList(dialog, layout, names, 0);
+    if (!row) return std::nullopt;
+    return static_cast<size_t>(*row);
+}
+
+std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial,
+                                     std::array<uint32_t, 16>& custom) {
+    for (int i = 0; i < 16; ++i) QColorDialog::setCustomColor(i, toQColor(custom[i]));
+    QColorDialog dialog(toQColor(initial), parent);
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    // Custom colours made in the chooser are kept even when it was cancelled.
+    for (int i = 0; i < 16; ++i) custom[i] = fromQColor(QColorDialog::customColor(i));
+    if (!ok) return std::nullopt;
+    return fromQColor(dialog.selectedColor());
+}
+
+}  // namespace OptionForms

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/AppSettings.h"
+#include "platform/qt/OptionForms.h"
+#include "tests/display/WhenModal.h"
+
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_option_forms";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+QPushButton* buttonWithText(QWidget* dialog, const QString& text) {
+    for (auto* b : dialog->findChildren<QPushButton*>()) {
+        if (b->text().remove('&') == text) return b;
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
+QPushButton* okOf(QWidget* dialog) {
+    return dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+}
+
+TEST(OptionForms, FrequencyRangeRefusesThenAcceptsAndQuickPicksRefreshBothFields) {
+    application();
+    std::string refusal;
+    QString highAfterPick;
+    whenModal([&](QWidget* dialog) {
+        const auto edits = dialog->findChildren<QLineEdit*>();
+        ASSERT_EQ(edits.size(), 2);
+        EXPECT_EQ(edits[0]->text(), "4");
+        EXPECT_EQ(edits[1]->text(), "210");
+        // A typed Fmax is replaced by the member when a Min pick refreshes the fields.
+        edits[1]->setText("99");
+        QTest::mouseClick(buttonWithText(dialog, "8"), Qt::LeftButton);
+        highAfterPick = edits[1]->text();
+        edits[0]->setText("3");
+        whenModal([&](QWidget* box) {
+            refusal = dynamic_cast<QMessageBox*>(box)->text().toStdString();
+            QTest::mouseClick(dynamic_cast<QMessageBox*>(box)->button(QMessageBox::Ok),
+                              Qt::LeftButton);
+            // The dialog stayed: a Max pick (which shows Fmin's member, 8, again), a valid
+            // Fmin typed, and OK again.
+            QTest::mouseClick(buttonWithText(dialog, "160"), Qt::LeftButton);
+            EXPECT_EQ(edits[0]->text(), "8");
+            edits[0]->setText("12");
+            QTest::mouseClick(okOf(dialog), Qt::LeftButton);
+        });
+        QTest::mouseClick(okOf(dialog), Qt::LeftButton);
+    });
+    int32_t low = 4, high = 210;
+    EXPECT_TRUE(OptionForms::EditFrequencyRange(nullptr, low, high));
+    EXPECT_EQ(highAfterPick, "210");
+    EXPECT_EQ(refusal, "Please enter an integer between 4 and 100.");
+    EXPECT_EQ(low, 12);
+    EXPECT_EQ(high, 160);
+}
+
+TEST(OptionForms, RecordingOptionsWriteTheSettingsOnOk) {
+    application();
+    AppSettings s;
+    whenModal([&](QWidget* dialog) {
+        QTest::mouseClick(buttonWithText(dialog, "32"), Qt::LeftButton);  // Div Ratio pick
+        auto* saveOnCal = dialog->findChild<QCheckBox*>();
+        QTest::mouseClick(saveOnCal, Qt::LeftButton, {}, QPoint(6, saveOnCal->height() / 2));
+        for (auto* e : dialog->findChildren<QLineEdit*>()) {
+            if (e->text() == "5" && e->parentWidget() != dialog) e->setText("15");  // Max TBC
+        }
+        QTest::mouseClick(okOf(dialog), Qt::LeftButton);
+    });
+    OptionForms::EditRecordingOptions(nullptr, s);
+    EXPECT_EQ(s.RecordDivrat, 32);
+    EXPECT_EQ(s.RecordUseCalTone, 1);
+    EXPECT_EQ(s.autoMaxTBC + s.autoLineLength, 15000000 + 15);  // both fields held 5
+}
+
+TEST(OptionForms, FileListShowsTheCountAndTheCurrentFile) {
+    application();
+    ZelkoraDoc::OpenRequest request;
+    request.folder = "/data/Batfiles/";
+    request.names = {"Z6122215.03#", "Z6122216.03#", "Z6122217.03#"};
+    request.countText = "Files: 3";
+    request.preselected = 1;
+    QStringList labels;
+    whenModal([&](QWidget* dialog) {
+        for (auto* l : dialog->findChildren<QLabel*>()) labels << l->text();
+        auto* list = dialog->findChild<QListWidget*>();
+        EXPECT_EQ(list->currentRow(), 1);
+        list->setCurrentRow(2);
+        QTest::mouseClick(okOf(dialog), Qt::LeftButton);
+    });
+    EXPECT_EQ(OptionForms::ChooseFile(nullptr, request),
+              std::optional<std::string>("Z6122217.03#"));
+    EXPECT_TRUE(labels.contains("Files: 3"));
+    EXPECT_TRUE(labels.contains("/data/Batfiles/"));
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "app/AppSettings.h"
+#include "app/ButtonMenus.h"
+#include "app/ZelkoraDoc.h"
+#include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/QtProfileStore.h"
+#include "platform/qt/ZelkoraFrame.h"
+#include "tests/display/TouchFolder.h"
+#include "tests/display/WhenModal.h"
+
+namespace {
+
+// The offscreen platform with one 800 x 480 screen, the size of a field board's panel.
+QApplication& application(const std::string& root) {
+    static QApplication* app = nullptr;
+    if (app == nullptr) {
+        const std::string config = root + "/screen.json";
+        std::ofstream(config) << R"({"screens": [{"name": "panel", "x": 0, "y": 0,
+            "width": 800, "height": 480, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
+        static int argc = 1;
+        static char name[] = "test_touch_window";
+        static char* argv[] = {name, nullptr};
+        app = new QApplication(argc, argv);
+    }
+    return *app;
+}
+
+QPoint centre(const platform::PixelRect& r) {
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Where the pictures for the README go, when asked for (scripts/screenshots.sh).
+QString pictureFolder() {
+    const char* dir = std::getenv("ZELKORA_SCREENSHOTS");
+    return dir != nullptr ? QString::fromLocal8Bit(dir) : QString();
+}
+
+TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString();
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1), 0);
+    std::filesystem::create_directories(root + "/runtime");
+    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1), 0);
+    const std::string folder = root + "/Batfiles/";
+    std::filesystem::create_directories(folder);
+    const std::vector<std::string> names = writeSequenceFolder(folder);
+    ASSERT_EQ(names.size(), 3u);
+    std::filesystem::create_directories(root + "/config/Chirova");
+    std::ofstream(root + "/config/Chirova/zelkora.ini")
+        << "[Zelkora]\nGPath=" << folder << "\nName=" << names[2]
+        << "\nViewCompressed=1\nHScaleComp=136\nSeeAllFile=0\nAllUse=0\nGraphicsSystem=0\n";
+    application(root);
+
+    // The program's start, as main() makes it.
+    platform::QtProfileStore store;
+    AppSettings settings;
+    settings.load(store);
+    settings.FullScreen = 0;
+    settings.KeyShifted = 1;
+    ZelkoraDoc doc(settings, store);
+    ZelkoraFrame frame(settings, doc);
+    ASSERT_EQ(frame.view().StartGraphics(), 0);
+    doc.CheckFolder();
+    doc.ScanFolder();
+    doc.FindCurrent();
+    ASSERT_EQ(doc.LoadCurrentFile(), 0);
+    frame.ShowCurrentFile();
+    frame.ShowOnScreen();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.view().InitialUpdate();
+    // The first picture carries the hint where to tap.
+    if (!pictureFolder().isEmpty()) frame.grab().save(pictureFolder() + "/main-view.png");
+    QApplication::processEvents();
+
+    // On the 800 x 480 panel the window takes the screen and fits on it.
+    const QRect screen = frame.screen()->availableGeometry();
+    EXPECT_EQ(screen.size(), QSize(800, 480));
+    EXPECT_TRUE(screen.contains(frame.frameGeometry()));
+    ZelkoraView& view = frame.view();
+    PlotView& plot = view.plotView();
+    ASSERT_TRUE(plot.layoutOk());
+    EXPECT_EQ(plot.StatusContent().name, names[2]);
+    EXPECT_TRUE(plot.compressed());
+
+    // A tap in the menu area: the Files menu; "Prev File" there.
+    QStringList captions;
+    whenModal([&](QWidget* modal) {
+        auto* menu = dynamic_cast<ButtonMenuDialog*>(modal);
+        ASSERT_NE(menu, nullptr);
+        for (int slot = 1; slot <= 12; ++slot) captions << menu->button(slot)->text();
+        EXPECT_EQ(menu->geometry(), frame.screen()->geometry());
+        EXPECT_EQ(menu->focusWidget(), menu->button(12));  // nothing preset: "Close"
+        if (!pictureFolder().isEmpty()) menu->grab().save(pictureFolder() + "/files-menu.png");
+        QTest::mouseClick(menu->button(1), Qt::LeftButton);
+    });
+    QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.menuArea()));
+    EXPECT_EQ(captions.value(0), "Prev File");
+    EXPECT_EQ(captions.value(10), "Main Menu");
+    EXPECT_EQ(doc.currentIndex(), 1);
+    EXPECT_EQ(plot.StatusContent().name, names[1]);
+
+    // A tap on the mode field: from compressed to true time.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().mode));
+    EXPECT_FALSE(plot.compressed());
+    EXPECT_EQ(plot.StatusContent().modeText, "True");
+
+    // The full-screen marker: the window covers the screen without its menu bar, and back.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
+    QApplication::processEvents();
+    EXPECT_TRUE(frame.isFullScreen());
+    EXPECT_FALSE(frame.menuBar()->isVisible());
+    EXPECT_TRUE(plot.StatusContent().fullScreen);
+    EXPECT_EQ(frame.geometry(), frame.screen()->geometry());
+    QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
+    QApplication::processEvents();
+    EXPECT_FALSE(frame.isFullScreen());
+    EXPECT_TRUE(frame.menuBar()->isVisible());
+    EXPECT_TRUE(screen.contains(frame.frameGeometry()));
+
+    // Button 1 (F1): the whole file.
+    QTest::keyClick(&view, Qt::Key_F1);
+    EXPECT_TRUE(plot.allFile());
+    EXPECT_EQ(plot.StatusContent().modeText, "All");
+
+    // Button 1 again: "Exit Zelkora", Yes, and the window closes with the settings saved.
+    QTest::qWait(60);  // past the key-repeat guard
+    QString question;
+    whenModal([&](QWidget* modal) {
+        auto* box = dynamic_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        question = box->text();
+        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+    });
+    QTest::keyClick(&view, Qt::Key_F1);
+    EXPECT_EQ(question, "Exit Zelkora");
+    for (int i = 0; i < 200 && frame.isVisible(); ++i) QTest::qWait(10);
+    EXPECT_FALSE(frame.isVisible());
+    QSettings saved(QString::fromStdString(root + "/config/Chirova/zelkora.ini"),
+                    QSettings::IniFormat);
+    EXPECT_EQ(saved.value("Zelkora/Name").toString().toStdString(), names[1]);
+    EXPECT_EQ(saved.value("Zelkora/SeeAllFile").toInt(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TouchWindow, AMenuFollowsATurnedScreen) {
+    QTemporaryDir dir;
+    application(dir.path().toStdString());
+    DialogMenuFiles files([](DialogMenuTemplate&) {}, false);
+    ButtonMenuDialog menu(files, nullptr);
+    EXPECT_EQ(menu.button(12)->geometry(), QRect(534, 362, 262, 116));
+    menu.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(menu.button(10)->isVisible());  // "Open" is shown, and inert
+    QTest::mouseClick(menu.button(10), Qt::LeftButton);
+    EXPECT_TRUE(menu.isVisible());
+    menu.setWindowState(Qt::WindowNoState);
+    menu.setGeometry(0, 0, 480, 800);
+    QApplication::processEvents();
+    EXPECT_EQ(menu.button(12)->geometry(), QRect(322, 602, 156, 196));
+    EXPECT_LT(menu.button(12)->font().pixelSize(), 64);
+}
+
+}  // namespace
