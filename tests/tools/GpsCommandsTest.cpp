@@ -248,14 +248,22 @@ INSTANTIATE_TEST_SUITE_P(Captures, ReplayIntoLogger,
                              return n;
                          });
 
+// A private home with both simulators running: a GPS replaying a capture, and a module.
+struct Station {
+    PrivateRuntimeDir runtime;
+    TempDir data;
+    ConfigHome config{data.path() / "config"};
+    Simulator gps{"--nmea " + (kCaptures / "bt-q818.log").string() + " --loop"};
+    Simulator module{"--calls-per-second 10 --mix passes", "simulate-module"};
+};
+
 // A recording with --gps against both simulators: every file carries the replayed position.
 TEST(RecordWithGps, FilesCarryTheReplayedPosition) {
     if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
-    PrivateRuntimeDir runtime;
-    TempDir data;
-    ConfigHome config(data.path() / "config");
-    Simulator gps("--nmea " + (kCaptures / "bt-q818.log").string() + " --loop");
-    Simulator module("--calls-per-second 10 --mix passes", "simulate-module");
+    Station station;
+    TempDir& data = station.data;
+    Simulator& gps = station.gps;
+    Simulator& module = station.module;
     ASSERT_GE(gps.port(), 200);
     ASSERT_GE(module.port(), 200);
     // Record mode: each input line saves the newest data; the first after the GPS has had
@@ -311,11 +319,10 @@ int64_t unixMsNow() {
 
 TEST_P(ZoneStamps, GpsAndRecordBothStampTheSystemUtc) {
     if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
-    PrivateRuntimeDir runtime;
-    TempDir data;
-    ConfigHome config(data.path() / "config");
-    Simulator gps("--nmea " + (kCaptures / "bt-q818.log").string() + " --loop");
-    Simulator module("--calls-per-second 10 --mix passes", "simulate-module");
+    Station station;
+    TempDir& data = station.data;
+    Simulator& gps = station.gps;
+    Simulator& module = station.module;
     ASSERT_GE(gps.port(), 200);
     ASSERT_GE(module.port(), 200);
     const std::string zone = std::string("TZ=") + GetParam() + " ";
