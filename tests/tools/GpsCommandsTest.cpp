@@ -255,28 +255,25 @@ struct Station {
     ConfigHome config{data.path() / "config"};
     Simulator gps{"--nmea " + (kCaptures / "bt-q818.log").string() + " --loop"};
     Simulator module{"--calls-per-second 10 --mix passes", "simulate-module"};
+    bool up() const { return gps.port() >= 200 && module.port() >= 200; }
 };
 
 // A recording with --gps against both simulators: every file carries the replayed position.
 TEST(RecordWithGps, FilesCarryTheReplayedPosition) {
     if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
-    Station station;
-    TempDir& data = station.data;
-    Simulator& gps = station.gps;
-    Simulator& module = station.module;
-    ASSERT_GE(gps.port(), 200);
-    ASSERT_GE(module.port(), 200);
+    Station s;
+    ASSERT_TRUE(s.up());
     // Record mode: each input line saves the newest data; the first after the GPS has had
     // time for a fix.
     ToolRun rec = shell("(sleep 3; echo; sleep 2; echo) | " + kTool + " record --port " +
-                        std::to_string(module.port()) + " --gps " + std::to_string(gps.port()) +
-                        " --seconds 6 --dir " + (data.path() / "seq").string());
+                        std::to_string(s.module.port()) + " --gps " + std::to_string(s.gps.port()) +
+                        " --seconds 6 --dir " + (s.data.path() / "seq").string());
     EXPECT_EQ(rec.status, 0) << rec.out;
     EXPECT_NE(rec.out.find("saved "), std::string::npos) << rec.out;
-    module.stop();
-    gps.stop();
+    s.module.stop();
+    s.gps.stop();
     int files = 0;
-    for (const auto& entry : fs::directory_iterator(data.path() / "seq")) {
+    for (const auto& entry : fs::directory_iterator(s.data.path() / "seq")) {
         const std::string name = entry.path().filename().string();
         if (name.empty() || name.back() != '#') continue;
         ++files;
@@ -285,7 +282,7 @@ TEST(RecordWithGps, FilesCarryTheReplayedPosition) {
             << info.out;
     }
     EXPECT_GE(files, 1);
-    EXPECT_GT(fs::file_size(data.path() / "seq" / "GPS.zlg"), 0u);
+    EXPECT_GT(fs::file_size(s.data.path() / "seq" / "GPS.zlg"), 0u);
 }
 
 // Track records hold the machine's clock in UTC, whatever its zone, and the headless logger
@@ -319,26 +316,22 @@ int64_t unixMsNow() {
 
 TEST_P(ZoneStamps, GpsAndRecordBothStampTheSystemUtc) {
     if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
-    Station station;
-    TempDir& data = station.data;
-    Simulator& gps = station.gps;
-    Simulator& module = station.module;
-    ASSERT_GE(gps.port(), 200);
-    ASSERT_GE(module.port(), 200);
+    Station s;
+    ASSERT_TRUE(s.up());
     const std::string zone = std::string("TZ=") + GetParam() + " ";
     const int64_t before = unixMsNow();
-    ToolRun logged = shell(zone + kTool + " gps --port " + std::to_string(gps.port()) +
-                           " --seconds 2 --dir " + (data.path() / "gps").string());
+    ToolRun logged = shell(zone + kTool + " gps --port " + std::to_string(s.gps.port()) +
+                           " --seconds 2 --dir " + (s.data.path() / "gps").string());
     ASSERT_EQ(logged.status, 0) << logged.out;
-    ToolRun rec = shell(zone + kTool + " record --monitor --port " + std::to_string(module.port()) +
-                        " --gps " + std::to_string(gps.port()) + " --seconds 3 --dir " +
-                        (data.path() / "seq").string() + " </dev/null");
+    ToolRun rec = shell(zone + kTool + " record --monitor --port " +
+                        std::to_string(s.module.port()) + " --gps " + std::to_string(s.gps.port()) +
+                        " --seconds 3 --dir " + (s.data.path() / "seq").string() + " </dev/null");
     ASSERT_EQ(rec.status, 0) << rec.out;
     const int64_t after = unixMsNow();
-    module.stop();
-    gps.stop();
+    s.module.stop();
+    s.gps.stop();
     for (const fs::path& track :
-         {data.path() / "gps" / "GPS.zlg", data.path() / "seq" / "GPS.zlg"}) {
+         {s.data.path() / "gps" / "GPS.zlg", s.data.path() / "seq" / "GPS.zlg"}) {
         const std::vector<int64_t> times = recordTimes(track);
         EXPECT_FALSE(times.empty()) << track;
         for (int64_t t : times) {
