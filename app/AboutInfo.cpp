@@ -51,7 +51,8 @@ AboutText AboutInfo::Make(const VersionResource* r, const std::string& buildStam
     a.comments = r->comments.value_or("") + "   ";
     a.copyright = r->legalCopyright.value_or("");
     a.company = r->companyName.value_or("");
-    a.version = VersionLine(r->fileVersion) + DateText(r->productVersion);
+    a.version = (r->version ? "Version " + *r->version + "  " : VersionLine(r->fileVersion)) +
+                DateText(r->productVersion);
     return a;
 }
 
@@ -82,6 +83,7 @@ VersionResource AboutInfo::ThisProgram() {
     r.legalCopyright = "Copyright (C) 2026 Chirova";
     r.companyName = "Chirova";
     r.fileVersion = ZELKORA_FILE_VERSION;
+    r.version = ZELKORA_VERSION;
     r.productVersion = ZELKORA_PRODUCT_VERSION;
     return r;
 }

@@ -8,7 +8,10 @@ struct VersionResource {
     std::optional<std::string> comments;
     std::optional<std::string> legalCopyright;
     std::optional<std::string> companyName;
-    std::optional<std::string> fileVersion;     // "a,b,c,d"
+    std::optional<std::string> fileVersion;  // "a,b,c,d"
+    // The version as the project states it ("0.1.0"). When present it is the version line
+    // as it stands: the four-number form drops a leading 0 and adds a release letter.
+    std::optional<std::string> version;
     std::optional<std::string> productVersion;  // "a,b,c,d": year a*100+b, month c, day d
 };
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <variant>
 
+#include "platform/LocalClock.h"
 #include "platform/ProfileStore.h"
 #include "platform/UserFolders.h"
 
@@ -102,7 +103,9 @@ const std::vector<Entry>& table() {
 
 }  // namespace
 
-AppSettings::AppSettings() : GPath(defaultSequenceFolder()) {}
+AppSettings::AppSettings()
+    : GPath(defaultSequenceFolder()),
+      GPStz(static_cast<int32_t>(platform::localUtcOffsetSeconds() / 60)) {}
 
 std::string AppSettings::defaultSequenceFolder() {
     return platform::documentsFolder() + "/Batfiles/";

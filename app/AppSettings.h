@@ -56,7 +56,7 @@ struct AppSettings {
     int32_t GPSport = 8;
     int32_t GPSportLastSuccessful = 0;
     int32_t GPSbaudrate = 38400;
-    int32_t GPStz = 600;
+    int32_t GPStz = 0;  // minutes east of UTC; the system zone's offset when new
     uint32_t Cback = 0xFFFFFF;
     uint32_t Cdots = 0x000000;
     uint32_t Cybars = 0x8080FF;

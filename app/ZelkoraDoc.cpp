@@ -371,6 +371,11 @@ void ZelkoraDoc::StopRecording() {
     takeFolderMove();
 }
 
+void ZelkoraDoc::CloseDocument() {
+    if (recorder_.recording()) StopRecording();
+    saveSettings();
+}
+
 void ZelkoraDoc::collectSavedNames() {
     // The recorder's list hands every name out exactly once, whatever the saved flags said.
     for (const std::string& name : recorder_.takeSavedNames()) {

@@ -116,6 +116,9 @@ class ZelkoraDoc {
     acquisition::RecordingControl::StartResult StartRecording(bool monitor);
     void StopRecording();
     void SaveRecording();
+    // The program is ending: a running recording is stopped (its worker finishes the save
+    // under way), then the settings are saved as a whole.
+    void CloseDocument();
     // The view's 25 ms display tick: hands the queued display points to `plot` and moves the
     // names of files written since the last tick into the file list. Returns the tick's
     // notices (overflow, waste).

@@ -158,6 +158,7 @@ int GraphicsSurface::Setup(const Rect& window, const Rect& plot) {
 
 void GraphicsSurface::Close() {
     EndDraw();
+    presentRefused_ = false;
     canvas_.reset();
     std::vector<uint16_t>().swap(backBuffer_);
     bufferBytes_ = 0;
@@ -170,6 +171,18 @@ void GraphicsSurface::Close() {
 int GraphicsSurface::Reset(int32_t graphicsSystem) {
     Close();
     return Init(graphicsSystem);
+}
+
+int GraphicsSurface::TakeNextPath() {
+    const GraphicsBackEnd refused = backEnd_;
+    Close();
+    if (platform_.systemMajorVersion() < 4) return kSystemTooOld;
+    if (refused == GraphicsBackEnd::DirectDraw && OpenFrameBuffer()) {
+        backEnd_ = GraphicsBackEnd::Gapi;
+    } else {
+        backEnd_ = GraphicsBackEnd::DeviceContext;
+    }
+    return kOk;
 }
 
 int GraphicsSurface::FallBackToDeviceContext() {
@@ -311,6 +324,8 @@ void GraphicsSurface::Present(platform::WindowDc& window) {
     if (BeginDraw()) {
         CopyToFrameBuffer(frameBuffer_);
         EndDraw();
+    } else {
+        presentRefused_ = true;
     }
 }
 

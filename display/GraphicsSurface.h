@@ -46,6 +46,12 @@ class GraphicsSurface {
     // Closes whatever is open and takes the painter path, which needs nothing of the
     // screen: the way out when a direct path fails to start or refuses a layout.
     int FallBackToDeviceContext();
+    // The direct path in use could not present (it refused at the paint): closes it and
+    // takes the next in the order, native surface, frame buffer, painter. The caller lays
+    // out again.
+    int TakeNextPath();
+    // True after a Present that a direct path refused, until the next Init or TakeNextPath.
+    bool presentRefused() const { return presentRefused_; }
 
     GraphicsBackEnd GetBackEnd() const { return backEnd_; }
     Rect GetScreenRect() const;
@@ -115,4 +121,5 @@ class GraphicsSurface {
     int32_t screenWidth_ = 0, screenHeight_ = 0;
     Rect bufferRect_, dotRect_;
     int32_t plotWidth_ = 0;
+    bool presentRefused_ = false;
 };

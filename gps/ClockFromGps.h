@@ -9,8 +9,9 @@
 class GpsPositionSource;
 
 // The "Set Clock" command: sets the device's local clock from the last GPS fix, corrected
-// for the time since that fix and the configured zone GPStz, then checks that the zone
-// fits the longitude and season. The result is the text the SetTimeFromGPS window shows.
+// for the time since that fix (the device clock in UTC against GPS UTC), then checks that
+// the configured zone GPStz fits the longitude and season. The result is the text the
+// SetTimeFromGPS window shows.
 class ClockFromGps {
   public:
     static constexpr const char* kCouldNotSet = "Could not set clock to GPS";

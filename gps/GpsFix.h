@@ -26,8 +26,9 @@ struct GpsFix {
     double longitude = kGpsNotReported;  // degrees, east positive
     double altitude = kGpsNotReported;   // metres above mean sea level
     double geoidSeparation = kGpsNotReported;
-    JulianTime receivedAt;  // the device's local clock when the last GGA was accepted
-    int32_t fixType = 1;    // GSA mode: 1 none, 2 2D, 3 3D
+    JulianTime receivedAt;     // the device's local clock when the last GGA was accepted
+    JulianTime receivedAtUtc;  // the same moment on the device clock in UTC
+    int32_t fixType = 1;       // GSA mode: 1 none, 2 2D, 3 3D
     double pdop = kGpsNotReported;
     double hdop = kGpsNotReported;
     double vdop = kGpsNotReported;

@@ -81,8 +81,10 @@ int32_t GpsLink::FeedByte(uint8_t byte) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     const int32_t r = receiver_.AddChar(byte);
     if (r & GpsReceiver::kGga) {
-        logTime_ =
-            receiver_.current().receivedAt - int64_t{appSettings().GPStz} * JulianTime::kMinute;
+        // The system's own UTC, not local time less GPStz: a configured zone is wrong for
+        // half the year wherever summer time applies, and wrong entirely when left at its
+        // default on a machine elsewhere.
+        logTime_ = receiver_.current().receivedAtUtc;
         WriteRecord();
     }
     if (r != 0 && fixObserver_) fixObserver_(receiver_.current());
@@ -193,14 +195,12 @@ bool GpsLink::NewTrackFile() {
 bool GpsLink::GetClockOffset(JulianTime& offset) {
     if (!enabled_ || !portOpen_) return false;
     std::lock_guard<std::recursive_mutex> hold(mutex_);
-    return ComputeClockOffset(receiver_.current(), receiver_.validity(), appSettings().GPStz,
-                              offset);
+    return ComputeClockOffset(receiver_.current(), receiver_.validity(), offset);
 }
 
-bool GpsLink::ComputeClockOffset(const GpsFix& f, uint32_t validity, int32_t gpsTz,
-                                 JulianTime& offset) {
+bool GpsLink::ComputeClockOffset(const GpsFix& f, uint32_t validity, JulianTime& offset) {
     if (validity == 0) return false;
-    const JulianTime g = f.ggaTime, d = f.receivedAt, r = f.rmcDateTime;
+    const JulianTime g = f.ggaTime, d = f.receivedAtUtc, r = f.rmcDateTime;
     if (g == 0 || d == 0 || r == 0) return false;
     int64_t c = 0;
     const int64_t t = r.timeOfDay();
@@ -212,6 +212,6 @@ bool GpsLink::ComputeClockOffset(const GpsFix& f, uint32_t validity, int32_t gps
         }
     }
     const JulianTime u = JulianTime(r.startOfDay()) + g + c;
-    offset = (d - int64_t{gpsTz} * JulianTime::kMinute) - u;
+    offset = d - u;
     return true;
 }

@@ -69,10 +69,9 @@ class GpsLink : public GpsPositionSource {
     // Device clock (in UTC) minus GPS UTC at the last fix.
     bool GetClockOffset(JulianTime& offset) override;
     // The offset for a fix: the GGA time placed on the RMC date (a day on or back when one
-    // of the two has passed midnight and the other not), against the local clock reading
-    // taken when the GGA arrived, expressed in UTC by `gpsTz` minutes.
-    static bool ComputeClockOffset(const GpsFix& fix, uint32_t validity, int32_t gpsTz,
-                                   JulianTime& offset);
+    // of the two has passed midnight and the other not), against the device clock in UTC
+    // read when the GGA arrived.
+    static bool ComputeClockOffset(const GpsFix& fix, uint32_t validity, JulianTime& offset);
 
     bool IsPortOpen() const override { return portOpen_; }
     // The last Connect failed because another program holds the port.

@@ -24,10 +24,15 @@ int32_t hexValue(char c) {
 
 }  // namespace
 
-GpsReceiver::GpsReceiver() : clock_([] { return JulianTime::now(); }) {}
+GpsReceiver::GpsReceiver()
+    : clock_([] { return JulianTime::now(); }), utcClock_([] { return JulianTime::utcNow(); }) {}
 
 void GpsReceiver::setClock(Clock clock) {
     clock_ = clock ? std::move(clock) : Clock([] { return JulianTime::now(); });
+}
+
+void GpsReceiver::setUtcClock(Clock clock) {
+    utcClock_ = clock ? std::move(clock) : Clock([] { return JulianTime::utcNow(); });
 }
 
 void GpsReceiver::Reset() {
@@ -287,6 +292,7 @@ int32_t GpsReceiver::ParseGGA() {
     validity_ |= kValidFix;
     if (work_.quality > 1) validity_ |= kValidDifferential;
     current_.receivedAt = clock_();
+    current_.receivedAtUtc = utcClock_();
     current_.ggaTime = work_.ggaTime;
     current_.quality = work_.quality;
     current_.satellitesUsed = work_.satellitesUsed;

@@ -44,6 +44,8 @@ class GpsReceiver {
     GpsReceiver();
     // The clock stamped into `receivedAt`; the device's local clock by default.
     void setClock(Clock clock);
+    // The clock stamped into `receivedAtUtc`; the device's clock in UTC by default.
+    void setUtcClock(Clock clock);
 
     int32_t AddChar(int32_t c);
     // The input has ended (the end of a log): a last sentence complete up to its checksum is
@@ -93,4 +95,5 @@ class GpsReceiver {
     std::array<std::string_view, kMaxSentenceLength> fields_{};
 
     Clock clock_;
+    Clock utcClock_;
 };

@@ -12,8 +12,15 @@ struct LocalClockReading {
 
 LocalClockReading readLocalClock();
 
+// The same system clock in UTC. The zone's offset valid at this instant (summer time
+// included) lies between the two readings, so nothing has to be configured to get from one
+// to the other.
+LocalClockReading readUtcClock();
+
 // The difference local time − UTC at this moment, in seconds (the time-zone offset).
 int64_t localUtcOffsetSeconds();
+// The same at the instant `unixSeconds` (seconds since 1970-01-01 00:00 UTC).
+int64_t localUtcOffsetSecondsAt(int64_t unixSeconds);
 
 // A steady millisecond tick for measuring intervals (never jumps with clock changes).
 uint64_t tickMilliseconds();

@@ -125,10 +125,21 @@ JulianTime JulianTime::fromDateTime(int32_t year, int32_t month, int32_t day, in
                       static_cast<int64_t>(microsecond));
 }
 
+namespace {
+
+JulianTime toMilliseconds(const platform::LocalClockReading& r) {
+    return JulianTime::fromDateTime(r.year, r.month, r.day, r.hour, r.minute, r.second,
+                                    (r.microsecond / 1000) * 1000);
+}
+
+}  // namespace
+
 JulianTime JulianTime::now() {
-    platform::LocalClockReading r = platform::readLocalClock();
-    return fromDateTime(r.year, r.month, r.day, r.hour, r.minute, r.second,
-                        (r.microsecond / 1000) * 1000);
+    return toMilliseconds(platform::readLocalClock());
+}
+
+JulianTime JulianTime::utcNow() {
+    return toMilliseconds(platform::readUtcClock());
 }
 
 int64_t JulianTime::dayCount() const {

@@ -41,6 +41,8 @@ class JulianTime {
                                    int32_t minute, int32_t second, int32_t microsecond);
     // The device's local clock, to the millisecond.
     static JulianTime now();
+    // The same clock in UTC, to the millisecond: what GPS time is compared with.
+    static JulianTime utcNow();
 
     constexpr int64_t value() const { return value_; }
     constexpr bool isValid() const { return value_ != kInvalidValue; }

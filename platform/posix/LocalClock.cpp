@@ -4,26 +4,46 @@
 
 namespace platform {
 
-LocalClockReading readLocalClock() {
+namespace {
+
+LocalClockReading readClock(bool utc) {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
-    tm local{};
-    localtime_r(&ts.tv_sec, &local);
+    tm fields{};
+    if (utc) {
+        gmtime_r(&ts.tv_sec, &fields);
+    } else {
+        localtime_r(&ts.tv_sec, &fields);
+    }
     LocalClockReading r;
-    r.year = local.tm_year + 1900;
-    r.month = local.tm_mon + 1;
-    r.day = local.tm_mday;
-    r.hour = local.tm_hour;
-    r.minute = local.tm_min;
-    r.second = local.tm_sec;
+    r.year = fields.tm_year + 1900;
+    r.month = fields.tm_mon + 1;
+    r.day = fields.tm_mday;
+    r.hour = fields.tm_hour;
+    r.minute = fields.tm_min;
+    r.second = fields.tm_sec;
     r.microsecond = static_cast<int32_t>(ts.tv_nsec / 1000);
     return r;
 }
 
+}  // namespace
+
+LocalClockReading readLocalClock() {
+    return readClock(false);
+}
+
+LocalClockReading readUtcClock() {
+    return readClock(true);
+}
+
 int64_t localUtcOffsetSeconds() {
-    time_t now = time(nullptr);
+    return localUtcOffsetSecondsAt(time(nullptr));
+}
+
+int64_t localUtcOffsetSecondsAt(int64_t unixSeconds) {
+    const time_t at = static_cast<time_t>(unixSeconds);
     tm local{};
-    localtime_r(&now, &local);
+    if (localtime_r(&at, &local) == nullptr) return 0;
     return local.tm_gmtoff;
 }
 

@@ -2,7 +2,10 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <set>
+#include <utility>
 
+#include "platform/NativeSurfaceRules.h"
 #include "platform/qt/QtPainterCanvas.h"
 
 namespace platform::qt {
@@ -29,11 +32,25 @@ void QtWindowDc::drawText(const PixelRect& rect, std::string_view text, TextAlig
 
 namespace {
 
+// Once per path and reason: a path is tried again at every re-layout.
+void reportRefusal(const char* path, const char* reason) {
+    static std::set<std::pair<const char*, const char*>> said;
+    if (said.emplace(path, reason).second) qWarning("%s path refused: %s", path, reason);
+}
+
+constexpr const char* kFrameBufferPath = "GAPI";
+constexpr const char* kNativePath = "DirectDraw";
+
 // The frame buffer the window shows as is: written in place, shown on the next paint.
 class FrameBufferDisplay : public DirectDisplay {
   public:
     explicit FrameBufferDisplay(ScreenHost& host) : host_(host) {}
     bool open() override {
+        if (const char* refusal =
+                NativeSurfaceRules::FrameBufferOpenRefusal(host_.hostPixelRatio())) {
+            reportRefusal(kFrameBufferPath, refusal);
+            return false;
+        }
         const QImage* image = host_.frameBuffer();
         return image != nullptr && !image->isNull();
     }
@@ -60,38 +77,55 @@ class FrameBufferDisplay : public DirectDisplay {
     ScreenHost& host_;
 };
 
-// The window's own backing store, written in place while a paint is under way. Refused
-// unless the screen and the store are 16-bit 5-6-5.
+// The window's own backing store, written in place while a paint is under way. The store
+// exists only during a paint, so it is described from the screen at open and checked at
+// every paint; a store that cannot serve is refused for the rest of the run.
 class NativeSurfaceDisplay : public DirectDisplay {
   public:
-    explicit NativeSurfaceDisplay(ScreenHost& host) : host_(host) {}
+    NativeSurfaceDisplay(ScreenHost& host, bool& refused) : host_(host), refused_(refused) {}
     bool open() override {
         const QScreen* screen = QGuiApplication::primaryScreen();
-        return screen != nullptr && screen->depth() == 16;
+        const char* refusal = screen == nullptr ? "there is no screen"
+                                                : NativeSurfaceRules::OpenRefusal(
+                                                      screen->depth(), host_.exactPixelRatio());
+        if (refusal != nullptr) {
+            reportRefusal(kNativePath, refusal);
+            return false;
+        }
+        return true;
     }
     DisplayProperties properties() const override {
         DisplayProperties p;
-        QPoint offset;
-        const QImage* image = host_.nativeSurface(offset);
         p.width = static_cast<uint32_t>(host_.hostWidth() * host_.hostPixelRatio());
         p.height = static_cast<uint32_t>(host_.hostHeight() * host_.hostPixelRatio());
         p.bitsPerPixel = 16;
         p.xPitch = 2;
+        p.yPitch = static_cast<int32_t>(p.width * 2);
         p.direct565 = true;
-        if (image != nullptr) {
-            p.yPitch = static_cast<int32_t>(image->bytesPerLine());
-            p.direct565 = image->format() == QImage::Format_RGB16;
-            p.bitsPerPixel = static_cast<uint32_t>(image->depth());
-        } else {
-            p.yPitch = static_cast<int32_t>(p.width * 2);
-        }
         return p;
     }
     uint8_t* beginDraw() override {
+        NativeStoreFacts f;
+        f.painting = host_.hostPainting();
         QPoint offset;
-        if (!host_.hostPainting()) return nullptr;
-        QImage* image = host_.nativeSurface(offset);
-        if (image == nullptr || image->format() != QImage::Format_RGB16) return nullptr;
+        QImage* image = f.painting ? host_.nativeSurface(offset) : nullptr;
+        if (image != nullptr && !image->isNull()) {
+            f.present = true;
+            f.is565 = image->format() == QImage::Format_RGB16;
+            f.storeWidth = image->width();
+            f.storeHeight = image->height();
+            f.bytesPerLine = static_cast<int32_t>(image->bytesPerLine());
+            f.offsetX = offset.x();
+            f.offsetY = offset.y();
+        }
+        const DisplayProperties p = properties();
+        f.viewWidth = static_cast<int32_t>(p.width);
+        f.viewHeight = static_cast<int32_t>(p.height);
+        if (const char* refusal = NativeSurfaceRules::DrawRefusal(f, p.yPitch)) {
+            reportRefusal(kNativePath, refusal);
+            if (f.painting) refused_ = true;
+            return nullptr;
+        }
         return image->bits() + offset.y() * image->bytesPerLine() + offset.x() * 2;
     }
     void endDraw() override {}
@@ -99,6 +133,7 @@ class NativeSurfaceDisplay : public DirectDisplay {
 
   private:
     ScreenHost& host_;
+    bool& refused_;
 };
 
 }  // namespace
@@ -115,7 +150,8 @@ std::unique_ptr<DirectDisplay> QtGraphicsPlatform::loadFrameBuffer() {
 }
 
 std::unique_ptr<DirectDisplay> QtGraphicsPlatform::loadNativeSurface() {
-    return std::make_unique<NativeSurfaceDisplay>(host_);
+    if (nativeRefused_) return nullptr;
+    return std::make_unique<NativeSurfaceDisplay>(host_, nativeRefused_);
 }
 
 std::unique_ptr<Canvas> QtGraphicsPlatform::createCanvas(int32_t width, int32_t height) {

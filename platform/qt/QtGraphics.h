@@ -18,10 +18,12 @@ class ScreenHost {
     virtual int32_t hostWidth() const = 0;   // logical pixels
     virtual int32_t hostHeight() const = 0;  // logical pixels
     virtual int32_t hostPixelRatio() const = 0;
+    // The ratio as the window system has it, which may be fractional (1.25, 1.5).
+    virtual double exactPixelRatio() const { return hostPixelRatio(); }
     // The frame buffer: RGB16, device pixels; null when there is none.
     virtual QImage* frameBuffer() = 0;
-    // The native backing store with the offset of the view in it; null when it is not
-    // reachable or not 5-6-5. It may be written only while the host paints.
+    // The native backing store with the offset of the view in it (device pixels); null when
+    // it is not reachable. Asked for only while the host paints.
     virtual QImage* nativeSurface(QPoint& offset) = 0;
     virtual bool hostPainting() const { return false; }
 };
@@ -60,6 +62,8 @@ class QtGraphicsPlatform : public GraphicsPlatform {
     ScreenHost& host_;
     QFont font_;
     QFontMetrics metrics_;
+    // Set when the native surface refused at a paint: it is not offered again.
+    bool nativeRefused_ = false;
 };
 
 // A headless screen: an image of a fixed size that stands for the window.

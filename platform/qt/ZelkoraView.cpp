@@ -49,7 +49,9 @@ int32_t ZelkoraView::hostPixelRatio() const {
 }
 
 QImage* ZelkoraView::nativeSurface(QPoint& offset) {
-    if (backingStore() == nullptr) return nullptr;
+    // Outside a paint the store may have no image yet, and asking it for its device then
+    // crashes inside the window system (a scaled screen before the first paint).
+    if (!painting_ || backingStore() == nullptr) return nullptr;
     auto* image = dynamic_cast<QImage*>(backingStore()->paintDevice());
     if (image == nullptr || image->format() != QImage::Format_RGB16) return nullptr;
     offset = mapTo(window(), QPoint(0, 0)) * hostPixelRatio();
@@ -132,6 +134,12 @@ void ZelkoraView::paintEvent(QPaintEvent*) {
         view_.OnPaint(dc);
     }
     painting_ = false;
+    // A direct path that could not put this paint on the screen gives way to the next.
+    if (surface_.presentRefused()) {
+        surface_.TakeNextPath();
+        if (started_ && view_.Layout()) view_.FullRedraw();
+        update();
+    }
 }
 
 void ZelkoraView::StartKeyGuardTimer() {

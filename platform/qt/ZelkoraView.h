@@ -45,6 +45,7 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     int32_t hostWidth() const override { return width(); }
     int32_t hostHeight() const override { return height(); }
     int32_t hostPixelRatio() const override;
+    double exactPixelRatio() const override { return devicePixelRatioF(); }
     QImage* frameBuffer() override;
     QImage* nativeSurface(QPoint& offset) override;
     bool hostPainting() const override { return painting_; }

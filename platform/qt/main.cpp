@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QStringList>
 
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
+#include "platform/StopSignals.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/QtUiHandlers.h"
 #include "platform/qt/ZelkoraFrame.h"
@@ -33,6 +35,18 @@ int main(int argc, char** argv) {
 
     platform::installQtUiHandlers();
 
+    // Logout, shutdown and a closed terminal end the program the way its Exit does, so the
+    // settings are saved and a recording is stopped with its last save. Every window is
+    // closed and every event loop left, a modal dialog's included.
+    platform::installStopSignalHandlers();
+    QSocketNotifier stopNotifier(platform::stopSignalDescriptor(), QSocketNotifier::Read);
+    // The descriptor stays readable, so a signal that ends a dialog's loop before the main
+    // loop has begun ends the main loop too as soon as it runs.
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [] {
+        QApplication::closeAllWindows();
+        QCoreApplication::exit(0);
+    });
+
     platform::QtProfileStore store;
     AppSettings& settings = appSettings();
     settings.load(store);
@@ -49,7 +63,7 @@ int main(int argc, char** argv) {
     frame.view().InitialUpdate();
 
     const int result = QApplication::exec();
-    settings.save(store);
+    doc.CloseDocument();
     platform::removeQtUiHandlers();
     return result;
 }

@@ -45,4 +45,20 @@ TEST(AboutInfo, BuildStampAndThisProgram) {
     EXPECT_EQ(AboutInfo::DateText(self.productVersion).find('!'), std::string::npos);
 }
 
+// The box shows the project's version as it stands, not the four-number form's reading of
+// it (0,1,0,1 reads "1.0a").
+TEST(AboutInfo, VersionLineIsTheProjectVersion) {
+    const VersionResource self = AboutInfo::ThisProgram();
+    const AboutText box = AboutInfo::Make(&self, "");
+    EXPECT_EQ(box.version.rfind(std::string("Version ") + ZELKORA_PROJECT_VERSION + "  ", 0), 0u)
+        << box.version;
+    VersionResource other = self;
+    other.version = "2.10.3";
+    EXPECT_EQ(AboutInfo::Make(&other, "").version.rfind("Version 2.10.3  ", 0), 0u);
+    // Without it, the four-number form as before.
+    other.version.reset();
+    other.fileVersion = "0,3,0,11";
+    EXPECT_EQ(AboutInfo::Make(&other, "").version.rfind("Version 3.0k  ", 0), 0u);
+}
+
 }  // namespace

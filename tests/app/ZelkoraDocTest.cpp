@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
+#include <signal.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "acquisition/PtyPeer.h"
 #include "app/AppSettings.h"
 #include "platform/MemoryProfileStore.h"
 #include "platform/MessageSink.h"
 #include "sequence/SequenceFormat.h"
 #include "support/TempDir.h"
+#include "tools/ChildProcess.h"
 
 namespace {
 
@@ -360,3 +367,26 @@ TEST_F(ZelkoraDocFolderTest, ChosenFolderThatCannotBeMadeFallsBackWithAMessage) 
 }
 
 }  // namespace
+
+// Closing the program while a recording runs: the recording is stopped the normal way (the
+// module is told to stop, the worker joined) and the settings reach the store.
+TEST_F(ZelkoraDocTest, CloseStopsARunningRecordingAndSavesTheSettings) {
+    testing_support::PrivateRuntimeDir runtime;
+    testing_support::ChildProcess simulator(
+        {std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool", "simulate-module",
+         "--calls-per-second", "10"});
+    std::string first;
+    ASSERT_TRUE(simulator.readLine(first, 5000));
+    ASSERT_EQ(first.rfind("COM", 0), 0u) << first;
+    settings.SerialPort = std::atoi(first.c_str() + 3);
+    ASSERT_EQ(doc.StartRecording(true), acquisition::RecordingControl::StartResult::Started);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(store.readInt("SerialPortLastSuccessful").has_value());
+
+    doc.CloseDocument();
+    EXPECT_FALSE(doc.recording());
+    EXPECT_EQ(store.readInt("SerialPortLastSuccessful"), settings.SerialPort);
+    EXPECT_EQ(store.readString("GPath"), settings.GPath);
+    simulator.signal(SIGTERM);
+    EXPECT_EQ(simulator.wait(5000), 0);
+}

@@ -13,6 +13,7 @@ namespace fake {
 struct DisplayMemory {
     bool available = true;
     bool opens = true;
+    bool refusesDraw = false;  // beginDraw gives no pixels (the store cannot serve this paint)
     platform::DisplayProperties properties;
     std::vector<uint8_t> memory;
     ptrdiff_t originOffset = 0;  // where pixel (0, 0) lies in `memory`
@@ -45,7 +46,7 @@ class Display : public platform::DirectDisplay {
     platform::DisplayProperties properties() const override { return m_.properties; }
     uint8_t* beginDraw() override {
         ++m_.beginCount;
-        return m_.memory.data() + m_.originOffset;
+        return m_.refusesDraw ? nullptr : m_.memory.data() + m_.originOffset;
     }
     void endDraw() override { ++m_.endCount; }
     void close() override {}

@@ -82,6 +82,40 @@ class DirectSurface : public ::testing::Test {
     }
 };
 
+// A native surface that gives no pixels at the paint (a store that is not 5-6-5, or not
+// there yet) is refused there: the frame buffer is next, and after it the painter.
+TEST_F(DirectSurface, PathRefusedAtThePaintGivesWayToTheNext) {
+    p.nativeSurface.available = true;
+    p.nativeSurface.shape(640, 480, 2, 1280);
+    p.ratio = 2;
+    p.giveFrameBuffer();
+    p.nativeSurface.refusesDraw = true;
+    s = std::make_unique<GraphicsSurface>(p);
+    ASSERT_EQ(s->Init(0), 0);
+    ASSERT_EQ(s->GetBackEnd(), GraphicsBackEnd::DirectDraw);
+    ASSERT_EQ(s->Setup(window, plot), 0);
+    EXPECT_EQ(s->pixelRatio(), 2);
+    fake::Window screen(640, 480);
+    s->Present(screen);
+    EXPECT_TRUE(s->presentRefused());
+
+    EXPECT_EQ(s->TakeNextPath(), 0);
+    EXPECT_FALSE(s->presentRefused());
+    EXPECT_EQ(s->GetBackEnd(), GraphicsBackEnd::Gapi);
+    ASSERT_EQ(s->Setup(window, plot), 0);
+    s->Clear(0x1234);
+    s->Present(screen);
+    EXPECT_FALSE(s->presentRefused());
+    EXPECT_EQ(p.frameBuffer.pixel(2 * plot.left, 0), 0x1234);
+
+    p.frameBuffer.refusesDraw = true;
+    s->Present(screen);
+    EXPECT_TRUE(s->presentRefused());
+    EXPECT_EQ(s->TakeNextPath(), 0);
+    EXPECT_EQ(s->GetBackEnd(), GraphicsBackEnd::DeviceContext);
+    EXPECT_EQ(s->Setup(window, plot), 0);
+}
+
 TEST_F(DirectSurface, ClipsPixelsAndDots) {
     p.giveFrameBuffer();
     start();

@@ -135,6 +135,25 @@ TEST_P(WindowAgainstRender, SamePicture) {
     EXPECT_GT(dark, 100);
 }
 
+// Made as narrow as it goes, the window keeps the status line's fields apart.
+TEST(ViewWindow, NarrowestViewKeepsTheStatusFieldsApart) {
+    application();
+    AppSettings settings;
+    ZelkoraView view(settings);
+    ASSERT_EQ(view.StartGraphics(), 0);
+    view.resize(1, 1);  // taken up to the minimum
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.InitialUpdate();
+    QApplication::processEvents();
+    EXPECT_EQ(view.width(), view.minimumWidth());
+    ASSERT_TRUE(view.plotView().layoutOk());
+    const StatusLine::Fields& f = view.plotView().statusFields();
+    EXPECT_LE(f.filter.right, f.fullScreen.left);
+    EXPECT_LE(f.fullScreen.right, f.clock.left);
+    EXPECT_LE(f.liveText.right, f.clock.left);
+}
+
 INSTANTIATE_TEST_SUITE_P(BackEndsAndModes, WindowAgainstRender,
                          ::testing::Values(Case{0, "comp"}, Case{3, "comp"}, Case{0, "true"},
                                            Case{3, "all"}));

@@ -72,9 +72,9 @@ TEST_F(LinkPortTest, ConnectDrainAndClockOffset) {
     EXPECT_EQ(gps_test::readBytes(dir.path() / "GPS.zlg").size(), 64u);
     JulianTime offset;
     ASSERT_TRUE(link.GetClockOffset(offset));
-    // The offset is the device clock against 5 March 23:59:59.5 UTC.
+    // The offset is the device clock in UTC against 5 March 23:59:59.5 UTC.
     const JulianTime fixUtc = JulianTime::fromDateTime(2026, 3, 5, 23, 59, 59, 500000);
-    EXPECT_EQ(offset, link.receiver().current().receivedAt - fixUtc);
+    EXPECT_EQ(offset, link.receiver().current().receivedAtUtc - fixUtc);
 
     // Connecting again only takes the settings.
     appSettings().GPSport = 7;

@@ -31,7 +31,9 @@ class LinkTest : public ::testing::Test {
         appSettings().GPStz = 600;
         previous = platform::setMessageHandler(
             [this](const std::string& text, platform::MessageIcon) { messages.push_back(text); });
+        // A device ten hours east of Greenwich.
         link.receiver().setClock([this] { return clock; });
+        link.receiver().setUtcClock([this] { return clock - 600 * JulianTime::kMinute; });
         link.LoadSettings();
         link.OpenTrackFile();
     }
@@ -72,6 +74,23 @@ TEST_F(LinkTest, OneRecordPerAcceptedGgaWithUtcDeviceTime) {
     feed(withChecksum("$GPRMC,000405,A,3352.128,S,15112.000,E,0.0,0.0,050326,,"));
     feed(withChecksum("$GPGGA,000406,3352.128,S,15112.000,E,0,00,,,M,,M,,"));
     EXPECT_EQ(track().size(), 32u);
+}
+
+// The configured zone only serves the plausibility check of "Set Clock": a zone that does
+// not match the machine's (the old default of 600 on a machine in UTC, or summer time not
+// entered) must not move the stamps.
+TEST_F(LinkTest, RecordTimeIsTheSystemUtcWhateverTheConfiguredZone) {
+    appSettings().GPStz = -300;
+    feed(withChecksum("$GPGGA,000405,3352.128,S,15112.000,E,1,07,1.0,12.0,M,,M,,"));
+    clock = JulianTime::fromDateTime(2026, 3, 6, 9, 30, 0, 0);  // 23:30 UTC the day before
+    appSettings().GPStz = 600;
+    feed(withChecksum("$GPGGA,233000,3352.128,S,15112.000,E,1,07,1.0,12.0,M,,M,,"));
+    std::vector<uint8_t> b = track();
+    ASSERT_EQ(b.size(), 64u);
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 6), "260305");
+    EXPECT_EQ(le32(b, 6), 245250);
+    EXPECT_EQ(std::string(b.begin() + 32, b.begin() + 38), "260305");
+    EXPECT_EQ(le32(b, 38), 84600000);
 }
 
 TEST_F(LinkTest, StatusAndDilutionsFollowTheReceiver) {
@@ -184,31 +203,33 @@ TEST_F(LinkTest, ClosedLinkHasNoClockOffsetOrDrain) {
     EXPECT_FALSE(link.Drain());
 }
 
-TEST(ClockOffset, DayCorrectionAndZone) {
+TEST(ClockOffset, DayCorrectionAgainstTheUtcClock) {
     GpsFix f;
     f.ggaTime = JulianTime::fromDateTime(0, 0, 0, 23, 59, 59, 500000);
+    // Device at 10:00 local in a +10 zone; the local reading takes no part.
     f.receivedAt = JulianTime::fromDateTime(2026, 3, 6, 10, 0, 0, 0);
+    f.receivedAtUtc = JulianTime::fromDateTime(2026, 3, 6, 0, 0, 0, 0);
     f.rmcDateTime = JulianTime::fromDateTime(2026, 3, 5, 23, 59, 59, 0);
     JulianTime offset;
-    ASSERT_TRUE(GpsLink::ComputeClockOffset(f, 1, 600, offset));
+    ASSERT_TRUE(GpsLink::ComputeClockOffset(f, 1, offset));
     EXPECT_EQ(offset.value(), 500000);
     // GGA past midnight, RMC still the day before: +1 day.
     f.ggaTime = JulianTime::fromDateTime(0, 0, 0, 0, 0, 1, 0);
     f.rmcDateTime = JulianTime::fromDateTime(2026, 3, 4, 23, 59, 59, 0);
-    f.receivedAt = JulianTime::fromDateTime(2026, 3, 5, 0, 0, 1, 0);
-    ASSERT_TRUE(GpsLink::ComputeClockOffset(f, 1, 0, offset));
+    f.receivedAtUtc = JulianTime::fromDateTime(2026, 3, 5, 0, 0, 1, 0);
+    ASSERT_TRUE(GpsLink::ComputeClockOffset(f, 1, offset));
     EXPECT_EQ(offset.value(), 0);
     // GGA before midnight, RMC already the next day: -1 day.
     f.ggaTime = JulianTime::fromDateTime(0, 0, 0, 23, 59, 59, 0);
     f.rmcDateTime = JulianTime::fromDateTime(2026, 3, 5, 0, 0, 1, 0);
-    f.receivedAt = JulianTime::fromDateTime(2026, 3, 4, 23, 59, 59, 0);
-    ASSERT_TRUE(GpsLink::ComputeClockOffset(f, 1, 0, offset));
+    f.receivedAtUtc = JulianTime::fromDateTime(2026, 3, 4, 23, 59, 59, 0);
+    ASSERT_TRUE(GpsLink::ComputeClockOffset(f, 1, offset));
     EXPECT_EQ(offset.value(), 0);
     // Never an RMC, or no valid fix: no offset.
     f.rmcDateTime = JulianTime();
-    EXPECT_FALSE(GpsLink::ComputeClockOffset(f, 1, 0, offset));
+    EXPECT_FALSE(GpsLink::ComputeClockOffset(f, 1, offset));
     f.rmcDateTime = JulianTime::fromDateTime(2026, 3, 5, 0, 0, 1, 0);
-    EXPECT_FALSE(GpsLink::ComputeClockOffset(f, 0, 0, offset));
+    EXPECT_FALSE(GpsLink::ComputeClockOffset(f, 0, offset));
 }
 
 // A GPS connection the poll can be driven through without a port.

@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -211,7 +213,7 @@ TEST_P(ReplayIntoLogger, OneTrackRecordPerAcceptedGga) {
     EXPECT_NE(sim.firstLine().find(": /dev/pts/"), std::string::npos);
 
     ToolRun logged = tool("gps --port " + std::to_string(sim.port()) +
-                          " --baud 115200 --seconds 3 --tz 0 --dir " + data.path().string());
+                          " --baud 115200 --seconds 3 --dir " + data.path().string());
     ASSERT_EQ(logged.status, 0) << logged.out;
     std::vector<std::string> status = lines(logged.out);
     ASSERT_EQ(status.size(), 3u);
@@ -246,27 +248,32 @@ INSTANTIATE_TEST_SUITE_P(Captures, ReplayIntoLogger,
                              return n;
                          });
 
+// A private home with both simulators running: a GPS replaying a capture, and a module.
+struct Station {
+    PrivateRuntimeDir runtime;
+    TempDir data;
+    ConfigHome config{data.path() / "config"};
+    Simulator gps{"--nmea " + (kCaptures / "bt-q818.log").string() + " --loop"};
+    Simulator module{"--calls-per-second 10 --mix passes", "simulate-module"};
+    bool up() const { return gps.port() >= 200 && module.port() >= 200; }
+};
+
 // A recording with --gps against both simulators: every file carries the replayed position.
 TEST(RecordWithGps, FilesCarryTheReplayedPosition) {
     if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
-    PrivateRuntimeDir runtime;
-    TempDir data;
-    ConfigHome config(data.path() / "config");
-    Simulator gps("--nmea " + (kCaptures / "bt-q818.log").string() + " --loop");
-    Simulator module("--calls-per-second 10 --mix passes", "simulate-module");
-    ASSERT_GE(gps.port(), 200);
-    ASSERT_GE(module.port(), 200);
+    Station s;
+    ASSERT_TRUE(s.up());
     // Record mode: each input line saves the newest data; the first after the GPS has had
     // time for a fix.
     ToolRun rec = shell("(sleep 3; echo; sleep 2; echo) | " + kTool + " record --port " +
-                        std::to_string(module.port()) + " --gps " + std::to_string(gps.port()) +
-                        " --seconds 6 --dir " + (data.path() / "seq").string());
+                        std::to_string(s.module.port()) + " --gps " + std::to_string(s.gps.port()) +
+                        " --seconds 6 --dir " + (s.data.path() / "seq").string());
     EXPECT_EQ(rec.status, 0) << rec.out;
     EXPECT_NE(rec.out.find("saved "), std::string::npos) << rec.out;
-    module.stop();
-    gps.stop();
+    s.module.stop();
+    s.gps.stop();
     int files = 0;
-    for (const auto& entry : fs::directory_iterator(data.path() / "seq")) {
+    for (const auto& entry : fs::directory_iterator(s.data.path() / "seq")) {
         const std::string name = entry.path().filename().string();
         if (name.empty() || name.back() != '#') continue;
         ++files;
@@ -275,8 +282,74 @@ TEST(RecordWithGps, FilesCarryTheReplayedPosition) {
             << info.out;
     }
     EXPECT_GE(files, 1);
-    EXPECT_GT(fs::file_size(data.path() / "seq" / "GPS.zlg"), 0u);
+    EXPECT_GT(fs::file_size(s.data.path() / "seq" / "GPS.zlg"), 0u);
 }
+
+// Track records hold the machine's clock in UTC, whatever its zone, and the headless logger
+// and a recording's GPS agree. One zone has a half-hour offset, one has summer time.
+class ZoneStamps : public ::testing::TestWithParam<const char*> {};
+
+// Milliseconds since 1970 UTC of every record of a track file.
+std::vector<int64_t> recordTimes(const fs::path& track) {
+    std::vector<int64_t> times;
+    ToolRun dump = tool("track " + track.string());
+    std::vector<std::string> rows = lines(dump.out);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        std::tm t{};
+        int32_t ms = 0;
+        if (std::sscanf(rows[i].c_str(), "%d-%d-%d,%d", &t.tm_year, &t.tm_mon, &t.tm_mday, &ms) !=
+            4) {
+            continue;
+        }
+        t.tm_year -= 1900;
+        t.tm_mon -= 1;
+        times.push_back(int64_t{::timegm(&t)} * 1000 + ms);
+    }
+    return times;
+}
+
+int64_t unixMsNow() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+TEST_P(ZoneStamps, GpsAndRecordBothStampTheSystemUtc) {
+    if (!fs::exists(kCaptures)) GTEST_SKIP() << "captures not present";
+    Station s;
+    ASSERT_TRUE(s.up());
+    const std::string zone = std::string("TZ=") + GetParam() + " ";
+    const int64_t before = unixMsNow();
+    ToolRun logged = shell(zone + kTool + " gps --port " + std::to_string(s.gps.port()) +
+                           " --seconds 2 --dir " + (s.data.path() / "gps").string());
+    ASSERT_EQ(logged.status, 0) << logged.out;
+    ToolRun rec = shell(zone + kTool + " record --monitor --port " +
+                        std::to_string(s.module.port()) + " --gps " + std::to_string(s.gps.port()) +
+                        " --seconds 3 --dir " + (s.data.path() / "seq").string() + " </dev/null");
+    ASSERT_EQ(rec.status, 0) << rec.out;
+    const int64_t after = unixMsNow();
+    s.module.stop();
+    s.gps.stop();
+    for (const fs::path& track :
+         {s.data.path() / "gps" / "GPS.zlg", s.data.path() / "seq" / "GPS.zlg"}) {
+        const std::vector<int64_t> times = recordTimes(track);
+        EXPECT_FALSE(times.empty()) << track;
+        for (int64_t t : times) {
+            EXPECT_GE(t, before - 1000) << track << " is " << (before - t) / 60000 << " min early";
+            EXPECT_LE(t, after + 1000) << track << " is " << (t - after) / 60000 << " min late";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, ZoneStamps,
+                         ::testing::Values("Asia/Kolkata", "Australia/Adelaide", "Europe/Berlin"),
+                         [](const auto& info) {
+                             std::string n = info.param;
+                             for (char& c : n) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return n;
+                         });
 
 TEST(SimulateGps, UsageAndMissingLog) {
     EXPECT_EQ(tool("simulate-gps").status, 64);
@@ -284,6 +357,8 @@ TEST(SimulateGps, UsageAndMissingLog) {
     EXPECT_EQ(tool("simulate-gps --nmea x --baud 0").status, 64);
     EXPECT_EQ(tool("gps --seconds -1").status, 64);
     EXPECT_EQ(tool("gps extra").status, 64);
+    // Record times are the system's UTC: there is no zone to give.
+    EXPECT_EQ(tool("gps --tz 600").status, 64);
 }
 
 TEST(GpsCommand, PortThatCannotBeOpenedFails) {

@@ -10,7 +10,6 @@
 #include "gps/GpsLink.h"
 #include "gps/GpsMap.h"
 #include "gps/GpsPoll.h"
-#include "platform/LocalClock.h"
 #include "platform/MessageSink.h"
 #include "platform/StopSignals.h"
 #include "platform/qt/QtProfileStore.h"
@@ -20,20 +19,20 @@
 namespace {
 
 constexpr const char* kName = "gps";
-constexpr const char* kUsage =
-    "zelkora-tool gps [--port N] [--baud B] [--seconds S] [--dir DIR] [--tz MINUTES]";
+constexpr const char* kUsage = "zelkora-tool gps [--port N] [--baud B] [--seconds S] [--dir DIR]";
 constexpr const char* kHelp =
     "Logs a GPS receiver without a window: connects to port N at B baud (both default to the\n"
     "GPS settings: port 8, 38400 baud on a first start), polls the port once a second,\n"
     "appends one 32-byte record per accepted GGA sentence to DIR/GPS.zlg (DIR defaults to\n"
     "the sequence folder of the settings) and\n"
-    "prints the map's status line each second. Record times are the computer's clock in UTC:\n"
-    "the local time less MINUTES (default: this computer's current offset from UTC).\n"
-    "Stops after S seconds (default: never) or on SIGINT/SIGTERM, parsing what is waiting on\n"
+    "prints the map's status line each second. Record times are the computer's clock in UTC,\n"
+    "as the system gives it (its time zone and summer time need no setting here).\n"
+    "Stops after S seconds (default: never) or on SIGINT/SIGTERM/SIGHUP, parsing what is waiting "
+    "on\n"
     "the port first. Exit status 1 when the port cannot be opened.\n";
 
 int run(const std::vector<std::string>& argv) {
-    tool::ToolArgs args({"--port", "--baud", "--seconds", "--dir", "--tz"}, {});
+    tool::ToolArgs args({"--port", "--baud", "--seconds", "--dir"}, {});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
     if (args.helpRequested()) {
         std::printf("usage: %s\n\n%s", kUsage, kHelp);
@@ -48,18 +47,15 @@ int run(const std::vector<std::string>& argv) {
         platform::QtProfileStore store;
         s.load(store);
     }
-    const int64_t machineTz = platform::localUtcOffsetSeconds() / 60;
     auto port = args.integer("--port", s.GPSport, 1, 9999);
     auto baud = args.integer("--baud", s.GPSbaudrate, 50, 4000000);
     auto seconds = args.integer("--seconds", 0, 0, INT32_MAX);
-    auto tz = args.integer("--tz", machineTz, -24 * 60, 24 * 60);
-    if (!port || !baud || !seconds || !tz) return tool::usageError(kName, args.error(), kUsage);
+    if (!port || !baud || !seconds) return tool::usageError(kName, args.error(), kUsage);
     std::string dir = args.value("--dir").value_or(s.GPath);
     if (dir.empty()) return tool::usageError(kName, "--dir needs a folder", kUsage);
     if (dir.back() != '/') dir += '/';
     s.GPSport = static_cast<int32_t>(*port);
     s.GPSbaudrate = static_cast<int32_t>(*baud);
-    s.GPStz = static_cast<int32_t>(*tz);
     s.GPath = dir;
 
     GpsLink link;
