@@ -5,6 +5,7 @@
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -58,7 +59,10 @@ bool SurveyMap::readTrack(const std::string& path) {
         p.latitude = r.latitudeE6 / 1e6;
         p.longitude = r.longitudeE6 / 1e6;
         p.altitude = r.altitudeMm / 1000.0;
-        if (p.utc.isValid()) points.push_back(p);
+        // A position no map can place (a damaged or unset record) is left out.
+        const bool placeable =
+            std::abs(p.latitude) <= 90 && p.longitude >= -180 && p.longitude < 180;
+        if (p.utc.isValid() && placeable) points.push_back(p);
     }
     segments = segmentsOf(std::move(points));
     return true;
