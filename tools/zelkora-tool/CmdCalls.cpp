@@ -1,5 +1,7 @@
 // zelkora-tool calls FILE|DIR...: one row per call of every sequence file, as CSV or JSON.
+#include <charconv>
 #include <cstdio>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -41,25 +43,56 @@ std::string csvField(const std::string& s) {
     return out + "\"";
 }
 
-void printRow(const std::string& file, size_t index, const std::string& start,
-              const CallMeasurements::Call& c, bool json) {
-    char tbc[32] = "";
-    if (c.tbcUs >= 0) std::snprintf(tbc, sizeof tbc, "%.3f", c.tbcUs / 1000.0);
-    if (json) {
-        std::printf(
-            "{\"file\":%s,\"call\":%zu,\"start_time\":%s,\"offset_ms\":%.3f,\"duration_ms\":%.3f,"
-            "\"dots\":%d,\"fmax_khz\":%.3f,\"fmin_khz\":%.3f,\"fmean_khz\":%.3f,"
-            "\"fchar_khz\":%.3f,\"fknee_khz\":%.3f,\"slope_oct_per_s\":%.2f,\"tbc_ms\":%s}\n",
-            tool::jsonString(file).c_str(), index,
-            start.empty() ? "null" : tool::jsonString(start).c_str(), c.startUs / 1000.0,
-            c.durationUs / 1000.0, c.dots, c.fmaxKhz, c.fminKhz, c.fmeanKhz, c.fcharKhz, c.fkneeKhz,
-            c.slopeOctPerS, c.tbcUs >= 0 ? tbc : "null");
-    } else {
-        std::printf("%s,%zu,%s,%.3f,%.3f,%d,%.3f,%.3f,%.3f,%.3f,%.3f,%.2f,%s\n",
-                    csvField(file).c_str(), index, start.c_str(), c.startUs / 1000.0,
-                    c.durationUs / 1000.0, c.dots, c.fmaxKhz, c.fminKhz, c.fmeanKhz, c.fcharKhz,
-                    c.fkneeKhz, c.slopeOctPerS, tbc);
+// Numbers formatted without printf: a folder of full files gives millions of rows.
+void appendFixed(std::string& row, double value, int decimals) {
+    char text[48];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed,
+                                   decimals);
+    row.append(text, end.ec == std::errc() ? end.ptr : text);
+}
+
+void appendInteger(std::string& row, int64_t value) {
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, value);
+    row.append(text, end.ptr);
+}
+
+// One call as a CSV row or a JSON object, in the column order of the header.
+std::string rowOf(const std::string& file, size_t index, const std::string& start,
+                  const CallMeasurements::Call& c, bool json) {
+    std::string row;
+    auto key = [&](const char* name) {
+        row += row.empty() ? (json ? "{" : "") : ",";
+        if (json) row.append("\"").append(name).append("\":");
+    };
+    key("file");
+    row += json ? tool::jsonString(file) : csvField(file);
+    key("call");
+    appendInteger(row, static_cast<int64_t>(index));
+    key("start_time");
+    row += !json ? start : start.empty() ? std::string("null") : tool::jsonString(start);
+    key("offset_ms");
+    appendFixed(row, c.startUs / 1000.0, 3);
+    key("duration_ms");
+    appendFixed(row, c.durationUs / 1000.0, 3);
+    key("dots");
+    appendInteger(row, c.dots);
+    for (const auto& [name, khz] : {std::pair{"fmax_khz", c.fmaxKhz}, {"fmin_khz", c.fminKhz},
+                                    {"fmean_khz", c.fmeanKhz}, {"fchar_khz", c.fcharKhz},
+                                    {"fknee_khz", c.fkneeKhz}}) {
+        key(name);
+        appendFixed(row, khz, 3);
     }
+    key("slope_oct_per_s");
+    appendFixed(row, c.slopeOctPerS, 2);
+    key("tbc_ms");
+    if (c.tbcUs >= 0) {
+        appendFixed(row, c.tbcUs / 1000.0, 3);
+    } else if (json) {
+        row += "null";
+    }
+    row += json ? "}\n" : "\n";
+    return row;
 }
 
 int run(const std::vector<std::string>& args) {
@@ -111,8 +144,9 @@ int run(const std::vector<std::string>& args) {
             const auto calls = CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
                                                       shown.fminMhz, shown.fmaxMhz);
             for (size_t k = 0; k < calls.size(); ++k) {
-                printRow(path, k + 1, startTimeText(loaded.header, calls[k].startUs), calls[k],
-                         json);
+                const std::string row = rowOf(
+                    path, k + 1, startTimeText(loaded.header, calls[k].startUs), calls[k], json);
+                std::fwrite(row.data(), 1, row.size(), stdout);
             }
         }
         progress.step();

@@ -1,5 +1,6 @@
 // zelkora-tool map GPS.zlg [DIR] --gpx OUT | --kml OUT: a night's track and recordings for
 // mapping programs.
+#include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -11,12 +12,13 @@
 #include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/SequenceWalk.h"
 #include "tools/zelkora-tool/SurveyMap.h"
+#include "tools/zelkora-tool/SurveyMapPicture.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT)... [--filter LEVEL]";
+    "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT | --png OUT)... [--filter LEVEL]";
 
 std::string describe(const std::vector<CallMeasurements::Call>& calls) {
     if (calls.empty()) return "0 calls";
@@ -48,7 +50,7 @@ bool waypointOf(const std::string& path, const tool::LoadedSequence& s,
 }
 
 int run(const std::vector<std::string>& args) {
-    tool::ToolArgs parsed({"--gpx", "--kml", "--filter"}, {});
+    tool::ToolArgs parsed({"--gpx", "--kml", "--png", "--filter"}, {});
     if (!parsed.parse(args)) return tool::usageError("map", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -58,7 +60,8 @@ int run(const std::vector<std::string>& args) {
             "minute. Each sequence file in DIR with a position becomes a waypoint: its name,\n"
             "its start time in UTC and, as description, its number of calls and their median\n"
             "fchar (see 'calls'; --filter as there). Start times are the recorder's local\n"
-            "clock and are turned into UTC by this machine's time zone (TZ).\n",
+            "clock and are turned into UTC by this machine's time zone (TZ).\n"
+            "--png draws the track and waypoints on a plain background, 1000 x 700 pixels.\n",
             kUsage);
         return tool::kExitOk;
     }
@@ -68,7 +71,8 @@ int run(const std::vector<std::string>& args) {
     }
     const auto gpx = parsed.value("--gpx");
     const auto kml = parsed.value("--kml");
-    if (!gpx && !kml) return tool::usageError("map", "no --gpx or --kml output", kUsage);
+    const auto png = parsed.value("--png");
+    if (!gpx && !kml && !png) return tool::usageError("map", "no output given", kUsage);
     tool::ShownDots shown;
     std::string error;
     const auto level = parsed.value("--filter");
@@ -100,6 +104,15 @@ int run(const std::vector<std::string>& args) {
     const std::string title = std::filesystem::path(positional[0]).filename().string();
     if (gpx && !map.writeGpx(*gpx, title)) return tool::kExitFailure;
     if (kml && !map.writeKml(*kml, title)) return tool::kExitFailure;
+    if (png) {
+        // The picture is made on the offscreen platform, which needs no display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        int argc = 1;
+        char arg0[] = "zelkora-tool";
+        char* argv[] = {arg0, nullptr};
+        QGuiApplication app(argc, argv);
+        if (!tool::drawSurveyMap(map, title, 1000, 700, *png)) return tool::kExitFailure;
+    }
     return failed ? tool::kExitBadFile : tool::kExitOk;
 }
 

@@ -1,6 +1,5 @@
 #include "tools/zelkora-tool/SequenceWalk.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -13,26 +12,11 @@ namespace tool {
 
 namespace {
 
-// The folder's sequence files under their names on disk: the folder list itself holds the
-// upper-case names, which a case-sensitive file system may not know.
 bool appendFolder(const std::string& folder, std::vector<std::string>& out) {
-    std::error_code ec;
-    std::filesystem::directory_iterator it(folder, ec);
-    if (ec) return false;
-    std::vector<std::string> names;
-    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        if (ec) break;
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) continue;
-        std::string name = it->path().filename().string();
-        if (SequenceFolder::isSequenceFileName(name)) names.push_back(std::move(name));
-    }
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return SequenceFolder::compareNames(SequenceFolder::toUpper(a),
-                                            SequenceFolder::toUpper(b)) < 0;
-    });
+    SequenceFolder list;
+    if (list.scan(folder) < 0) return false;
     const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
-    for (const std::string& name : names) out.push_back(prefix + name);
+    for (const std::string& name : list.names()) out.push_back(prefix + name);
     return true;
 }
 
