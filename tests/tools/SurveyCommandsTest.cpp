@@ -299,6 +299,15 @@ TEST(MapCommand, WinterTimeAndBadInput) {
     // One lone fix is a segment of one point.
     EXPECT_EQ(occurrences(readText(gpx), "<trkpt "), 1u);
 
+    // The picture: a PNG of 1000 x 700 pixels (width and height stand big-endian in IHDR).
+    r = tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.path()) +
+                 " --filter 2 --png " + quoted(dir.file("night.png")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string png = readText(dir.file("night.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\xe8\0\0\x02\xbc", 8));
+
     EXPECT_EQ(tool.run("map " + quoted(dir.file("GPS.zlg"))).status, 64);  // no output
     EXPECT_EQ(tool.run("map " + quoted(dir.file("none.zlg")) + " --gpx " + quoted(gpx)).status, 2);
     dir.write("bad.zlg", std::vector<uint8_t>(32, 'x'));
