@@ -16,27 +16,16 @@
 
 #include "gps/TrackRecord.h"
 #include "support/TempDir.h"
+#include "support/ToolRunner.h"
 
 namespace {
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing_support::quoted;
+using testing_support::readText;
+using testing_support::Tool;
+using testing_support::ToolRun;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -59,29 +48,6 @@ size_t occurrences(const std::string& text, const std::string& what) {
     return n;
 }
 
-class Tool {
-  public:
-    // `command` is a shell command line; `env` goes in front of the tool.
-    ToolRun run(const std::string& args, const std::string& input = "",
-                const std::string& env = "") {
-        {
-            std::ofstream in(work_.file("stdin"), std::ios::binary);
-            in << input;
-        }
-        const std::string command =
-            env + " " + kTool + " " + args + " <" + quoted(work_.file("stdin")) + " >" +
-            quoted(work_.file("stdout")) + " 2>" + quoted(work_.file("stderr"));
-        const int raw = std::system(command.c_str());
-        ToolRun r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = readText(work_.file("stdout"));
-        r.err = readText(work_.file("stderr"));
-        return r;
-    }
-
-  private:
-    TempDir work_;
-};
 
 // The intervals (µs, one per line) of `calls` calls 100 ms apart: each falls from 75 to
 // 48 kHz in 1.5 ms on a log scale, then to 45 kHz in 4 ms, at division ratio 16.

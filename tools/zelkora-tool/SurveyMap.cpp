@@ -24,16 +24,22 @@ QString degrees(double value) {
     return number(value, 6);
 }
 
-bool finishFile(QSaveFile& file, const QXmlStreamWriter& xml, const std::string& out) {
-    if (xml.hasError() || !file.commit()) {
-        std::fprintf(stderr, "Cannot write file %s\n", out.c_str());
-        return false;
+// Writes `root` in the default namespace `ns` through a temporary file, so that OUT is
+// never left half written; `body` fills the root element.
+template <typename Body>
+bool writeXmlFile(const std::string& out, const char* ns, const char* root, Body body) {
+    QSaveFile file(QString::fromStdString(out));
+    if (file.open(QIODevice::WriteOnly)) {
+        QXmlStreamWriter xml(&file);
+        xml.setAutoFormatting(true);
+        xml.writeStartDocument();
+        xml.writeDefaultNamespace(ns);
+        xml.writeStartElement(root);
+        body(xml);
+        xml.writeEndElement();
+        xml.writeEndDocument();
+        if (!xml.hasError() && file.commit()) return true;
     }
-    return true;
-}
-
-bool openFile(QSaveFile& file, const std::string& out) {
-    if (file.open(QIODevice::WriteOnly)) return true;
     std::fprintf(stderr, "Cannot write file %s\n", out.c_str());
     return false;
 }
@@ -104,13 +110,11 @@ std::string SurveyMap::isoUtc(JulianTime utc) {
 }
 
 bool SurveyMap::writeGpx(const std::string& out, const std::string& title) const {
-    QSaveFile file(QString::fromStdString(out));
-    if (!openFile(file, out)) return false;
-    QXmlStreamWriter xml(&file);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeDefaultNamespace("http://www.topografix.com/GPX/1/1");
-    xml.writeStartElement("gpx");
+    return writeXmlFile(out, "http://www.topografix.com/GPX/1/1", "gpx",
+                        [&](QXmlStreamWriter& xml) { gpxBody(xml, title); });
+}
+
+void SurveyMap::gpxBody(QXmlStreamWriter& xml, const std::string& title) const {
     xml.writeAttribute("version", "1.1");
     xml.writeAttribute("creator", "zelkora-tool");
     xml.writeStartElement("metadata");
@@ -145,19 +149,14 @@ bool SurveyMap::writeGpx(const std::string& out, const std::string& title) const
         }
         xml.writeEndElement();
     }
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    return finishFile(file, xml, out);
 }
 
 bool SurveyMap::writeKml(const std::string& out, const std::string& title) const {
-    QSaveFile file(QString::fromStdString(out));
-    if (!openFile(file, out)) return false;
-    QXmlStreamWriter xml(&file);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeDefaultNamespace("http://www.opengis.net/kml/2.2");
-    xml.writeStartElement("kml");
+    return writeXmlFile(out, "http://www.opengis.net/kml/2.2", "kml",
+                        [&](QXmlStreamWriter& xml) { kmlBody(xml, title); });
+}
+
+void SurveyMap::kmlBody(QXmlStreamWriter& xml, const std::string& title) const {
     xml.writeStartElement("Document");
     xml.writeTextElement("name", QString::fromStdString(title));
     auto coordinates = [](const Point& p) {
@@ -195,9 +194,6 @@ bool SurveyMap::writeKml(const std::string& out, const std::string& title) const
         xml.writeEndElement();
     }
     xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    return finishFile(file, xml, out);
 }
 
 }  // namespace tool

@@ -5,6 +5,8 @@
 
 #include "sequence/JulianTime.h"
 
+class QXmlStreamWriter;
+
 namespace tool {
 
 // A night's survey as a map shows it: the GPS track in time order, cut into segments where
@@ -48,6 +50,10 @@ struct SurveyMap {
     // written. False (with a message) when it cannot be written.
     bool writeGpx(const std::string& out, const std::string& title) const;
     bool writeKml(const std::string& out, const std::string& title) const;
+
+  private:
+    void gpxBody(QXmlStreamWriter& xml, const std::string& title) const;
+    void kmlBody(QXmlStreamWriter& xml, const std::string& title) const;
 };
 
 }  // namespace tool
