@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # the memory-card test formats and mounts a FAT32 image (it skips without FUSE)
     dosfstools fusefat
+    # the map command's test checks its GPX with xmllint
+    libxml2-utils
 )
 
 missing=()

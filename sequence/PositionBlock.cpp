@@ -53,3 +53,39 @@ std::string PositionBlock::text() const {
     }
     return s;
 }
+
+namespace {
+
+// The unsigned number of the digits at bytes[from .. from + n), or -1.
+int64_t digitsAt(const std::array<uint8_t, PositionBlock::kSize>& bytes, size_t from, size_t n) {
+    int64_t value = 0;
+    for (size_t i = from; i < from + n; ++i) {
+        if (bytes[i] < '0' || bytes[i] > '9') return -1;
+        value = value * 10 + (bytes[i] - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+bool PositionBlock::decode(double& latitudeDegrees, double& longitudeDegrees,
+                           int32_t& altitudeMetres) const {
+    const uint8_t ns = bytes_[10], ew = bytes_[19];
+    const int64_t lat = digitsAt(bytes_, 11, 7), lon = digitsAt(bytes_, 20, 8);
+    if ((ns != 'N' && ns != 'S') || (ew != 'E' && ew != 'W') || lat < 0 || lon < 0 ||
+        bytes_[18] != ' ' || lat > 9000000 || lon > 18000000) {
+        return false;
+    }
+    // The altitude is right-aligned in four characters, with a leading minus when below 0.
+    size_t at = 28;
+    while (at < kSize && bytes_[at] == ' ') ++at;
+    const bool below = at < kSize && bytes_[at] == '-';
+    if (below) ++at;
+    if (at >= kSize) return false;
+    const int64_t metres = digitsAt(bytes_, at, kSize - at);
+    if (metres < 0) return false;
+    latitudeDegrees = (ns == 'S' ? -1 : 1) * static_cast<double>(lat) / 100000.0;
+    longitudeDegrees = (ew == 'W' ? -1 : 1) * static_cast<double>(lon) / 100000.0;
+    altitudeMetres = static_cast<int32_t>(below ? -metres : metres);
+    return true;
+}

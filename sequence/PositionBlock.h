@@ -43,6 +43,9 @@ class PositionBlock {
     bool isEmpty() const;
     // The 32 characters as text; bytes that are not printable ASCII read as '?'.
     std::string text() const;
+    // Reads a mode 1 block back: degrees (negative south and west) and whole metres. False
+    // for the empty block and for any block whose fields are not as written.
+    bool decode(double& latitudeDegrees, double& longitudeDegrees, int32_t& altitudeMetres) const;
 
     friend bool operator==(const PositionBlock&, const PositionBlock&) = default;
 

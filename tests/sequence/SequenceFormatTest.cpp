@@ -436,3 +436,23 @@ TEST(PositionBlockText, NoPosition) {
 }
 
 }  // namespace
+
+TEST(PositionBlockText, DecodesWhatWasBuiltAndRefusesTheRest) {
+    double lat = 0, lon = 0;
+    int32_t alt = 0;
+    ASSERT_TRUE(PositionBlock::build(1, -33.8688, 151.2093, 58).decode(lat, lon, alt));
+    EXPECT_DOUBLE_EQ(lat, -33.8688);
+    EXPECT_DOUBLE_EQ(lon, 151.2093);
+    EXPECT_EQ(alt, 58);
+    ASSERT_TRUE(PositionBlock::build(1, 0.5, -0.25, -999).decode(lat, lon, alt));
+    EXPECT_DOUBLE_EQ(lat, 0.5);
+    EXPECT_DOUBLE_EQ(lon, -0.25);
+    EXPECT_EQ(alt, -999);
+    EXPECT_FALSE(PositionBlock().decode(lat, lon, alt));
+    // Clamped fields say only that the value did not fit.
+    EXPECT_FALSE(PositionBlock::build(1, 123.456, 1, 1).decode(lat, lon, alt));
+    std::array<uint8_t, 32> raw{};
+    const std::string text = "WGS84     N4811730 E0115x667 545";
+    std::copy(text.begin(), text.end(), raw.begin());
+    EXPECT_FALSE(PositionBlock::fromBytes(raw).decode(lat, lon, alt));
+}

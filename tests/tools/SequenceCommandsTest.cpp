@@ -12,53 +12,16 @@
 
 #include "sequence/SequenceTestData.h"
 #include "support/TempDir.h"
+#include "support/ToolRunner.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct ToolRun {
-    int status = -1;  // exit status, or -1 when the tool died of a signal
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Runs the tool with `args` (already quoted where needed) and `input` on standard input.
-class Tool {
-  public:
-    ToolRun run(const std::string& args, const std::string& input = "",
-                const std::string& env = "") {
-        {
-            std::ofstream in(work_.file("stdin"), std::ios::binary);
-            in << input;
-        }
-        const std::string command =
-            env + " " + std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool " +
-            args + " <" + quoted(work_.file("stdin")) + " >" + quoted(work_.file("stdout")) +
-            " 2>" + quoted(work_.file("stderr"));
-        const int raw = std::system(command.c_str());
-        ToolRun r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        if (WIFEXITED(raw) && WEXITSTATUS(raw) >= 126) r.status = -1;  // shell: died or missing
-        r.out = readText(work_.file("stdout"));
-        r.err = readText(work_.file("stderr"));
-        return r;
-    }
-
-  private:
-    TempDir work_;
-};
+using testing_support::quoted;
+using testing_support::readText;
+using testing_support::Tool;
+using testing_support::ToolRun;
 
 const char* kSpecIntervals = "100\n120\n60\n5000\n9000\n3000000\n";
 

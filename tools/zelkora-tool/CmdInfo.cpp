@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/JsonText.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
@@ -44,42 +45,6 @@ InfoFields fieldsOf(const std::string& path, const tool::LoadedSequence& s) {
     return f;
 }
 
-// Length of the valid UTF-8 sequence at s[i], or 0.
-size_t utf8Length(const std::string& s, size_t i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    }
-    return n;
-}
-
-// A JSON string; bytes that are not UTF-8 (file names may hold any) become U+FFFD.
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++i;
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-            ++i;
-        } else if (size_t n = utf8Length(s, i); n > 0) {
-            out.append(s, i, n);
-            i += n;
-        } else {
-            out += "\\ufffd";
-            ++i;
-        }
-    }
-    return out + "\"";
-}
-
 void printText(const InfoFields& f) {
     std::printf(
         "file: %s\ntype: %s\nratio: %d\ndots: %d\nduration_us: %lld\nstart: %s\n"
@@ -93,10 +58,10 @@ void printJson(const InfoFields& f) {
     std::printf(
         "{\"file\":%s,\"type\":%s,\"ratio\":%d,\"dots\":%d,\"duration_us\":%lld,"
         "\"start\":%s,\"position\":%s}\n",
-        jsonString(f.file).c_str(), jsonString(f.type).c_str(), f.ratio, f.dots,
+        tool::jsonString(f.file).c_str(), tool::jsonString(f.type).c_str(), f.ratio, f.dots,
         static_cast<long long>(f.durationUs),
-        f.start.empty() ? "null" : jsonString(f.start).c_str(),
-        f.position.empty() ? "null" : jsonString(f.position).c_str());
+        f.start.empty() ? "null" : tool::jsonString(f.start).c_str(),
+        f.position.empty() ? "null" : tool::jsonString(f.position).c_str());
 }
 
 int run(const std::vector<std::string>& args) {

@@ -1,0 +1,287 @@
+// `zelkora-tool calls` and `map` on files written by `encode` and a track file written
+// record by record, run as a script would run them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gps/TrackRecord.h"
+#include "support/TempDir.h"
+#include "support/ToolRunner.h"
+
+namespace {
+
+const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
+
+using testing_support::quoted;
+using testing_support::readText;
+using testing_support::Tool;
+using testing_support::ToolRun;
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+std::vector<std::string> fields(const std::string& row) {
+    std::vector<std::string> out;
+    std::istringstream in(row);
+    for (std::string f; std::getline(in, f, ',');) out.push_back(f);
+    if (!row.empty() && row.back() == ',') out.emplace_back();
+    return out;
+}
+
+size_t occurrences(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+
+// The intervals (µs, one per line) of `calls` calls 100 ms apart: each falls from 75 to
+// 48 kHz in 1.5 ms on a log scale, then to 45 kHz in 4 ms, at division ratio 16.
+std::string callIntervals(int calls) {
+    auto khz = [](double us) {
+        return us < 1500 ? 75 * std::exp2(us / 1500 * std::log2(48.0 / 75))
+                         : 48 * std::exp2((us - 1500) / 4000 * std::log2(45.0 / 48));
+    };
+    std::ostringstream out;
+    for (int c = 0; c < calls; ++c) {
+        double used = 0;
+        std::ostringstream call;
+        for (double us = 0; us < 5500;) {
+            const long interval = std::lround(16e3 / khz(us) / 2);
+            call << interval << '\n';
+            us += static_cast<double>(interval);
+            used += static_cast<double>(interval);
+        }
+        out << (c == 0 ? 20000 : std::lround(100000 - used)) << '\n' << call.str();
+    }
+    return out.str();
+}
+
+// Encodes `calls` calls into DIR; returns the file's path.
+std::string encodeCalls(Tool& tool, const TempDir& dir, int calls, const std::string& start,
+                        const std::string& position) {
+    const ToolRun r =
+        tool.run("encode --ratio 16 --start " + quoted(start) + " --dir " + quoted(dir.path()) +
+                     (position.empty() ? "" : " --position " + quoted(position)),
+                 callIntervals(calls));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.out.substr(0, r.out.size() - 1);
+}
+
+TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrder) {
+    TempDir dir;
+    Tool tool;
+    // The later file is written first and given a lower-case name, as some cards hold them:
+    // the folder still lists it second, under its own name.
+    const std::string later = encodeCalls(tool, dir, 2, "2011-06-12 22:20:00", "");
+    const std::string lower = dir.file("l6122220.00#");
+    std::filesystem::rename(later, lower);
+    const std::string first = encodeCalls(tool, dir, 3, "2011-06-12 22:14:03.250000", "");
+
+    const ToolRun r = tool.run("calls --filter 2 " + quoted(dir.path()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no progress line when standard error is not a terminal
+    const auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 6u) << r.out;
+    EXPECT_EQ(rows[0],
+              "file,call,start_time,offset_ms,duration_ms,dots,fmax_khz,fmin_khz,fmean_khz,"
+              "fchar_khz,fknee_khz,slope_oct_per_s,tbc_ms");
+    double previousOffset = 0;
+    for (size_t k = 1; k < rows.size(); ++k) {
+        const auto f = fields(rows[k]);
+        ASSERT_EQ(f.size(), 13u) << rows[k];
+        EXPECT_EQ(f[0], k <= 3 ? first : lower);
+        const size_t call = k <= 3 ? k : k - 3;
+        EXPECT_EQ(f[1], std::to_string(call));
+        const double offset = std::stod(f[3]);
+        if (call == 1) {
+            EXPECT_EQ(f[12], "") << rows[k];
+        } else {
+            EXPECT_NEAR(std::stod(f[12]), offset - previousOffset, 0.0015) << rows[k];
+            EXPECT_NEAR(std::stod(f[12]), 100.0, 0.1) << rows[k];
+        }
+        previousOffset = offset;
+        EXPECT_NEAR(std::stod(f[4]), 5.5, 0.3) << rows[k];
+        EXPECT_NEAR(std::stod(f[6]), 75, 2) << rows[k];
+        EXPECT_NEAR(std::stod(f[7]), 45, 0.5) << rows[k];
+        EXPECT_NEAR(std::stod(f[9]), 45, 0.5) << rows[k];
+        EXPECT_NEAR(std::stod(f[10]), 48, 1) << rows[k];
+        EXPECT_NEAR(std::stod(f[11]), std::log2(45.0 / 48) / 0.004, 3) << rows[k];
+    }
+    // The start time is the file's start plus the call's offset, to the microsecond.
+    const auto f = fields(rows[1]);
+    const auto offsetUs = std::llround(std::stod(f[3]) * 1000);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "2011-06-12T22:14:03.%06lld",
+                  250000 + static_cast<long long>(offsetUs));
+    EXPECT_EQ(f[2], expected);
+
+    const ToolRun json = tool.run("calls --json --filter 2 " + quoted(first));
+    ASSERT_EQ(json.status, 0);
+    const auto objects = lines(json.out);
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_NE(objects[0].find("\"call\":1,\"start_time\":\"" + f[2] + "\""), std::string::npos)
+        << objects[0];
+    EXPECT_NE(objects[0].find("\"tbc_ms\":null}"), std::string::npos);
+    EXPECT_NE(objects[1].find("\"tbc_ms\":" + fields(rows[2])[12] + "}"), std::string::npos);
+}
+
+TEST(CallsCommand, BadFilesAndOptions) {
+    TempDir dir;
+    Tool tool;
+    const std::string good = encodeCalls(tool, dir, 1, "2026-06-12 22:14:03", "");
+    dir.write("broken.00#", {0x1A, 0x01, 0x00});
+    const ToolRun r = tool.run("calls --filter 2 " + quoted(dir.file("broken.00#")) + " " +
+                               quoted(good) + " " + quoted(dir.file("missing.00#")));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(lines(r.out).size(), 2u) << r.out;  // the header and the good file's call
+    EXPECT_NE(r.err.find("File Corrupt " + dir.file("broken.00#")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Cannot open file " + dir.file("missing.00#")), std::string::npos);
+    for (const std::string& args :
+         {std::string("calls"), std::string("calls --filter 6 x"),
+          std::string("calls --filter two x"), std::string("calls --bogus x")}) {
+        EXPECT_EQ(tool.run(args).status, 64) << args;
+    }
+}
+
+TEST(CallsCommand, ProgressLineOnlyOnATerminal) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "script(1) is not installed";
+    }
+    TempDir dir;
+    Tool tool;
+    encodeCalls(tool, dir, 1, "2026-06-12 22:14:03", "");
+    encodeCalls(tool, dir, 1, "2026-06-12 22:15:03", "");
+    // script(1) runs the command on a pseudo-terminal and copies what it shows.
+    const std::string inner = kTool + " calls --filter 2 " + quoted(dir.path()) + " >/dev/null";
+    const std::string command =
+        "script -qec " + quoted(inner) + " /dev/null >" + quoted(dir.file("shown")) + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string shown = readText(dir.file("shown"));
+    EXPECT_NE(shown.find("calls: 2/2 files"), std::string::npos) << shown;
+    // The line is wiped when the work is done.
+    EXPECT_NE(shown.find("\r\x1b[K"), std::string::npos) << shown;
+}
+
+// Writes track records for the given seconds after 20:10:00 UTC on 12 June 2026, in the
+// order given, moving north 1e-5 degree a second.
+void writeTrack(const std::string& path, const std::vector<int>& seconds) {
+    std::ofstream out(path, std::ios::binary);
+    for (int s : seconds) {
+        TrackRecord r;
+        r.year = 2026;
+        r.month = 6;
+        r.day = 12;
+        r.timeMs = (20 * 3600 + 10 * 60 + s) * 1000;
+        r.latitudeE6 = 48123400 + 10 * s;
+        r.longitudeE6 = -11567800;
+        r.altitudeMm = 520000;
+        r.status = '=';
+        std::array<uint8_t, TrackRecord::kSize> bytes{};
+        r.encode(bytes);
+        out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+}
+
+std::vector<std::string> allMatches(const std::string& text, const std::string& pattern) {
+    std::vector<std::string> out;
+    const std::regex re(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator();
+         ++it) {
+        out.push_back((*it)[1].str());
+    }
+    return out;
+}
+
+TEST(MapCommand, GpxTrackInSegmentsWithRecordingsAsWaypoints) {
+    TempDir dir;
+    Tool tool;
+    // Out of order on disk; a gap of exactly a minute stays, one of 61 s splits.
+    writeTrack(dir.file("GPS.zlg"), {10, 0, 5, 70, 131, 136});
+    TempDir seq;
+    encodeCalls(tool, seq, 3, "2026-06-12 22:14:03.250000", "48.1234,-11.5678,520.4");
+    encodeCalls(tool, seq, 1, "2026-06-12 22:16:00", "");  // no position: no waypoint
+
+    const std::string gpx = dir.file("night.gpx"), kml = dir.file("night.kml");
+    const ToolRun r = tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(seq.path()) +
+                                   " --filter 2 --gpx " + quoted(gpx) + " --kml " + quoted(kml),
+                               "", "TZ=Europe/Berlin");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string text = readText(gpx);
+    EXPECT_EQ(occurrences(text, "<trkseg>"), 2u) << text;
+    EXPECT_EQ(allMatches(text, "<trkpt lat=\"([0-9.-]+)\""),
+              (std::vector<std::string>{"48.123400", "48.123450", "48.123500", "48.124100",
+                                        "48.124710", "48.124760"}));
+    EXPECT_EQ(allMatches(text, "<time>([^<]+)</time>").front(), "2026-06-12T20:14:03.250000Z")
+        << "the waypoint's local summer time is two hours ahead of UTC";
+    EXPECT_NE(text.find("<wpt lat=\"48.123400\" lon=\"-11.567800\">"), std::string::npos) << text;
+    EXPECT_EQ(occurrences(text, "<wpt "), 1u);
+    EXPECT_EQ(allMatches(text, "<desc>([^<]+)</desc>"),
+              (std::vector<std::string>{"3 calls, median fchar 45.2 kHz"}));
+    EXPECT_NE(text.find("<time>2026-06-12T20:12:16Z</time>"), std::string::npos);
+
+    if (std::system("command -v xmllint >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "xmllint (libxml2-utils) is not installed";
+    }
+    const std::string schema = std::string(ZELKORA_SOURCE_DIR) + "/tests/tools/gpx-1.1-subset.xsd";
+    EXPECT_EQ(std::system(("xmllint --noout --schema " + quoted(schema) + " " + quoted(gpx) +
+                           " 2>/dev/null")
+                              .c_str()),
+              0);
+    const std::string kmlText = readText(kml);
+    EXPECT_EQ(std::system(("xmllint --noout " + quoted(kml)).c_str()), 0);
+    EXPECT_EQ(occurrences(kmlText, "<LineString>"), 2u);
+    EXPECT_NE(kmlText.find("<coordinates>-11.567800,48.123400,520.000</coordinates>"),
+              std::string::npos);
+    EXPECT_NE(kmlText.find("<when>2026-06-12T20:14:03.250000Z</when>"), std::string::npos);
+}
+
+TEST(MapCommand, WinterTimeAndBadInput) {
+    TempDir dir;
+    Tool tool;
+    writeTrack(dir.file("GPS.zlg"), {0});
+    encodeCalls(tool, dir, 1, "2026-01-12 22:14:03", "-33.8688,151.2093,58");
+    const std::string gpx = dir.file("out.gpx");
+    ToolRun r = tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.path()) +
+                             " --filter 2 --gpx " + quoted(gpx),
+                         "", "TZ=Europe/Berlin");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(readText(gpx).find("<time>2026-01-12T21:14:03Z</time>"), std::string::npos);
+    // One lone fix is a segment of one point.
+    EXPECT_EQ(occurrences(readText(gpx), "<trkpt "), 1u);
+
+    // The picture: a PNG of 1000 x 700 pixels (width and height stand big-endian in IHDR).
+    r = tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.path()) +
+                 " --filter 2 --png " + quoted(dir.file("night.png")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string png = readText(dir.file("night.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\xe8\0\0\x02\xbc", 8));
+
+    EXPECT_EQ(tool.run("map " + quoted(dir.file("GPS.zlg"))).status, 64);  // no output
+    EXPECT_EQ(tool.run("map " + quoted(dir.file("none.zlg")) + " --gpx " + quoted(gpx)).status, 2);
+    dir.write("bad.zlg", std::vector<uint8_t>(32, 'x'));
+    EXPECT_EQ(tool.run("map " + quoted(dir.file("bad.zlg")) + " --gpx " + quoted(gpx)).status, 2);
+    EXPECT_EQ(tool.run("map " + quoted(dir.file("GPS.zlg")) + " --gpx " +
+                       quoted(dir.file("no/such/folder/out.gpx")))
+                  .status,
+              1);
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+// zelkora-tool map GPS.zlg [DIR] --gpx OUT | --kml OUT: a night's track and recordings for
+// mapping programs.
+#include <QGuiApplication>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "display/CallMeasurements.h"
+#include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/ProgressLine.h"
+#include "tools/zelkora-tool/SequenceFileInput.h"
+#include "tools/zelkora-tool/SequenceWalk.h"
+#include "tools/zelkora-tool/SurveyMap.h"
+#include "tools/zelkora-tool/SurveyMapPicture.h"
+#include "tools/zelkora-tool/ToolArgs.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT | --png OUT)... [--filter LEVEL]";
+
+std::string describe(const std::vector<CallMeasurements::Call>& calls) {
+    if (calls.empty()) return "0 calls";
+    char text[96];
+    std::snprintf(text, sizeof text, "%zu call%s, median fchar %.1f kHz", calls.size(),
+                  calls.size() == 1 ? "" : "s", CallMeasurements::MedianFchar(calls));
+    return text;
+}
+
+// The waypoint of a sequence file that carries a position and a start time.
+bool waypointOf(const std::string& path, const tool::LoadedSequence& s,
+                const tool::ShownDots& shown, tool::SurveyMap::Waypoint& out) {
+    double latitude = 0, longitude = 0;
+    int32_t altitude = 0;
+    if (!s.header.hasStartTime || !s.header.position.decode(latitude, longitude, altitude)) {
+        return false;
+    }
+    const SequenceStartTime& t = s.header.start;
+    out.at.utc = tool::SurveyMap::localToUtc(JulianTime::fromDateTime(
+        t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond()));
+    out.at.latitude = latitude;
+    out.at.longitude = longitude;
+    out.at.altitude = altitude;
+    out.name = std::filesystem::path(path).filename().string();
+    const DotStore& d = *s.dots;
+    out.description = describe(CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
+                                                      shown.fminMhz, shown.fmaxMhz));
+    return true;
+}
+
+int run(const std::vector<std::string>& args) {
+    tool::ToolArgs parsed({"--gpx", "--kml", "--png", "--filter"}, {});
+    if (!parsed.parse(args)) return tool::usageError("map", parsed.error(), kUsage);
+    if (parsed.helpRequested()) {
+        std::printf(
+            "usage: %s\n\n"
+            "Writes the GPS track file as a GPX 1.1 track (--gpx) and/or a KML 2.2 line\n"
+            "(--kml), in time order, in segments cut where the fix was lost for more than a\n"
+            "minute. Each sequence file in DIR with a position becomes a waypoint: its name,\n"
+            "its start time in UTC and, as description, its number of calls and their median\n"
+            "fchar (see 'calls'; --filter as there). Start times are the recorder's local\n"
+            "clock and are turned into UTC by this machine's time zone (TZ).\n"
+            "--png draws the track and waypoints on a plain background, 1000 x 700 pixels.\n",
+            kUsage);
+        return tool::kExitOk;
+    }
+    const auto& positional = parsed.positional();
+    if (positional.empty() || positional.size() > 2) {
+        return tool::usageError("map", "expected GPS.zlg and at most one folder", kUsage);
+    }
+    const auto gpx = parsed.value("--gpx");
+    const auto kml = parsed.value("--kml");
+    const auto png = parsed.value("--png");
+    if (!gpx && !kml && !png) return tool::usageError("map", "no output given", kUsage);
+    tool::ShownDots shown;
+    std::string error;
+    const auto level = parsed.value("--filter");
+    if (!tool::shownDotsFromSettings(level ? &*level : nullptr, shown, error)) {
+        return tool::usageError("map", error, kUsage);
+    }
+
+    tool::SurveyMap map;
+    if (!map.readTrack(positional[0])) return tool::kExitBadFile;
+    bool failed = false;
+    if (positional.size() == 2) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(positional[1], ec)) {
+            return tool::usageError("map", "not a folder: " + positional[1], kUsage);
+        }
+        const std::vector<std::string> paths = tool::sequencePaths({positional[1]}, failed);
+        tool::ProgressLine progress("map", static_cast<int64_t>(paths.size()));
+        for (const std::string& path : paths) {
+            tool::LoadedSequence loaded;
+            tool::SurveyMap::Waypoint w;
+            if (tool::loadSequenceFile(path, loaded) != tool::kExitOk) {
+                failed = true;
+            } else if (waypointOf(path, loaded, shown, w)) {
+                map.waypoints.push_back(std::move(w));
+            }
+            progress.step();
+        }
+    }
+    const std::string title = std::filesystem::path(positional[0]).filename().string();
+    if (gpx && !map.writeGpx(*gpx, title)) return tool::kExitFailure;
+    if (kml && !map.writeKml(*kml, title)) return tool::kExitFailure;
+    if (png) {
+        // The picture is made on the offscreen platform, which needs no display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        int argc = 1;
+        char arg0[] = "zelkora-tool";
+        char* argv[] = {arg0, nullptr};
+        QGuiApplication app(argc, argv);
+        if (!tool::drawSurveyMap(map, title, 1000, 700, *png)) return tool::kExitFailure;
+    }
+    return failed ? tool::kExitBadFile : tool::kExitOk;
+}
+
+const tool::CommandRegistration registration{
+    {"map", "write a GPS track and the recordings on it as GPX or KML", &run}};
+
+}  // namespace

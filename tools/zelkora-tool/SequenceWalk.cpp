@@ -1,0 +1,56 @@
+#include "tools/zelkora-tool/SequenceWalk.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/AppSettings.h"
+#include "display/CallFilter.h"
+#include "platform/qt/QtProfileStore.h"
+#include "sequence/SequenceFolder.h"
+
+namespace tool {
+
+namespace {
+
+bool appendFolder(const std::string& folder, std::vector<std::string>& out) {
+    SequenceFolder list;
+    if (list.scan(folder) < 0) return false;
+    const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+    for (const std::string& name : list.names()) out.push_back(prefix + name);
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> sequencePaths(const std::vector<std::string>& args, bool& failed) {
+    std::vector<std::string> out;
+    for (const std::string& arg : args) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(arg, ec)) {
+            out.push_back(arg);
+        } else if (!appendFolder(arg, out)) {
+            std::fprintf(stderr, "Cannot open folder %s\n", arg.c_str());
+            failed = true;
+        }
+    }
+    return out;
+}
+
+bool shownDotsFromSettings(const std::string* levelOption, ShownDots& out, std::string& error) {
+    platform::QtProfileStore store;
+    appSettings().load(store);
+    out.level = appSettings().Z;
+    out.fminMhz = appSettings().Fmin;
+    out.fmaxMhz = appSettings().Fmax;
+    if (levelOption) {
+        const std::string& text = *levelOption;
+        if (text.size() != 1 || text[0] < '0' || text[0] > '0' + CallFilter::kMaxLevel) {
+            error = "--filter must be a level 0 to 5";
+            return false;
+        }
+        out.level = text[0] - '0';
+    }
+    return true;
+}
+
+}  // namespace tool

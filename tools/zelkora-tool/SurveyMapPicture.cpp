@@ -1,0 +1,126 @@
+#include "tools/zelkora-tool/SurveyMapPicture.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace tool {
+
+namespace {
+
+constexpr double kMetresPerDegree = 111320.0;
+constexpr int kMargin = 40;
+
+// Longitude and latitude onto the picture: an equirectangular view around the survey's
+// middle latitude, which over a night's walk is as good as any map projection.
+class Projection {
+  public:
+    Projection(const SurveyMap& map, int width, int height) {
+        double latMin = 90, latMax = -90, lonMin = 180, lonMax = -180;
+        auto take = [&](const SurveyMap::Point& p) {
+            latMin = std::min(latMin, p.latitude);
+            latMax = std::max(latMax, p.latitude);
+            lonMin = std::min(lonMin, p.longitude);
+            lonMax = std::max(lonMax, p.longitude);
+        };
+        for (const auto& segment : map.segments)
+            std::for_each(segment.begin(), segment.end(), take);
+        for (const auto& w : map.waypoints) take(w.at);
+        if (latMin > latMax) latMin = latMax = lonMin = lonMax = 0;
+        shrink_ = std::cos((latMin + latMax) / 2 * M_PI / 180);
+        // A single place still gets a view some 200 m across.
+        const double spanX = std::max((lonMax - lonMin) * shrink_, 0.002);
+        const double spanY = std::max(latMax - latMin, 0.002);
+        scale_ = std::min((width - 2 * kMargin) / spanX, (height - 2 * kMargin - 30) / spanY);
+        lonMid_ = (lonMin + lonMax) / 2;
+        latMid_ = (latMin + latMax) / 2;
+        cx_ = width / 2.0;
+        cy_ = (height + 30) / 2.0;
+    }
+    QPointF at(const SurveyMap::Point& p) const {
+        return {cx_ + (p.longitude - lonMid_) * shrink_ * scale_,
+                cy_ - (p.latitude - latMid_) * scale_};
+    }
+    double metresPerPixel() const { return kMetresPerDegree / scale_; }
+
+  private:
+    double shrink_ = 1, scale_ = 1, lonMid_ = 0, latMid_ = 0, cx_ = 0, cy_ = 0;
+};
+
+// The longest of 1, 2, 5 x 10^k metres that fits in `pixels`.
+double niceLength(double metresPerPixel, double pixels) {
+    const double most = metresPerPixel * pixels;
+    double step = std::pow(10.0, std::floor(std::log10(most)));
+    for (double m : {5.0, 2.0, 1.0}) {
+        if (m * step <= most) return m * step;
+    }
+    return step;
+}
+
+}  // namespace
+
+bool drawSurveyMap(const SurveyMap& map, const std::string& title, int width, int height,
+                   const std::string& out) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(0xf4, 0xf1, 0xe8));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const Projection view(map, width, height);
+
+    QString heading = QString::fromStdString(title);
+    if (!map.segments.empty()) {
+        heading += QString("   %1 to %2 UTC")
+                       .arg(QString::fromStdString(
+                                SurveyMap::isoUtc(map.segments.front().front().utc).substr(0, 16)),
+                            QString::fromStdString(
+                                SurveyMap::isoUtc(map.segments.back().back().utc).substr(11, 5)));
+    }
+    p.setPen(Qt::black);
+    p.drawText(QRectF(12, 8, width - 24, 24), Qt::AlignLeft | Qt::AlignVCenter, heading);
+
+    for (const auto& segment : map.segments) {
+        QPainterPath path(view.at(segment.front()));
+        for (const auto& point : segment) path.lineTo(view.at(point));
+        p.setPen(QPen(QColor(0x1f, 0x4e, 0x9c), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(path);
+        // Where the fix came back, and where it was lost.
+        p.setBrush(QColor(0x1f, 0x4e, 0x9c));
+        p.drawEllipse(view.at(segment.front()), 3.5, 3.5);
+        p.drawEllipse(view.at(segment.back()), 3.5, 3.5);
+    }
+
+    QFont small = p.font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    p.setFont(small);
+    for (const auto& w : map.waypoints) {
+        const QPointF at = view.at(w.at);
+        p.setPen(QPen(Qt::white, 1.5));
+        p.setBrush(QColor(0xc8, 0x2a, 0x1e));
+        p.drawEllipse(at, 6, 6);
+        p.setPen(QColor(0x60, 0x10, 0x08));
+        p.drawText(at + QPointF(9, -2), QString::fromStdString(w.name));
+        p.drawText(at + QPointF(9, 11), QString::fromStdString(w.description));
+    }
+
+    const double metres = niceLength(view.metresPerPixel(), width / 4.0);
+    const double pixels = metres / view.metresPerPixel();
+    const QPointF left(kMargin / 2.0, height - 18.0);
+    p.setPen(QPen(Qt::black, 2));
+    p.drawLine(left, left + QPointF(pixels, 0));
+    p.drawLine(left + QPointF(0, -5), left + QPointF(0, 5));
+    p.drawLine(left + QPointF(pixels, -5), left + QPointF(pixels, 5));
+    p.drawText(left + QPointF(pixels + 8, 4),
+               metres >= 1000 ? QString("%1 km").arg(metres / 1000) : QString("%1 m").arg(metres));
+    p.end();
+    if (!image.save(QString::fromStdString(out), "PNG")) {
+        std::fprintf(stderr, "Cannot write file %s\n", out.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tool
