@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
+    libsndfile1-dev
 )
 
 missing=()

@@ -1,0 +1,147 @@
+// The zero-crossing extractor on synthetic tones and sweeps whose frequencies are known.
+#include "acquisition/ZeroCrossingExtractor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <vector>
+
+using acquisition::ZeroCrossingExtractor;
+
+namespace {
+
+// Samples of sin(phase(t)) at `rate` for `seconds`, `amplitude` of full scale.
+std::vector<float> synthesize(double rate, double seconds, double amplitude,
+                              const std::function<double(double)>& phase) {
+    std::vector<float> out(static_cast<size_t>(rate * seconds));
+    for (size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<float>(amplitude * std::sin(phase(static_cast<double>(i) / rate)));
+    }
+    return out;
+}
+
+std::vector<float> tone(double rate, double hz, double seconds, double amplitude) {
+    return synthesize(rate, seconds, amplitude,
+                      [hz](double t) { return 2 * std::numbers::pi * hz * t; });
+}
+
+std::vector<double> extract(const ZeroCrossingExtractor::Settings& settings,
+                            const std::vector<float>& samples, size_t chunk = 4096) {
+    ZeroCrossingExtractor extractor(settings);
+    std::vector<double> kept;
+    for (size_t at = 0; at < samples.size(); at += chunk) {
+        const size_t n = std::min(chunk, samples.size() - at);
+        extractor.feed(std::span<const float>(samples).subspan(at, n), kept);
+    }
+    return kept;
+}
+
+// The frequency (Hz) the sequence formula gives for each pair of whole-microsecond
+// intervals, as a file would hold them.
+std::vector<double> dotFrequencies(const std::vector<double>& kept, int32_t ratio) {
+    std::vector<int64_t> times;
+    for (double t : kept) times.push_back(std::llround(t));
+    std::vector<double> hz;
+    for (size_t i = 2; i < times.size(); ++i) {
+        hz.push_back(ratio * 1e6 / static_cast<double>(times[i] - times[i - 2]));
+    }
+    return hz;
+}
+
+TEST(ZeroCrossingExtractor, ToneComesBackAtItsFrequencyForEveryRatio) {
+    for (int32_t ratio : {4, 8, 16, 32}) {
+        ZeroCrossingExtractor::Settings s;
+        s.ratio = ratio;
+        const auto kept = extract(s, tone(384000, 40000, 0.05, 0.5));
+        // N crossings are N/2 periods of 25 µs.
+        ASSERT_GT(kept.size(), 10u) << ratio;
+        const size_t m = kept.size() / 2;
+        EXPECT_NEAR(kept[m] - kept[m - 1], ratio * 12.5, 0.05) << ratio;
+        for (double hz : dotFrequencies(kept, ratio)) {
+            EXPECT_NEAR(hz, 40000, 200) << "ratio " << ratio;
+        }
+    }
+}
+
+TEST(ZeroCrossingExtractor, SweepDotsFollowTheFrequencyTrack) {
+    // A linear sweep from 90 to 30 kHz in 8 ms, as an FM bat call, between quiet gaps.
+    const double rate = 500000, f0 = 90000, f1 = 30000, length = 0.008, lead = 0.002;
+    const double k = (f1 - f0) / length;
+    auto phase = [&](double t) {
+        const double u = std::clamp(t - lead, 0.0, length);
+        return 2 * std::numbers::pi * (f0 * u + k * u * u / 2);
+    };
+    std::vector<float> samples = synthesize(rate, length + 2 * lead, 0.3, phase);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        if (t < lead || t > lead + length) samples[i] = 0;
+    }
+    ZeroCrossingExtractor::Settings s;
+    s.sampleRate = rate;
+    const auto kept = extract(s, samples, 1000);
+    // About N/2 periods per interval over the sweep's 480 periods.
+    ASSERT_GT(kept.size(), 50u);
+    ASSERT_LT(kept.size(), 70u);
+    for (size_t i = 2; i < kept.size(); ++i) {
+        const double measured = s.ratio * 1e6 / (kept[i] - kept[i - 2]);
+        // The frequency at the middle of the span, in time.
+        const double middle = (kept[i] + kept[i - 2]) / 2e6 - lead;
+        if (middle < 0.0005 || middle > length - 0.0005) continue;  // the filter settles
+        EXPECT_NEAR(measured, f0 + k * middle, 0.005 * (f0 + k * middle)) << "dot " << i;
+    }
+}
+
+TEST(ZeroCrossingExtractor, TimeExpansionGivesRealTimes) {
+    ZeroCrossingExtractor::Settings direct;
+    const auto real = extract(direct, tone(384000, 40000, 0.02, 0.5));
+    ZeroCrossingExtractor::Settings expanded;
+    expanded.sampleRate = 38400;
+    expanded.timeExpansion = 10;
+    const auto slowed = extract(expanded, tone(38400, 4000, 0.2, 0.5));
+    ASSERT_GT(real.size(), 40u);
+    ASSERT_EQ(real.size(), slowed.size());
+    for (size_t i = 0; i < real.size(); ++i) EXPECT_NEAR(slowed[i], real[i], 0.05) << i;
+}
+
+TEST(ZeroCrossingExtractor, GateHoldsBackQuietAndLowSignals) {
+    ZeroCrossingExtractor::Settings s;  // −36 dBFS
+    // −42 dBFS: below the threshold.
+    EXPECT_TRUE(extract(s, tone(384000, 40000, 0.05, std::pow(10, -42.0 / 20))).empty());
+    EXPECT_FALSE(extract(s, tone(384000, 40000, 0.05, std::pow(10, -30.0 / 20))).empty());
+    // Loud hum far below the cut-off is filtered out before the gate sees it.
+    EXPECT_TRUE(extract(s, tone(384000, 1000, 0.05, 0.5)).empty());
+    // Silence with the lowest bit toggling.
+    std::vector<float> dither(384000 / 10);
+    for (size_t i = 0; i < dither.size(); ++i) dither[i] = (i % 3 == 0) ? 1.0f / 32768 : 0;
+    EXPECT_TRUE(extract(s, dither).empty());
+}
+
+TEST(ZeroCrossingExtractor, HysteresisKeepsAFadingCallWhole) {
+    // A tone that fades from −30 to −40 dBFS: once open, the gate stays open down to −42.
+    const double rate = 384000, seconds = 0.01;
+    auto samples = tone(rate, 40000, seconds, 1);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double db = -30 - 10 * static_cast<double>(i) / static_cast<double>(samples.size());
+        samples[i] *= static_cast<float>(std::pow(10, db / 20));
+    }
+    ZeroCrossingExtractor::Settings s;
+    const auto kept = extract(s, samples);
+    // 400 periods, 800 crossings, every 16th kept.
+    EXPECT_GE(kept.size(), 48u);
+}
+
+TEST(ZeroCrossingExtractor, RejectsSettingsThatCannotWork) {
+    ZeroCrossingExtractor::Settings s;
+    EXPECT_TRUE(ZeroCrossingExtractor::valid(s));
+    s.sampleRate = 22050;  // a 12 kHz cut-off above the Nyquist rate
+    EXPECT_FALSE(ZeroCrossingExtractor::valid(s));
+    s.timeExpansion = 10;
+    EXPECT_TRUE(ZeroCrossingExtractor::valid(s));
+    s.ratio = 0;
+    EXPECT_FALSE(ZeroCrossingExtractor::valid(s));
+}
+
+}  // namespace
