@@ -28,6 +28,7 @@ ZeroCrossingExtractor::ZeroCrossingExtractor(const Settings& s) {
 
     open_ = std::pow(10.0, s.thresholdDb / 20);
     close_ = std::pow(10.0, (s.thresholdDb - s.hysteresisDb) / 20);
+    band_ = close_ / 2;
     decay_ = std::exp(-1 / (s.releaseSeconds * realRate));
     microsPerSample_ = 1e6 / realRate;
     ratio_ = s.ratio;
@@ -51,13 +52,20 @@ void ZeroCrossingExtractor::feed(std::span<const float> samples, std::vector<dou
             gateOpen_ = envelope_ >= open_;
         }
 
-        if (gateOpen_ && ((previous_ < 0 && y >= 0) || (previous_ > 0 && y <= 0))) {
-            if (++count_ >= ratio_) {
+        // A comparator with hysteresis: a crossing counts once the signal has gone on to
+        // the far side of a small band around zero. Without it the filter's own ringing
+        // after a call ends, decaying towards nothing, would count as crossings.
+        if ((previous_ < 0) != (y < 0)) {
+            const double fraction = previous_ / (previous_ - y);
+            pending_ = (static_cast<double>(index_) - 1 + fraction) * microsPerSample_;
+        }
+        const int32_t side = y > band_ ? 1 : (y < -band_ ? -1 : 0);
+        if (side != 0 && side != side_) {
+            if (side_ != 0 && gateOpen_ && ++count_ >= ratio_) {
                 count_ = 0;
-                // The crossing lies between the previous sample and this one.
-                const double fraction = previous_ / (previous_ - y);
-                kept.push_back((static_cast<double>(index_) - 1 + fraction) * microsPerSample_);
+                kept.push_back(pending_);
             }
+            side_ = side;
         }
         previous_ = y;
         ++index_;

@@ -51,6 +51,9 @@ class ZeroCrossingExtractor {
     double microsPerSample_ = 0;
     int32_t ratio_ = 16;
     int32_t count_ = 0;
+    double band_ = 0;      // half-width of the comparator's hysteresis band
+    int32_t side_ = 0;     // which side of the band the signal was last on: -1, 0, 1
+    double pending_ = 0;   // the time of the newest zero crossing, counted once confirmed
     double previous_ = 0;  // the filtered sample before the current one
     int64_t index_ = 0;    // samples taken so far
 };
