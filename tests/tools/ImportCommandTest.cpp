@@ -194,10 +194,17 @@ TEST_F(ImportCommand, TimeExpansionGivesTheSameIntervals) {
     for (size_t i = 1; i < a.times.size(); ++i) {
         EXPECT_NEAR(b.times[i] - b.times[i - 1], a.times[i] - a.times[i - 1], 2) << i;
     }
+    // The factor a recorder notes in its guan chunk serves when none is given.
+    writeWav(root / "noted.wav", 38400,
+             calls(38400, 4, 0.05, 0.6, [&](double u) { return hz(u / 10) / 10; }),
+             chunk("guan", "TE:10\n"));
+    const auto noted = run({(root / "noted.wav").string()});
+    ASSERT_EQ(noted.size(), 1u) << errors;
+    EXPECT_EQ(readFile(noted[0]).times, b.times);
 }
 
 TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
-    // Calls at −45 dBFS are below the threshold; at −30 they are heard.
+    // Calls at −45 dBFS are below the default threshold, not below −50.
     const double quiet = std::pow(10, -45.0 / 20);
     writeWav(root / "quiet.wav", 384000,
              calls(

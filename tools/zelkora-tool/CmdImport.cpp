@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,6 +21,7 @@
 #include "sequence/SequenceFile.h"
 #include "sequence/SequenceFormat.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/CrossingFeed.h"
 #include "tools/zelkora-tool/ProgressLine.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 #include "tools/zelkora-tool/WavMetadata.h"
@@ -54,8 +54,6 @@ constexpr const char* kHelp =
     "  --dir DIR            where the files go (default: the GPath setting); made when missing\n";
 
 constexpr sf_count_t kFrames = 65536;
-// Room for interval codes in one file, as the recorder leaves it.
-constexpr int32_t kDataBytes = 32761 - seqformat::kDataOffset84;
 
 bool parseReal(const std::string& text, double& out) {
     const char* end = text.data() + text.size();
@@ -92,77 +90,6 @@ struct Options {
     std::optional<double> timeExpansion;
     std::string folder;
     int32_t slack = 1, lineLength = 5, maxTbc = 5000000;
-};
-
-// Feeds the kept crossings of one recording to the recorder's accumulator. The accumulator
-// itself cuts a file at 15 seconds and at a full ring; a file's size is watched here, so
-// that a sequence of many long codes is written before it outgrows a file rather than
-// losing its oldest intervals.
-class CrossingFeed {
-  public:
-    CrossingFeed(SequenceFile& sequence, JulianTime start) : sequence_(sequence), start_(start) {}
-
-    // One kept crossing at `micros` of real time from the start: false when a file failed.
-    bool add(double micros) {
-        const int64_t at = std::llround(micros);
-        if (last_ < 0) {
-            last_ = at;
-            return true;
-        }
-        const int64_t interval = at - last_;
-        if (interval <= 0) return true;  // two crossings within the same microsecond
-        last_ = at;
-        int32_t r = 0;
-        if (first_ || interval > SequenceFile::kLongestFirstInterval) {
-            // A gap too long for any sequence starts afresh, with its time taken from here.
-            first_ = false;
-            window_.clear();
-            bytes_ = sum_ = 0;
-            r = sequence_.addFirstInterval(
-                static_cast<int32_t>(std::min<int64_t>(interval, seqformat::kMaxInterval)),
-                start_ + at);
-            if (interval > SequenceFile::kLongestFirstInterval) return r >= 0;
-        } else {
-            const int32_t code =
-                seqformat::codeSize(interval, window_.empty() ? 0 : window_.back());
-            if (sequence_.keep() && bytes_ + code > kDataBytes) {
-                r = sequence_.saveNow();
-                if (r < 0) return false;
-            }
-            r = sequence_.addInterval(static_cast<int32_t>(interval));
-        }
-        track(static_cast<int32_t>(interval));
-        return r >= 0;
-    }
-    // A file was written: the accumulator starts empty.
-    void saved() {
-        window_.clear();
-        bytes_ = sum_ = 0;
-    }
-
-  private:
-    // The intervals a file would take now: the newest, at most 15 seconds of them.
-    void track(int32_t interval) {
-        bytes_ += seqformat::codeSize(interval, window_.empty() ? 0 : window_.back());
-        sum_ += interval;
-        window_.push_back(interval);
-        while (sum_ > seqformat::kMaxSequenceTime && window_.size() > 1) {
-            const int32_t oldest = window_.front();
-            window_.pop_front();
-            sum_ -= oldest;
-            bytes_ -= seqformat::codeSize(oldest, 0);
-            bytes_ += seqformat::codeSize(window_.front(), 0) -
-                      seqformat::codeSize(window_.front(), oldest);
-        }
-    }
-
-    SequenceFile& sequence_;
-    JulianTime start_;
-    int64_t last_ = -1;
-    bool first_ = true;
-    std::deque<int32_t> window_;
-    int64_t bytes_ = 0;
-    int64_t sum_ = 0;
 };
 
 struct Source {
@@ -261,7 +188,7 @@ int importOne(const std::string& path, const Options& options) {
     sequence->reset();
     sequence->setFolder(options.folder);
     sequence->setPosition(source.position);
-    CrossingFeed feed(*sequence, source.start);
+    tool::CrossingFeed feed(*sequence, source.start);
     sequence->setSaveListener([&](const std::string& name) {
         feed.saved();
         std::printf("%s%s\n", options.folder.c_str(), name.c_str());
