@@ -9,6 +9,8 @@ packages=(
     fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev
+    # the memory-card test formats and mounts a FAT32 image (it skips without FUSE)
+    dosfstools fusefat
 )
 
 missing=()

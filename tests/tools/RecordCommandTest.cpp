@@ -3,8 +3,11 @@
 //
 // ZELKORA_E2E_SECONDS (default 12) sets how long the Record-mode run lasts; a save is asked
 // for every ZELKORA_E2E_SAVE_EVERY seconds (default 3).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -138,6 +141,9 @@ class RecordCommand : public ::testing::Test {
         simulator = std::make_unique<ChildProcess>(args, (root / "sim.err").string());
         std::string first;
         if (!simulator->readLine(first, 5000) || first.rfind("COM", 0) != 0) return -1;
+        if (const auto colon = first.find(": "); colon != std::string::npos) {
+            simulatorDevice = first.substr(colon + 2);
+        }
         return std::atoi(first.c_str() + 3);
     }
     void stopSimulator() {
@@ -198,6 +204,7 @@ class RecordCommand : public ::testing::Test {
     std::filesystem::path out;
     std::string oldHome;
     std::unique_ptr<ChildProcess> simulator;
+    std::string simulatorDevice;  // the line the recorder opens
 };
 
 TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
@@ -306,6 +313,32 @@ TEST_F(RecordCommand, SearchFindsTheSimulatorWithoutAPort) {
     EXPECT_EQ(lines[lines.size() - 3], "Trying port " + std::to_string(port));
     EXPECT_EQ(lines[lines.size() - 2], success);
     EXPECT_EQ(lines.back(), "Recording on port " + std::to_string(port));
+}
+
+TEST_F(RecordCommand, PortsNamedAndHeldAreSaidSo) {
+    ChildProcess missing(
+        {kTool, "record", "--port", "999", "--seconds", "1", "--dir", out.string()},
+        (root / "missing.err").string());
+    std::string line;
+    EXPECT_TRUE(missing.readLine(line, 15000) && line == "Trying port 999") << line;
+    EXPECT_EQ(missing.wait(15000), 1);
+    // The module's line held open and locked by another program.
+    const int port = startSimulator({"--mix", "passes"});
+    const int held = ::open(simulatorDevice.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0) << simulatorDevice;
+    ChildProcess recorder(
+        {kTool, "record", "--port", std::to_string(port), "--seconds", "1", "--dir", out.string()},
+        (root / "record.err").string());
+    std::string lines;
+    while (recorder.readLine(line, 15000)) lines += line + "\n";
+    EXPECT_EQ(recorder.wait(5000), 1);
+    ::close(held);
+    stopSimulator();
+    const std::string inUse = "Port " + std::to_string(port) + " is in use";
+    EXPECT_NE(lines.find(inUse + "\n"), std::string::npos) << lines;
+    std::ifstream err(root / "record.err");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(err), {}),
+              "zelkora-tool record: " + inUse + "\n");
 }
 
 TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -65,14 +66,26 @@ void printSaved(ZelkoraDoc& doc) {
 }
 
 // The port search dialog without a dialog: the whole list, statuses printed as they come.
-int32_t searchPorts(acquisition::CommFile& port, const AppSettings& settings) {
+// A port asked for that the list does not hold (one not plugged in, or not registered) is
+// tried first, so that what is printed speaks of the port the user named. `requestedInUse`
+// is set when that port is held by another program.
+int32_t searchPorts(acquisition::CommFile& port, const AppSettings& settings,
+                    bool& requestedInUse) {
     gps::PortList list;
     list.FillListed(acquisition::PortSearch::initialPort(settings));
     std::vector<int32_t> ports;
     for (const gps::PortEntry& entry : list.entries()) ports.push_back(entry.itemData);
+    const int32_t requested = settings.SerialPort;
+    if (requested > 0 && std::find(ports.begin(), ports.end(), requested) == ports.end()) {
+        ports.insert(ports.begin(), requested);
+    }
     std::atomic<int32_t> stop{0};
     const int32_t result = acquisition::PortSearch::search(
-        port, ports, acquisition::PortSearch::kWholeList, stop, [](int32_t code, int32_t number) {
+        port, ports, acquisition::PortSearch::kWholeList, stop,
+        [&requestedInUse, requested](int32_t code, int32_t number) {
+            if (code == acquisition::PortSearch::kPortInUse && number == requested) {
+                requestedInUse = true;
+            }
             std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
             std::fflush(stdout);
         });
@@ -122,12 +135,23 @@ int run(const std::vector<std::string>& argv) {
     doc.setRemakeMissingFolder(args.has("--dir"));
     acquisition::RecordingControl& control = doc.recorder();
     acquisition::RecordingControl::Hooks hooks;
-    hooks.searchPorts = [&settings](acquisition::CommFile& p) { return searchPorts(p, settings); };
+    bool requestedInUse = false;
+    hooks.searchPorts = [&settings, &requestedInUse](acquisition::CommFile& p) {
+        return searchPorts(p, settings, requestedInUse);
+    };
     control.setHooks(hooks);
 
+    const int32_t requested = settings.SerialPort;
     const auto started = doc.StartRecording(monitor);
     if (started != acquisition::RecordingControl::StartResult::Started) {
-        std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
+        if (requestedInUse) {
+            std::fprintf(
+                stderr, "zelkora-tool record: %s\n",
+                acquisition::PortSearch::statusText(acquisition::PortSearch::kPortInUse, requested)
+                    .c_str());
+        } else {
+            std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
+        }
         return tool::kExitFailure;
     }
     // The GPS as the document polls it: the position goes into every file written next.
