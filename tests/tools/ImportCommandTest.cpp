@@ -11,28 +11,17 @@
 #include <numbers>
 
 #include "ChildProcess.h"
+#include "RiffImage.h"
 #include "sequence/SequenceFormat.h"
 
 using testing_support::ChildProcess;
+using testing_support::chunk;
+using testing_support::put16;
+using testing_support::put32;
 
 namespace {
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
-
-void put32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
-void put16(std::string& out, uint16_t v) {
-    out.push_back(static_cast<char>(v));
-    out.push_back(static_cast<char>(v >> 8));
-}
-std::string chunk(const std::string& id, const std::string& body) {
-    std::string c = id;
-    put32(c, static_cast<uint32_t>(body.size()));
-    c += body;
-    if (body.size() & 1) c.push_back('\0');
-    return c;
-}
 
 // A 16-bit mono WAV of `samples`, with `trailer` chunks after the audio as recorders put them.
 void writeWav(const std::filesystem::path& path, int rate, const std::vector<float>& samples,
@@ -48,10 +37,8 @@ void writeWav(const std::filesystem::path& path, int rate, const std::vector<flo
     for (float s : samples) {
         put16(data, static_cast<uint16_t>(static_cast<int16_t>(std::lround(s * 32767))));
     }
-    const std::string body = "WAVE" + chunk("fmt ", fmt) + chunk("data", data) + trailer;
-    std::string out = "RIFF";
-    put32(out, static_cast<uint32_t>(body.size()));
-    std::ofstream(path, std::ios::binary) << out << body;
+    std::ofstream(path, std::ios::binary)
+        << testing_support::riff(chunk("fmt ", fmt) + chunk("data", data) + trailer);
 }
 
 // `calls` calls of `length` seconds every `period` seconds, the frequency at time u into a

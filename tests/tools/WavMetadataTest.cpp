@@ -5,25 +5,14 @@
 
 #include <sstream>
 
+#include "RiffImage.h"
+
 using namespace tool;
+using testing_support::chunk;
+using testing_support::put32;
+using testing_support::riff;
 
 namespace {
-
-void put32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
-std::string chunk(const std::string& id, const std::string& body) {
-    std::string c = id;
-    put32(c, static_cast<uint32_t>(body.size()));
-    c += body;
-    if (body.size() & 1) c.push_back('\0');
-    return c;
-}
-std::string riff(const std::string& chunks) {
-    std::string r = "RIFF";
-    put32(r, static_cast<uint32_t>(4 + chunks.size()));
-    return r + "WAVE" + chunks;
-}
 
 WavMetadata read(const std::string& image) {
     std::istringstream in(image);
