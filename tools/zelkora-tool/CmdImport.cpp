@@ -5,6 +5,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -54,6 +55,18 @@ constexpr const char* kHelp =
     "  --dir DIR            where the files go (default: the GPath setting); made when missing\n";
 
 constexpr sf_count_t kFrames = 65536;
+
+// The progress line while one is shown; messages clear it first, so that each starts on a
+// line of its own.
+tool::ProgressLine* progressShown = nullptr;
+
+[[gnu::format(printf, 1, 2)]] void warn(const char* format, ...) {
+    if (progressShown != nullptr) progressShown->clear();
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+}
 
 bool parseReal(const std::string& text, double& out) {
     const char* end = text.data() + text.size();
@@ -109,8 +122,7 @@ Source describe(const std::string& path, const SF_INFO& info, const Options& opt
         te = *options.timeExpansion;
     } else if (const std::string value = tool::guanValue(meta.guan, "TE"); !value.empty()) {
         if (!parseReal(value, te) || te < 1 || te > 100) {
-            std::fprintf(stderr, "zelkora-tool import: %s: guan TE '%s' ignored\n", path.c_str(),
-                         value.c_str());
+            warn("zelkora-tool import: %s: guan TE '%s' ignored\n", path.c_str(), value.c_str());
             te = 1;
         }
     }
@@ -120,8 +132,8 @@ Source describe(const std::string& path, const SF_INFO& info, const Options& opt
     if (const std::string stamp = tool::guanValue(meta.guan, "Timestamp"); !stamp.empty()) {
         recorded = tool::parseIsoTime(stamp);
         if (!recorded) {
-            std::fprintf(stderr, "zelkora-tool import: %s: guan Timestamp '%s' not understood\n",
-                         path.c_str(), stamp.c_str());
+            warn("zelkora-tool import: %s: guan Timestamp '%s' not understood\n", path.c_str(),
+                 stamp.c_str());
         }
     }
     if (!recorded && !meta.comment.empty()) recorded = tool::parseRecorderComment(meta.comment);
@@ -132,10 +144,10 @@ Source describe(const std::string& path, const SF_INFO& info, const Options& opt
         const auto written = modificationTime(path);
         const double seconds = static_cast<double>(info.frames) / info.samplerate;
         source.start = written ? *written - std::llround(seconds * 1e6) : JulianTime::now();
-        std::fprintf(stderr,
-                     "zelkora-tool import: %s: no recording time in the file; its "
-                     "modification time is used\n",
-                     path.c_str());
+        warn(
+            "zelkora-tool import: %s: no recording time in the file; its "
+            "modification time is used\n",
+            path.c_str());
     }
 
     double lat = 0, lon = 0;
@@ -149,8 +161,8 @@ Source describe(const std::string& path, const SF_INFO& info, const Options& opt
                                                              double{PositionBlock::kMaxAltitude}));
             source.position = PositionBlock::build(PositionBlock::kModeLatLon, lat, lon, alt);
         } else {
-            std::fprintf(stderr, "zelkora-tool import: %s: guan Loc Position '%s' ignored\n",
-                         path.c_str(), where.c_str());
+            warn("zelkora-tool import: %s: guan Loc Position '%s' ignored\n", path.c_str(),
+                 where.c_str());
         }
     }
     return source;
@@ -162,7 +174,7 @@ int importOne(const std::string& path, const Options& options) {
     std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file(sf_open(path.c_str(), SFM_READ, &info),
                                                      &sf_close);
     if (!file || info.channels < 1 || info.samplerate < 1) {
-        std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
+        warn("Cannot open file %s\n", path.c_str());
         return tool::kExitBadFile;
     }
     const Source source = describe(path, info, options);
@@ -173,11 +185,11 @@ int importOne(const std::string& path, const Options& options) {
     settings.ratio = options.ratio;
     settings.thresholdDb = options.thresholdDb;
     if (!ZeroCrossingExtractor::valid(settings)) {
-        std::fprintf(stderr,
-                     "zelkora-tool import: %s: %d samples per second%s cannot carry a %.0f Hz "
-                     "high-pass; is --time-expansion missing?\n",
-                     path.c_str(), info.samplerate,
-                     source.timeExpansion != 1 ? " after time expansion" : "", settings.highPassHz);
+        warn(
+            "zelkora-tool import: %s: %d samples per second%s cannot carry a %.0f Hz "
+            "high-pass; is --time-expansion missing?\n",
+            path.c_str(), info.samplerate, source.timeExpansion != 1 ? " after time expansion" : "",
+            settings.highPassHz);
         return tool::kExitFailure;
     }
     ZeroCrossingExtractor extractor(settings);
@@ -212,8 +224,7 @@ int importOne(const std::string& path, const Options& options) {
     if (ok) ok = sequence->saveKept() >= 0;
     std::fflush(stdout);
     if (!ok) {
-        std::fprintf(stderr, "zelkora-tool import: %s: a sequence file could not be written\n",
-                     path.c_str());
+        warn("zelkora-tool import: %s: a sequence file could not be written\n", path.c_str());
         return tool::kExitFailure;
     }
     return tool::kExitOk;
@@ -264,6 +275,7 @@ int run(const std::vector<std::string>& argv) {
 
     int status = tool::kExitOk;
     tool::ProgressLine progress(kName, args.positional().size());
+    progressShown = &progress;
     for (size_t i = 0; i < args.positional().size(); ++i) {
         const std::string& path = args.positional()[i];
         progress.show(i, path);
@@ -271,6 +283,7 @@ int run(const std::vector<std::string>& argv) {
         // A bad file does not stop the others; the worst outcome is the exit status.
         if (r != tool::kExitOk && status != tool::kExitFailure) status = r;
     }
+    progressShown = nullptr;
     return status;
 }
 
