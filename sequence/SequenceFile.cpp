@@ -10,15 +10,6 @@
 
 namespace {
 
-// The bytes the file format spends on one interval after the interval `previous`.
-int32_t codeSize(int64_t interval, int64_t previous) {
-    const int64_t delta = interval - previous;
-    if (delta >= -64 && delta <= 63) return 1;
-    if (interval <= 8191) return 2;
-    if (interval <= 2097151) return 3;
-    return 4;
-}
-
 // Room for interval codes in one file: every code then ends at or before byte 32 761, so the
 // writer never has to cut the data short.
 constexpr int32_t kDataBytesLimit = 32761 - seqformat::kDataOffset84;
@@ -316,8 +307,9 @@ int32_t SequenceFile::save() {
     while (taken < available) {
         const int64_t interval = store_.times[(head_ - 1 - taken) & kRingMask];
         if (sum + interval > seqformat::kMaxSequenceTime) break;
-        int32_t grown = bytes + codeSize(interval, 0);
-        if (taken > 0) grown += codeSize(newer, interval) - codeSize(newer, 0);
+        int32_t grown = bytes + seqformat::codeSize(interval, 0);
+        if (taken > 0)
+            grown += seqformat::codeSize(newer, interval) - seqformat::codeSize(newer, 0);
         if (grown > kDataBytesLimit) break;
         bytes = grown;
         sum += interval;

@@ -40,6 +40,15 @@ constexpr int32_t kMaxInterval = (1 << 29) - 1;
 // The status the reader gives dots 0 and 1.
 constexpr uint8_t kStatusStart = 254;
 
+// The bytes a type 0x84 file spends on one interval after the interval `previous`.
+constexpr int32_t codeSize(int64_t interval, int64_t previous) {
+    const int64_t delta = interval - previous;
+    if (delta >= -64 && delta <= 63) return 1;
+    if (interval <= 8191) return 2;
+    if (interval <= 2097151) return 3;
+    return 4;
+}
+
 }  // namespace seqformat
 
 // The six text fields of the header, 7-bit ASCII, space-padded. Zeroed fields are written

@@ -3,42 +3,51 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <utility>
 
 namespace tool {
 
 namespace {
 // Often enough to look alive, rarely enough to cost nothing on a fast run.
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+constexpr size_t kMaxWidth = 78;
 }  // namespace
 
 ProgressLine::ProgressLine(std::string label, int64_t total)
-    : label_(std::move(label)), total_(total), shown_(::isatty(STDERR_FILENO) == 1) {}
+    : label_(std::move(label)), total_(total), enabled_(::isatty(STDERR_FILENO) == 1) {}
 
 ProgressLine::~ProgressLine() {
-    finish();
+    clear();
 }
 
 void ProgressLine::step() {
     ++done_;
-    if (!shown_) return;
+    if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (drawn_ && now - lastDraw_ < kRedrawEvery && done_ < total_) return;
+    if (shown_ > 0 && now - lastDraw_ < kRedrawEvery && done_ < total_) return;
     lastDraw_ = now;
-    draw();
+    draw(label_ + ": " + std::to_string(done_) + "/" + std::to_string(total_) + " files");
 }
 
-void ProgressLine::draw() {
-    std::fprintf(stderr, "\r%s: %lld/%lld files", label_.c_str(), static_cast<long long>(done_),
-                 static_cast<long long>(total_));
-    std::fflush(stderr);
-    drawn_ = true;
+void ProgressLine::show(int64_t index, const std::string& name) {
+    if (!enabled_) return;
+    draw(label_ + " " + std::to_string(index + 1) + "/" + std::to_string(total_) + " " + name);
 }
 
-void ProgressLine::finish() {
-    if (!drawn_) return;
-    std::fprintf(stderr, "\r\x1b[K");
+void ProgressLine::draw(std::string line) {
+    if (line.size() > kMaxWidth) line = line.substr(0, kMaxWidth - 3) + "...";
+    const size_t width = line.size();
+    if (width < shown_) line.append(shown_ - width, ' ');
+    std::fprintf(stderr, "\r%s", line.c_str());
     std::fflush(stderr);
-    drawn_ = false;
+    shown_ = width;
+}
+
+void ProgressLine::clear() {
+    if (!enabled_ || shown_ == 0) return;
+    std::fprintf(stderr, "\r%s\r", std::string(shown_, ' ').c_str());
+    std::fflush(stderr);
+    shown_ = 0;
 }
 
 }  // namespace tool

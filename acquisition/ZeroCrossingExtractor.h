@@ -1,0 +1,61 @@
+#pragma once
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace acquisition {
+
+// Turns full-spectrum audio into the zero-crossing intervals a frequency-division detector
+// would report for it: the signal is high-pass filtered, its crossings of zero are counted
+// only while its envelope stands above a threshold, and every Nth crossing is kept.
+//
+// Crossings are counted in both directions, so N crossings span N/2 periods and two
+// successive intervals together span N periods: the usual frequency formula
+// (N × 10^9 / the sum of the two latest intervals, in thousandths of a hertz) then gives the
+// tone's frequency back. Crossing times are interpolated between samples and reported in
+// microseconds of real time, so that a time-expanded recording (played back F times slower
+// than the bats called) gives the same times as the original.
+class ZeroCrossingExtractor {
+  public:
+    struct Settings {
+        double sampleRate = 384000;     // samples per second of the recording
+        double timeExpansion = 1;       // F: recorded time / real time
+        int32_t ratio = 16;             // N: every Nth crossing is kept
+        double highPassHz = 12000;      // real-time cut-off of the high-pass filter
+        double thresholdDb = -36;       // envelope level (dB of full scale) that opens the gate
+        double hysteresisDb = 6;        // the gate closes this far below the threshold
+        double releaseSeconds = 0.001;  // real-time decay of the envelope
+    };
+
+    explicit ZeroCrossingExtractor(const Settings& settings);
+
+    // False when the settings cannot work: the cut-off must lie below the real Nyquist rate
+    // and the other values must be positive.
+    static bool valid(const Settings& settings);
+
+    // Takes the next samples (full scale ±1) and appends the time of every kept crossing,
+    // in microseconds of real time since the first sample, to `kept`.
+    void feed(std::span<const float> samples, std::vector<double>& kept);
+
+  private:
+    // 2nd-order Butterworth high-pass, direct form I.
+    double b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
+    double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
+
+    double open_ = 0;   // envelope level that opens the gate
+    double close_ = 0;  // and that closes it again
+    double decay_ = 0;  // envelope factor per sample
+    double envelope_ = 0;
+    bool gateOpen_ = false;
+
+    double microsPerSample_ = 0;
+    int32_t ratio_ = 16;
+    int32_t count_ = 0;
+    double band_ = 0;      // half-width of the comparator's hysteresis band
+    int32_t side_ = 0;     // which side of the band the signal was last on: -1, 0, 1
+    double pending_ = 0;   // the time of the newest zero crossing, counted once confirmed
+    double previous_ = 0;  // the filtered sample before the current one
+    int64_t index_ = 0;    // samples taken so far
+};
+
+}  // namespace acquisition

@@ -1,0 +1,102 @@
+// The zero-crossing extractor on synthetic tones whose frequencies and levels are known;
+// sweeps and time expansion are tested end to end with the import.
+#include "acquisition/ZeroCrossingExtractor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+using acquisition::ZeroCrossingExtractor;
+
+namespace {
+
+// A sine of `hz` at `rate` for `seconds`, `amplitude` of full scale.
+std::vector<float> tone(double rate, double hz, double seconds, double amplitude) {
+    std::vector<float> out(static_cast<size_t>(rate * seconds));
+    for (size_t i = 0; i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        out[i] = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * hz * t));
+    }
+    return out;
+}
+
+std::vector<double> extract(const ZeroCrossingExtractor::Settings& settings,
+                            const std::vector<float>& samples, size_t chunk = 4096) {
+    ZeroCrossingExtractor extractor(settings);
+    std::vector<double> kept;
+    for (size_t at = 0; at < samples.size(); at += chunk) {
+        const size_t n = std::min(chunk, samples.size() - at);
+        extractor.feed(std::span<const float>(samples).subspan(at, n), kept);
+    }
+    return kept;
+}
+
+// The frequency (Hz) the sequence formula gives for each pair of whole-microsecond
+// intervals, as a file would hold them.
+std::vector<double> dotFrequencies(const std::vector<double>& kept, int32_t ratio) {
+    std::vector<int64_t> times;
+    for (double t : kept) times.push_back(std::llround(t));
+    std::vector<double> hz;
+    for (size_t i = 2; i < times.size(); ++i) {
+        hz.push_back(ratio * 1e6 / static_cast<double>(times[i] - times[i - 2]));
+    }
+    return hz;
+}
+
+TEST(ZeroCrossingExtractor, ToneComesBackAtItsFrequencyForEveryRatio) {
+    for (int32_t ratio : {4, 8, 16, 32}) {
+        ZeroCrossingExtractor::Settings s;
+        s.ratio = ratio;
+        const auto kept = extract(s, tone(384000, 40000, 0.05, 0.5));
+        // N crossings are N/2 periods of 25 µs.
+        ASSERT_GT(kept.size(), 10u) << ratio;
+        const size_t m = kept.size() / 2;
+        EXPECT_NEAR(kept[m] - kept[m - 1], ratio * 12.5, 0.05) << ratio;
+        for (double hz : dotFrequencies(kept, ratio)) {
+            EXPECT_NEAR(hz, 40000, 200) << "ratio " << ratio;
+        }
+    }
+}
+
+TEST(ZeroCrossingExtractor, GateHoldsBackQuietAndLowSignals) {
+    ZeroCrossingExtractor::Settings s;  // −36 dBFS
+    // −42 dBFS: below the threshold.
+    EXPECT_TRUE(extract(s, tone(384000, 40000, 0.05, std::pow(10, -42.0 / 20))).empty());
+    EXPECT_FALSE(extract(s, tone(384000, 40000, 0.05, std::pow(10, -30.0 / 20))).empty());
+    // Loud hum far below the cut-off is filtered out before the gate sees it.
+    EXPECT_TRUE(extract(s, tone(384000, 1000, 0.05, 0.5)).empty());
+    // Silence with the lowest bit toggling.
+    std::vector<float> dither(384000 / 10);
+    for (size_t i = 0; i < dither.size(); ++i) dither[i] = (i % 3 == 0) ? 1.0f / 32768 : 0;
+    EXPECT_TRUE(extract(s, dither).empty());
+}
+
+TEST(ZeroCrossingExtractor, HysteresisKeepsAFadingCallWhole) {
+    // A tone that fades from −30 to −40 dBFS: once open, the gate stays open down to −42.
+    const double rate = 384000, seconds = 0.01;
+    auto samples = tone(rate, 40000, seconds, 1);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double db = -30 - 10 * static_cast<double>(i) / static_cast<double>(samples.size());
+        samples[i] *= static_cast<float>(std::pow(10, db / 20));
+    }
+    ZeroCrossingExtractor::Settings s;
+    const auto kept = extract(s, samples);
+    // 400 periods, 800 crossings, every 16th kept.
+    EXPECT_GE(kept.size(), 48u);
+}
+
+TEST(ZeroCrossingExtractor, RejectsSettingsThatCannotWork) {
+    ZeroCrossingExtractor::Settings s;
+    EXPECT_TRUE(ZeroCrossingExtractor::valid(s));
+    s.sampleRate = 22050;  // a 12 kHz cut-off above the Nyquist rate
+    EXPECT_FALSE(ZeroCrossingExtractor::valid(s));
+    s.timeExpansion = 10;
+    EXPECT_TRUE(ZeroCrossingExtractor::valid(s));
+    s.ratio = 0;
+    EXPECT_FALSE(ZeroCrossingExtractor::valid(s));
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+// `zelkora-tool import` on WAV files synthesized here, read back with the file reader.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <numbers>
+
+#include "ChildProcess.h"
+#include "RiffImage.h"
+#include "sequence/SequenceFormat.h"
+
+using testing_support::ChildProcess;
+using testing_support::chunk;
+using testing_support::put16;
+using testing_support::put32;
+
+namespace {
+
+const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
+
+// A 16-bit mono WAV of `samples`, with `trailer` chunks after the audio as recorders put them.
+void writeWav(const std::filesystem::path& path, int rate, const std::vector<float>& samples,
+              const std::string& trailer = {}) {
+    std::string fmt;
+    put16(fmt, 1);
+    put16(fmt, 1);
+    put32(fmt, static_cast<uint32_t>(rate));
+    put32(fmt, static_cast<uint32_t>(rate * 2));
+    put16(fmt, 2);
+    put16(fmt, 16);
+    std::string data;
+    for (float s : samples) {
+        put16(data, static_cast<uint16_t>(static_cast<int16_t>(std::lround(s * 32767))));
+    }
+    std::ofstream(path, std::ios::binary)
+        << testing_support::riff(chunk("fmt ", fmt) + chunk("data", data) + trailer);
+}
+
+// `calls` calls of `length` seconds every `period` seconds, the frequency at time u into a
+// call given by `hz(u)`, amplitude `level` of full scale; silence between them.
+std::vector<float> calls(int rate, int count, double length, double period,
+                         const std::function<double(double)>& hz, double level = 0.5) {
+    std::vector<float> out(static_cast<size_t>(rate * period * count + rate * 0.01));
+    for (int c = 0; c < count; ++c) {
+        double phase = 0;
+        const auto first = static_cast<size_t>(rate * (0.005 + period * c));
+        for (size_t i = 0; i < static_cast<size_t>(rate * length); ++i) {
+            phase += 2 * std::numbers::pi * hz(static_cast<double>(i) / rate) / rate;
+            out[first + i] = static_cast<float>(level * std::sin(phase));
+        }
+    }
+    return out;
+}
+
+struct File {
+    SequenceFileHeader header;
+    std::vector<int32_t> times;
+    std::vector<int32_t> frequency;  // mHz
+};
+
+File readFile(const std::filesystem::path& path) {
+    File f;
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+    auto store = std::make_unique<DotStore>();
+    if (decodeSequenceImage(image, *store) == 0) return f;
+    computeDotFrequencies(*store);
+    readSequenceHeader(image, f.header);
+    f.times.assign(store->times.begin(), store->times.begin() + store->count);
+    f.frequency.assign(store->frequency.begin(), store->frequency.begin() + store->count);
+    return f;
+}
+
+class ImportCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zelkora-import-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root = pattern;
+        std::filesystem::create_directories(root / "config");
+        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        // Five hours behind UTC all year, so converted times are known.
+        ::setenv("TZ", "EST5", 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(root); }
+
+    // Runs the import; the paths printed.
+    std::vector<std::string> run(std::vector<std::string> args, int expectStatus = 0) {
+        args.insert(args.begin(), {kTool, "import"});
+        args.insert(args.end(), {"--dir", (root / "out").string()});
+        ChildProcess p(args, (root / "import.err").string());
+        std::vector<std::string> printed;
+        std::string line;
+        while (p.readLine(line, 20000)) printed.push_back(line);
+        EXPECT_EQ(p.wait(20000), expectStatus);
+        std::ifstream err(root / "import.err");
+        errors.assign(std::istreambuf_iterator<char>(err), {});
+        return printed;
+    }
+
+    std::filesystem::path root;
+    std::string errors;
+};
+
+// Dots inside calls: both of their intervals are short.
+std::vector<size_t> callDots(const File& f) {
+    std::vector<size_t> dots;
+    for (size_t i = 2; i < f.times.size(); ++i) {
+        if (f.times[i] - f.times[i - 2] < 2000 && f.frequency[i] > 0) dots.push_back(i);
+    }
+    return dots;
+}
+
+TEST_F(ImportCommand, ToneCallsComeBackAtTheirFrequency) {
+    writeWav(root / "tone.wav", 384000,
+             calls(384000, 6, 0.004, 0.05, [](double) { return 40000.0; }));
+    const auto printed = run({(root / "tone.wav").string()});
+    ASSERT_EQ(printed.size(), 1u) << errors;
+    const File f = readFile(printed[0]);
+    EXPECT_EQ(f.header.divisionRatio, 16);
+    const auto dots = callDots(f);
+    // 160 periods a call, 8 to an interval.
+    EXPECT_GE(dots.size(), 6u * 17);
+    for (size_t i : dots) EXPECT_NEAR(f.frequency[i], 40000000, 200000) << "dot " << i;
+    EXPECT_NE(errors.find("modification time"), std::string::npos);
+    EXPECT_EQ(errors.find('\r'), std::string::npos);  // no progress line off a terminal
+}
+
+TEST_F(ImportCommand, SweepDotsFollowTheTrackAndTheStampPlacesThem) {
+    // 100 to 40 kHz in 5 ms, every 70 ms, recorded from 21:13:05 at UTC+2 (19:13:05 UTC,
+    // 14:13:05 here) at 52.5 N 1.25 W, 120 m.
+    const double f0 = 100000, f1 = 40000, length = 0.005, period = 0.07;
+    const std::string guan = chunk("guan",
+                                   "GUANO|Version:1.0\nTimestamp:2024-06-01 21:13:05+02:00\n"
+                                   "Loc Position:52.5 -1.25\nLoc Elevation:120\n");
+    writeWav(
+        root / "sweep.wav", 500000,
+        calls(500000, 5, length, period, [&](double u) { return f0 + (f1 - f0) * u / length; }),
+        guan);
+    const auto printed = run({(root / "sweep.wav").string(), "--ratio", "8"});
+    ASSERT_EQ(printed.size(), 1u) << errors;
+    const File f = readFile(printed[0]);
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(f.header.position,
+              PositionBlock::build(PositionBlock::kModeLatLon, 52.5, -1.25, 120));
+    const SequenceStartTime& s = f.header.start;
+    EXPECT_EQ(std::tuple(s.year, s.month, s.day, s.hour, s.minute, s.second),
+              std::tuple(2024, 6, 1, 14, 13, 5));
+    // Each dot's frequency is the sweep's at the middle of its two intervals.
+    const double fileStart = s.microsecond();
+    size_t checked = 0;
+    for (size_t i : callDots(f)) {
+        const double middle = fileStart + (f.times[i] + f.times[i - 2]) / 2.0;
+        const double u = std::fmod(middle / 1e6 - 0.005, period);
+        if (u < 0.0003 || u > length - 0.0003) continue;  // the filter settles at the edges
+        const double expected = f0 + (f1 - f0) * u / length;
+        EXPECT_NEAR(f.frequency[i] / 1000.0, expected, 0.01 * expected) << "dot " << i;
+        ++checked;
+    }
+    EXPECT_GE(checked, 5u * 50);
+}
+
+TEST_F(ImportCommand, TimeExpansionGivesTheSameIntervals) {
+    auto hz = [](double u) { return 80000 - 8e6 * u; };  // 80 to 40 kHz in 5 ms
+    writeWav(root / "direct.wav", 384000, calls(384000, 4, 0.005, 0.06, hz));
+    // Ten times slower: every frequency a tenth, every time ten times longer.
+    writeWav(root / "slow.wav", 38400,
+             calls(38400, 4, 0.05, 0.6, [&](double u) { return hz(u / 10) / 10; }));
+    const auto direct = run({(root / "direct.wav").string()});
+    const auto slow = run({(root / "slow.wav").string(), "--time-expansion", "10"});
+    ASSERT_EQ(direct.size(), 1u) << errors;
+    ASSERT_EQ(slow.size(), 1u) << errors;
+    const File a = readFile(direct[0]);
+    const File b = readFile(slow[0]);
+    ASSERT_EQ(a.times.size(), b.times.size());
+    for (size_t i = 1; i < a.times.size(); ++i) {
+        EXPECT_NEAR(b.times[i] - b.times[i - 1], a.times[i] - a.times[i - 1], 2) << i;
+    }
+    // The factor a recorder notes in its guan chunk serves when none is given.
+    writeWav(root / "noted.wav", 38400,
+             calls(38400, 4, 0.05, 0.6, [&](double u) { return hz(u / 10) / 10; }),
+             chunk("guan", "TE:10\n"));
+    const auto noted = run({(root / "noted.wav").string()});
+    ASSERT_EQ(noted.size(), 1u) << errors;
+    EXPECT_EQ(readFile(noted[0]).times, b.times);
+}
+
+TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
+    // Calls at −45 dBFS are below the default threshold, not below −50.
+    const double quiet = std::pow(10, -45.0 / 20);
+    writeWav(root / "quiet.wav", 384000,
+             calls(
+                 384000, 5, 0.004, 0.05, [](double) { return 45000.0; }, quiet),
+             chunk("LIST", "INFO" + chunk("ICMT", "Recorded at 21:13:05 01/06/2024 (UTC)")));
+    EXPECT_TRUE(run({(root / "quiet.wav").string()}).empty());
+    EXPECT_EQ(errors, "");  // the comment's time was taken
+    EXPECT_EQ(run({(root / "quiet.wav").string(), "--threshold", "-50"}).size(), 1u);
+    const File f = readFile(std::filesystem::directory_iterator(root / "out")->path());
+    EXPECT_EQ(std::tuple(f.header.start.day, f.header.start.hour), std::tuple(1, 16));
+
+    // A file that is not audio is reported, and the others are still imported.
+    std::ofstream(root / "junk.wav") << "not a recording";
+    const auto printed =
+        run({(root / "junk.wav").string(), (root / "quiet.wav").string(), "--threshold", "-50"}, 2);
+    EXPECT_EQ(printed.size(), 1u);
+    EXPECT_NE(errors.find("Cannot open file"), std::string::npos);
+    run({(root / "quiet.wav").string(), "--ratio", "0"}, 64);
+    run({(root / "quiet.wav").string(), "--threshold", "loud"}, 64);
+}
+
+}  // namespace

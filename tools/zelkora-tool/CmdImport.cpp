@@ -1,0 +1,293 @@
+// zelkora-tool import: full-spectrum WAV/FLAC recordings turned into the sequence files a
+// frequency-division detector in Monitor mode would have written while they were recorded.
+#include <sndfile.h>
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "acquisition/ZeroCrossingExtractor.h"
+#include "app/AppSettings.h"
+#include "platform/LocalClock.h"
+#include "platform/qt/QtProfileStore.h"
+#include "sequence/SequenceFile.h"
+#include "sequence/SequenceFormat.h"
+#include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/CrossingFeed.h"
+#include "tools/zelkora-tool/ProgressLine.h"
+#include "tools/zelkora-tool/ToolArgs.h"
+#include "tools/zelkora-tool/WavMetadata.h"
+
+namespace {
+
+using acquisition::ZeroCrossingExtractor;
+
+constexpr const char* kName = "import";
+constexpr const char* kUsage =
+    "zelkora-tool import WAV... [--ratio N] [--threshold DB] [--time-expansion F] [--dir DIR]";
+constexpr const char* kHelp =
+    "Turns full-spectrum recordings (WAV, FLAC and the other formats libsndfile reads; the\n"
+    "first channel) into type 0x84 sequence files, as a frequency-division detector in\n"
+    "Monitor mode would have recorded them: the audio is high-pass filtered at 12 kHz, zero\n"
+    "crossings are counted while its level is above the threshold, every Nth is kept, and\n"
+    "the intervals go through the recorder's call detector (the autoLineLength, autoSlack\n"
+    "and autoMaxTBC settings), which splits them into files; a file also ends at 15 seconds\n"
+    "or 32 KB. Passages without calls give no file. Each file written is printed.\n"
+    "The start time comes from the recording's guan Timestamp, else from a recorder comment\n"
+    "\"Recorded at hh:mm:ss DD/MM/YYYY (UTC...)\", else (with a warning) from the file's\n"
+    "modification time less its length. Times with a UTC offset are converted to this\n"
+    "machine's local time, which sequence files hold; a time without one is taken as local.\n"
+    "The position comes from the guan Loc Position (and Loc Elevation, else 0 m).\n"
+    "\n"
+    "  --ratio N            division ratio, 1-64 (default 16)\n"
+    "  --threshold DB       level in dB of full scale that counts as signal (default -36)\n"
+    "  --time-expansion F   the recording runs F times slower than real time (default: the\n"
+    "                       guan TE value, else 1); intervals are in real time\n"
+    "  --dir DIR            where the files go (default: the GPath setting); made when missing\n";
+
+constexpr sf_count_t kFrames = 65536;
+
+// The progress line while one is shown; messages clear it first, so that each starts on a
+// line of its own.
+tool::ProgressLine* progressShown = nullptr;
+
+[[gnu::format(printf, 1, 2)]] void warn(const char* format, ...) {
+    if (progressShown != nullptr) progressShown->clear();
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+}
+
+bool parseReal(const std::string& text, double& out) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, out);
+    return !text.empty() && ec == std::errc() && ptr == end && std::isfinite(out);
+}
+
+// Local − UTC at a UTC instant, from the machine's time-zone rules (so a summer recording
+// gets the summer offset even when imported in winter).
+int64_t localOffsetAt(int64_t utcSeconds) {
+    const std::time_t t = static_cast<std::time_t>(utcSeconds);
+    std::tm local{};
+    if (::localtime_r(&t, &local) == nullptr) return platform::localUtcOffsetSeconds();
+    const JulianTime wall =
+        JulianTime::fromDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                 local.tm_hour, local.tm_min, local.tm_sec, 0);
+    return wall.value() / JulianTime::kSecond - utcSeconds;
+}
+
+std::optional<JulianTime> modificationTime(const std::string& path) {
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(path, ec);
+    if (ec) return std::nullopt;
+    const auto system = std::chrono::file_clock::to_sys(written);
+    const int64_t utcSeconds =
+        std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
+    return JulianTime(utcSeconds * JulianTime::kSecond) +
+           localOffsetAt(utcSeconds) * JulianTime::kSecond;
+}
+
+struct Options {
+    int32_t ratio = 16;
+    double thresholdDb = -36;
+    std::optional<double> timeExpansion;
+    std::string folder;
+    int32_t slack = 1, lineLength = 5, maxTbc = 5000000;
+};
+
+struct Source {
+    JulianTime start;
+    PositionBlock position;
+    double timeExpansion = 1;
+};
+
+// The start, position and time expansion of one recording, from its metadata.
+Source describe(const std::string& path, const SF_INFO& info, const Options& options) {
+    Source source;
+    std::ifstream in(path, std::ios::binary);
+    const tool::WavMetadata meta = tool::readWavMetadata(in);
+
+    double te = 1;
+    if (options.timeExpansion) {
+        te = *options.timeExpansion;
+    } else if (const std::string value = tool::guanValue(meta.guan, "TE"); !value.empty()) {
+        if (!parseReal(value, te) || te < 1 || te > 100) {
+            warn("zelkora-tool import: %s: guan TE '%s' ignored\n", path.c_str(), value.c_str());
+            te = 1;
+        }
+    }
+    source.timeExpansion = te;
+
+    std::optional<tool::RecordedTime> recorded;
+    if (const std::string stamp = tool::guanValue(meta.guan, "Timestamp"); !stamp.empty()) {
+        recorded = tool::parseIsoTime(stamp);
+        if (!recorded) {
+            warn("zelkora-tool import: %s: guan Timestamp '%s' not understood\n", path.c_str(),
+                 stamp.c_str());
+        }
+    }
+    if (!recorded && !meta.comment.empty()) recorded = tool::parseRecorderComment(meta.comment);
+    if (recorded) {
+        source.start = tool::toLocalTime(*recorded, localOffsetAt);
+    } else {
+        // A file's time is when it was last written, which is when its recording ended.
+        const auto written = modificationTime(path);
+        const double seconds = static_cast<double>(info.frames) / info.samplerate;
+        source.start = written ? *written - std::llround(seconds * 1e6) : JulianTime::now();
+        warn(
+            "zelkora-tool import: %s: no recording time in the file; its "
+            "modification time is used\n",
+            path.c_str());
+    }
+
+    double lat = 0, lon = 0;
+    if (const std::string where = tool::guanValue(meta.guan, "Loc Position"); !where.empty()) {
+        if (tool::parseLatLon(where, lat, lon)) {
+            double metres = 0;
+            const std::string elevation = tool::guanValue(meta.guan, "Loc Elevation");
+            if (!elevation.empty() && !parseReal(elevation, metres)) metres = 0;
+            const auto alt = static_cast<int32_t>(std::clamp(std::trunc(metres + 0.5),
+                                                             double{PositionBlock::kMinAltitude},
+                                                             double{PositionBlock::kMaxAltitude}));
+            source.position = PositionBlock::build(PositionBlock::kModeLatLon, lat, lon, alt);
+        } else {
+            warn("zelkora-tool import: %s: guan Loc Position '%s' ignored\n", path.c_str(),
+                 where.c_str());
+        }
+    }
+    return source;
+}
+
+// Imports one recording; the exit status for it.
+int importOne(const std::string& path, const Options& options) {
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file(sf_open(path.c_str(), SFM_READ, &info),
+                                                     &sf_close);
+    if (!file || info.channels < 1 || info.samplerate < 1) {
+        warn("Cannot open file %s\n", path.c_str());
+        return tool::kExitBadFile;
+    }
+    const Source source = describe(path, info, options);
+
+    ZeroCrossingExtractor::Settings settings;
+    settings.sampleRate = info.samplerate;
+    settings.timeExpansion = source.timeExpansion;
+    settings.ratio = options.ratio;
+    settings.thresholdDb = options.thresholdDb;
+    if (!ZeroCrossingExtractor::valid(settings)) {
+        warn(
+            "zelkora-tool import: %s: %d samples per second%s cannot carry a %.0f Hz "
+            "high-pass; is --time-expansion missing?\n",
+            path.c_str(), info.samplerate, source.timeExpansion != 1 ? " after time expansion" : "",
+            settings.highPassHz);
+        return tool::kExitFailure;
+    }
+    ZeroCrossingExtractor extractor(settings);
+
+    auto sequence = std::make_unique<SequenceFile>();
+    sequence->start(options.ratio, "", options.slack, options.lineLength, options.maxTbc, false,
+                    true);
+    sequence->reset();
+    sequence->setFolder(options.folder);
+    sequence->setPosition(source.position);
+    tool::CrossingFeed feed(*sequence, source.start);
+    sequence->setSaveListener([&](const std::string& name) {
+        feed.saved();
+        std::printf("%s%s\n", options.folder.c_str(), name.c_str());
+    });
+
+    std::vector<float> frames(static_cast<size_t>(kFrames) * static_cast<size_t>(info.channels));
+    std::vector<float> mono(static_cast<size_t>(kFrames));
+    std::vector<double> kept;
+    bool ok = true;
+    for (sf_count_t n; ok && (n = sf_readf_float(file.get(), frames.data(), kFrames)) > 0;) {
+        for (sf_count_t i = 0; i < n; ++i) {
+            mono[static_cast<size_t>(i)] = frames[static_cast<size_t>(i * info.channels)];
+        }
+        kept.clear();
+        extractor.feed(std::span<const float>(mono.data(), static_cast<size_t>(n)), kept);
+        for (const double t : kept) {
+            if (!(ok = feed.add(t))) break;
+        }
+    }
+    // The recording ends as a detector falling silent: a sequence with calls is written.
+    if (ok) ok = sequence->saveKept() >= 0;
+    std::fflush(stdout);
+    if (!ok) {
+        warn("zelkora-tool import: %s: a sequence file could not be written\n", path.c_str());
+        return tool::kExitFailure;
+    }
+    return tool::kExitOk;
+}
+
+int run(const std::vector<std::string>& argv) {
+    tool::ToolArgs args({"--ratio", "--threshold", "--time-expansion", "--dir"}, {});
+    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
+    if (args.helpRequested()) {
+        std::printf("usage: %s\n\n%s", kUsage, kHelp);
+        return tool::kExitOk;
+    }
+    if (args.positional().empty()) {
+        return tool::usageError(kName, "no recording given", kUsage);
+    }
+    AppSettings settings = [] {
+        platform::QtProfileStore store;
+        appSettings().load(store);
+        return appSettings();
+    }();
+    Options options;
+    options.slack = settings.autoSlack;
+    options.lineLength = settings.autoLineLength;
+    options.maxTbc = settings.autoMaxTBC;
+    const auto ratio = args.integer("--ratio", 16, 1, seqformat::kMaxRatio);
+    if (!ratio) return tool::usageError(kName, args.error(), kUsage);
+    options.ratio = static_cast<int32_t>(*ratio);
+    if (auto text = args.value("--threshold")) {
+        if (!parseReal(*text, options.thresholdDb) || options.thresholdDb > 0 ||
+            options.thresholdDb < -120) {
+            return tool::usageError(
+                kName, "--threshold needs a level from -120 to 0 dB, not '" + *text + "'", kUsage);
+        }
+    }
+    if (auto text = args.value("--time-expansion")) {
+        double te = 0;
+        if (!parseReal(*text, te) || te < 1 || te > 100) {
+            return tool::usageError(
+                kName, "--time-expansion needs a factor from 1 to 100, not '" + *text + "'",
+                kUsage);
+        }
+        options.timeExpansion = te;
+    }
+    options.folder = args.value("--dir").value_or(settings.GPath);
+    std::error_code ec;
+    std::filesystem::create_directories(options.folder, ec);
+    if (!options.folder.empty() && options.folder.back() != '/') options.folder += '/';
+
+    int status = tool::kExitOk;
+    tool::ProgressLine progress(kName, static_cast<int64_t>(args.positional().size()));
+    progressShown = &progress;
+    for (size_t i = 0; i < args.positional().size(); ++i) {
+        const std::string& path = args.positional()[i];
+        progress.show(static_cast<int64_t>(i), path);
+        const int r = importOne(path, options);
+        // A bad file does not stop the others; the worst outcome is the exit status.
+        if (r != tool::kExitOk && status != tool::kExitFailure) status = r;
+    }
+    progressShown = nullptr;
+    return status;
+}
+
+const tool::CommandRegistration registration{
+    {kName, "turn full-spectrum WAV recordings into sequence files", &run}};
+
+}  // namespace
