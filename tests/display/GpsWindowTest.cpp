@@ -100,6 +100,10 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     testing_support::PtyPeer peer;
     ASSERT_TRUE(peer.ok());
     runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
+    // One 800 x 480 screen, the size of a field board's panel.
+    std::ofstream(root + "/screen.json") << R"({"screens": [{"name": "panel", "x": 0, "y": 0,
+        "width": 800, "height": 480, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + root + "/screen.json").c_str(), 1);
     static int argc = 1;
     static char name[] = "test_gps_window";
     static char* argv[] = {name, nullptr};
