@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -36,14 +37,21 @@ constexpr const char* kHelp =
     "               Without it, Record mode: a line on standard input saves the newest\n"
     "               data (at most 15 seconds), as the \"Save\" command does.\n"
     "  --seconds S  stop after S seconds\n"
-    "  --dir DIR    the sequence folder (default: the GPath setting); created when missing\n"
+    "  --dir DIR    the sequence folder (default: the GPath setting); created when missing,\n"
+    "               and made again when it vanishes during the recording (while the folder\n"
+    "               holding it is still there; otherwise files go to the default folder)\n"
     "  --gps N      poll a GPS receiver on port N (at the GPSbaudrate setting) once a second:\n"
     "               every file written while its fix is fresh carries the position, and the\n"
     "               track goes to GPS.zlg in the sequence folder\n"
     "\n"
-    "Every file written is printed as \"saved NAME\" as soon as it is written. When a file\n"
-    "cannot be written the recording ends with \"DETLINK error\" and exit status 1, as it\n"
-    "does when no module is found.\n";
+    "Every file written is printed as \"saved NAME\" as soon as it is written. In Monitor mode\n"
+    "a pass still being recorded at the end is saved too. When a file cannot be written\n"
+    "(a full disk, a vanished card), standard error says so once and the recording goes on:\n"
+    "the sequence waits in memory and is written as soon as the disk takes files again.\n"
+    "Sequences still unwritten at the end are reported and give exit status 1. When the\n"
+    "sequence folder vanishes, standard error says where the files go from then on. The\n"
+    "recording ends with \"DETLINK error\" and exit status 1 only when the module fails,\n"
+    "and no recording starts when no module is found.\n";
 
 // The display tick of the live view.
 constexpr auto kTick = std::chrono::milliseconds(25);
@@ -58,14 +66,26 @@ void printSaved(ZelkoraDoc& doc) {
 }
 
 // The port search dialog without a dialog: the whole list, statuses printed as they come.
-int32_t searchPorts(acquisition::CommFile& port, const AppSettings& settings) {
+// A port asked for that the list does not hold (one not plugged in, or not registered) is
+// tried first, so that what is printed speaks of the port the user named. `requestedInUse`
+// is set when that port is held by another program.
+int32_t searchPorts(acquisition::CommFile& port, const AppSettings& settings,
+                    bool& requestedInUse) {
     gps::PortList list;
     list.FillListed(acquisition::PortSearch::initialPort(settings));
     std::vector<int32_t> ports;
     for (const gps::PortEntry& entry : list.entries()) ports.push_back(entry.itemData);
+    const int32_t requested = settings.SerialPort;
+    if (requested > 0 && std::find(ports.begin(), ports.end(), requested) == ports.end()) {
+        ports.insert(ports.begin(), requested);
+    }
     std::atomic<int32_t> stop{0};
     const int32_t result = acquisition::PortSearch::search(
-        port, ports, acquisition::PortSearch::kWholeList, stop, [](int32_t code, int32_t number) {
+        port, ports, acquisition::PortSearch::kWholeList, stop,
+        [&requestedInUse, requested](int32_t code, int32_t number) {
+            if (code == acquisition::PortSearch::kPortInUse && number == requested) {
+                requestedInUse = true;
+            }
             std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
             std::fflush(stdout);
         });
@@ -112,14 +132,26 @@ int run(const std::vector<std::string>& argv) {
     // store of its own, never into the user's profile.
     platform::MemoryProfileStore runStore;
     ZelkoraDoc doc(settings, runStore);
+    doc.setRemakeMissingFolder(args.has("--dir"));
     acquisition::RecordingControl& control = doc.recorder();
     acquisition::RecordingControl::Hooks hooks;
-    hooks.searchPorts = [&settings](acquisition::CommFile& p) { return searchPorts(p, settings); };
+    bool requestedInUse = false;
+    hooks.searchPorts = [&settings, &requestedInUse](acquisition::CommFile& p) {
+        return searchPorts(p, settings, requestedInUse);
+    };
     control.setHooks(hooks);
 
+    const int32_t requested = settings.SerialPort;
     const auto started = doc.StartRecording(monitor);
     if (started != acquisition::RecordingControl::StartResult::Started) {
-        std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
+        if (requestedInUse) {
+            std::fprintf(
+                stderr, "zelkora-tool record: %s\n",
+                acquisition::PortSearch::statusText(acquisition::PortSearch::kPortInUse, requested)
+                    .c_str());
+        } else {
+            std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
+        }
         return tool::kExitFailure;
     }
     // The GPS as the document polls it: the position goes into every file written next.
@@ -169,6 +201,13 @@ int run(const std::vector<std::string>& argv) {
     printSaved(doc);
     if (failed) {
         std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
+        return tool::kExitFailure;
+    }
+    // Sequences still waiting for room, and any dropped because too many waited.
+    const SequenceFile& sequence = control.accumulator();
+    if (const int32_t unsaved = sequence.unsavedCount() + sequence.droppedUnsaved(); unsaved > 0) {
+        std::fprintf(stderr, "zelkora-tool record: %d sequence%s could not be written\n",
+                     static_cast<int>(unsaved), unsaved == 1 ? "" : "s");
         return tool::kExitFailure;
     }
     std::this_thread::sleep_for(kLinger);
