@@ -137,7 +137,7 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
         const int64_t start = utcNowMicroseconds();
         std::atomic<bool> sent{false};
         std::thread simulator;
-        QString status, satellites;
+        QString status, satellites, scale;
         int trackPixels = 0, markerPixels = 0;
         tapGpsCommand(frame, 1, [&] {
             whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
@@ -166,6 +166,10 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
                 }
                 if (const char* pictures = std::getenv("ZELKORA_SCREENSHOTS"))
                     map->grab().save(QString::fromLocal8Bit(pictures) + "/gps-map.png");
+                // "Menu" -> "Resolution" -> "1km": the map redraws at that scale.
+                pressInMenu("Resolution", 1, [] { pressInMenu("100m", 4); });
+                QTest::mouseClick(map->menuButton(), Qt::LeftButton);
+                scale = map->scaleLabel()->text();
                 // A tap in the middle of the map closes it.
                 QTest::mouseClick(map->mapArea(), Qt::LeftButton);
             });
@@ -180,6 +184,8 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
             R"(^\s*(2D|3D|D2D|D3D)  \s*-27\.21\d{3}  \s*153\.05\d{3}  Alt\s+-?\d+$)")))
             << status.toStdString();
         EXPECT_TRUE(satellites.startsWith("Nsats = ")) << satellites.toStdString();
+        EXPECT_EQ(scale, "Scale:  1km");
+        EXPECT_EQ(settings.MapWidth, 10000);
         EXPECT_GT(trackPixels, 1);
         EXPECT_EQ(markerPixels, 49);  // one 7 x 7 marker
 
