@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -90,6 +93,22 @@ int64_t utcNowMicroseconds() {
     return JulianTime::now().value() - platform::localUtcOffsetSeconds() * 1000000;
 }
 
+// The offscreen platform with one 800 x 480 screen, the size of a field board's panel.
+QApplication& application(const std::string& root) {
+    static QApplication* app = nullptr;
+    if (app == nullptr) {
+        std::ofstream(root + "/screen.json") << R"({"screens": [{"name": "panel", "x": 0,
+            "y": 0, "width": 800, "height": 480, "logicalDpi": 96, "logicalBaseDpi": 96,
+            "dpr": 1}]})";
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + root + "/screen.json").c_str(), 1);
+        static int argc = 1;
+        static char name[] = "test_gps_window";
+        static char* argv[] = {name, nullptr};
+        app = new QApplication(argc, argv);
+    }
+    return *app;
+}
+
 TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     const std::string capture = capturePart(9000);
     if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
@@ -100,14 +119,7 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     testing_support::PtyPeer peer;
     ASSERT_TRUE(peer.ok());
     runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
-    // One 800 x 480 screen, the size of a field board's panel.
-    std::ofstream(root + "/screen.json") << R"({"screens": [{"name": "panel", "x": 0, "y": 0,
-        "width": 800, "height": 480, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
-    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + root + "/screen.json").c_str(), 1);
-    static int argc = 1;
-    static char name[] = "test_gps_window";
-    static char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    application(root);
 
     AppSettings& settings = appSettings();
     const AppSettings saved = settings;
@@ -223,6 +235,72 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
         EXPECT_EQ(fs::file_size(track), 0u);
         EXPECT_EQ(fs::file_size(fs::path(settings.GPath) / "GPS0001.zlg"), 32u * fixes);
         EXPECT_EQ(frame.gps().map().pointCount(), 0);
+    }
+    settings = saved;
+}
+
+TEST(GpsWindow, SettingsDialogStoresNoPortAsMinusOneAndConnectThenFails) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString();
+    testing_support::PrivateRuntimeDir runtime;
+    application(root);
+    AppSettings& settings = appSettings();
+    const AppSettings saved = settings;
+    settings.GPath = root + "/Batfiles/";
+    settings.GPSport = 33;
+    settings.GPSbaudrate = 9600;
+    settings.GPStz = -330;
+    platform::MemoryProfileStore store;
+    {
+        ZelkoraDoc doc(settings, store);
+        ZelkoraFrame frame(settings, doc);
+        QStringList rates;
+        int maxHours = 0, maxMinutes = 0;
+        QString zone;
+        whenModal<QDialog>([&](QDialog* dialog) {
+            auto* baud = dialog->findChild<QComboBox*>("baud");
+            auto* ports = dialog->findChild<QComboBox*>("ports");
+            auto* hours = dialog->findChild<QSpinBox*>("h");
+            auto* minutes = dialog->findChild<QSpinBox*>("m");
+            auto* minus = dialog->findChild<QRadioButton*>("minus");
+            ASSERT_TRUE(baud && ports && hours && minutes && minus);
+            for (int i = 0; i < baud->count(); ++i) rates << baud->itemText(i);
+            EXPECT_EQ(baud->currentText(), "9600");
+            EXPECT_TRUE(minus->isChecked());
+            EXPECT_EQ(hours->value(), 5);
+            EXPECT_EQ(minutes->value(), 30);
+            maxHours = hours->maximum();
+            maxMinutes = minutes->maximum();
+            zone = dialog->findChild<QLabel*>("systemZone")->text();
+            ports->setCurrentIndex(-1);
+            baud->setCurrentIndex(8);
+            hours->setValue(10);
+            minutes->setValue(0);
+            dialog->findChild<QRadioButton*>("plus")->setChecked(true);
+            dialog->accept();
+        });
+        frame.gps().Perform(GpsViewCommands::kSettings);
+        EXPECT_EQ(rates, QStringList({"2400", "4800", "7200", "9600", "14400", "19200", "38400",
+                                      "57600", "115200"}));
+        EXPECT_EQ(maxHours, 12);
+        EXPECT_EQ(maxMinutes, 59);
+        EXPECT_TRUE(zone.startsWith("System: UTC")) << zone.toStdString();
+        EXPECT_EQ(settings.GPSport, -1);
+        EXPECT_EQ(settings.GPSbaudrate, 115200);
+        EXPECT_EQ(settings.GPStz, 600);
+
+        // Connect on no port: "Connection Failed", and the map still opens.
+        bool mapShown = false;
+        whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
+            mapShown = true;
+            map->reject();
+        });
+        frame.gps().Perform(GpsViewCommands::kConnect);
+        EXPECT_TRUE(mapShown);
+        EXPECT_EQ(frame.gpsWindows().progressTexts(),
+                  (std::vector<std::string>{"Connecting to GPS", "Port -1 - please wait",
+                                            "Connection Failed"}));
     }
     settings = saved;
 }
