@@ -62,8 +62,9 @@ void pressInMenu(const QString& first, int slot, std::function<void()> next = {}
 
 // Files -> Main Menu -> GPS -> `slot` by taps, starting with a tap in the view's menu area.
 void tapGpsCommand(ZelkoraFrame& frame, int slot, std::function<void()> next = {}) {
-    pressInMenu("Prev File", 11, [slot, next] {
-        pressInMenu("File", 6, [slot, next] { pressInMenu("Connect", slot, next); });
+    const QString first = frame.gps().ConnectText();  // "Disconnect" while connected
+    pressInMenu("Prev File", 11, [first, slot, next] {
+        pressInMenu("File", 6, [first, slot, next] { pressInMenu(first, slot, next); });
     });
     const auto area = frame.view().plotView().menuArea();
     QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
@@ -223,6 +224,7 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
             << frame.view().plotView().clockText();
         EXPECT_GT(frame.gps().map().pointCount(), 0);
 
+        EXPECT_STREQ(frame.gps().ConnectText(), "Disconnect");
         // New File, confirmed: GPS.zlg starts afresh and the map's track with it.
         QString question;
         tapGpsCommand(frame, 6, [&] {
