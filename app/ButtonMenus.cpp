@@ -17,7 +17,7 @@ DialogMenuTemplate::Press DialogMenuFiles::OnSlot(int32_t slot) {
         return Press::Close;
     }
     if (slot == 11) {
-        DialogMenuMain main(runner());
+        DialogMenuMain main(runner(), gpsConnected_);
         result_ = RunChild(main);
         return Press::Close;
     }
@@ -49,7 +49,7 @@ DialogMenuTemplate::Press DialogMenuMain::OnSlot(int32_t slot) {
             break;
         }
         case 6: {
-            DialogMenuGPSMenu menu(runner());
+            DialogMenuGPSMenu menu(runner(), gpsConnected_);
             sub = RunChild(menu);
             break;
         }
@@ -78,7 +78,8 @@ void DialogMenuRecMenu::BuildCaptions() {
 }
 
 void DialogMenuGPSMenu::BuildCaptions() {
-    ShowAll({"Connect", "", "Set Clock", "Settings", "", "New File", "Map", "", "", ""});
+    ShowAll({connected_ ? "Disconnect" : "Connect", "", "Set Clock", "Settings", "", "New File",
+             "Map", "", "", ""});
 }
 
 void DialogMenuToolsMenu::BuildCaptions() {

@@ -22,8 +22,11 @@ inline constexpr int32_t kLastTimeCommand = 32914;
 // (slot 2) and the main menu (slot 11, whose code it returns unchanged).
 class DialogMenuFiles : public DialogMenuTemplate {
   public:
-    DialogMenuFiles(Runner runner, bool allFileMode)
-        : DialogMenuTemplate(std::move(runner)), allFileMode_(allFileMode) {}
+    // `gpsConnected`: the GPS menu's first button reads "Disconnect".
+    DialogMenuFiles(Runner runner, bool allFileMode, bool gpsConnected = false)
+        : DialogMenuTemplate(std::move(runner)),
+          allFileMode_(allFileMode),
+          gpsConnected_(gpsConnected) {}
 
   protected:
     void BuildCaptions() override;
@@ -31,16 +34,21 @@ class DialogMenuFiles : public DialogMenuTemplate {
 
   private:
     bool allFileMode_;
+    bool gpsConnected_;
 };
 
 // The main menu: each button opens a sub-menu and adds its base to the sub-menu's result.
 class DialogMenuMain : public DialogMenuTemplate {
   public:
-    using DialogMenuTemplate::DialogMenuTemplate;
+    explicit DialogMenuMain(Runner runner, bool gpsConnected = false)
+        : DialogMenuTemplate(std::move(runner)), gpsConnected_(gpsConnected) {}
 
   protected:
     void BuildCaptions() override;
     Press OnSlot(int32_t slot) override;
+
+  private:
+    bool gpsConnected_;
 };
 
 class DialogMenuFileMenu : public DialogMenuTemplate {
@@ -67,12 +75,17 @@ class DialogMenuRecMenu : public DialogMenuTemplate {
     void BuildCaptions() override;
 };
 
+// Slot 1 is "Connect", or "Disconnect" while the GPS is connected (the same code 97).
 class DialogMenuGPSMenu : public DialogMenuTemplate {
   public:
-    using DialogMenuTemplate::DialogMenuTemplate;
+    explicit DialogMenuGPSMenu(Runner runner, bool connected = false)
+        : DialogMenuTemplate(std::move(runner)), connected_(connected) {}
 
   protected:
     void BuildCaptions() override;
+
+  private:
+    bool connected_;
 };
 
 class DialogMenuToolsMenu : public DialogMenuTemplate {

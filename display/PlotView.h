@@ -90,6 +90,7 @@ class PlotView {
     StatusLine::Content StatusContent() const;
     void ClockTick(int32_t hour, int32_t minute, int32_t second);
     std::function<int32_t()> gpsState;  // the GPS link's state; none gives a space
+    const std::string& clockText() const { return clockText_; }
 
     // --- painting ---
     // The paint handler: copies what is marked to `window`, then a pending hint.

@@ -193,7 +193,8 @@ void ViewInput::AskExit() {
 void ViewInput::OpenViewingMenu() {
     int32_t code = 0;
     fullScreen_.Modal([&] {
-        DialogMenuFiles menu([this](DialogMenuTemplate& m) { host_.RunMenu(m); }, view_.allFile());
+        DialogMenuFiles menu([this](DialogMenuTemplate& m) { host_.RunMenu(m); }, view_.allFile(),
+                             doc_.gps().poll().connected());
         code = menu.Run();
     });
     dispatcher_.Perform(code);

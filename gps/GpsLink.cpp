@@ -94,7 +94,7 @@ int32_t GpsLink::FeedByte(uint8_t byte) {
 bool GpsLink::Drain() {
     if (!enabled_ || !portOpen_) return false;
     bool fixArrived = false;
-    for (;;) {
+    for (int32_t n = 0; n < kMaxDrainBytes; ++n) {
         const int32_t b = port_->ComGetByte();
         if (b < 0) break;
         if (FeedByte(static_cast<uint8_t>(b)) & GpsReceiver::kGga) fixArrived = true;

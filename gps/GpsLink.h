@@ -34,6 +34,10 @@ class GpsLink : public GpsPositionSource {
         "Failed to start a new ZLG file\nGPS data is added to the old file";
     // Numbered names GPS0001.zlg .. GPS9999.zlg.
     static constexpr int32_t kMaxTrackFileNumber = 9999;
+    // Bytes one Drain parses at most: more than a second of 115200 baud, so a real receiver
+    // is always caught up, while a port that never runs dry cannot hold the window; the
+    // rest waits in the port for the next poll.
+    static constexpr int32_t kMaxDrainBytes = 16384;
 
     // The modeless "Connecting to GPS" window, or nothing when none is shown.
     class ConnectionProgress {
@@ -55,7 +59,8 @@ class GpsLink : public GpsPositionSource {
     void ApplySettings(int32_t port, int32_t baud);
     bool Connect(ConnectionProgress* progress = nullptr);
     void Disconnect();
-    // Reads and parses everything waiting on the port: true if a GGA sentence was accepted.
+    // Reads and parses what is waiting on the port (kMaxDrainBytes at most): true if a GGA
+    // sentence was accepted.
     bool Drain() override;
     // Parses one received byte and logs what it brought; what Drain does per byte.
     int32_t FeedByte(uint8_t byte);

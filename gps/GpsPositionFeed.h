@@ -29,6 +29,7 @@ class GpsPositionFeed {
 
     GpsLink& link() { return link_; }
     const GpsPoll& poll() const { return poll_; }
+    GpsPoll& poll() { return poll_; }
 
   private:
     GpsLink link_;

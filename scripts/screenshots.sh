@@ -5,4 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh build >/dev/null
 ZELKORA_SCREENSHOTS="$PWD/docs" build/tests/display/test_touch_window >/dev/null
-echo "docs/main-view.png docs/files-menu.png"
+# The map after Connect, drawn from a receiver replaying a real capture (../shared/data/nmea).
+ZELKORA_SCREENSHOTS="$PWD/docs" build/tests/display/test_gps_window >/dev/null
+echo "docs/main-view.png docs/files-menu.png docs/gps-map.png"

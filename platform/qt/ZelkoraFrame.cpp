@@ -19,6 +19,7 @@
 #include "display/ViewMenus.h"
 #include "display/WindowFit.h"
 #include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/GpsMenuBar.h"
 #include "platform/qt/OptionForms.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
@@ -27,6 +28,8 @@ ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     setCentralWidget(view_);
     buildMenus();
     doc_.onFileChanged = [this] { ShowCurrentFile(); };
+    // The document's GPS poll runs on the view's one-second tick, before the clock is drawn.
+    view_->plotView().gpsState = [this] { return doc_.SecondTick(); };
     input_ = std::make_unique<ViewInput>(settings_, view_->plotView(), doc_, *this, hooks_);
     view_->SetInput(input_.get());
     view_->setFocus();
@@ -162,6 +165,8 @@ void ZelkoraFrame::buildMenus() {
         a->setData(i);
     }
     connect(graphicsMenu_, &QMenu::aboutToShow, this, [this] { updateGraphicsMenu(); });
+
+    AddGpsMenu(*menuBar(), gps_);
 
     QMenu* keeping = menuBar()->addMenu("Time&Keeping");
     auto* group = new QActionGroup(keeping);

@@ -2,9 +2,11 @@
 #include <QMainWindow>
 #include <memory>
 
+#include "app/GpsViewCommands.h"
 #include "display/ViewCommandHooks.h"
 #include "display/ViewHost.h"
 #include "display/ViewInput.h"
+#include "platform/qt/GpsForms.h"
 #include "platform/qt/ZelkoraView.h"
 
 struct AppSettings;
@@ -13,7 +15,7 @@ class QAction;
 class QMenu;
 
 // The main window: the view, worked by taps, keys and the full-screen button menus, and a
-// menu bar with File, Time, Graphics, TimeKeeping and Help for a mouse.
+// menu bar with File, Time, Graphics, GPS, TimeKeeping and Help for a mouse.
 class ZelkoraFrame : public QMainWindow, public ViewHost {
   public:
     ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc);
@@ -21,6 +23,8 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
 
     ZelkoraView& view() { return *view_; }
     ViewInput& input() { return *input_; }
+    GpsViewCommands& gps() { return gps_; }
+    QtGpsWindows& gpsWindows() { return gpsWindows_; }
     // Hands the document's current file to the view.
     void ShowCurrentFile();
     // Opens within the available area of its screen: maximised on a screen smaller than
@@ -55,8 +59,19 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
     ZelkoraView* view_;
     QMenu* graphicsMenu_ = nullptr;
     QMenu* timeMenu_ = nullptr;
-    // The recorder's, GPS and tools commands; they do nothing until those parts take them.
-    ViewCommandHooks hooks_;
+    // The GPS commands go to `gps_`; the recorder's and tools commands do nothing yet.
+    class Hooks : public ViewCommandHooks {
+      public:
+        explicit Hooks(GpsViewCommands& gps) : gps_(gps) {}
+        void GpsCommand(int32_t code) override { gps_.Perform(code); }
+        void OpenGpsMap() override { gps_.OpenMap(); }
+
+      private:
+        GpsViewCommands& gps_;
+    };
+    QtGpsWindows gpsWindows_{this};
+    GpsViewCommands gps_{settings_, doc_, gpsWindows_};
+    Hooks hooks_{gps_};
     std::unique_ptr<ViewInput> input_;
     bool maximisedBeforeFullScreen_ = false;
 };

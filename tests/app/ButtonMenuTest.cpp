@@ -246,3 +246,24 @@ TEST(GpsMenus, ResolutionPresetFromTheMapScale) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GpsMenus, ConnectReadsDisconnectWhileConnectedAndKeepsItsCode) {
+    for (const bool connected : {false, true}) {
+        std::vector<std::string> firstCaptions;  // innermost menu first
+        Finger finger({11, 6, 1});
+        auto run = finger.runner();
+        DialogMenuFiles menu(
+            [&](DialogMenuTemplate& m) {
+                run(m);
+                firstCaptions.push_back(m.spec(1).caption);
+            },
+            false, connected);
+        EXPECT_EQ(menu.Run(), 97);
+        ASSERT_EQ(firstCaptions.size(), 3u);
+        EXPECT_EQ(firstCaptions[0], connected ? "Disconnect" : "Connect");
+    }
+}
+
+}  // namespace

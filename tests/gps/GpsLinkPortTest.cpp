@@ -1,6 +1,7 @@
 // The GPS link over a real serial line (a pseudo-terminal registered as a virtual port).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "GpsTestSupport.h"
@@ -87,6 +88,27 @@ TEST_F(LinkPortTest, ConnectDrainAndClockOffset) {
     link.Disconnect();
     EXPECT_FALSE(link.IsPortOpen());
     EXPECT_FALSE(link.GetClockOffset(offset));
+}
+
+TEST_F(LinkPortTest, APortThatNeverRunsDryCannotHoldThePoll) {
+    GpsLink link;
+    ASSERT_TRUE(link.Connect());
+    const std::string gga = withChecksum(kGga);
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    std::thread flood([&] {
+        while (!stop) peer.send(bytesOf(gga));
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(link.Drain());  // returns although the receiver never pauses
+    const size_t records = gps_test::readBytes(dir.path() / "GPS.zlg").size() / 32;
+    EXPECT_GT(records, 0u);
+    // About a second and a half of 115200 baud at most.
+    EXPECT_LE(records, 17280u / gga.size() + 1);
+    stop = true;
+    while (!done) link.Drain();  // a sender blocked on a full line goes on and sees `stop`
+    flood.join();
 }
 
 TEST_F(LinkPortTest, PortThatCannotBeOpened) {

@@ -1,0 +1,310 @@
+// A user connects a receiver by finger: Files -> Main Menu -> GPS -> Connect on a pseudo-
+// terminal that replays a real capture, watches the track on the map, then starts a new
+// track file. The poll runs on the view's own one-second timer.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "acquisition/PtyPeer.h"
+#include "app/AppSettings.h"
+#include "app/ZelkoraDoc.h"
+#include "gps/GpsReceiver.h"
+#include "gps/TrackRecord.h"
+#include "platform/LocalClock.h"
+#include "platform/MemoryProfileStore.h"
+#include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/GpsMapWindow.h"
+#include "platform/qt/ZelkoraFrame.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int32_t kPort = 214;
+
+// Runs `act` on the next modal window of type T (other modal windows are waited out).
+template <typename T>
+void whenModal(std::function<void(T*)> act, int tries = 0) {
+    QTimer::singleShot(10, [act, tries] {
+        auto* modal = dynamic_cast<T*>(QApplication::activeModalWidget());
+        if (modal != nullptr && modal->isVisible()) {
+            act(modal);
+        } else if (tries < 500) {
+            whenModal<T>(act, tries + 1);
+        } else {
+            ADD_FAILURE() << "the expected modal window did not come up";
+        }
+    });
+}
+
+// The button menu whose slot 1 reads `first`: presses `slot`, after arming `next`.
+void pressInMenu(const QString& first, int slot, std::function<void()> next = {}) {
+    whenModal<ButtonMenuDialog>([first, slot, next](ButtonMenuDialog* menu) {
+        EXPECT_EQ(menu->button(1)->text(), first);
+        if (next) next();
+        QTest::mouseClick(menu->button(slot), Qt::LeftButton);
+    });
+}
+
+// Files -> Main Menu -> GPS -> `slot` by taps, starting with a tap in the view's menu area.
+void tapGpsCommand(ZelkoraFrame& frame, int slot, std::function<void()> next = {}) {
+    const QString first = frame.gps().ConnectText();  // "Disconnect" while connected
+    pressInMenu("Prev File", 11, [first, slot, next] {
+        pressInMenu("File", 6, [first, slot, next] { pressInMenu(first, slot, next); });
+    });
+    const auto area = frame.view().plotView().menuArea();
+    QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
+                      {(area.left + area.right) / 2, (area.top + area.bottom) / 2});
+}
+
+std::string capturePart(size_t limit) {
+    std::ifstream in(fs::path(ZELKORA_SHARED_DATA) / "nmea" / "haicom-305N.log", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.size() > limit) text.resize(text.rfind('\n', limit) + 1);
+    return text;
+}
+
+// The GGA sentences the link accepts with a fix: those that get a track record.
+int32_t acceptedFixes(const std::string& text) {
+    GpsReceiver receiver;
+    int32_t n = 0;
+    for (char c : text) {
+        if ((receiver.AddChar(static_cast<uint8_t>(c)) & GpsReceiver::kGga) &&
+            receiver.validity() > 0)
+            ++n;
+    }
+    return n;
+}
+
+int64_t utcNowMicroseconds() {
+    return JulianTime::now().value() - platform::localUtcOffsetSeconds() * 1000000;
+}
+
+// The offscreen platform with one 800 x 480 screen, the size of a field board's panel.
+QApplication& application(const std::string& root) {
+    static QApplication* app = nullptr;
+    if (app == nullptr) {
+        std::ofstream(root + "/screen.json") << R"({"screens": [{"name": "panel", "x": 0,
+            "y": 0, "width": 800, "height": 480, "logicalDpi": 96, "logicalBaseDpi": 96,
+            "dpr": 1}]})";
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + root + "/screen.json").c_str(), 1);
+        static int argc = 1;
+        static char name[] = "test_gps_window";
+        static char* argv[] = {name, nullptr};
+        app = new QApplication(argc, argv);
+    }
+    return *app;
+}
+
+TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
+    const std::string capture = capturePart(9000);
+    if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString();
+    testing_support::PrivateRuntimeDir runtime;
+    testing_support::PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
+    application(root);
+
+    AppSettings& settings = appSettings();
+    const AppSettings saved = settings;
+    settings.GPath = root + "/Batfiles/";
+    fs::create_directories(settings.GPath);
+    settings.GPSport = kPort;
+    settings.GPSbaudrate = 4800;
+    // The record stamps are UTC whichever way the zone is taken.
+    settings.GPStz = static_cast<int32_t>(platform::localUtcOffsetSeconds() / 60);
+    settings.MapWidth = 0;
+    settings.MapBigDots = 0;
+    settings.FullScreen = 0;
+    platform::MemoryProfileStore store;
+    {
+        ZelkoraDoc doc(settings, store);
+        ZelkoraFrame frame(settings, doc);
+        ASSERT_EQ(frame.view().StartGraphics(), 0);
+        frame.ShowCurrentFile();
+        frame.resize(800, 480);
+        frame.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        frame.view().InitialUpdate();
+        const fs::path track = fs::path(settings.GPath) / "GPS.zlg";
+        const int32_t fixes = acceptedFixes(capture);
+        ASSERT_GT(fixes, 10);
+
+        const int64_t start = utcNowMicroseconds();
+        std::atomic<bool> sent{false};
+        std::thread simulator;
+        QString status, satellites, scale;
+        int trackPixels = 0, markerPixels = 0;
+        tapGpsCommand(frame, 1, [&] {
+            whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
+                // The receiver starts talking once the map is up.
+                simulator = std::thread([&] {
+                    for (size_t at = 0; at < capture.size(); at += 1500) {
+                        const std::string part = capture.substr(at, 1500);
+                        peer.send(std::vector<uint8_t>(part.begin(), part.end()));
+                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    }
+                    sent = true;
+                });
+                const auto records = [&] { return fs::exists(track) ? fs::file_size(track) : 0; };
+                for (int i = 0; i < 1500 && !(sent && records() == 32u * fixes); ++i)
+                    QTest::qWait(10);
+                QTest::qWait(50);
+                status = map->statusLabel()->text();
+                satellites = map->satelliteLabel()->text();
+                const QImage image = map->mapImage();
+                for (int y = 0; y < image.height(); ++y) {
+                    for (int x = 0; x < image.width(); ++x) {
+                        const uint32_t c = ImageMapCanvas::fromArgb(image.pixel(x, y));
+                        if (c == settings.MapCrecent || c == settings.MapCtrack) ++trackPixels;
+                        if (c == settings.MapCcurrent) ++markerPixels;
+                    }
+                }
+                if (const char* pictures = std::getenv("ZELKORA_SCREENSHOTS"))
+                    map->grab().save(QString::fromLocal8Bit(pictures) + "/gps-map.png");
+                // "Menu" -> "Resolution" -> "1km": the map redraws at that scale.
+                pressInMenu("Resolution", 1, [] { pressInMenu("100m", 4); });
+                QTest::mouseClick(map->menuButton(), Qt::LeftButton);
+                scale = map->scaleLabel()->text();
+                // A tap in the middle of the map closes it.
+                QTest::mouseClick(map->mapArea(), Qt::LeftButton);
+            });
+        });
+        // The taps' menus and the map ran modally inside the first tap.
+        if (simulator.joinable()) simulator.join();
+
+        EXPECT_EQ(frame.gpsWindows().progressTexts(),
+                  (std::vector<std::string>{"Connecting to GPS", "Port 214 - please wait",
+                                            "Setting Timeouts", "Opening ZLG file"}));
+        EXPECT_TRUE(status.contains(QRegularExpression(
+            R"(^\s*(2D|3D|D2D|D3D)  \s*-27\.21\d{3}  \s*153\.05\d{3}  Alt\s+-?\d+$)")))
+            << status.toStdString();
+        EXPECT_TRUE(satellites.startsWith("Nsats = ")) << satellites.toStdString();
+        EXPECT_EQ(scale, "Scale:  1km");
+        EXPECT_EQ(settings.MapWidth, 10000);
+        EXPECT_GT(trackPixels, 1);
+        EXPECT_EQ(markerPixels, 49);  // one 7 x 7 marker
+
+        // One record per accepted GGA, each stamped with the machine's UTC.
+        const std::vector<uint8_t> bytes = [&] {
+            std::ifstream in(track, std::ios::binary);
+            return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+        }();
+        ASSERT_EQ(bytes.size(), 32u * fixes);
+        const int64_t end = utcNowMicroseconds();
+        for (size_t at = 0; at < bytes.size(); at += 32) {
+            TrackRecord r;
+            ASSERT_TRUE(r.decode(std::span<const uint8_t, 32>(bytes.data() + at, 32)));
+            const int64_t stamp =
+                JulianTime::fromDate(r.year, r.month, r.day).value() + int64_t{r.timeMs} * 1000;
+            EXPECT_GE(stamp, start - 1000000);
+            EXPECT_LE(stamp, end + 1000000);
+        }
+        // The status line's GPS letter: a fix ('g', 'd', 'G' or 'D'), or '-' once stale.
+        EXPECT_NE(std::string("-gdGD").find(frame.view().plotView().clockText().at(0)),
+                  std::string::npos)
+            << frame.view().plotView().clockText();
+        EXPECT_GT(frame.gps().map().pointCount(), 0);
+
+        EXPECT_STREQ(frame.gps().ConnectText(), "Disconnect");
+        // New File, confirmed: GPS.zlg starts afresh and the map's track with it.
+        QString question;
+        tapGpsCommand(frame, 6, [&] {
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                question = box->text();
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            });
+        });
+        EXPECT_EQ(question.toStdString(), GpsLink::kNewFileQuestion);
+        EXPECT_EQ(fs::file_size(track), 0u);
+        EXPECT_EQ(fs::file_size(fs::path(settings.GPath) / "GPS0001.zlg"), 32u * fixes);
+        EXPECT_EQ(frame.gps().map().pointCount(), 0);
+    }
+    settings = saved;
+}
+
+TEST(GpsWindow, SettingsDialogStoresNoPortAsMinusOneAndConnectThenFails) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString();
+    testing_support::PrivateRuntimeDir runtime;
+    application(root);
+    AppSettings& settings = appSettings();
+    const AppSettings saved = settings;
+    settings.GPath = root + "/Batfiles/";
+    settings.GPSport = 33;
+    settings.GPSbaudrate = 9600;
+    settings.GPStz = -330;
+    platform::MemoryProfileStore store;
+    {
+        ZelkoraDoc doc(settings, store);
+        ZelkoraFrame frame(settings, doc);
+        QStringList rates;
+        int maxHours = 0, maxMinutes = 0;
+        QString zone;
+        whenModal<QDialog>([&](QDialog* dialog) {
+            auto* baud = dialog->findChild<QComboBox*>("baud");
+            auto* ports = dialog->findChild<QComboBox*>("ports");
+            auto* hours = dialog->findChild<QSpinBox*>("h");
+            auto* minutes = dialog->findChild<QSpinBox*>("m");
+            auto* minus = dialog->findChild<QRadioButton*>("minus");
+            ASSERT_TRUE(baud && ports && hours && minutes && minus);
+            for (int i = 0; i < baud->count(); ++i) rates << baud->itemText(i);
+            EXPECT_EQ(baud->currentText(), "9600");
+            EXPECT_TRUE(minus->isChecked());
+            EXPECT_EQ(hours->value(), 5);
+            EXPECT_EQ(minutes->value(), 30);
+            maxHours = hours->maximum();
+            maxMinutes = minutes->maximum();
+            zone = dialog->findChild<QLabel*>("systemZone")->text();
+            ports->setCurrentIndex(-1);
+            baud->setCurrentIndex(8);
+            hours->setValue(10);
+            minutes->setValue(0);
+            dialog->findChild<QRadioButton*>("plus")->setChecked(true);
+            dialog->accept();
+        });
+        frame.gps().Perform(GpsViewCommands::kSettings);
+        EXPECT_EQ(rates, QStringList({"2400", "4800", "7200", "9600", "14400", "19200", "38400",
+                                      "57600", "115200"}));
+        EXPECT_EQ(maxHours, 12);
+        EXPECT_EQ(maxMinutes, 59);
+        EXPECT_TRUE(zone.startsWith("System: UTC")) << zone.toStdString();
+        EXPECT_EQ(settings.GPSport, -1);
+        EXPECT_EQ(settings.GPSbaudrate, 115200);
+        EXPECT_EQ(settings.GPStz, 600);
+
+        // Connect on no port: "Connection Failed", and the map still opens.
+        bool mapShown = false;
+        whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
+            mapShown = true;
+            map->reject();
+        });
+        frame.gps().Perform(GpsViewCommands::kConnect);
+        EXPECT_TRUE(mapShown);
+        EXPECT_EQ(frame.gpsWindows().progressTexts(),
+                  (std::vector<std::string>{"Connecting to GPS", "Port -1 - please wait",
+                                            "Connection Failed"}));
+    }
+    settings = saved;
+}
+
+}  // namespace
