@@ -1,6 +1,7 @@
 #include "platform/qt/ZelkoraFrame.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -10,10 +11,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/AboutInfo.h"
 #include "app/AppSettings.h"
+#include "app/ModuleSearch.h"
 #include "app/ZelkoraDoc.h"
 #include "display/TimeScale.h"
 #include "display/ViewMenus.h"
@@ -28,12 +31,41 @@ ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     buildMenus();
     doc_.onFileChanged = [this] { ShowCurrentFile(); };
     input_ = std::make_unique<ViewInput>(settings_, view_->plotView(), doc_, *this, hooks_);
+    live_ = std::make_unique<LiveSession>(settings_, doc_, view_->plotView(), input_->fullScreen(),
+                                          *this);
+    hooks_.live = live_.get();
+    displayTimer_ = new QTimer(this);
+    displayTimer_->setTimerType(Qt::PreciseTimer);
+    displayTimer_->setInterval(25);
+    connect(displayTimer_, &QTimer::timeout, this, [this] { live_->DisplayTick(); });
+    view_->onSecond = [this] { live_->SecondTick(); };
     view_->SetInput(input_.get());
     view_->setFocus();
 }
 
 ZelkoraFrame::~ZelkoraFrame() {
+    view_->onSecond = nullptr;
     view_->SetInput(nullptr);
+}
+
+void ZelkoraFrame::StartDisplayTimer() {
+    displayTimer_->start();
+}
+
+void ZelkoraFrame::StopDisplayTimer() {
+    displayTimer_->stop();
+}
+
+int32_t ZelkoraFrame::SearchPorts(acquisition::CommFile& port) {
+    // Each probe waits a few milliseconds for the answer; the window waits with it.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int32_t found = SearchListedPorts(port, settings_, {});
+    QApplication::restoreOverrideCursor();
+    return found;
+}
+
+void ZelkoraFrame::ShowLiveMenuBar(bool live) {
+    for (QAction* a : menuBar()->actions()) a->setVisible(a == stopAction_ ? live : !live);
 }
 
 void ZelkoraFrame::ShowOnScreen() {
@@ -108,6 +140,8 @@ void ZelkoraFrame::ChooseFolder() {
 }
 
 void ZelkoraFrame::closeEvent(QCloseEvent* event) {
+    // The worker and the module's stream end with the window.
+    live_->StopRecording();
     doc_.SaveSettings();
     QMainWindow::closeEvent(event);
 }
@@ -129,6 +163,21 @@ void ZelkoraFrame::buildMenus() {
     file->addAction("&Last file", this, [this] { doc_.Last(); });
     file->addSeparator();
     file->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
+
+    recordMenu_ = menuBar()->addMenu("&Rec");
+    const std::pair<const char*, int32_t> recordItems[] = {
+        {"&Record", LiveSession::kRecord},
+        {"&Monitor", LiveSession::kMonitor},
+        {"&Save", LiveSession::kSave},
+        {"S&top", LiveSession::kStop},
+        {"Choose &port", LiveSession::kChoosePort}};
+    for (const auto& [text, code] : recordItems) {
+        QAction* a =
+            recordMenu_->addAction(text, this, [this, code] { live_->RecordCommand(code); });
+        a->setData(code);
+        a->setCheckable(code == LiveSession::kRecord || code == LiveSession::kMonitor);
+    }
+    connect(recordMenu_, &QMenu::aboutToShow, this, [this] { updateRecordMenu(); });
 
     timeMenu_ = menuBar()->addMenu("&Time");
     auto addTime = [this](const QString& text, int32_t command) {
@@ -178,6 +227,17 @@ void ZelkoraFrame::buildMenus() {
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("&About Zelkora...", this, [this] { showAbout(); });
+
+    stopAction_ = menuBar()->addAction("STOP", this, [this] { live_->StopRecording(); });
+    stopAction_->setVisible(false);
+}
+
+void ZelkoraFrame::updateRecordMenu() {
+    for (QAction* a : recordMenu_->actions()) {
+        const LiveSession::ItemState state = live_->MenuItem(a->data().toInt());
+        a->setEnabled(state.enabled);
+        a->setChecked(state.checked);
+    }
 }
 
 void ZelkoraFrame::updateGraphicsMenu() {

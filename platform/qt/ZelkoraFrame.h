@@ -2,6 +2,7 @@
 #include <QMainWindow>
 #include <memory>
 
+#include "display/LiveSession.h"
 #include "display/ViewCommandHooks.h"
 #include "display/ViewHost.h"
 #include "display/ViewInput.h"
@@ -11,16 +12,19 @@ struct AppSettings;
 class ZelkoraDoc;
 class QAction;
 class QMenu;
+class QTimer;
 
 // The main window: the view, worked by taps, keys and the full-screen button menus, and a
-// menu bar with File, Time, Graphics, TimeKeeping and Help for a mouse.
-class ZelkoraFrame : public QMainWindow, public ViewHost {
+// menu bar with File, Rec, Time, Graphics, TimeKeeping and Help for a mouse (only "STOP" while
+// a recording is shown live).
+class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
   public:
     ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc);
     ~ZelkoraFrame() override;
 
     ZelkoraView& view() { return *view_; }
     ViewInput& input() { return *input_; }
+    LiveSession& live() { return *live_; }
     // Hands the document's current file to the view.
     void ShowCurrentFile();
     // Opens within the available area of its screen: maximised on a screen smaller than
@@ -40,6 +44,12 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
     void DisplayOptions() override;
     void ChooseFolder() override;
 
+    // LiveHost
+    void StartDisplayTimer() override;
+    void StopDisplayTimer() override;
+    void ShowLiveMenuBar(bool live) override;
+    int32_t SearchPorts(acquisition::CommFile& port) override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -49,14 +59,29 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
     void showAbout();
     void updateGraphicsMenu();
     void updateTimeMenu();
+    void updateRecordMenu();
 
     AppSettings& settings_;
     ZelkoraDoc& doc_;
     ZelkoraView* view_;
     QMenu* graphicsMenu_ = nullptr;
     QMenu* timeMenu_ = nullptr;
-    // The recorder's, GPS and tools commands; they do nothing until those parts take them.
-    ViewCommandHooks hooks_;
+    QMenu* recordMenu_ = nullptr;
+    QAction* stopAction_ = nullptr;  // the menu bar's one item while live
+    QTimer* displayTimer_ = nullptr;
+
+    // The view's commands: the recorder's go to the live session; the GPS and tools commands
+    // do nothing until those parts take them.
+    class Commands : public ViewCommandHooks {
+      public:
+        LiveSession* live = nullptr;
+        void RecordCommand(int32_t code) override { live->RecordCommand(code); }
+        void StartRecording() override { live->StartRecording(); }
+        void StopRecording() override { live->StopRecording(); }
+        void SaveRecording() override { live->SaveRecording(); }
+    };
+    Commands hooks_;
     std::unique_ptr<ViewInput> input_;
+    std::unique_ptr<LiveSession> live_;
     bool maximisedBeforeFullScreen_ = false;
 };

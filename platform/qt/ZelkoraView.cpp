@@ -206,6 +206,7 @@ void ZelkoraView::timerEvent(QTimerEvent* event) {
     }
     const platform::LocalClockReading now = platform::readLocalClock();
     view_.ClockTick(now.hour, now.minute, now.second);
+    if (onSecond) onSecond();
 }
 
 void ZelkoraView::closeEvent(QCloseEvent* event) {

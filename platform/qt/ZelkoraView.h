@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <string>
 
 #include "display/GraphicsSurface.h"
@@ -36,6 +37,8 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     void SetInput(ViewInput* input) { input_ = input; }
     // The 50 ms one-shot that ends the key-repeat guard.
     void StartKeyGuardTimer();
+    // Called every second with the clock (the recorder's one-second task).
+    std::function<void()> onSecond;
 
     PlotView& plotView() { return view_; }
     GraphicsSurface& surface() { return surface_; }

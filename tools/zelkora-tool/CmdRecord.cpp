@@ -1,4 +1,3 @@
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -9,9 +8,9 @@
 #include "acquisition/PortSearch.h"
 #include "acquisition/RecordingControl.h"
 #include "app/AppSettings.h"
+#include "app/ModuleSearch.h"
 #include "app/ZelkoraDoc.h"
 #include "gps/GpsPositionFeed.h"
-#include "gps/PortList.h"
 #include "platform/InputLines.h"
 #include "platform/MemoryProfileStore.h"
 #include "platform/StopSignals.h"
@@ -57,21 +56,6 @@ void printSaved(ZelkoraDoc& doc) {
     std::fflush(stdout);
 }
 
-// The port search dialog without a dialog: the whole list, statuses printed as they come.
-int32_t searchPorts(acquisition::CommFile& port, const AppSettings& settings) {
-    gps::PortList list;
-    list.FillListed(acquisition::PortSearch::initialPort(settings));
-    std::vector<int32_t> ports;
-    for (const gps::PortEntry& entry : list.entries()) ports.push_back(entry.itemData);
-    std::atomic<int32_t> stop{0};
-    const int32_t result = acquisition::PortSearch::search(
-        port, ports, acquisition::PortSearch::kWholeList, stop, [](int32_t code, int32_t number) {
-            std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
-            std::fflush(stdout);
-        });
-    return result > 0 ? result : 0;
-}
-
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args({"--port", "--seconds", "--dir", "--gps"}, {"--monitor"});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
@@ -114,7 +98,13 @@ int run(const std::vector<std::string>& argv) {
     ZelkoraDoc doc(settings, runStore);
     acquisition::RecordingControl& control = doc.recorder();
     acquisition::RecordingControl::Hooks hooks;
-    hooks.searchPorts = [&settings](acquisition::CommFile& p) { return searchPorts(p, settings); };
+    // The port search dialog without a dialog: statuses printed as they come.
+    hooks.searchPorts = [&settings](acquisition::CommFile& p) {
+        return SearchListedPorts(p, settings, [](int32_t code, int32_t number) {
+            std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
+            std::fflush(stdout);
+        });
+    };
     control.setHooks(hooks);
 
     const auto started = doc.StartRecording(monitor);
