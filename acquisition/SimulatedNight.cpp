@@ -95,6 +95,8 @@ void SimulatedNight::planEpisode() {
             callType_ = static_cast<int32_t>(uniform() * kCallShapes.size()) %
                         static_cast<int32_t>(kCallShapes.size());
             nextCallNs_ = start + static_cast<int64_t>(uniform(5.0, 40.0) * kNsPerMs);
+            // A constant-frequency bat keeps its own frequency: one of the two bands.
+            passCfHz_ = uniform() < 0.5 ? uniform(80000, 86000) : uniform(104000, 110000);
             break;
         case Episode::Noise:
             seconds = uniform(2.0, 8.0);
@@ -153,7 +155,7 @@ int32_t SimulatedNight::planCall(std::array<Segment, 3>& segments) {
             segments[0] = {uniform(24000, 27000), uniform(20000, 21500), 1.0};
             return 1;
         default: {
-            const double cf = uniform() < 0.5 ? uniform(80000, 86000) : uniform(104000, 110000);
+            const double cf = passCfHz_ * uniform(0.997, 1.003);
             // The FM ends take about 2 and 3 ms whatever the call's length.
             segments[0] = {cf * 0.93, cf, 0.04};
             segments[1] = {cf, cf * 0.995, 0.9};

@@ -97,6 +97,7 @@ class SimulatedNight {
 
     // The pass in progress.
     int32_t callType_ = 0;
+    double passCfHz_ = 0;  // the constant frequency of the pass's bat
     int64_t nextCallNs_ = 0;
     int64_t calls_ = 0;
     int64_t passes_ = 0;

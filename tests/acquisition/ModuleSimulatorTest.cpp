@@ -141,6 +141,7 @@ TEST(ModuleSimulatorTest, TheLineCarriesNoMoreThanItsBaudRateInSmallChunks) {
 TEST(ModuleSimulatorTest, TheDecoderGetsEveryLoggedIntervalAndTheClockAddsUp) {
     ModuleSimulatorOptions o;
     o.night.seed = 21;
+    o.night.noiseLoadPercent = 85;  // a busy line
     o.markerEveryUs = 700000;
     o.messageEveryUs = 1100000;
     o.messageText = "bat";

@@ -319,7 +319,7 @@ TEST(SimulatedNightTest, EachPassIsOneKindOfCallWithItsShape) {
         const int64_t firstF = call.freqs.front(), lastF = call.freqs.back();
         switch (call.type) {
             case 0:  // steep FM: broadband and short
-                EXPECT_GT(firstF, 85000000) << n;
+                EXPECT_GT(firstF, 80000000) << n;
                 EXPECT_LT(lastF, 42000000) << n;
                 EXPECT_LE(length, 5000) << n;
                 break;
