@@ -38,7 +38,8 @@ int32_t CommFile::init(MessagePump owner, int32_t port, int32_t baud, int32_t re
     owner_ = std::move(owner);
 
     const std::string path = platform::devicePathForPort(port);
-    if (!path.empty()) line_ = platform::openSerialLine(path);
+    portInUse_ = false;
+    if (!path.empty()) line_ = platform::openSerialLine(path, &portInUse_);
     if (!line_) {
         lastMessage_ = "CommFile::init - CreateFile failed";
         return 1;

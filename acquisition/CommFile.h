@@ -80,6 +80,8 @@ class CommFile {
     void purge();
 
     const std::string& lastMessage() const { return lastMessage_; }
+    // The last init failed because another program holds the port.
+    bool portInUse() const { return portInUse_; }
 
     struct Timeouts {
         uint32_t readInterval = 0;
@@ -105,6 +107,7 @@ class CommFile {
 
     std::unique_ptr<platform::SerialLine> line_;
     std::string lastMessage_;
+    bool portInUse_ = false;
     int32_t writeTimeoutCopy_ = 0;
     int32_t open_ = 0;
     std::atomic<int32_t> stopRequested_{0};

@@ -84,7 +84,9 @@ int32_t PortSearch::search(CommFile& port, const std::vector<int32_t>& ports, in
         const int32_t opened = port.init(current, kModuleBaud, 1, 0);
         if (stopFlag.load()) return stopped();
         if (opened != 0) {
-            failure = kPortNotFound;
+            // A port another program holds exists; calling it "not found" sends the user
+            // looking for a cable instead of for the other program.
+            failure = port.portInUse() ? kPortInUse : kPortNotFound;
         } else if (port.setTimeouts(0, 0, 10, 1, 1) == 0) {
             failure = kTimeoutsFailed;
         } else {
@@ -134,6 +136,8 @@ std::string PortSearch::statusText(int32_t code, int32_t port) {
             return "Write to port " + n + " failed";
         case kNoModule:
             return "DETLINK not found on port " + n;
+        case kPortInUse:
+            return "Port " + n + " is in use";
         case kStopped:
             return "Search stopped by user";
         default:

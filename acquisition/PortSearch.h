@@ -29,6 +29,7 @@ class PortSearch {
     static constexpr int32_t kTimeoutsFailed = -2;
     static constexpr int32_t kWriteFailed = -3;
     static constexpr int32_t kNoModule = -5;
+    static constexpr int32_t kPortInUse = -6;
     static constexpr int32_t kStopped = -10;
 
     static constexpr int32_t kWholeList = -1;

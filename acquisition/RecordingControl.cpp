@@ -6,6 +6,7 @@
 
 #include "app/AppSettings.h"
 #include "platform/MessageSink.h"
+#include "sequence/SequenceSaver.h"
 
 namespace acquisition {
 
@@ -13,6 +14,8 @@ namespace {
 
 // A read larger than this means data is backing up: read again at once.
 constexpr int32_t kBacklogBytes = 1024;
+// How often sequences that could not be written are tried again.
+constexpr auto kRetryEvery = std::chrono::seconds(1);
 
 }  // namespace
 
@@ -76,6 +79,7 @@ void RecordingControl::prepareAccumulator() {
                     settings_.autoLineLength, settings_.autoMaxTBC, settings_.RecordUseCalTone != 0,
                     monitorMode_.load() != 0);
     sequence_.setFolder(settings_.GPath);
+    sequence_.setFolderCheck(folderCheck_);
     if (!settings_.GPath.empty()) {
         std::error_code ignored;
         std::filesystem::create_directories(settings_.GPath, ignored);
@@ -191,6 +195,8 @@ void RecordingControl::beginStream() {
     queue_.clear();
     detectorClock_ = deviceNow();
     queue_.clearFlags();
+    saveFailing_.store(0);
+    nextRetry_ = std::chrono::steady_clock::now() + kRetryEvery;
 }
 
 void RecordingControl::failureExit() {
@@ -203,11 +209,45 @@ void RecordingControl::failureExit() {
 
 bool RecordingControl::noteResult(int32_t result, std::atomic<int32_t>& flag) {
     if (result < 0) {
-        failureExit();
-        return false;
+        // A replay has no later save to wait for.
+        if (offline_) {
+            failureExit();
+            return false;
+        }
+        // One message for a run of failures: a box per attempt would bury the user, and the
+        // night goes on either way.
+        if (saveFailing_.exchange(1) == 0) {
+            std::string text = SequenceSaver::failureMessage(result);
+            if (text.empty()) text = SequenceSaver::kWriteFailedMessage;
+            platform::showMessage(text, platform::MessageIcon::Exclamation);
+        }
+        return true;
     }
-    if (result > 0) flag.store(1);
+    if (result > 0) {
+        flag.store(1);
+        if (sequence_.unsavedCount() == 0) saveFailing_.store(0);
+    }
     return true;
+}
+
+void RecordingControl::retryUnsavedNow() {
+    if (sequence_.unsavedCount() == 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextRetry_) return;
+    nextRetry_ = now + kRetryEvery;
+    noteResult(sequence_.retryUnsaved(), sequenceSaved_);
+}
+
+void RecordingControl::finishRun() {
+    // A save asked for just before the stop is still carried out.
+    if (saveRequested_.exchange(0) != 0) noteResult(sequence_.saveNow(), sequenceSaved_);
+    // A pass still being recorded in Monitor mode is saved as the idle end would save it.
+    const int32_t kept = sequence_.saveKept();
+    noteResult(kept, idleSaved_);
+    // A last try for sequences still waiting (saving them did not already fail just now).
+    if (kept == 0 && sequence_.unsavedCount() > 0) {
+        noteResult(sequence_.retryUnsaved(), sequenceSaved_);
+    }
 }
 
 bool RecordingControl::takeInterval(int32_t interval) {
@@ -283,9 +323,10 @@ void RecordingControl::worker() {
         if (saveRequested_.exchange(0) != 0) {
             // The user's save: everything up to the last byte read goes into the file; the
             // value being received belongs to the next one, so the decoder keeps it.
-            if (!noteResult(sequence_.saveNow(), sequenceSaved_)) return;
+            if (!noteResult(sequence_.saveNow(), sequenceSaved_)) break;
             moveDisplayPoints();
         }
+        retryUnsavedNow();
 
         // Take what has arrived; when nothing has, wait a while for the next byte.
         port_.setTimeouts(CommFile::kReturnAtOnce, 0, 0, 0, 1);
@@ -300,15 +341,14 @@ void RecordingControl::worker() {
             n = 0;
         }
         if (n > 0) {
-            if (!feedStream(chunk.first(static_cast<size_t>(n)))) return;
+            if (!feedStream(chunk.first(static_cast<size_t>(n)))) break;
             if (n < kBacklogBytes)
                 std::this_thread::sleep_for(std::chrono::milliseconds(kGatherMs));
             continue;
         }
-        if (!streamDry()) return;
+        if (!streamDry()) break;
     }
-    // A save asked for just before the stop is still carried out.
-    if (saveRequested_.exchange(0) != 0) noteResult(sequence_.saveNow(), sequenceSaved_);
+    finishRun();
 }
 
 }  // namespace acquisition

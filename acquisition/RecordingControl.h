@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -74,6 +75,10 @@ class RecordingControl {
     RecordingControl& operator=(const RecordingControl&) = delete;
 
     void setHooks(Hooks hooks);
+    // The document's folder check, run on the worker before every file is written: it makes
+    // sure the folder exists (or moves to another) and answers the folder to write into, ""
+    // when there is none. Without it files go to the folder the recording started with.
+    void setFolderCheck(SequenceFile::FolderCheck check) { folderCheck_ = std::move(check); }
 
     // --- the Rec menu ---
     StartResult StartRecording();
@@ -99,6 +104,10 @@ class RecordingControl {
     std::atomic<int32_t>& liveDisplay() { return liveDisplay_; }
     // 1 after a failure exit: the view shows "DETLINK error" and clears it.
     std::atomic<int32_t>& moduleError() { return moduleError_; }
+    // 1 from a failed save until a file is written again. A failed save does not end the
+    // recording: the first of a run of them is reported through the message sink, and the
+    // sequence waits in the accumulator to be written once the disk takes files again.
+    bool saveFailing() const { return saveFailing_.load() != 0; }
 
     // The name of the newest file written during this recording ("" before the first).
     std::string lastSavedName() const;
@@ -129,8 +138,9 @@ class RecordingControl {
     void setOffline(bool offline) { offline_ = offline; }
     // Worker steps before the first read: flags cleared, queue emptied, clocks set.
     void beginStream();
-    // Decodes a chunk of the module's stream and feeds the accumulator; false when a write
-    // failed and the failure exit was taken.
+    // Decodes a chunk of the module's stream and feeds the accumulator; false when the
+    // failure exit was taken. A failed write ends only an offline replay: a recording reports
+    // it and goes on.
     bool feedStream(std::span<const uint8_t> bytes);
     // The input has run dry: finishes an overflow drain, starts a new burst, and passes on
     // one idle second. False after a failure exit.
@@ -148,6 +158,10 @@ class RecordingControl {
     void moveDisplayPoints();
     void failureExit();
     bool noteResult(int32_t result, std::atomic<int32_t>& flag);
+    // Waiting sequences are tried again at most this often while the recording runs.
+    void retryUnsavedNow();
+    // The worker's last steps when the recording ends.
+    void finishRun();
     JulianTime deviceNow() const;
     void joinWorker();
 
@@ -167,6 +181,8 @@ class RecordingControl {
     std::atomic<int32_t> liveDisplay_{0};
     std::atomic<int32_t> moduleError_{0};
     std::atomic<int32_t> saveRequested_{0};
+    std::atomic<int32_t> saveFailing_{0};
+    SequenceFile::FolderCheck folderCheck_;
 
     mutable std::mutex namesMutex_;
     std::string lastSavedName_;
@@ -178,6 +194,7 @@ class RecordingControl {
     bool draining_ = false;
     int32_t timeKeeping_ = 0;
     bool offline_ = false;
+    std::chrono::steady_clock::time_point nextRetry_;
 };
 
 }  // namespace acquisition

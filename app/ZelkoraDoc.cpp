@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "app/AppSettings.h"
+#include "platform/InputFile.h"
 #include "platform/MessageSink.h"
 #include "platform/ProfileStore.h"
 #include "platform/UserFolders.h"
@@ -30,13 +30,28 @@ std::string withTrailingSlash(std::string path) {
     return path;
 }
 
+// Makes `folder` again, but only inside a folder that is still there: a card that was pulled
+// takes its mount point with it, and files must not go into an empty mount point on the
+// system disk.
+bool remakeFolder(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const fs::path parent = fs::path(path).parent_path();
+    if (parent.empty() || !folderExists(parent.string())) return false;
+    std::error_code ec;
+    fs::create_directory(path, ec);
+    return folderExists(path);
+}
+
 }  // namespace
 
 ZelkoraDoc::ZelkoraDoc(AppSettings& settings, platform::ProfileStore& store)
     : settings_(settings),
       store_(store),
       recorder_(settings),
-      gps_([this](const PositionBlock& block) { recorder_.accumulator().setPosition(block); }) {}
+      gps_([this](const PositionBlock& block) { recorder_.accumulator().setPosition(block); }) {
+    recorder_.setFolderCheck([this] { return CheckRecordingFolder(); });
+}
 
 std::string ZelkoraDoc::folderPath() const {
     return viewFolder_.empty() ? withTrailingSlash(settings_.GPath) : viewFolder_;
@@ -66,6 +81,59 @@ bool ZelkoraDoc::CheckFolder() {
     if (!makeFolder(fallback)) return false;
     if (changed) saveSettings();
     return true;
+}
+
+std::string ZelkoraDoc::CheckRecordingFolder() {
+    std::string current;
+    std::string fallback;
+    {
+        std::lock_guard lock(recordFolderMutex_);
+        current = recordFolder_;
+        fallback = defaultFolder_;
+    }
+    // The file system is asked outside the lock: a slow card must not stall the display
+    // tick, which takes the lock too. Only this thread changes the folder while recording.
+    if (folderExists(current)) return current;
+    std::string folder;
+    if (remakeMissingFolder_ && remakeFolder(current)) {
+        folder = current;
+    } else if (makeFolder(fallback)) {
+        folder = fallback;
+    } else {
+        return {};
+    }
+    std::lock_guard lock(recordFolderMutex_);
+    if (goneFolder_.empty()) goneFolder_ = current;
+    recordFolder_ = folder;
+    return folder;
+}
+
+void ZelkoraDoc::PrepareRecordingFolder() {
+    std::lock_guard lock(recordFolderMutex_);
+    recordFolder_ = withTrailingSlash(settings_.GPath);
+    // Asked here, on the user-interface thread, for the worker's folder check to use.
+    defaultFolder_ = AppSettings::defaultSequenceFolder();
+    goneFolder_.clear();
+}
+
+void ZelkoraDoc::takeFolderMove() {
+    std::string gone;
+    std::string folder;
+    {
+        std::lock_guard lock(recordFolderMutex_);
+        if (goneFolder_.empty()) return;
+        gone.swap(goneFolder_);
+        folder = recordFolder_;
+    }
+    if (withTrailingSlash(settings_.GPath) != folder) {
+        settings_.GPath = folder;
+        saveSettings();
+    }
+    // The list is of the folder the files go to now (a folder made again starts empty).
+    ReturnToSequenceFolder();
+    ScanFolder();
+    platform::showMessage(kFolderGoneText + gone + kFilesNowGoText + folder,
+                          platform::MessageIcon::Exclamation);
 }
 
 std::vector<ZelkoraDoc::FolderChoice> ZelkoraDoc::FolderChoices() const {
@@ -223,18 +291,14 @@ int32_t ZelkoraDoc::LoadCurrentFile() {
     if (!CheckFolder()) return -1;
 
     const std::string path = folderPath() + currentName_;
-    std::ifstream in;
-    if (!currentName_.empty()) in.open(path, std::ios::binary);
-    if (!in.is_open()) {
+    // A FIFO or a device under a sequence file's name would hold the window for ever.
+    std::vector<uint8_t> image;
+    if (currentName_.empty() || !platform::readRegularFile(path, kReadLimit, image)) {
         fileBad_ = true;
         SetStatusText(kCannotOpenText);
         return -1;
     }
-    std::vector<uint8_t> image(kReadLimit);
-    in.read(reinterpret_cast<char*>(image.data()), kReadLimit);
-    const auto bytesRead = static_cast<size_t>(in.gcount());
-    in.close();
-    image.resize(bytesRead);
+    const size_t bytesRead = image.size();
 
     loadedName_ = currentName_;
     loadedPath_ = path;
@@ -266,7 +330,9 @@ int32_t ZelkoraDoc::LoadCurrentFile() {
 
 void ZelkoraDoc::NoteSavedFile(const std::string& name) {
     lastSavedName_ = SequenceFolder::toUpper(name);
-    AddName(lastSavedName_);
+    // A scan made after the file was written lists it already; a name is never twice in a
+    // folder.
+    if (files_.find(lastSavedName_) < 0) AddName(lastSavedName_);
 }
 
 acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monitor) {
@@ -276,6 +342,7 @@ acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monit
     if (files_.empty()) ScanFolder();
     // A missing folder is made now rather than at the first save of the night.
     CheckFolder();
+    PrepareRecordingFolder();
     currentName_.clear();
     recorder_.setMonitorMode(monitor);
     return recorder_.StartRecording();
@@ -284,6 +351,7 @@ acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monit
 void ZelkoraDoc::StopRecording() {
     recorder_.StopRecording();
     collectSavedNames();
+    takeFolderMove();
 }
 
 void ZelkoraDoc::collectSavedNames() {
@@ -304,6 +372,7 @@ acquisition::DotQueue::TickState ZelkoraDoc::DisplayTick(
     recorder_.sequenceSaved().store(0);
     recorder_.idleSaved().store(0);
     collectSavedNames();
+    takeFolderMove();
     return state;
 }
 

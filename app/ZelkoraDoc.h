@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ class ZelkoraDoc {
     static constexpr const char* kCorruptText = "File Corrupt ";
     static constexpr const char* kRecordingText = "Recording Now";
     static constexpr const char* kFailedToCreateFolder = "Failed to create folder";
+    // Said when the sequence folder vanished during a recording: the missing folder and
+    // where files go now follow.
+    static constexpr const char* kFolderGoneText = "Sequence folder not found: ";
+    static constexpr const char* kFilesNowGoText = "; files now go to ";
     static constexpr int32_t kReadLimit = 32768;
 
     ZelkoraDoc(AppSettings& settings, platform::ProfileStore& store);
@@ -37,6 +42,17 @@ class ZelkoraDoc {
     // Leaves a folder opened from elsewhere and browses the sequence folder again (a
     // recording's files go there).
     void ReturnToSequenceFolder();
+    // The folder check a recording runs before every save, on its worker thread: the folder
+    // the recording writes into, or where it moves when that folder has gone (see
+    // setRemakeMissingFolder); "" when there is none. The user-interface thread learns of a
+    // move at its next display tick, which stores the folder and tells the user.
+    std::string CheckRecordingFolder();
+    // Takes the sequence folder as the recording's folder (StartRecording does this).
+    void PrepareRecordingFolder();
+    // A folder the user named for this run (the headless recorder's --dir) is made again when
+    // it vanished, as long as the folder it lived in is still there; otherwise, and always
+    // in the window, a vanished folder gives way to the default folder.
+    void setRemakeMissingFolder(bool on) { remakeMissingFolder_ = on; }
 
     // One place the sequence folder can move to: "My Documents", then each removable volume.
     struct FolderChoice {
@@ -128,6 +144,8 @@ class ZelkoraDoc {
     void browseTo(int32_t index);
     void collectSavedNames();
     void saveSettings();
+    // The user-interface side of a folder move made by CheckRecordingFolder.
+    void takeFolderMove();
 
     AppSettings& settings_;
     platform::ProfileStore& store_;
@@ -145,6 +163,14 @@ class ZelkoraDoc {
     std::string loadedName_;
     std::string loadedPath_;
     std::vector<std::string> newlySaved_;
+
+    // The recording's folder, shared with its worker.
+    std::mutex recordFolderMutex_;
+    std::string recordFolder_;
+    std::string defaultFolder_;
+    std::string goneFolder_;  // set by a move the user-interface thread has not yet taken
+    bool remakeMissingFolder_ = false;
+
     acquisition::RecordingControl recorder_;
     GpsPositionFeed gps_;
 };

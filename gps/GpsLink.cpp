@@ -43,6 +43,10 @@ void GpsLink::ApplySettings(int32_t port, int32_t baud) {
     baudRate_ = baud;
 }
 
+bool GpsLink::PortInUse() const {
+    return port_->portInUse();
+}
+
 bool GpsLink::Connect(ConnectionProgress* progress) {
     LoadSettings();
     if (portOpen_) return true;

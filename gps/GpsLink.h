@@ -75,6 +75,8 @@ class GpsLink : public GpsPositionSource {
                                    JulianTime& offset);
 
     bool IsPortOpen() const override { return portOpen_; }
+    // The last Connect failed because another program holds the port.
+    bool PortInUse() const;
     uint32_t GetValidity() const { return receiver_.validity(); }
     bool isEnabled() const { return enabled_; }
     bool logOk() const { return logOk_; }

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "app/AppSettings.h"
 #include "gps/TrackRecord.h"
+#include "platform/InputFile.h"
 
 namespace {
 
@@ -46,11 +46,11 @@ void GpsMap::LoadTrack() {
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
     if (!std::filesystem::is_directory(folder_, ec)) return;
-    std::ifstream in(folder_ + "GPS.zlg", std::ios::binary);
-    if (!in) return;
+    // A FIFO or a device under the track's name would hold the window for ever.
+    platform::InputFile in;
+    if (!in.open(folder_ + "GPS.zlg")) return;
     std::array<uint8_t, TrackRecord::kSize> rec{};
-    while (in.read(reinterpret_cast<char*>(rec.data()), rec.size()) &&
-           in.gcount() == static_cast<std::streamsize>(rec.size())) {
+    while (in.read(rec) == static_cast<int64_t>(rec.size())) {
         TrackRecord r;
         r.decode(rec);  // the position is read whatever the other fields hold
         TrackPoint p{r.longitudeE6, r.latitudeE6};

@@ -4,7 +4,7 @@
 #include <limits>
 
 int32_t GpsPoll::WholeMetres(double altitude) {
-    const double v = std::trunc(altitude + 0.5);
+    const double v = std::floor(altitude + 0.5);
     if (!(v > std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
     if (!(v < std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(v);

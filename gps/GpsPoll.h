@@ -48,8 +48,9 @@ class GpsPoll {
     int32_t staleness() const { return staleness_; }
     PositionBlock positionBlock() const;
 
-    // The altitude in whole metres as the position block holds it: altitude + 0.5 truncated
-    // toward zero (12.5 -> 13, -12.5 -> -12).
+    // The altitude in whole metres as the position block holds it, rounded half up
+    // (12.5 -> 13, -12.5 -> -12, -1 -> -1): truncating toward zero would lift every
+    // altitude below sea level by a metre.
     static int32_t WholeMetres(double altitude);
 
   private:

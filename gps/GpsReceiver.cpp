@@ -1,5 +1,6 @@
 #include "gps/GpsReceiver.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -103,6 +104,15 @@ int32_t GpsReceiver::AddChar(int32_t code) {
     return kNothing;
 }
 
+int32_t GpsReceiver::EndOfInput() {
+    // Without a verified checksum a sentence cut off by the end cannot be told from one
+    // that was whole.
+    int32_t result = kNothing;
+    if (inSentence_ && checksumOk_) result = AddChar('\n');
+    const int32_t committed = CommitSatellites();
+    return result != kNothing ? result : committed;
+}
+
 bool GpsReceiver::VerifyChecksum() const {
     if (checksumLength_ != 2) return false;
     const int32_t high = hexValue(checksumText_[0]);
@@ -178,6 +188,8 @@ bool GpsReceiver::ParseLatLon(std::string_view number, std::string_view hemisphe
                               double& degrees) {
     double v = 0.0;
     if (!ParseReal(number, v)) return false;
+    // The hemisphere carries the sign; a negative number is damage.
+    if (!(v >= 0.0)) return false;
     if (hemisphere.size() != 1) return false;
     const char h = toUpper(hemisphere[0]);
     if (h != 'N' && h != 'S' && h != 'W' && h != 'E') return false;
@@ -245,14 +257,32 @@ int32_t GpsReceiver::ParseGGA() {
         validity_ = 0;
         return kNothing;
     }
+    // A no-fix report above still drops the fix whatever its other fields hold; a claimed
+    // fix must be possible in every field.
     if (!ParseTime(fields_[0], work_.ggaTime)) return kNothing;
-    if (!ParseLatLon(fields_[1], fields_[2], work_.latitude)) return kNothing;
-    if (!ParseLatLon(fields_[3], fields_[4], work_.longitude)) return kNothing;
-    if (!ParseInt(fields_[6], work_.satellitesUsed)) return kNothing;
-    if (!ParseReal(fields_[8], work_.altitude)) return kNothing;
+    if (!ParseLatLon(fields_[1], fields_[2], work_.latitude) ||
+        !(std::fabs(work_.latitude) <= kMaxLatitude)) {
+        return kNothing;
+    }
+    if (!ParseLatLon(fields_[3], fields_[4], work_.longitude) ||
+        !(std::fabs(work_.longitude) <= kMaxLongitude)) {
+        return kNothing;
+    }
+    if (!ParseInt(fields_[6], work_.satellitesUsed) || work_.satellitesUsed < 0 ||
+        work_.satellitesUsed > kMaxSatellitesUsed) {
+        return kNothing;
+    }
+    if (!ParseReal(fields_[8], work_.altitude) ||
+        !(work_.altitude >= kMinAltitude && work_.altitude <= kMaxAltitude)) {
+        return kNothing;
+    }
     if (fields_[9] != "M") return kNothing;
-    if (ParseReal(fields_[10], work_.geoidSeparation)) {
+    // The separation is kept from sentence to sentence, so a dropped sentence must not leave
+    // its value behind.
+    double separation = 0.0;
+    if (ParseReal(fields_[10], separation)) {
         if (fields_[11] != "M") return kNothing;
+        work_.geoidSeparation = separation;
     }
     validity_ |= kValidFix;
     if (work_.quality > 1) validity_ |= kValidDifferential;
@@ -275,10 +305,22 @@ int32_t GpsReceiver::ParseGSA() {
         validity_ = 0;
         return kNothing;
     }
+    // PDOP, HDOP and VDOP; each one present must be possible before any is taken. (A no-fix
+    // report above may carry a receiver's 99.99 for "none" and still drops the fix.)
+    const int32_t dopFields = fieldCount_ >= 17 ? 3 : 2;
+    std::array<double, 3> dop{};
+    std::array<bool, 3> present{};
+    for (int32_t k = 0; k < dopFields; ++k) {
+        const size_t i = static_cast<size_t>(k);
+        present[i] = ParseReal(fields_[14 + i], dop[i]);
+        if (present[i] && !(dop[i] >= 0.0 && dop[i] <= kMaxDop)) return kNothing;
+    }
     current_.fixType = work_.fixType;
-    if (ParseReal(fields_[14], work_.pdop)) current_.pdop = work_.pdop;
-    if (ParseReal(fields_[15], work_.hdop)) current_.hdop = work_.hdop;
-    if (fieldCount_ >= 17 && ParseReal(fields_[16], work_.vdop)) current_.vdop = work_.vdop;
+    double* workDop[] = {&work_.pdop, &work_.hdop, &work_.vdop};
+    double* currentDop[] = {&current_.pdop, &current_.hdop, &current_.vdop};
+    for (size_t i = 0; i < 3; ++i) {
+        if (present[i]) *workDop[i] = *currentDop[i] = dop[i];
+    }
     validity_ |= kValidFix;
     if (current_.fixType > 2) validity_ |= kValid3D;
     return kGsa;

@@ -29,6 +29,16 @@ class GpsReceiver {
     // dropped before it can grow memory.
     static constexpr int32_t kMaxSentenceLength = 254;
 
+    // Values no receiver on this planet can report. A sentence that claims a fix with one of
+    // them is damaged however its checksum came out, and is dropped like one with a bad
+    // checksum: the fix keeps its last good values.
+    static constexpr double kMaxLatitude = 90.0;
+    static constexpr double kMaxLongitude = 180.0;
+    static constexpr double kMinAltitude = -1000.0;
+    static constexpr double kMaxAltitude = 100000.0;
+    static constexpr int32_t kMaxSatellitesUsed = 99;
+    static constexpr double kMaxDop = 99.9;
+
     using Clock = std::function<JulianTime()>;
 
     GpsReceiver();
@@ -36,6 +46,10 @@ class GpsReceiver {
     void setClock(Clock clock);
 
     int32_t AddChar(int32_t c);
+    // The input has ended (the end of a log): a last sentence complete up to its checksum is
+    // taken as if its line had ended, and a satellite list still being collected is
+    // committed, since no later sentence will come to do it. Result as AddChar's.
+    int32_t EndOfInput();
     void Reset();
 
     const GpsFix& current() const { return current_; }

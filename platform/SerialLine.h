@@ -44,8 +44,9 @@ class SerialLine {
 
 // Opens `devicePath` for reading and writing, exclusively (no other open of the device
 // succeeds while it is held, in this process or any other). Null when the device does not
-// exist, is not a terminal, or is held by someone else.
-std::unique_ptr<SerialLine> openSerialLine(const std::string& devicePath);
+// exist, is not a terminal, or is held by someone else; then `inUse`, when given, says
+// whether it was the last.
+std::unique_ptr<SerialLine> openSerialLine(const std::string& devicePath, bool* inUse = nullptr);
 
 // True when `devicePath` could be opened exclusively right now (it is opened and closed).
 bool canOpenSerialLine(const std::string& devicePath);

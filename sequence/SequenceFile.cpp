@@ -284,6 +284,11 @@ int32_t SequenceFile::saveNow() {
     return save();
 }
 
+int32_t SequenceFile::saveKept() {
+    if (automatic_ && keep_) return save();
+    return 0;
+}
+
 bool SequenceFile::nextDisplayPoint(int32_t& value, int32_t& frequency) {
     if (display_ == head_) return false;
     value = store_.times[display_];
@@ -321,45 +326,95 @@ int32_t SequenceFile::save() {
     }
     if (taken == 0) {
         resetSequence();
-        return 0;
+        // Nothing new: what still waits is written instead.
+        return retryUnsaved();
     }
 
-    std::unique_ptr<DotStore> copy;
+    Finished sequence;
     try {
-        copy = std::make_unique<DotStore>();
+        sequence.times.resize(static_cast<size_t>(taken) + 1);
     } catch (const std::bad_alloc&) {
         resetSequence();
         return kFailedAllocation;
     }
-    copy->times[0] = 0;
     int32_t time = 0;
     const int32_t first = head_ - taken;
     for (int32_t i = 0; i < taken; ++i) {
         time += store_.times[(first + i) & kRingMask];
-        copy->times[static_cast<size_t>(i) + 1] = time;
+        sequence.times[static_cast<size_t>(i) + 1] = time;
     }
-    copy->count = taken + 1;
-    copy->divisionRatio = ratio_;
-    copy->timingValue = static_cast<uint16_t>(kTimingValue);
-    const JulianTime start = referenceTime_ - sum;
-
-    PositionBlock position;
+    sequence.ratio = ratio_;
+    sequence.start = referenceTime_ - sum;
     {
         std::lock_guard lock(positionMutex_);
-        position = position_;
+        sequence.position = position_;
     }
-    std::string name;
-    const int32_t r = writer_ ? writer_(*copy, start, position, name)
-                              : defaultWrite(*copy, start, position, name);
+    // The sequence is finished either way: when its file cannot be written now, it waits.
     resetSequence();
+    return writeInTurn(std::move(sequence));
+}
+
+int32_t SequenceFile::write(const Finished& sequence) {
+    std::unique_ptr<DotStore> copy;
+    try {
+        copy = std::make_unique<DotStore>();
+    } catch (const std::bad_alloc&) {
+        return kFailedAllocation;
+    }
+    std::copy(sequence.times.begin(), sequence.times.end(), copy->times.begin());
+    copy->count = static_cast<int32_t>(sequence.times.size());
+    copy->divisionRatio = sequence.ratio;
+    copy->timingValue = static_cast<uint16_t>(kTimingValue);
+    std::string name;
+    const int32_t r = writer_ ? writer_(*copy, sequence.start, sequence.position, name)
+                              : defaultWrite(*copy, sequence.start, sequence.position, name);
     if (r < 0) return r;
     lastFileName_ = name;
     if (saveListener_) saveListener_(name);
+    return 0;
+}
+
+int32_t SequenceFile::retryUnsaved() {
+    if (unsaved_.empty()) return 0;
+    while (!unsaved_.empty()) {
+        const int32_t r = write(unsaved_.front());
+        if (r < 0) return r;
+        unsavedBytes_ -= static_cast<int64_t>(unsaved_.front().times.size() * sizeof(int32_t));
+        unsaved_.pop_front();
+    }
     return 1;
+}
+
+int32_t SequenceFile::writeInTurn(Finished sequence) {
+    // Older sequences go first; while they still cannot be written, neither can this one.
+    int32_t r = retryUnsaved();
+    if (r >= 0) r = write(sequence);
+    if (r < 0) {
+        keepUnsaved(std::move(sequence));
+        return r;
+    }
+    return 1;
+}
+
+void SequenceFile::keepUnsaved(Finished sequence) {
+    const auto bytes = static_cast<int64_t>(sequence.times.size() * sizeof(int32_t));
+    while (!unsaved_.empty() && unsavedBytes_ + bytes > kUnsavedLimitBytes) {
+        unsavedBytes_ -= static_cast<int64_t>(unsaved_.front().times.size() * sizeof(int32_t));
+        unsaved_.pop_front();
+        ++droppedUnsaved_;
+    }
+    unsavedBytes_ += bytes;
+    unsaved_.push_back(std::move(sequence));
 }
 
 int32_t SequenceFile::defaultWrite(const DotStore& store, JulianTime start,
                                    const PositionBlock& position, std::string& name) {
+    // The recorder tells the user about failed saves, once for a run of them.
+    if (folderCheck_) {
+        const std::string folder = folderCheck_();
+        if (folder.empty()) return SequenceSaver::kCannotWrite;
+        return SequenceSaver::write(folder, store, SequenceHeaderText{}, start, position, &name);
+    }
     const std::string& folder = folder_.empty() ? appSettings().GPath : folder_;
-    return SequenceSaver::save(folder, store, SequenceHeaderText{}, start, position, &name);
+    return SequenceSaver::write(folder, store, SequenceHeaderText{}, start, position, &name);
 }

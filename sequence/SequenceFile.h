@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -87,6 +88,20 @@ class SequenceFile {
     // Writes the current sequence whatever the keep flag (nothing when it holds no interval)
     // and resets. 1 when written, 0 when there was nothing to write, negative on failure.
     int32_t saveNow();
+    // The end of a recording: in automatic mode a sequence that holds calls is written, as
+    // the idle end would write it; otherwise nothing. 1 / 0 / negative as above.
+    int32_t saveKept();
+
+    // A sequence whose file could not be written is not lost: it waits, oldest first, and is
+    // written before the next file or by retryUnsaved(), so saving resumes by itself once
+    // the disk has room again. Past kUnsavedLimitBytes of waiting data the oldest is dropped.
+    static constexpr int64_t kUnsavedLimitBytes = int64_t{32} << 20;
+    // Writes the waiting sequences: 1 when all are written now, 0 when none waited, negative
+    // when one failed again (it and those after it keep waiting).
+    int32_t retryUnsaved();
+    int32_t unsavedCount() const { return static_cast<int32_t>(unsaved_.size()); }
+    // Sequences dropped because too many waited.
+    int32_t droppedUnsaved() const { return droppedUnsaved_; }
 
     // The next dot for the live display: the interval and its frequency (thousandths of a
     // hertz). False when the display has caught up.
@@ -99,6 +114,10 @@ class SequenceFile {
 
     // Where files go; by default the settings' sequence folder at the time of the save.
     void setFolder(std::string folder) { folder_ = std::move(folder); }
+    // Asked before every file is written (on the recording thread) for the folder to write
+    // into, "" when there is none; it makes sure the folder exists. Replaces setFolder's.
+    using FolderCheck = std::function<std::string()>;
+    void setFolderCheck(FolderCheck check) { folderCheck_ = std::move(check); }
     // Replaces how files are written (for tests); an empty writer restores the default.
     void setWriter(Writer writer);
 
@@ -135,6 +154,18 @@ class SequenceFile {
     int32_t addStamped(int64_t interval, JulianTime stamp);
     // Writes the newest intervals (at most 15 s, all that fit a file) and resets.
     int32_t save();
+    // A finished sequence, ready to be written: its cumulative times (time 0 = 0) and header.
+    struct Finished {
+        std::vector<int32_t> times;
+        int32_t ratio = 0;
+        JulianTime start;
+        PositionBlock position;
+    };
+    // Writes one finished sequence: 0 or negative.
+    int32_t write(const Finished& sequence);
+    // Waiting sequences first, then `sequence`; what cannot be written waits.
+    int32_t writeInTurn(Finished sequence);
+    void keepUnsaved(Finished sequence);
     void foldReference();
     void publishBounds() {
         bounds_.store(static_cast<uint32_t>(head_) | (static_cast<uint32_t>(tail_) << 16),
@@ -185,8 +216,13 @@ class SequenceFile {
     int64_t toneSum_ = 0;
     bool toneInProgress_ = false;
 
+    std::deque<Finished> unsaved_;
+    int64_t unsavedBytes_ = 0;
+    int32_t droppedUnsaved_ = 0;
+
     std::string lastFileName_;
     std::string folder_;
+    FolderCheck folderCheck_;
     std::function<void(const std::string&)> saveListener_;
     Writer writer_;
     mutable std::mutex positionMutex_;

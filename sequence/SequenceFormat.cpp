@@ -45,6 +45,22 @@ void setStatusRun(DotStore& store, int32_t firstDot, int32_t length, uint8_t val
     for (int32_t k = firstDot; k < end; ++k) store.status[static_cast<size_t>(k)] = value;
 }
 
+// A start time a recorder can have written: all zero (its clock had no calendar date) or a
+// real date and time of day. Anything else is damage, and showing it would put an impossible
+// date on the file.
+bool isPossibleStart(const SequenceStartTime& s) {
+    if (s == SequenceStartTime{}) return true;
+    if (s.hour > 23 || s.minute > 59 || s.second > 59 || s.hundredths > 99 || s.remainder > 9999) {
+        return false;
+    }
+    // The calendar decides which days a month has (29 February, the days the calendar reform
+    // skipped): a date is real when it comes back unchanged from the day it stands for.
+    const JulianTime day = JulianTime::fromDate(s.year, s.month, s.day);
+    int32_t year = 0, month = 0, dayOfMonth = 0;
+    return day.isValid() && day.dateFields(year, month, dayOfMonth) && year == s.year &&
+           month == s.month && dayOfMonth == s.day;
+}
+
 }  // namespace
 
 SequenceStartTime SequenceStartTime::fromJulian(JulianTime time) {
@@ -83,6 +99,19 @@ bool readSequenceHeader(std::span<const uint8_t> image, SequenceFileHeader& head
     const uint16_t dataOffset = word(p + 282);
     if (dataOffset != (type == kType84 ? kDataOffset84 : kDataOffsetOld)) return false;
     if (length < dataOffset) return false;
+    SequenceStartTime start;
+    if (type == kType84) {
+        const uint8_t* t = p + kStartTimeOffset;
+        start.year = word(t);
+        start.month = t[2];
+        start.day = t[3];
+        start.hour = t[4];
+        start.minute = t[5];
+        start.second = t[6];
+        start.hundredths = t[7];
+        start.remainder = word(t + 8);
+        if (!isPossibleStart(start)) return false;
+    }
 
     header = SequenceFileHeader{};
     header.type = type;
@@ -90,16 +119,8 @@ bool readSequenceHeader(std::span<const uint8_t> image, SequenceFileHeader& head
     header.timingValue = timing;
     header.divisionRatio = ratio;
     if (type == kType84) {
-        const uint8_t* t = p + kStartTimeOffset;
         header.hasStartTime = true;
-        header.start.year = word(t);
-        header.start.month = t[2];
-        header.start.day = t[3];
-        header.start.hour = t[4];
-        header.start.minute = t[5];
-        header.start.second = t[6];
-        header.start.hundredths = t[7];
-        header.start.remainder = word(t + 8);
+        header.start = start;
         header.position = PositionBlock::fromBytes(std::span<const uint8_t, PositionBlock::kSize>(
             p + kPositionOffset, PositionBlock::kSize));
     }

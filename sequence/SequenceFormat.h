@@ -79,7 +79,8 @@ struct SequenceFileHeader {
     PositionBlock position;  // empty for the older types
 };
 
-// Checks the header as the decoder does. False for an image the decoder would reject.
+// Checks the header as the decoder does. False for an image the decoder would reject, which
+// includes a type 0x84 start time that is neither all zero nor a real date and time of day.
 bool readSequenceHeader(std::span<const uint8_t> image, SequenceFileHeader& header);
 
 // Encodes dots 0 .. count-1 of the store as a type 0x84 image into `out`, which must hold at

@@ -4,12 +4,29 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/FreeSpace.h"
 #include "platform/MessageSink.h"
 #include "sequence/SequenceNaming.h"
 
-int32_t SequenceSaver::save(const std::string& folder, const DotStore& store,
-                            const SequenceHeaderText& header, JulianTime start,
-                            const PositionBlock& position, std::string* savedName) {
+namespace {
+
+int32_t report(int32_t result) {
+    const std::string text = SequenceSaver::failureMessage(result);
+    if (!text.empty()) platform::showMessage(text, platform::MessageIcon::Exclamation);
+    return result;
+}
+
+}  // namespace
+
+std::string SequenceSaver::failureMessage(int32_t result) {
+    if (result == kDiskFull) return kDiskFullMessage;
+    if (result == kCannotWrite) return kWriteFailedMessage;
+    return {};
+}
+
+int32_t SequenceSaver::write(const std::string& folder, const DotStore& store,
+                             const SequenceHeaderText& header, JulianTime start,
+                             const PositionBlock& position, std::string* savedName) {
     std::vector<uint8_t> image;
     try {
         image.resize(seqformat::kMaxFileSize);
@@ -18,11 +35,22 @@ int32_t SequenceSaver::save(const std::string& folder, const DotStore& store,
     }
     image.resize(
         encodeSequenceImage(store, header, SequenceStartTime::fromJulian(start), position, image));
-    return saveImage(folder, image, start, savedName);
+    return writeImage(folder, image, start, savedName);
+}
+
+int32_t SequenceSaver::save(const std::string& folder, const DotStore& store,
+                            const SequenceHeaderText& header, JulianTime start,
+                            const PositionBlock& position, std::string* savedName) {
+    return report(write(folder, store, header, start, position, savedName));
 }
 
 int32_t SequenceSaver::saveImage(const std::string& folder, std::span<const uint8_t> image,
                                  JulianTime start, std::string* savedName) {
+    return report(writeImage(folder, image, start, savedName));
+}
+
+int32_t SequenceSaver::writeImage(const std::string& folder, std::span<const uint8_t> image,
+                                  JulianTime start, std::string* savedName) {
     std::string prefix = folder;
     if (!prefix.empty() && prefix.back() != '/') prefix += '/';
 
@@ -39,6 +67,7 @@ int32_t SequenceSaver::saveImage(const std::string& folder, std::span<const uint
         }
         if (!exists) break;
     }
-    platform::showMessage(kWriteFailedMessage, platform::MessageIcon::Exclamation);
+    // Worth telling apart: the user can free space, and saving then goes on.
+    if (platform::volumeIsFull(prefix.empty() ? "." : prefix, image.size())) return kDiskFull;
     return kCannotWrite;
 }

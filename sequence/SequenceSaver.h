@@ -19,15 +19,19 @@ class SequenceSaver {
   public:
     static constexpr int32_t kOk = 0;
     static constexpr int32_t kCannotWrite = -2;
+    // The file could not be written because the volume is full.
+    static constexpr int32_t kDiskFull = -3;
     static constexpr int32_t kNoMemory = -4;
     // How many later seconds are tried when the start second's name is taken.
     static constexpr int32_t kMaxNameProbes = 60;
     static constexpr const char* kWriteFailedMessage = "Couldn't open output file";
+    static constexpr const char* kDiskFullMessage = "Couldn't open output file: the disk is full";
 
     // Encodes the store as a type 0x84 file with the given start time and position and saves
     // it in `folder` (a path; a missing trailing '/' is added). Returns 0, -2 (the file could
-    // not be written: "Couldn't open output file" is shown) or -4 (no memory for the image,
-    // nothing shown). On success `savedName`, when given, receives the name written.
+    // not be written: "Couldn't open output file" is shown), -3 (the same on a full volume,
+    // which the message says) or -4 (no memory for the image, nothing shown). On success
+    // `savedName`, when given, receives the name written.
     static int32_t save(const std::string& folder, const DotStore& store,
                         const SequenceHeaderText& header, JulianTime start,
                         const PositionBlock& position, std::string* savedName = nullptr);
@@ -35,4 +39,16 @@ class SequenceSaver {
     // Saves an image that is already encoded, named from `start`.
     static int32_t saveImage(const std::string& folder, std::span<const uint8_t> image,
                              JulianTime start, std::string* savedName = nullptr);
+
+    // As save(), but shows nothing: for a caller that reports failures itself (a recording
+    // tells the user once per run of failed saves, not once per attempt).
+    static int32_t write(const std::string& folder, const DotStore& store,
+                         const SequenceHeaderText& header, JulianTime start,
+                         const PositionBlock& position, std::string* savedName = nullptr);
+
+    static int32_t writeImage(const std::string& folder, std::span<const uint8_t> image,
+                              JulianTime start, std::string* savedName = nullptr);
+
+    // The message for a failed save's result ("" for a result that shows none).
+    static std::string failureMessage(int32_t result);
 };

@@ -64,11 +64,21 @@ void sleepFor(int32_t ms) {
 
 }  // namespace
 
-int PosixSerialLine::openExclusive(const std::string& devicePath) {
+int PosixSerialLine::openExclusive(const std::string& devicePath, bool* inUse) {
+    if (inUse) *inUse = false;
     // Non-blocking, so that a port without carrier does not hold up the open.
     const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // A terminal in exclusive mode refuses every further open with EBUSY.
+    if (fd < 0) {
+        if (inUse) *inUse = errno == EBUSY;
+        return -1;
+    }
+    if (!::isatty(fd)) {
+        ::close(fd);
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (inUse) *inUse = errno == EWOULDBLOCK;
         ::close(fd);
         return -1;
     }
@@ -189,8 +199,8 @@ void PosixSerialLine::purge() {
     ::tcflush(fd_, TCIOFLUSH);
 }
 
-std::unique_ptr<SerialLine> openSerialLine(const std::string& devicePath) {
-    const int fd = PosixSerialLine::openExclusive(devicePath);
+std::unique_ptr<SerialLine> openSerialLine(const std::string& devicePath, bool* inUse) {
+    const int fd = PosixSerialLine::openExclusive(devicePath, inUse);
     if (fd < 0) return nullptr;
     return std::make_unique<PosixSerialLine>(fd);
 }

@@ -19,8 +19,9 @@ class PosixSerialLine final : public SerialLine {
     int32_t writeByte(uint8_t byte, int32_t timeoutMs) override;
     void purge() override;
 
-    // Opens and locks `devicePath`; -1 on failure.
-    static int openExclusive(const std::string& devicePath);
+    // Opens and locks `devicePath`; -1 on failure, with `inUse` set when another holder's
+    // exclusive mode or lock was the reason.
+    static int openExclusive(const std::string& devicePath, bool* inUse = nullptr);
 
   private:
     int fd_;

@@ -63,6 +63,7 @@ TEST(CommFileClosed, PortWithoutDeviceFailsToOpen) {
         EXPECT_EQ(port.init(number, 115200, 1, 0), 1) << number;
         EXPECT_EQ(port.lastMessage(), "CommFile::init - CreateFile failed");
         EXPECT_EQ(port.isOpen(), 0);
+        EXPECT_FALSE(port.portInUse());
     }
     // A registry entry whose owner has gone is not a port.
     runtime.registerPort(202, "/dev/null", "stale", 999999999);
@@ -106,6 +107,7 @@ TEST_F(CommFileOnPty, OpenIsExclusiveAndReopenClosesFirst) {
     CommFile other;
     EXPECT_EQ(other.init(kPort, 115200, 1, 0), 1);
     EXPECT_EQ(other.lastMessage(), "CommFile::init - CreateFile failed");
+    EXPECT_TRUE(other.portInUse());
 
     // init on an open port closes it first, so the same port opens again.
     openPort();

@@ -155,6 +155,16 @@ class Recording : public ::testing::Test {
         return out;
     }
 
+    // The files written, once there is one (none after a time-out).
+    std::vector<std::string> waitForSavedNames() {
+        std::vector<std::string> names;
+        waitFor([&] {
+            for (auto& n : control.takeSavedNames()) names.push_back(n);
+            return !names.empty();
+        });
+        return names;
+    }
+
     PrivateRuntimeDir runtime;
     PtyPeer peer;
     std::filesystem::path folder;
@@ -185,11 +195,8 @@ TEST_F(Recording, RecordModeSavesEveryIntervalOnRequestAndStopsWithG) {
     for (size_t i = 0; i < intervals.size(); ++i) ASSERT_EQ(shown[i].value, intervals[i]);
 
     control.SaveRecording();
-    std::vector<std::string> names;
-    ASSERT_TRUE(waitFor([&] {
-        for (auto& n : control.takeSavedNames()) names.push_back(n);
-        return !names.empty();
-    }));
+    const std::vector<std::string> names = waitForSavedNames();
+    ASSERT_FALSE(names.empty());
     EXPECT_EQ(control.sequenceSaved().load(), 1);
     EXPECT_EQ(control.lastSavedName(), names.back());
     control.StopRecording();
@@ -219,11 +226,8 @@ TEST_F(Recording, DeviceClockStampsTheFirstIntervalOfABurst) {
     ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
     ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 400; }));
     control.SaveRecording();
-    std::vector<std::string> names;
-    ASSERT_TRUE(waitFor([&] {
-        for (auto& n : control.takeSavedNames()) names.push_back(n);
-        return !names.empty();
-    }));
+    const std::vector<std::string> names = waitForSavedNames();
+    ASSERT_FALSE(names.empty());
     control.StopRecording();
     SequenceFileHeader header;
     EXPECT_EQ(readFile(names[0], &header), intervals);
@@ -294,25 +298,45 @@ TEST_F(Recording, SwitchingModeRestartsWithANewModuleCheck) {
     })) << module.commands();
 }
 
-TEST_F(Recording, FailedWriteEndsTheRecordingWithTheFailureExit) {
+TEST_F(Recording, FailedSavesAreReportedOnceAndTheRecordingGoesOn) {
     FakeModule module(peer, kReply);
     // The sequence folder cannot be made: a file stands where its parent should be.
     std::filesystem::create_directories(runtime.path());
-    std::ofstream(std::filesystem::path(runtime.path()) / "blocker") << "x";
-    settings.GPath = runtime.path() + "/blocker/Batfiles/";
-    auto bytes = encode(someIntervals(500, 3));
+    const auto blocker = std::filesystem::path(runtime.path()) / "blocker";
+    std::ofstream(blocker) << "x";
+    settings.GPath = blocker.string() + "/Batfiles/";
+    const auto intervals = someIntervals(500, 3);
+    auto bytes = encode(intervals);
     appendValue(bytes, 99);
     module.streamAfterStart(bytes);
     ASSERT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
     ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 500; }));
     control.SaveRecording();
-    ASSERT_TRUE(waitFor([&] { return !control.recording(); }));
-    EXPECT_EQ(control.moduleError().load(), 1);
-    EXPECT_EQ(control.liveDisplay().load(), 0);
-    EXPECT_FALSE(control.modulePort().isOpen());
-    ASSERT_TRUE(waitFor([&] { return module.commands() == "vGg"; }));
+    ASSERT_TRUE(waitFor([&] { return control.saveFailing(); }));
+    control.SaveRecording();
+    ASSERT_TRUE(waitFor([&] { return control.accumulator().unsavedCount() == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // a retry or two
+    EXPECT_TRUE(control.recording());
+    EXPECT_EQ(control.moduleError().load(), 0);
+    EXPECT_EQ(control.liveDisplay().load(), 1);
+    EXPECT_EQ(module.commands(), "vG");
+    {
+        std::lock_guard lock(messagesMutex);
+        EXPECT_EQ(messages, std::vector<std::string>{"Couldn't open output file"});
+    }
+
+    // The card is back: the waiting sequence is written without another save.
+    std::filesystem::remove(blocker);
+    folder = blocker / "Batfiles";
+    std::filesystem::create_directories(folder);
+    const std::vector<std::string> names = waitForSavedNames();
+    ASSERT_FALSE(names.empty());
+    EXPECT_FALSE(control.saveFailing());
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(readFile(names[0]), intervals);
+    control.StopRecording();
     std::lock_guard lock(messagesMutex);
-    EXPECT_EQ(messages, std::vector<std::string>{"Couldn't open output file"});
+    EXPECT_EQ(messages.size(), 1u);
 }
 
 double processCpuSeconds() {
@@ -374,13 +398,36 @@ TEST_F(Recording, OverflowIsDrainedRestampedAndRestarted) {
     EXPECT_EQ(control.detectorClock(), kClock + int64_t{60000000} + sum);
 }
 
-TEST_F(Recording, MonitorModeSavesCallsAfterTheGapAndCountsIdleSeconds) {
-    FakeModule module(peer, kReply);
+// Calls as the recorder's detector takes them (K = 1, L = 5): three runs of falling
+// intervals.
+std::vector<int32_t> threeCalls() {
     std::vector<int32_t> calls;
     for (int c = 0; c < 3; ++c) {
         calls.push_back(5000);
         for (int i = 0; i < 20; ++i) calls.push_back(300 - i);
     }
+    return calls;
+}
+
+TEST_F(Recording, StopInMonitorModeSavesThePassInProgress) {
+    FakeModule module(peer, kReply);
+    const auto calls = threeCalls();
+    auto bytes = encode(calls);
+    appendValue(bytes, 99);
+    module.streamAfterStart(bytes);
+    ASSERT_EQ(control.Monitor(), RecordingControl::StartResult::Started);
+    ASSERT_TRUE(waitFor([&] { return control.dotQueue().count() >= 63; }));
+    EXPECT_TRUE(control.takeSavedNames().empty());
+    control.StopRecording();
+    const auto names = control.takeSavedNames();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(readFile(names[0]), calls);
+    EXPECT_EQ(control.idleSaved().load(), 1);
+}
+
+TEST_F(Recording, MonitorModeSavesCallsAfterTheGapAndCountsIdleSeconds) {
+    FakeModule module(peer, kReply);
+    const auto calls = threeCalls();
     auto bytes = encode(calls);
     appendValue(bytes, 99);  // reports the last call interval
     module.streamAfterStart(bytes);

@@ -1,6 +1,7 @@
 #include "app/ZelkoraDoc.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -81,10 +82,22 @@ TEST_F(ZelkoraDocTest, RejectedHeaderIsCorruptAndMissingFileCannotBeOpened) {
     EXPECT_EQ(doc.LoadCurrentFile(), 0);
     EXPECT_EQ(doc.statusText(), "File Corrupt ");
 
-    doc.setCurrentFileName("GONE.00#");
-    EXPECT_EQ(doc.LoadCurrentFile(), -1);
-    EXPECT_TRUE(doc.fileBad());
-    EXPECT_EQ(doc.statusText(), "Cannot open file ");
+    auto impossibleDate = imageOf({100, 200});
+    impossibleDate[290] = 13;  // month 13: the window and the tools call it corrupt alike
+    dir.write("B0010000.01#", impossibleDate);
+    doc.setCurrentFileName("B0010000.01#");
+    EXPECT_EQ(doc.LoadCurrentFile(), 0);
+    EXPECT_EQ(doc.statusText(), "File Corrupt ");
+
+    // A FIFO or a folder under a sequence file's name is refused, never waited on.
+    ASSERT_EQ(::mkfifo(dir.file("B0010000.02#").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("B0010000.03#"));
+    for (const char* name : {"GONE.00#", "B0010000.02#", "B0010000.03#"}) {
+        doc.setCurrentFileName(name);
+        EXPECT_EQ(doc.LoadCurrentFile(), -1) << name;
+        EXPECT_TRUE(doc.fileBad());
+        EXPECT_EQ(doc.statusText(), "Cannot open file ");
+    }
 }
 
 TEST_F(ZelkoraDocTest, ReadsOnlyTheFirst32768Bytes) {
@@ -222,6 +235,52 @@ TEST_F(ZelkoraDocFolderTest, MissingDefaultFolderIsCreated) {
     settings.GPath = AppSettings::defaultSequenceFolder();
     EXPECT_TRUE(doc.CheckFolder());
     EXPECT_TRUE(std::filesystem::is_directory(settings.GPath));
+}
+
+// The check a recording runs before every save, and what the user learns of a move.
+TEST_F(ZelkoraDocFolderTest, VanishedRecordingFolderGivesWayToTheDefaultOnce) {
+    TempDir card;
+    const std::string folder = card.folder() + "Batfiles/";
+    std::filesystem::create_directories(folder);
+    settings.GPath = folder;
+    doc.PrepareRecordingFolder();
+    EXPECT_EQ(doc.CheckRecordingFolder(), folder);
+    doc.DisplayTick({});
+    EXPECT_TRUE(messages.empty());
+
+    std::filesystem::remove_all(card.path());
+    const std::string fallback = AppSettings::defaultSequenceFolder();
+    EXPECT_EQ(doc.CheckRecordingFolder(), fallback);
+    EXPECT_TRUE(std::filesystem::is_directory(fallback));
+    EXPECT_EQ(doc.CheckRecordingFolder(), fallback);
+    EXPECT_EQ(settings.GPath, folder);  // the worker's side never touches the settings
+    doc.DisplayTick({});
+    EXPECT_EQ(messages, std::vector<std::string>{"Sequence folder not found: " + folder +
+                                                 "; files now go to " + fallback});
+    EXPECT_EQ(settings.GPath, fallback);
+    EXPECT_EQ(store.readString("GPath"), fallback);
+    doc.DisplayTick({});
+    EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(ZelkoraDocFolderTest, NamedFolderIsMadeAgainWhileItsParentIsThere) {
+    TempDir card;
+    const std::string folder = card.folder() + "Batfiles/";
+    std::filesystem::create_directories(folder);
+    settings.GPath = folder;
+    doc.setRemakeMissingFolder(true);
+    doc.PrepareRecordingFolder();
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(doc.CheckRecordingFolder(), folder);
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    doc.DisplayTick({});
+    EXPECT_EQ(messages, std::vector<std::string>{"Sequence folder not found: " + folder +
+                                                 "; files now go to " + folder});
+
+    // The card itself went: nothing is made where it was mounted.
+    std::filesystem::remove_all(card.path());
+    EXPECT_EQ(doc.CheckRecordingFolder(), AppSettings::defaultSequenceFolder());
+    EXPECT_FALSE(std::filesystem::exists(card.path()));
 }
 
 TEST_F(ZelkoraDocFolderTest, ChosenFolderThatCannotBeMadeFallsBackWithAMessage) {

@@ -275,6 +275,15 @@ TEST(Poll, NoFixOrClosedPortGivesNoPosition) {
     EXPECT_EQ(poll.positionMode(), 0);
 }
 
+TEST(Poll, WholeMetresRoundHalfUpBelowSeaLevelToo) {
+    const struct {
+        double altitude;
+        int32_t metres;
+    } cases[] = {{12.5, 13}, {-12.5, -12},   {-1.0, -1}, {-500.0, -500},    {-0.5, 0},
+                 {-0.6, -1}, {-499.5, -499}, {0.49, 0},  {1e12, INT32_MAX}, {-1e12, INT32_MIN}};
+    for (const auto& c : cases) EXPECT_EQ(GpsPoll::WholeMetres(c.altitude), c.metres) << c.altitude;
+}
+
 TEST_F(LinkTest, FixClassFromQualityAndMode) {
     double la, lo, al;
     EXPECT_EQ(link.GetPosition(la, lo, al), 0);

@@ -127,6 +127,68 @@ TEST_F(ReceiverTest, GeoidSeparationFieldRules) {
             .results.empty());
 }
 
+TEST_F(ReceiverTest, ImpossibleFieldsDropTheSentenceLikeABadChecksum) {
+    feed(rx, kGga);
+    const GpsFix before = rx.current();
+    const auto with = [](const std::string& from, const std::string& to) {
+        std::string body = kGgaBody;
+        return withChecksum(body.replace(body.find(from), from.size(), to)) + "\r\n";
+    };
+    // Latitude, longitude (degrees, minutes, sign), satellites, altitude: one field each.
+    for (const auto& [from, to] :
+         std::vector<std::pair<std::string, std::string>>{{"4807.038", "9000.001"},
+                                                          {"4807.038", "1" + std::string(37, '0')},
+                                                          {"4807.038", "-0100.000"},
+                                                          {"01131.000", "18000.001"},
+                                                          {"01131.000", "01160.000"},
+                                                          {",08,", ",-1,"},
+                                                          {",08,", ",100,"},
+                                                          {"545.4", "100000.1"},
+                                                          {"545.4", "-1000.1"},
+                                                          {"545.4", "100000000000"}}) {
+        EXPECT_TRUE(feed(rx, with(from, to)).results.empty()) << to;
+        EXPECT_EQ(rx.validity(), 1u);
+        EXPECT_EQ(rx.current().latitude, before.latitude);
+        EXPECT_EQ(rx.current().longitude, before.longitude);
+        EXPECT_EQ(rx.current().altitude, before.altitude);
+        EXPECT_EQ(rx.current().satellitesUsed, before.satellitesUsed);
+    }
+    EXPECT_EQ(feed(rx, with("4807.038,N,01131.000,E,1,08,0.9,545.4",
+                            "9000.000,S,18000.000,W,1,99,0.9,-1000.0"))
+                  .results,
+              std::vector<int32_t>{1});
+    EXPECT_EQ(rx.current().latitude, -90.0);
+
+    // Dilutions given must lie within 0..99.9; a no-fix report with 99.99 still clears.
+    feed(rx, withChecksum("$GPGSA,A,3,14,09,,,,,,,,,,,1.5,0.9,1.2") + "\r\n");
+    for (const char* dops : {"100.0,0.9,1.2", "1.5,99.91,1.2", "1.5,0.9,-0.1"}) {
+        EXPECT_TRUE(feed(rx, withChecksum(std::string("$GPGSA,A,2,14,,,,,,,,,,,,") + dops) + "\n")
+                        .results.empty());
+        EXPECT_EQ(rx.current().fixType, 3);
+        EXPECT_EQ(rx.current().pdop, 1.5);
+    }
+    EXPECT_EQ(feed(rx, withChecksum("$GPGSA,A,2,14,,,,,,,,,,,,99.9,0,1") + "\n").results.size(),
+              1u);
+    feed(rx, withChecksum("$GPGSA,A,1,,,,,,,,,,,,,99.99,99.99,99.99") + "\r\n");
+    EXPECT_EQ(rx.validity(), 0u);
+}
+
+TEST_F(ReceiverTest, EndOfInputTakesTheLastSentenceAndSatelliteList) {
+    const std::string gsv = withChecksum("$GPGSV,1,1,02,01,10,100,40,02,20,200,") + "\r\n";
+    EXPECT_TRUE(feed(rx, gsv).results.empty());
+    EXPECT_EQ(rx.EndOfInput(), 4);
+    EXPECT_EQ(rx.current().satelliteCount, 2);
+    // A last sentence whose checksum has been checked counts without its line end...
+    EXPECT_TRUE(feed(rx, gsv + kGgaBody + "*47").results == std::vector<int32_t>{4});
+    EXPECT_EQ(rx.EndOfInput(), 1);
+    // ...one that may have been cut off does not: no checksum, half a checksum, a bad one.
+    GpsReceiver r2;
+    for (const std::string& tail : {kGgaBody, kGgaBody + "*4", kGgaBody + "*48"}) {
+        feed(r2, tail);
+        EXPECT_EQ(r2.EndOfInput(), 0) << tail;
+    }
+}
+
 TEST(ReceiverFields, LatLon) {
     double v = 0;
     EXPECT_TRUE(GpsReceiver::ParseLatLon("4807.038", "s", v));

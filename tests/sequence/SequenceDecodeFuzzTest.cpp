@@ -179,4 +179,66 @@ TEST(SequenceDecodeFuzz, RealFilesFlippedCutAndExtended) {
     }
 }
 
+// Whether the fields are a date and time a recorder can have written: all zero, or a day of
+// the calendar (Julian before 1583 as far as 29 February goes) and a time of day.
+bool isRealStart(const SequenceStartTime& t) {
+    if (t == SequenceStartTime{}) return true;
+    const int y = t.year;
+    const bool leap = y < 1583 ? y % 4 == 0 : (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.month < 1 || t.month > 12 || t.day < 1) return false;
+    if (t.day > kDays[t.month - 1] + (t.month == 2 && leap ? 1 : 0)) return false;
+    return t.hour < 24 && t.minute < 60 && t.second < 60 && t.hundredths < 100 &&
+           t.remainder < 10000;
+}
+
+TEST(SequenceDecodeFuzz, EveryValueOfEachStartTimeByte) {
+    auto g = std::make_unique<GuardedStore>();
+    std::mt19937 rng(4);
+    auto store = seqtest::storeFromIntervals({100, 200, 300});
+    for (const SequenceStartTime& base :
+         {SequenceStartTime::fromJulian(JulianTime::fromDateTime(2020, 2, 29, 23, 59, 59, 999999)),
+          SequenceStartTime::fromJulian(JulianTime::fromDateTime(2011, 12, 31, 0, 0, 0, 0)),
+          SequenceStartTime{}}) {
+        const Bytes original = seqtest::encode(*store, base);
+        for (size_t offset = 288; offset < 298; ++offset) {
+            for (int v = 0; v < 256; ++v) {
+                Bytes image = original;
+                image[offset] = static_cast<uint8_t>(v);
+                SequenceFileHeader header;
+                const bool accepted = readSequenceHeader(image, header);
+                SequenceStartTime t;
+                t.year = static_cast<uint16_t>(image[288] | image[289] << 8);
+                t.month = image[290];
+                t.day = image[291];
+                t.hour = image[292];
+                t.minute = image[293];
+                t.second = image[294];
+                t.hundredths = image[295];
+                t.remainder = static_cast<uint16_t>(image[296] | image[297] << 8);
+                ASSERT_EQ(accepted, isRealStart(t)) << "offset " << offset << " value " << v;
+                checkDecode(image, *g, rng);
+                ASSERT_EQ(g->store.count == 4, accepted) << "offset " << offset << " value " << v;
+            }
+        }
+    }
+}
+
+TEST(SequenceDecodeFuzz, EveryStartTimeARecorderWritesIsRead) {
+    std::mt19937_64 rng(5);
+    auto store = seqtest::storeFromIntervals({100});
+    const int64_t first = JulianTime::fromDate(1, 1, 1).value();
+    const int64_t span = JulianTime::fromDate(9999, 12, 31).value() - first;
+    SequenceFileHeader header;
+    for (int i = 0; i < 20000; ++i) {
+        // The calendar reform's last Julian day and no date at all among them.
+        const JulianTime t = i == 0   ? JulianTime::fromDate(1582, 10, 4)
+                             : i == 1 ? JulianTime::invalid()
+                                      : JulianTime(first + static_cast<int64_t>(rng() % span));
+        ASSERT_TRUE(
+            readSequenceHeader(seqtest::encode(*store, SequenceStartTime::fromJulian(t)), header))
+            << t.value();
+    }
+}
+
 }  // namespace

@@ -10,6 +10,8 @@
 
 #include "platform/MessageSink.h"
 #include "sequence/SequenceFormat.h"
+#include "sequence/SequenceSaver.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -286,6 +288,128 @@ TEST_F(Accumulator, FailedWriteIsReportedAsNegative) {
     failWrites = true;
     EXPECT_LT(file.addInterval(6000000), 0);
     EXPECT_LT(file.saveNow(), 0);
+}
+
+// A full disk or a pulled card must not cost the sequences cut meanwhile: they wait, and
+// are written in order, each whole and with its own start, once files can be written again.
+TEST_F(Accumulator, SequencesThatCannotBeWrittenWaitAndFollowInOrder) {
+    startAutomatic();
+    std::vector<int32_t> pass = call(12);
+    const auto second = call(12);
+    pass.insert(pass.end(), second.begin(), second.end());
+    failWrites = true;
+    EXPECT_EQ(file.addFirstInterval(pass[0], kEvening), 0);
+    add(std::vector<int32_t>(pass.begin() + 1, pass.end()));
+    EXPECT_LT(file.addInterval(6000000), 0);
+    // The next pass is cut as usual although the first still waits.
+    for (size_t i = 0; i < pass.size(); ++i) EXPECT_GE(file.addInterval(pass[i]), 0);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(file.idleTick(), 0);
+    EXPECT_LT(file.idleTick(), 0);
+    EXPECT_EQ(file.unsavedCount(), 2);
+    EXPECT_LT(file.retryUnsaved(), 0);
+    EXPECT_TRUE(written.empty());
+
+    failWrites = false;
+    EXPECT_EQ(file.retryUnsaved(), 1);
+    EXPECT_EQ(file.unsavedCount(), 0);
+    EXPECT_EQ(file.retryUnsaved(), 0);
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0].intervals, pass);
+    EXPECT_EQ(written[0].start, kEvening - int64_t{pass[0]});
+    // The second file opens with the gap that ended the first.
+    std::vector<int32_t> withGap{6000000};
+    withGap.insert(withGap.end(), pass.begin(), pass.end());
+    EXPECT_EQ(written[1].intervals, withGap);
+    EXPECT_EQ(written[1].start,
+              written[0].start + std::accumulate(pass.begin(), pass.end(), int64_t{0}));
+}
+
+TEST_F(Accumulator, UserSaveAfterAFailedOneWritesBothStretches) {
+    startManual();
+    add({100, 200, 300});
+    failWrites = true;
+    EXPECT_LT(file.saveNow(), 0);
+    add({400});
+    EXPECT_LT(file.saveNow(), 0);  // still failing: it waits behind the first
+    failWrites = false;
+    add({500});
+    EXPECT_EQ(file.saveNow(), 1);
+    ASSERT_EQ(written.size(), 3u);
+    EXPECT_EQ(written[0].intervals, (std::vector<int32_t>{100, 200, 300}));
+    EXPECT_EQ(written[1].intervals, (std::vector<int32_t>{400}));
+    EXPECT_EQ(written[2].intervals, (std::vector<int32_t>{500}));
+    // A save with nothing new still writes what waits.
+    failWrites = true;
+    add({600});
+    EXPECT_LT(file.saveNow(), 0);
+    failWrites = false;
+    EXPECT_EQ(file.saveNow(), 1);
+    EXPECT_EQ(written.back().intervals, (std::vector<int32_t>{600}));
+}
+
+TEST_F(Accumulator, WaitingSequencesAreBoundedByDroppingTheOldest) {
+    startManual();
+    failWrites = true;
+    // Full sequences of 16 000 intervals: 64 000 bytes each while they wait.
+    const int32_t fit = static_cast<int32_t>(SequenceFile::kUnsavedLimitBytes / (16001 * 4));
+    for (int32_t s = 0; s < fit + 2; ++s) {
+        file.addFirstInterval(100 + s, kEvening + int64_t{s} * 10000000);
+        for (int32_t i = 1; i < 16000; ++i) file.addInterval(300);
+        EXPECT_LT(file.saveNow(), 0);
+    }
+    EXPECT_EQ(file.unsavedCount(), fit);
+    EXPECT_EQ(file.droppedUnsaved(), 2);
+    failWrites = false;
+    EXPECT_EQ(file.retryUnsaved(), 1);
+    ASSERT_EQ(written.size(), static_cast<size_t>(fit));
+    EXPECT_EQ(written.front().intervals.front(), 102);  // the two oldest went
+    EXPECT_EQ(written.back().intervals.front(), 100 + fit + 1);
+}
+
+TEST_F(Accumulator, StopInMonitorModeSavesOnlyAPassThatHoldsCalls) {
+    startAutomatic();
+    add(call(12));
+    EXPECT_EQ(file.saveKept(), 0);  // one run: no calls worth a file yet
+    add(call(12));
+    ASSERT_TRUE(file.keep());
+    EXPECT_EQ(file.saveKept(), 1);
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].intervals.size(), 26u);
+    EXPECT_EQ(file.saveKept(), 0);
+
+    startManual();
+    add(call(12));
+    add(call(12));
+    EXPECT_EQ(file.saveKept(), 0);  // Record mode saves on demand only
+    EXPECT_EQ(written.size(), 1u);
+}
+
+TEST(AccumulatorFolder, FolderIsCheckedBeforeEveryWrite) {
+    TempDir first, second;
+    platform::setMessageHandler([](const std::string&, platform::MessageIcon) {});
+    SequenceFile file;
+    int checks = 0;
+    std::string folder = first.folder();
+    file.setFolderCheck([&] {
+        ++checks;
+        return folder;
+    });
+    file.start(16, "", 1, 5, 5000000, false, false);
+    file.reset();
+    file.addFirstInterval(100, kEvening);
+    ASSERT_EQ(file.saveNow(), 1);
+    EXPECT_TRUE(std::filesystem::exists(first.file(file.lastFileName())));
+    folder = second.folder();
+    file.addFirstInterval(100, kEvening + int64_t{5000000});
+    ASSERT_EQ(file.saveNow(), 1);
+    EXPECT_TRUE(std::filesystem::exists(second.file(file.lastFileName())));
+    // No folder to write into: the save fails and the sequence waits for one.
+    folder.clear();
+    file.addFirstInterval(100, kEvening + int64_t{10000000});
+    EXPECT_EQ(file.saveNow(), SequenceSaver::kCannotWrite);
+    EXPECT_EQ(file.unsavedCount(), 1);
+    EXPECT_EQ(checks, 3);
+    platform::setMessageHandler({});
 }
 
 TEST_F(Accumulator, SaveListenerHearsEveryFile) {

@@ -11,6 +11,7 @@
 #include "SequenceTestData.h"
 #include "platform/MessageSink.h"
 #include "sequence/SequenceNaming.h"
+#include "support/SmallVolume.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -135,6 +136,29 @@ TEST(SequenceSaver, DiskFullMidWriteLeavesNoFileBehind) {
     EXPECT_EQ(result, -2);
     EXPECT_EQ(messages.texts, std::vector<std::string>{"Couldn't open output file"});
     EXPECT_TRUE(namesIn(dir.path()).empty());
+}
+
+TEST(SequenceSaver, FullDiskSaysSoAndSavesAgainOnceThereIsRoom) {
+    SmallVolume volume(256);
+    if (!volume.ok()) GTEST_SKIP() << volume.reason();
+    const std::string folder = volume.path() + "/Batfiles/";
+    std::filesystem::create_directories(folder);
+    MessageCatcher messages;
+    auto store = seqtest::storeFromIntervals(std::vector<int32_t>(3000, 2000));
+    volume.fill();
+    std::string name;
+    EXPECT_EQ(SequenceSaver::save(folder, *store, {}, kStart, {}, &name), SequenceSaver::kDiskFull);
+    EXPECT_EQ(messages.texts,
+              std::vector<std::string>{"Couldn't open output file: the disk is full"});
+    EXPECT_TRUE(namesIn(folder).empty());
+    // Quiet for a caller that reports by itself.
+    EXPECT_EQ(SequenceSaver::write(folder, *store, {}, kStart, {}), SequenceSaver::kDiskFull);
+    EXPECT_EQ(messages.texts.size(), 1u);
+
+    volume.free();
+    EXPECT_EQ(SequenceSaver::save(folder, *store, {}, kStart, {}, &name), 0);
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{name});
+    EXPECT_EQ(messages.texts.size(), 1u);
 }
 
 }  // namespace

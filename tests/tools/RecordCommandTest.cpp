@@ -3,9 +3,13 @@
 //
 // ZELKORA_E2E_SECONDS (default 12) sets how long the Record-mode run lasts; a save is asked
 // for every ZELKORA_E2E_SAVE_EVERY seconds (default 3).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +19,8 @@
 
 #include "ChildProcess.h"
 #include "SimulatorLog.h"
+#include "sequence/SequenceFormat.h"
+#include "support/SmallVolume.h"
 
 using testing_support::ChildProcess;
 using testing_support::findRun;
@@ -62,9 +68,19 @@ class RecordCommand : public ::testing::Test {
         std::filesystem::create_directories(root / "config" / "Chirova");
         ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        // The default sequence folder, where a recording goes when its folder vanishes.
+        const char* home = std::getenv("HOME");
+        oldHome = home ? home : "";
+        ::setenv("HOME", (root / "home").c_str(), 1);
+        ::unsetenv("XDG_DOCUMENTS_DIR");
         out = root / "out";
+        // A recorder that ended early must fail the test, not kill it with its closed input.
+        std::signal(SIGPIPE, SIG_IGN);
     }
-    void TearDown() override { std::filesystem::remove_all(root); }
+    void TearDown() override {
+        ::setenv("HOME", oldHome.c_str(), 1);
+        std::filesystem::remove_all(root);
+    }
 
     void writeSettings(const std::string& lines) {
         std::ofstream((root / "config" / "Chirova" / "zelkora.ini")) << "[Zelkora]\n" << lines;
@@ -78,6 +94,9 @@ class RecordCommand : public ::testing::Test {
         simulator = std::make_unique<ChildProcess>(args, (root / "sim.err").string());
         std::string first;
         if (!simulator->readLine(first, 5000) || first.rfind("COM", 0) != 0) return -1;
+        if (const auto colon = first.find(": "); colon != std::string::npos) {
+            simulatorDevice = first.substr(colon + 2);
+        }
         return std::atoi(first.c_str() + 3);
     }
     void stopSimulator() {
@@ -94,9 +113,51 @@ class RecordCommand : public ::testing::Test {
         return names;
     }
 
+    std::string errorText() const {
+        std::ifstream err(root / "record.err");
+        return std::string((std::istreambuf_iterator<char>(err)), {});
+    }
+
+    // Every file is a stretch of what the simulator sent, and together, in order, they are
+    // one unbroken stretch.
+    void expectUnbrokenStretch(const std::filesystem::path& folder,
+                               const std::vector<std::string>& names) {
+        const auto log = readLog(root / "sim.log");
+        std::vector<int32_t> all;
+        for (const std::string& name : names) {
+            const SavedFile f = readSaved(folder, name);
+            ASSERT_FALSE(f.intervals.empty()) << name;
+            EXPECT_GE(findRun(log, f.intervals), 0) << name << " is not a stretch of what was sent";
+            all.insert(all.end(), f.intervals.begin(), f.intervals.end());
+        }
+        EXPECT_GE(findRun(log, all), 0) << "a gap or a repeat between the files";
+    }
+
+    // Records 8 s in Monitor mode into `folder` and removes `gone` 2 s in; the recording
+    // must carry on to its end.
+    void recordWhileRemoving(const std::filesystem::path& folder,
+                             const std::filesystem::path& gone) {
+        writeSettings("autoMaxTBC=1000000\n");
+        const int port =
+            startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", "9"});
+        ASSERT_GT(port, 0);
+        ChildProcess recorder({kTool, "record", "--monitor", "--port", std::to_string(port),
+                               "--seconds", "8", "--dir", folder.string()},
+                              (root / "record.err").string());
+        std::string line;
+        ASSERT_TRUE(recorder.readLine(line, 5000));
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        std::filesystem::remove_all(gone);
+        savedNames(recorder, 12000);
+        EXPECT_EQ(recorder.wait(5000), 0) << errorText();
+        stopSimulator();
+    }
+
     std::filesystem::path root;
     std::filesystem::path out;
+    std::string oldHome;
     std::unique_ptr<ChildProcess> simulator;
+    std::string simulatorDevice;  // the line the recorder opens
 };
 
 TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
@@ -207,6 +268,32 @@ TEST_F(RecordCommand, SearchFindsTheSimulatorWithoutAPort) {
     EXPECT_EQ(lines.back(), "Recording on port " + std::to_string(port));
 }
 
+TEST_F(RecordCommand, PortsNamedAndHeldAreSaidSo) {
+    ChildProcess missing(
+        {kTool, "record", "--port", "999", "--seconds", "1", "--dir", out.string()},
+        (root / "missing.err").string());
+    std::string line;
+    EXPECT_TRUE(missing.readLine(line, 15000) && line == "Trying port 999") << line;
+    EXPECT_EQ(missing.wait(15000), 1);
+    // The module's line held open and locked by another program.
+    const int port = startSimulator({"--mix", "passes"});
+    const int held = ::open(simulatorDevice.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0) << simulatorDevice;
+    ChildProcess recorder(
+        {kTool, "record", "--port", std::to_string(port), "--seconds", "1", "--dir", out.string()},
+        (root / "record.err").string());
+    std::string lines;
+    while (recorder.readLine(line, 15000)) lines += line + "\n";
+    EXPECT_EQ(recorder.wait(5000), 1);
+    ::close(held);
+    stopSimulator();
+    const std::string inUse = "Port " + std::to_string(port) + " is in use";
+    EXPECT_NE(lines.find(inUse + "\n"), std::string::npos) << lines;
+    std::ifstream err(root / "record.err");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(err), {}),
+              "zelkora-tool record: " + inUse + "\n");
+}
+
 TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {
     const int port = startSimulator({"--mix", "passes"});
     ASSERT_GT(port, 0);
@@ -216,6 +303,8 @@ TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {
     ASSERT_TRUE(recorder.readLine(line, 5000));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     recorder.signal(SIGINT);
+    // Record mode saves on demand only, at the end as before.
+    EXPECT_TRUE(savedNames(recorder, 3000).empty());
     EXPECT_EQ(recorder.wait(3000), 0);
     stopSimulator();
     // The simulator saw the stream stopped with 'g' before the port was closed.
@@ -224,26 +313,120 @@ TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {
     EXPECT_NE(text.find("\nE "), std::string::npos);
 }
 
-TEST_F(RecordCommand, FullDiskEndsTheRecordingWithADetlinkError) {
+TEST_F(RecordCommand, FullDiskIsReportedOnceAndSavingResumesWhenThereIsRoom) {
+    SmallVolume card(512);
+    if (!card.ok()) GTEST_SKIP() << card.reason();
+    const std::filesystem::path folder = std::filesystem::path(card.path()) / "Batfiles";
+    std::filesystem::create_directories(folder);
+    card.fill();
     const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10"});
     ASSERT_GT(port, 0);
-    const std::filesystem::path card = root / "card";
-    ChildProcess recorder({kTool, "record", "--port", std::to_string(port), "--seconds", "10",
-                           "--dir", card.string()},
+    ChildProcess recorder({kTool, "record", "--port", std::to_string(port), "--seconds", "9",
+                           "--dir", folder.string()},
                           (root / "record.err").string());
     std::string line;
     ASSERT_TRUE(recorder.readLine(line, 5000));
-    // The storage goes away under the running recording: no file can be written any more.
-    std::filesystem::remove_all(card);
-    std::ofstream(card) << "not a folder";
+    std::vector<std::string> names;
+    for (int save = 0; save < 2; ++save) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        recorder.write("\n");
+    }
+    for (auto& n : savedNames(recorder, 1500)) names.push_back(n);
+    EXPECT_TRUE(names.empty());
+
+    // Room again: the two waiting sequences are written without being asked for.
+    card.free();
+    for (auto& n : savedNames(recorder, 2500)) names.push_back(n);
+    EXPECT_EQ(names.size(), 2u);
+    recorder.write("\n");
+    for (auto& n : savedNames(recorder, 12000)) names.push_back(n);
+    EXPECT_EQ(recorder.wait(5000), 0);
+    stopSimulator();
+    ASSERT_EQ(names.size(), 3u);
+    expectUnbrokenStretch(folder, names);
+
+    // One report for the run of failures, saying why.
+    const std::string text = errorText();
+    const std::string full = "Couldn't open output file: the disk is full\n";
+    ASSERT_NE(text.find(full), std::string::npos) << text;
+    EXPECT_EQ(text.find(full, text.find(full) + 1), std::string::npos) << text;
+    EXPECT_EQ(text.find("DETLINK error"), std::string::npos) << text;
+}
+
+TEST_F(RecordCommand, SequencesNeverWrittenGiveExitStatusOne) {
+    SmallVolume card(512);
+    if (!card.ok()) GTEST_SKIP() << card.reason();
+    card.fill();
+    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10"});
+    ASSERT_GT(port, 0);
+    ChildProcess recorder(
+        {kTool, "record", "--port", std::to_string(port), "--seconds", "3", "--dir", card.path()},
+        (root / "record.err").string());
+    std::string line;
+    ASSERT_TRUE(recorder.readLine(line, 5000));
     std::this_thread::sleep_for(std::chrono::seconds(1));
     recorder.write("\n");
+    EXPECT_TRUE(savedNames(recorder, 8000).empty());
     EXPECT_EQ(recorder.wait(5000), 1);
     stopSimulator();
-    std::ifstream err(root / "record.err");
-    const std::string text((std::istreambuf_iterator<char>(err)), {});
-    EXPECT_NE(text.find("Couldn't open output file"), std::string::npos);
-    EXPECT_NE(text.find("DETLINK error"), std::string::npos);
+    EXPECT_NE(errorText().find("1 sequence could not be written"), std::string::npos)
+        << errorText();
+}
+
+TEST_F(RecordCommand, FolderDeletedWhileRecordingIsMadeAgain) {
+    recordWhileRemoving(out, out);
+    const std::string folder = out.string() + "/";
+    EXPECT_NE(
+        errorText().find("Sequence folder not found: " + folder + "; files now go to " + folder),
+        std::string::npos)
+        << errorText();
+    // What was recorded after the deletion is there.
+    ASSERT_TRUE(std::filesystem::is_directory(out));
+    EXPECT_FALSE(std::filesystem::is_empty(out));
+}
+
+TEST_F(RecordCommand, FolderOnAPulledCardGivesWayToTheDefaultFolder) {
+    const std::filesystem::path card = root / "card";
+    recordWhileRemoving(card / "Batfiles", card);  // the card goes, its mount point with it
+    const std::filesystem::path fallback = root / "home" / "Documents" / "Batfiles";
+    EXPECT_NE(errorText().find("files now go to " + fallback.string() + "/"), std::string::npos)
+        << errorText();
+    EXPECT_FALSE(std::filesystem::exists(card));
+    ASSERT_TRUE(std::filesystem::is_directory(fallback));
+    EXPECT_FALSE(std::filesystem::is_empty(fallback));
+}
+
+// The stream falls silent after 3 s; the pass before is still waiting for its idle end
+// (T = 5 s) when the recording stops, by --seconds or by a signal.
+TEST_F(RecordCommand, StopInMonitorModeSavesThePassInProgress) {
+    for (const bool bySignal : {false, true}) {
+        SCOPED_TRACE(bySignal ? "SIGINT" : "--seconds");
+        const int port = startSimulator(
+            {"--mix", "passes", "--calls-per-second", "10", "--seed", "5", "--silent-after", "3"});
+        ASSERT_GT(port, 0);
+        std::vector<std::string> args{
+            kTool, "record", "--monitor", "--port", std::to_string(port), "--dir", out.string()};
+        if (!bySignal) args.insert(args.end(), {"--seconds", "5"});
+        ChildProcess recorder(args, (root / "record.err").string());
+        std::string line;
+        ASSERT_TRUE(recorder.readLine(line, 5000));
+        if (bySignal) {
+            std::this_thread::sleep_for(std::chrono::seconds(4));
+            EXPECT_TRUE(savedNames(recorder, 500).empty());
+            recorder.signal(SIGINT);
+        }
+        const auto names = savedNames(recorder, 10000);
+        EXPECT_EQ(recorder.wait(5000), 0);
+        stopSimulator();
+        ASSERT_GE(names.size(), 1u);
+        const auto log = readLog(root / "sim.log");
+        for (const std::string& name : names) {
+            const SavedFile f = readSaved(out, name);
+            EXPECT_GE(findRun(log, f.intervals), 0) << name;
+            EXPECT_GE(countedRuns(f.intervals), 2) << name << " holds no calls";
+        }
+        std::filesystem::remove_all(out);
+    }
 }
 
 TEST_F(RecordCommand, FolderThatCannotBeMadeIsRefusedBeforeRecording) {

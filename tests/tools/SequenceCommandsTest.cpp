@@ -141,12 +141,14 @@ TEST(EncodeCommand, BadInputIsRefusedAndWritesNothing) {
     for (int i = 0; i < 16384; ++i) tooMany += "1\n";
     for (const std::string& input :
          {std::string("100\nabc\n"), std::string("-5\n"), std::string("536870912\n"),
-          std::string("12.5\n"), std::string("8000000\n7000000\n"), tooMany}) {
+          std::string("12.5\n"), std::string("8000000\n7000000\n"), tooMany, std::string(),
+          std::string("\n \r\n")}) {
         ToolRun r = tool.run(args, input);
         EXPECT_EQ(r.status, 64) << input.substr(0, 20);
         EXPECT_NE(r.err.find("zelkora-tool encode:"), std::string::npos) << r.err;
     }
     EXPECT_NE(tool.run(args, "100\nabc\n").err.find("line 2"), std::string::npos);
+    EXPECT_NE(tool.run(args, "").err.find("no intervals"), std::string::npos);
     for (const std::string& bad :
          {std::string("encode --start '2011-07-01 18:45:14'"),
           std::string("encode --ratio 0 --start '2011-07-01 18:45:14'"),

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/AppSettings.h"
+#include "gps/GpsPoll.h"
 #include "platform/qt/QtProfileStore.h"
 #include "sequence/SequenceFormat.h"
 #include "sequence/SequenceSaver.h"
@@ -78,7 +79,7 @@ bool parseReal(std::string_view text, double& out) {
 }
 
 // "LAT,LON,ALT" in degrees and metres; the altitude is kept in whole metres as the GPS poll
-// keeps it (+0.5, truncated).
+// keeps it.
 std::optional<PositionBlock> parsePosition(const std::string& text, std::string& error) {
     std::vector<std::string_view> parts;
     std::string_view rest(text);
@@ -97,12 +98,12 @@ std::optional<PositionBlock> parsePosition(const std::string& text, std::string&
         error = "--position: latitude must lie within ±90 and longitude within ±180 degrees";
         return std::nullopt;
     }
-    const double metres = std::trunc(alt + 0.5);
+    const int32_t metres = GpsPoll::WholeMetres(alt);
     if (metres < PositionBlock::kMinAltitude || metres > PositionBlock::kMaxAltitude) {
         error = "--position: the altitude must lie from -999 to 9999 metres";
         return std::nullopt;
     }
-    return PositionBlock::build(PositionBlock::kModeLatLon, lat, lon, static_cast<int32_t>(metres));
+    return PositionBlock::build(PositionBlock::kModeLatLon, lat, lon, metres);
 }
 
 // Intervals, one per line; blank lines are skipped. False (with a message) on a bad line or
@@ -156,7 +157,7 @@ int run(const std::vector<std::string>& args) {
             "altitude in metres (no position without it). The file is named from the start\n"
             "time (the next free second when that name is taken) and goes into DIR, by default\n"
             "the sequence folder of the settings; a missing folder is made. Prints the path\n"
-            "written.\n"
+            "written. Standard input without any interval writes no file (exit status 64).\n"
             "At most 16 383 intervals totalling at most 14 999 999 microseconds; intervals\n"
             "beyond the 32 763-byte file size are dropped with a warning.\n",
             kUsage);
@@ -187,6 +188,14 @@ int run(const std::vector<std::string>& args) {
         position = *block;
     }
 
+    std::vector<int32_t> intervals;
+    if (!readIntervals(std::cin, intervals)) return tool::kExitUsage;
+    // A file of dot 0 alone holds no call; writing one would only hide a broken pipeline.
+    if (intervals.empty()) {
+        std::fprintf(stderr, "zelkora-tool encode: no intervals on standard input\n");
+        return tool::kExitUsage;
+    }
+
     std::string folder;
     if (auto dir = parsed.value("--dir")) {
         folder = *dir;
@@ -200,9 +209,6 @@ int run(const std::vector<std::string>& args) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (!folder.empty() && folder.back() != '/') folder += '/';
-
-    std::vector<int32_t> intervals;
-    if (!readIntervals(std::cin, intervals)) return tool::kExitUsage;
 
     auto store = std::make_unique<DotStore>();
     store->divisionRatio = static_cast<int32_t>(*ratio);

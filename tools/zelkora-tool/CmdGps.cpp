@@ -69,8 +69,13 @@ int run(const std::vector<std::string>& argv) {
     GpsPoll poll(link);
     poll.setConnected(true);
     if (!link.Connect()) {
-        std::fprintf(stderr, "zelkora-tool %s: %s (port %d)\n", kName, GpsLink::kConnectionFailed,
-                     link.portNumber());
+        if (link.PortInUse()) {
+            std::fprintf(stderr, "zelkora-tool %s: %s (Port %d is in use)\n", kName,
+                         GpsLink::kConnectionFailed, link.portNumber());
+        } else {
+            std::fprintf(stderr, "zelkora-tool %s: %s (port %d)\n", kName,
+                         GpsLink::kConnectionFailed, link.portNumber());
+        }
         return tool::kExitFailure;
     }
     platform::installStopSignalHandlers();

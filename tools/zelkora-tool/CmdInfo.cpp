@@ -32,7 +32,7 @@ InfoFields fieldsOf(const std::string& path, const tool::LoadedSequence& s) {
     f.durationUs = s.dots->times[static_cast<size_t>(s.dots->count - 1)];
     if (s.header.hasStartTime) {
         const SequenceStartTime& t = s.header.start;
-        // The fields are printed as stored, even when a damaged file holds impossible ones.
+        // The reader refuses impossible fields, so these are a real date or all zero.
         std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%06d",
                       static_cast<unsigned>(t.year), static_cast<unsigned>(t.month),
                       static_cast<unsigned>(t.day), static_cast<unsigned>(t.hour),

@@ -1,12 +1,13 @@
 // zelkora-tool nmea FILE: runs a captured NMEA log through the GPS receiver byte by byte and
 // prints the current fix after every sentence the receiver took.
+#include <array>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "gps/GpsReceiver.h"
+#include "platform/InputFile.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
@@ -69,7 +70,9 @@ int runNmea(const std::vector<std::string>& args) {
         std::printf(
             "usage: %s\n\nFeeds the file's bytes one at a time to the GPS receiver and prints "
             "one CSV row of the\ncurrent fix for every sentence it accepts (result 1 GGA, 2 GSA, "
-            "4 satellite list,\n8 RMC). Values never reported print as -1000.\n",
+            "4 satellite list,\n8 RMC). Values never reported print as -1000. At the end of the "
+            "file a last sentence\nwith its checksum counts even without a line end, and "
+            "satellites still being listed\nare reported.\n",
             kUsage);
         return tool::kExitOk;
     }
@@ -77,24 +80,37 @@ int runNmea(const std::vector<std::string>& args) {
         return tool::usageError("nmea", "expected exactly one FILE", kUsage);
     }
     const std::string& name = parser.positional()[0];
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
+    platform::InputFile in;
+    if (!in.open(name)) {
         std::fprintf(stderr, "Cannot open file %s\n", name.c_str());
         return tool::kExitBadFile;
     }
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
     GpsReceiver receiver;
     std::fputs(
         "result,ggaTime,quality,satellitesUsed,latitude,longitude,altitude,geoidSeparation,"
         "fixType,pdop,hdop,vdop,rmcDateTime,speed,course,satellitesInView,satelliteCount,"
         "validity\n",
         stdout);
-    for (char c : bytes) {
-        const int32_t r = receiver.AddChar(static_cast<uint8_t>(c));
-        if (r != 0) printRow(stdout, r, receiver.current(), receiver.validity());
+    // A night's log can be larger than the memory of a small board: it is read in pieces.
+    std::array<uint8_t, 64 * 1024> chunk{};
+    for (;;) {
+        const int64_t n = in.read(chunk);
+        if (n < 0) {
+            std::fprintf(stderr, "zelkora-tool nmea: cannot read %s\n", name.c_str());
+            return tool::kExitFailure;
+        }
+        if (n == 0) break;
+        for (uint8_t c : std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n))) {
+            const int32_t r = receiver.AddChar(c);
+            if (r != 0) printRow(stdout, r, receiver.current(), receiver.validity());
+        }
+        // Output that cannot be written ends the run at once instead of parsing on for nothing.
+        if (std::ferror(stdout)) return tool::kExitFailure;
     }
-    return std::fflush(stdout) == 0 ? tool::kExitOk : tool::kExitFailure;
+    if (const int32_t r = receiver.EndOfInput(); r != 0) {
+        printRow(stdout, r, receiver.current(), receiver.validity());
+    }
+    return tool::kExitOk;
 }
 
 const tool::CommandRegistration kRegistration(

@@ -35,14 +35,21 @@ constexpr const char* kHelp =
     "               Without it, Record mode: a line on standard input saves the newest\n"
     "               data (at most 15 seconds), as the \"Save\" command does.\n"
     "  --seconds S  stop after S seconds\n"
-    "  --dir DIR    the sequence folder (default: the GPath setting); created when missing\n"
+    "  --dir DIR    the sequence folder (default: the GPath setting); created when missing,\n"
+    "               and made again when it vanishes during the recording (while the folder\n"
+    "               holding it is still there; otherwise files go to the default folder)\n"
     "  --gps N      poll a GPS receiver on port N (at the GPSbaudrate setting) once a second:\n"
     "               every file written while its fix is fresh carries the position, and the\n"
     "               track goes to GPS.zlg in the sequence folder\n"
     "\n"
-    "Every file written is printed as \"saved NAME\" as soon as it is written. When a file\n"
-    "cannot be written the recording ends with \"DETLINK error\" and exit status 1, as it\n"
-    "does when no module is found.\n";
+    "Every file written is printed as \"saved NAME\" as soon as it is written. In Monitor mode\n"
+    "a pass still being recorded at the end is saved too. When a file cannot be written\n"
+    "(a full disk, a vanished card), standard error says so once and the recording goes on:\n"
+    "the sequence waits in memory and is written as soon as the disk takes files again.\n"
+    "Sequences still unwritten at the end are reported and give exit status 1. When the\n"
+    "sequence folder vanishes, standard error says where the files go from then on. The\n"
+    "recording ends with \"DETLINK error\" and exit status 1 only when the module fails,\n"
+    "and no recording starts when no module is found.\n";
 
 // The display tick of the live view.
 constexpr auto kTick = std::chrono::milliseconds(25);
@@ -96,20 +103,36 @@ int run(const std::vector<std::string>& argv) {
     // store of its own, never into the user's profile.
     platform::MemoryProfileStore runStore;
     ZelkoraDoc doc(settings, runStore);
+    doc.setRemakeMissingFolder(args.has("--dir"));
     acquisition::RecordingControl& control = doc.recorder();
     acquisition::RecordingControl::Hooks hooks;
     // The port search dialog without a dialog: statuses printed as they come.
-    hooks.searchPorts = [&settings](acquisition::CommFile& p) {
-        return SearchListedPorts(p, settings, [](int32_t code, int32_t number) {
-            std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
-            std::fflush(stdout);
-        });
+    // `requestedInUse` is set when the port asked for is held by another program.
+    bool requestedInUse = false;
+    hooks.searchPorts = [&settings, &requestedInUse](acquisition::CommFile& p) {
+        const int32_t requested = settings.SerialPort;
+        return SearchListedPorts(
+            p, settings, [&requestedInUse, requested](int32_t code, int32_t number) {
+                if (code == acquisition::PortSearch::kPortInUse && number == requested) {
+                    requestedInUse = true;
+                }
+                std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
+                std::fflush(stdout);
+            });
     };
     control.setHooks(hooks);
 
+    const int32_t requested = settings.SerialPort;
     const auto started = doc.StartRecording(monitor);
     if (started != acquisition::RecordingControl::StartResult::Started) {
-        std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
+        if (requestedInUse) {
+            std::fprintf(
+                stderr, "zelkora-tool record: %s\n",
+                acquisition::PortSearch::statusText(acquisition::PortSearch::kPortInUse, requested)
+                    .c_str());
+        } else {
+            std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
+        }
         return tool::kExitFailure;
     }
     // The GPS as the document polls it: the position goes into every file written next.
@@ -159,6 +182,13 @@ int run(const std::vector<std::string>& argv) {
     printSaved(doc);
     if (failed) {
         std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
+        return tool::kExitFailure;
+    }
+    // Sequences still waiting for room, and any dropped because too many waited.
+    const SequenceFile& sequence = control.accumulator();
+    if (const int32_t unsaved = sequence.unsavedCount() + sequence.droppedUnsaved(); unsaved > 0) {
+        std::fprintf(stderr, "zelkora-tool record: %d sequence%s could not be written\n",
+                     static_cast<int>(unsaved), unsaved == 1 ? "" : "s");
         return tool::kExitFailure;
     }
     std::this_thread::sleep_for(kLinger);

@@ -1,25 +1,29 @@
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "app/AppSettings.h"
 #include "display/GraphicsSurface.h"
 #include "display/PlotView.h"
 #include "display/TimeScale.h"
+#include "platform/AtomicFile.h"
 #include "platform/LocalClock.h"
 #include "platform/qt/QtGraphics.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/QtViewFont.h"
 #include "sequence/DotStore.h"
 #include "sequence/SequenceFolder.h"
-#include "sequence/SequenceFormat.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
@@ -51,6 +55,36 @@ int32_t parseScale(const std::string& text) {
         return static_cast<int32_t>(128 + n);
     if ((text[0] == 'D' || text[0] == 'd') && n >= 1 && n <= 4) return static_cast<int32_t>(n);
     return 0;
+}
+
+// A regular file (or one that does not exist yet) is replaced in one step, through a symbolic
+// link the file it names; anything else that exists, a pipe or /dev/stdout, is written to
+// straight, as the user asked.
+bool writePicture(const std::string& out, const QByteArray& png, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status target = fs::status(out, ec);
+    if (fs::exists(target) && !fs::is_regular_file(target)) {
+        QFile file(QString::fromStdString(out));
+        if (file.open(QIODevice::WriteOnly) && file.write(png) == png.size() && file.flush()) {
+            return true;
+        }
+        error = "cannot write " + out + ": " + file.errorString().toStdString();
+        return false;
+    }
+    // Renaming onto a link would replace the link; the picture belongs where it points, even
+    // where nothing is yet.
+    fs::path path = out;
+    for (int depth = 0; depth < 16 && fs::is_symlink(fs::symlink_status(path, ec)); ++depth) {
+        const fs::path named = fs::read_symlink(path, ec);
+        if (ec) break;
+        path = named.is_absolute() ? named : path.parent_path() / named;
+    }
+    return platform::writeFileAtomically(
+        path.string(),
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(png.constData()),
+                                 static_cast<size_t>(png.size())),
+        &error);
 }
 
 int run(const std::vector<std::string>& args) {
@@ -131,20 +165,9 @@ int run(const std::vector<std::string>& args) {
     const std::string path = parsed.positional().front();
     const std::string name =
         SequenceFolder::toUpper(std::filesystem::path(path).filename().string());
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
-        return tool::kExitBadFile;
-    }
-    std::vector<uint8_t> image(seqformat::kMaxFileSize);
-    in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    image.resize(static_cast<size_t>(in.gcount()));
-    auto dots = std::make_unique<DotStore>();
-    if (decodeSequenceImage(image, *dots) <= 0) {
-        std::fprintf(stderr, "File Corrupt %s\n", path.c_str());
-        return tool::kExitBadFile;
-    }
-    computeDotFrequencies(*dots);
+    tool::LoadedSequence loaded;
+    if (int status = tool::loadSequenceFile(path, loaded); status != tool::kExitOk) return status;
+    DotStore* dots = loaded.dots.get();
 
     // The picture is made on the offscreen platform, which needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -163,7 +186,7 @@ int run(const std::vector<std::string>& args) {
     }
     PlotView view(s, surface, graphics);
     view.SetBarHeight(0);
-    view.SetSequence(dots.get());
+    view.SetSequence(dots);
     view.SetNameText(name);
     view.OnInitialUpdate();
     if (!view.layoutOk()) {
@@ -183,8 +206,19 @@ int run(const std::vector<std::string>& args) {
         platform::qt::QtWindowDc window(painter, font);
         view.PaintWithoutHint(window);
     }
-    if (!host.image().save(QString::fromStdString(*out), "PNG")) {
-        std::fprintf(stderr, "zelkora-tool render: cannot write %s\n", out->c_str());
+    // The picture is made whole in memory and then put in place in one step, so that a full
+    // disk or a failed write leaves no truncated PNG that looks like a result.
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !host.image().save(&buffer, "PNG")) {
+            std::fprintf(stderr, "zelkora-tool render: cannot make the PNG picture\n");
+            return tool::kExitFailure;
+        }
+    }
+    std::string error;
+    if (!writePicture(*out, png, error)) {
+        std::fprintf(stderr, "zelkora-tool render: %s\n", error.c_str());
         return tool::kExitFailure;
     }
     return tool::kExitOk;

@@ -1,11 +1,11 @@
 // zelkora-tool track FILE: a GPS track file as CSV.
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "gps/TrackRecord.h"
+#include "platform/InputFile.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
@@ -37,8 +37,8 @@ int runTrack(const std::vector<std::string>& args) {
         return tool::usageError("track", "expected exactly one FILE", kUsage);
     }
     const std::string& name = parser.positional()[0];
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
+    platform::InputFile in;
+    if (!in.open(name)) {
         std::fprintf(stderr, "Cannot open file %s\n", name.c_str());
         return tool::kExitBadFile;
     }
@@ -46,7 +46,10 @@ int runTrack(const std::vector<std::string>& args) {
         "date,time_ms,latitude_e6,longitude_e6,altitude_mm,status,satellites,pdop10,hdop10,"
         "vdop10\n");
     std::array<uint8_t, TrackRecord::kSize> bytes{};
-    while (in.read(reinterpret_cast<char*>(bytes.data()), bytes.size())) {
+    // A regular file gives whole reads up to its end, so a short read is the part record
+    // that a cut-off write left at the end; it is ignored.
+    int64_t n = 0;
+    while ((n = in.read(bytes)) == static_cast<int64_t>(bytes.size())) {
         TrackRecord r;
         if (!r.decode(bytes)) {
             std::fflush(stdout);
@@ -58,7 +61,11 @@ int runTrack(const std::vector<std::string>& args) {
                     static_cast<unsigned>(r.satellites), static_cast<unsigned>(r.pdop10),
                     static_cast<unsigned>(r.hdop10), static_cast<unsigned>(r.vdop10));
     }
-    return std::fflush(stdout) == 0 ? tool::kExitOk : tool::kExitFailure;
+    if (n < 0) {
+        std::fprintf(stderr, "zelkora-tool track: cannot read %s\n", name.c_str());
+        return tool::kExitFailure;
+    }
+    return tool::kExitOk;
 }
 
 const tool::CommandRegistration kRegistration({"track", "print a GPS track file (GPS.zlg) as CSV",
