@@ -5,24 +5,31 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <chrono>
+#include <thread>
 
 #include "app/AboutInfo.h"
 #include "app/AppSettings.h"
 #include "app/ModuleSearch.h"
 #include "app/ZelkoraDoc.h"
+#include "display/SpeedTest.h"
 #include "display/TimeScale.h"
 #include "display/ViewMenus.h"
 #include "display/WindowFit.h"
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/OptionForms.h"
+#include "platform/qt/QtGraphics.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
@@ -210,6 +217,8 @@ void ZelkoraFrame::buildMenus() {
         a->setCheckable(true);
         a->setData(i);
     }
+    graphicsMenu_->addSeparator();
+    graphicsMenu_->addAction("GraphSpeed", this, [this] { runSpeedTest(); })->setData(-1);
     connect(graphicsMenu_, &QMenu::aboutToShow, this, [this] { updateGraphicsMenu(); });
 
     QMenu* keeping = menuBar()->addMenu("Time&Keeping");
@@ -240,9 +249,60 @@ void ZelkoraFrame::updateRecordMenu() {
     }
 }
 
+namespace {
+
+// The speed test's window system: a present and the margins go to a picture of the view's
+// size (painting into the window itself is only allowed while it paints), a whole paint
+// goes through the window system.
+class SpeedTestHost : public SpeedTest::Host {
+  public:
+    explicit SpeedTestHost(ZelkoraView& view)
+        : view_(view),
+          image_(view.size(), QImage::Format_RGB16),
+          painter_(&image_),
+          dc_(painter_, view.viewFont()) {
+        clock_.start();
+    }
+    bool AskOkCancel(const std::string& text) override {
+        return QMessageBox::question(&view_, "Zelkora", QString::fromStdString(text),
+                                     QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+    void ShowResult(const std::string& text) override {
+        QMessageBox box(QMessageBox::NoIcon, "Zelkora", QString::fromStdString(text),
+                        QMessageBox::Ok, &view_);
+        box.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        box.exec();
+    }
+    void StopClock() override { view_.StopClock(); }
+    void StartClock() override { view_.StartClock(); }
+    uint32_t TickMs() override { return static_cast<uint32_t>(clock_.elapsed()); }
+    void SleepZero() override { std::this_thread::sleep_for(std::chrono::milliseconds(0)); }
+    platform::WindowDc& Window() override { return dc_; }
+    void PaintPending() override {
+        view_.update();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+
+  private:
+    ZelkoraView& view_;
+    QImage image_;
+    QPainter painter_;
+    platform::qt::QtWindowDc dc_;
+    QElapsedTimer clock_;
+};
+
+}  // namespace
+
+void ZelkoraFrame::runSpeedTest() {
+    SpeedTestHost host(*view_);
+    SpeedTest test(settings_, view_->surface(), host);
+    test.Run();
+}
+
 void ZelkoraFrame::updateGraphicsMenu() {
     const GraphicsBackEnd inUse = view_->surface().GetBackEnd();
     for (QAction* a : graphicsMenu_->actions()) {
+        if (a->data().toInt() < 0) continue;
         a->setChecked(
             ViewMenus::GraphicsChecked(a->data().toInt(), settings_.GraphicsSystem, inUse));
     }

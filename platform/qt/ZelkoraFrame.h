@@ -60,6 +60,7 @@ class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
     void updateGraphicsMenu();
     void updateTimeMenu();
     void updateRecordMenu();
+    void runSpeedTest();
 
     AppSettings& settings_;
     ZelkoraDoc& doc_;

@@ -37,6 +37,9 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     void SetInput(ViewInput* input) { input_ = input; }
     // The 50 ms one-shot that ends the key-repeat guard.
     void StartKeyGuardTimer();
+    // The one-second clock, stopped and started again around the graphics speed test.
+    void StopClock() { clock_.stop(); }
+    void StartClock() { clock_.start(1000, this); }
     // Called every second with the clock (the recorder's one-second task).
     std::function<void()> onSecond;
 
