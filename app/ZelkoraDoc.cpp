@@ -68,6 +68,12 @@ void ZelkoraDoc::saveSettings() {
 }
 
 bool ZelkoraDoc::CheckFolder() {
+    if (!makeFolderUsable()) return false;
+    recovery_.onFolderCheck(folderPath());
+    return true;
+}
+
+bool ZelkoraDoc::makeFolderUsable() {
     if (!viewFolder_.empty()) {
         if (folderExists(viewFolder_)) return true;
         ReturnToSequenceFolder();
@@ -159,13 +165,15 @@ void ZelkoraDoc::ChooseFolder(const FolderChoice& choice) {
 }
 
 void ZelkoraDoc::setCurrentFileName(const std::string& name) {
-    currentName_ = SequenceFolder::toUpper(name);
+    currentName_ = name;
 }
 
 int32_t ZelkoraDoc::ScanFolder() {
     files_.clear();
-    currentName_ = SequenceFolder::toUpper(settings_.Name);
+    currentName_ = settings_.Name;
     listedFolder_ = folderPath();
+    // Files that a save cut short get their names first, so that the list shows them.
+    OrphanRecovery::sweep(listedFolder_);
     int32_t n = files_.scan(listedFolder_);
     if (n <= 0) {
         currentName_.clear();
@@ -175,11 +183,13 @@ int32_t ZelkoraDoc::ScanFolder() {
     }
     // A current file that is no longer there leaves no index pointing at another file.
     currentIndex_ = files_.find(currentName_);
+    // A name remembered in another case opens by the spelling the folder holds.
+    if (currentIndex_ >= 0) currentName_ = files_.names()[static_cast<size_t>(currentIndex_)];
     return n;
 }
 
 void ZelkoraDoc::AddName(const std::string& name) {
-    files_.addName(SequenceFolder::toUpper(name));
+    files_.addName(name);
     // Insertion moves the entries after it; the index follows the current file.
     if (!currentName_.empty()) {
         int32_t at = files_.find(currentName_);
@@ -195,7 +205,10 @@ void ZelkoraDoc::FindCurrent() {
         currentName_ = wanted;
         at = files_.find(currentName_);
     }
-    if (at >= 0) currentIndex_ = at;
+    if (at >= 0) {
+        currentIndex_ = at;
+        currentName_ = files_.names()[static_cast<size_t>(at)];
+    }
 }
 
 void ZelkoraDoc::browseTo(int32_t index) {
@@ -275,7 +288,7 @@ int32_t ZelkoraDoc::OpenPath(const std::string& path) {
     viewFolder_ = folder == withTrailingSlash(settings_.GPath) ? std::string() : folder;
     setCurrentFileName(absolute.filename().string());
     ScanFolder();
-    currentName_ = SequenceFolder::toUpper(absolute.filename().string());
+    currentName_ = absolute.filename().string();
     FindCurrent();
     int32_t result = LoadCurrentFile();
     if (onFileChanged) onFileChanged();
@@ -290,6 +303,7 @@ int32_t ZelkoraDoc::LoadCurrentFile() {
     if (recording()) return -1;
     if (!CheckFolder()) return -1;
 
+    currentName_ = SequenceFolder::spellingOnDisk(folderPath(), currentName_);
     const std::string path = folderPath() + currentName_;
     // A FIFO or a device under a sequence file's name would hold the window for ever.
     std::vector<uint8_t> image;
@@ -329,10 +343,13 @@ int32_t ZelkoraDoc::LoadCurrentFile() {
 }
 
 void ZelkoraDoc::NoteSavedFile(const std::string& name) {
-    lastSavedName_ = SequenceFolder::toUpper(name);
+    lastSavedName_ = name;
     // A scan made after the file was written lists it already; a name is never twice in a
-    // folder.
-    if (files_.find(lastSavedName_) < 0) AddName(lastSavedName_);
+    // folder. (A name that differs only in case is another file.)
+    const int32_t at = files_.find(lastSavedName_);
+    if (at < 0 || files_.names()[static_cast<size_t>(at)] != lastSavedName_) {
+        AddName(lastSavedName_);
+    }
 }
 
 acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monitor) {

@@ -8,6 +8,7 @@
 #include "acquisition/RecordingControl.h"
 #include "gps/GpsPositionFeed.h"
 #include "sequence/DotStore.h"
+#include "sequence/OrphanRecovery.h"
 #include "sequence/SequenceFolder.h"
 
 struct AppSettings;
@@ -35,6 +36,7 @@ class ZelkoraDoc {
     // --- the sequence folder ---
     // Makes sure the sequence folder exists: a missing folder falls back to the default
     // one, which is created when needed; the settings are saved when the folder changed.
+    // Temporary files that a save cut short are recovered (see OrphanRecovery for when).
     bool CheckFolder();
     // The folder being browsed: the sequence folder, or the folder of a file opened from
     // elsewhere (which never becomes the sequence folder).
@@ -141,6 +143,7 @@ class ZelkoraDoc {
     std::function<void()> onFileChanged;
 
   private:
+    bool makeFolderUsable();
     void browseTo(int32_t index);
     void collectSavedNames();
     void saveSettings();
@@ -150,6 +153,7 @@ class ZelkoraDoc {
     AppSettings& settings_;
     platform::ProfileStore& store_;
     SequenceFolder files_;
+    OrphanRecovery recovery_;
     std::string listedFolder_;  // the folder the list was made from
     std::string viewFolder_;    // a folder opened from elsewhere, or empty
     int32_t currentIndex_ = -1;

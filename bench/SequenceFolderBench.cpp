@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "sequence/OrphanRecovery.h"
 #include "sequence/SequenceFolder.h"
 
 namespace {
@@ -31,8 +32,13 @@ class TenThousandFiles {
     std::filesystem::path dir_;
 };
 
-void BM_ScanTenThousandFiles(benchmark::State& state) {
+const TenThousandFiles& tenThousandFiles() {
     static TenThousandFiles folder;
+    return folder;
+}
+
+void BM_ScanTenThousandFiles(benchmark::State& state) {
+    const TenThousandFiles& folder = tenThousandFiles();
     SequenceFolder list;
     for (auto _ : state) {
         benchmark::DoNotOptimize(list.scan(folder.path()));
@@ -40,6 +46,24 @@ void BM_ScanTenThousandFiles(benchmark::State& state) {
     state.counters["files"] = list.size();
 }
 BENCHMARK(BM_ScanTenThousandFiles)->Unit(benchmark::kMillisecond);
+
+// What a sweep for orphaned temporary files adds to a scan of the same folder.
+void BM_SweepTenThousandFiles(benchmark::State& state) {
+    const TenThousandFiles& folder = tenThousandFiles();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(OrphanRecovery::sweep(folder.path()));
+    }
+}
+BENCHMARK(BM_SweepTenThousandFiles)->Unit(benchmark::kMillisecond);
+
+// The folder check before every save, once its folder has been swept.
+void BM_FolderCheckGateAfterTheFirstSweep(benchmark::State& state) {
+    const TenThousandFiles& folder = tenThousandFiles();
+    OrphanRecovery recovery;
+    recovery.onFolderCheck(folder.path());
+    for (auto _ : state) recovery.onFolderCheck(folder.path());
+}
+BENCHMARK(BM_FolderCheckGateAfterTheFirstSweep);
 
 }  // namespace
 

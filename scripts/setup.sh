@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the memory-card test formats and mounts a FAT32 image (it skips without FUSE)
+    dosfstools fusefat
 )
 
 missing=()

@@ -9,22 +9,29 @@ bool SequenceFolder::isSequenceFileName(const std::string& name) {
     return n >= 4 && name[n - 4] == '.' && name[n - 1] == '#';
 }
 
-std::string SequenceFolder::toUpper(std::string name) {
-    for (char& c : name) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return name;
+namespace {
+
+unsigned char folded(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
 }
 
-int SequenceFolder::compareNames(const std::string& a, const std::string& b) {
+int compareCodeUnits(const std::string& a, const std::string& b, bool fold) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
+        const unsigned char ca = fold ? folded(a[i]) : static_cast<unsigned char>(a[i]);
+        const unsigned char cb = fold ? folded(b[i]) : static_cast<unsigned char>(b[i]);
         if (ca != cb) return ca < cb ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;
     return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+int SequenceFolder::compareNames(const std::string& a, const std::string& b) {
+    const int byFolded = compareCodeUnits(a, b, true);
+    return byFolded != 0 ? byFolded : compareCodeUnits(a, b, false);
 }
 
 int32_t SequenceFolder::scan(const std::string& folderPath) {
@@ -39,7 +46,7 @@ int32_t SequenceFolder::scan(const std::string& folderPath) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
         std::string name = it->path().filename().string();
-        if (isSequenceFileName(name)) found.push_back(toUpper(std::move(name)));
+        if (isSequenceFileName(name)) found.push_back(std::move(name));
     }
     // A stable sort gives exactly what inserting one name at a time does (twins keep their
     // order of arrival), without the quadratic cost of insertion on large folders.
@@ -76,8 +83,29 @@ void SequenceFolder::addName(const std::string& name) {
 }
 
 int32_t SequenceFolder::find(const std::string& name) const {
+    int32_t sameButCase = -1;
     for (size_t i = 0; i < names_.size(); ++i) {
         if (names_[i] == name) return static_cast<int32_t>(i);
+        if (sameButCase < 0 && compareCodeUnits(names_[i], name, true) == 0) {
+            sameButCase = static_cast<int32_t>(i);
+        }
     }
-    return -1;
+    return sameButCase;
+}
+
+std::string SequenceFolder::spellingOnDisk(const std::string& folderPath, const std::string& name) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (name.empty() || fs::exists(fs::path(folderPath) / name, ec)) return name;
+    fs::directory_iterator it(folderPath, ec);
+    if (ec) return name;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        std::string found = it->path().filename().string();
+        std::error_code typeError;
+        if (compareCodeUnits(found, name, true) == 0 && it->is_regular_file(typeError)) {
+            return found;
+        }
+    }
+    return name;
 }

@@ -9,9 +9,9 @@
 //
 // Year codes: '0'..'9' for 1990..1999, 'A'..'Z' for 2000..2025, then '[' for 2026. Carried on
 // by the same arithmetic the next year would be '\', which no FAT-formatted card accepts, and
-// later ones lower-case letters, which the folder scan folds to upper case (so a file could
-// no longer be opened by its listed name), so the codes go on through the remaining
-// characters that every file system takes and that sort after '[':
+// later ones lower-case letters, which the folder list sorts with case folded (so 2032 would
+// sort as 2000), so the codes go on through the remaining characters that every file system
+// takes and that sort after '[':
 // ']' '^' '_' '`' '{' '}' '~' for 2027..2033. Years after that share '~', years before 1990
 // (a clock that was never set) share '+': such names stay legal and sort after, or before,
 // every year that has a code, though among themselves only by month, day and time.

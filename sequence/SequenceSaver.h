@@ -9,10 +9,10 @@
 #include "sequence/SequenceFormat.h"
 
 // Writes finished sequences into the sequence folder. A file is written whole to a temporary
-// name, flushed and linked into place, so a power cut or a full disk never leaves a torn file,
-// and an existing file is never replaced: when the name of the start second is taken, the
-// next free second is used in the name (the header keeps the true start time), so names
-// still sort by start time.
+// name, flushed and then given its name (platform/AtomicFile.h says how, memory cards
+// included), so a power cut or a full disk never leaves a torn file, and an existing file is
+// never replaced: when the name of the start second is taken, the next free second is used
+// in the name (the header keeps the true start time), so names still sort by start time.
 //
 // The caller checks (and if need be creates) the folder first; the saver only writes into it.
 class SequenceSaver {

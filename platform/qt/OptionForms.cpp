@@ -267,11 +267,12 @@ std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenReq
     top->addWidget(new QLabel(q(request.folder), &dialog), 1);
     top->addWidget(new QLabel(q(request.countText), &dialog));
     layout->addLayout(top);
+    // Names as the folder spells them, as everywhere else: the chosen one opens as it stands.
     QStringList names;
-    for (const std::string& name : request.names) names << q(name).toUpper();
+    for (const std::string& name : request.names) names << q(name);
     const auto row = runList(dialog, layout, names, request.preselected);
-    if (!row) return std::nullopt;
-    return names.at(*row).toStdString();
+    if (!row || *row < 0 || static_cast<size_t>(*row) >= request.names.size()) return std::nullopt;
+    return request.names[static_cast<size_t>(*row)];
 }
 
 std::optional<size_t> ChooseFolder(QWidget* parent,

@@ -162,10 +162,11 @@ TEST_F(ZelkoraDocTest, ScanFindsTheRememberedFileAndSavedFilesJoinTheList) {
     settings.Name = "l7011845.14#";
     EXPECT_EQ(doc.ScanFolder(), 2);
     EXPECT_EQ(doc.currentIndex(), 1);
+    // A saved name is listed as it was written, in its place by start time.
     doc.NoteSavedFile("k9301200.05#");
-    EXPECT_EQ(doc.lastSavedName(), "K9301200.05#");
+    EXPECT_EQ(doc.lastSavedName(), "k9301200.05#");
     EXPECT_EQ(doc.fileList().names(),
-              (std::vector<std::string>{"K9301200.00#", "K9301200.05#", "L7011845.14#"}));
+              (std::vector<std::string>{"K9301200.00#", "k9301200.05#", "L7011845.14#"}));
     EXPECT_EQ(doc.currentIndex(), 2);  // still on L7011845.14#
 }
 
@@ -180,6 +181,65 @@ TEST_F(ZelkoraDocTest, OpenOffersTheListAndLoadsTheChoice) {
     EXPECT_EQ(doc.currentIndex(), 1);
     EXPECT_EQ(doc.dots().count, 3);
     EXPECT_EQ(settings.Name, "L7011845.14#");
+}
+
+TEST_F(ZelkoraDocTest, LowerCaseFilesListLoadAndOpenByTheirOwnNames) {
+    // A card written by another program holds lower-case names; every listed one must open.
+    dir.write("l7011845.14#", imageOf({100, 120, 60}));
+    dir.write("K9301200.00#", imageOf({100}));
+    dir.write("m1010000.00#", imageOf({200, 200}));
+    EXPECT_EQ(doc.ScanFolder(), 3);
+    EXPECT_EQ(doc.fileList().names(),
+              (std::vector<std::string>{"K9301200.00#", "l7011845.14#", "m1010000.00#"}));
+    doc.First();
+    doc.Next();
+    EXPECT_EQ(doc.currentFileName(), "l7011845.14#");
+    EXPECT_FALSE(doc.fileBad()) << doc.statusText();
+    EXPECT_EQ(doc.dots().count, 4);
+    EXPECT_EQ(doc.loadedName(), "l7011845.14#");
+    EXPECT_EQ(settings.Name, "l7011845.14#");
+
+    ZelkoraDoc::OpenRequest request = doc.PrepareOpen();
+    EXPECT_EQ(request.names, doc.fileList().names());
+    EXPECT_EQ(request.preselected, 1);
+    doc.OpenChosen(request.names[2]);
+    EXPECT_FALSE(doc.fileBad()) << doc.statusText();
+    EXPECT_EQ(doc.dots().count, 3);
+
+    // A name remembered in upper case (as earlier versions stored it) loads the same file.
+    doc.setCurrentFileName("L7011845.14#");
+    EXPECT_EQ(doc.LoadCurrentFile(), 0);
+    EXPECT_FALSE(doc.fileBad()) << doc.statusText();
+    EXPECT_EQ(doc.loadedPath(), dir.folder() + "l7011845.14#");
+
+    ZelkoraDoc fresh(settings, store);
+    EXPECT_EQ(fresh.OpenPath(dir.file("m1010000.00#")), 0);
+    EXPECT_FALSE(fresh.fileBad()) << fresh.statusText();
+    EXPECT_EQ(fresh.currentIndex(), 2);
+}
+
+TEST_F(ZelkoraDocTest, FolderCheckRecoversWhatASaveCutShortLeft) {
+    // The recorder was killed after writing the image and before naming it.
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    dir.write("L7011845.14#.tmpAbC123", imageOf({100, 120, 60}));
+    std::filesystem::last_write_time(dir.file("L7011845.14#.tmpAbC123"), old);
+    dir.write("K9301200.00#.tmpXyZ789", imageOf({100, 120, 60, 5000}));
+    std::filesystem::resize_file(dir.file("K9301200.00#.tmpXyZ789"), 341);  // torn
+    std::filesystem::last_write_time(dir.file("K9301200.00#.tmpXyZ789"), old);
+    EXPECT_TRUE(doc.CheckFolder());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("L7011845.14#")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("L7011845.14#.tmpAbC123")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("K9301200.00#.tmpXyZ789")));
+    EXPECT_EQ(doc.ScanFolder(), 1);
+    doc.First();
+    EXPECT_FALSE(doc.fileBad()) << doc.statusText();
+    EXPECT_EQ(doc.dots().count, 4);
+
+    // Another program's orphan in the folder being listed is recovered by the next scan.
+    dir.write("M1010000.00#.tmp000000", imageOf({250}));
+    std::filesystem::last_write_time(dir.file("M1010000.00#.tmp000000"), old);
+    EXPECT_EQ(doc.ScanFolder(), 2);
+    EXPECT_EQ(doc.fileList().names(), (std::vector<std::string>{"L7011845.14#", "M1010000.00#"}));
 }
 
 TEST_F(ZelkoraDocTest, OpenPathBrowsesTheFilesFolderWithoutMovingTheSequenceFolder) {

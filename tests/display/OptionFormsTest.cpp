@@ -93,7 +93,9 @@ TEST(OptionForms, FileListShowsTheCountAndTheCurrentFile) {
     application();
     ZelkoraDoc::OpenRequest request;
     request.folder = "/data/Batfiles/";
-    request.names = {"Z6122215.03#", "Z6122216.03#", "Z6122217.03#"};
+    // A card written by another program may hold lower-case names; they are offered and
+    // returned as spelled, so the chosen file opens.
+    request.names = {"Z6122215.03#", "Z6122216.03#", "z6122217.03#"};
     request.countText = "Files: 3";
     request.preselected = 1;
     QStringList labels;
@@ -101,11 +103,12 @@ TEST(OptionForms, FileListShowsTheCountAndTheCurrentFile) {
         for (auto* l : dialog->findChildren<QLabel*>()) labels << l->text();
         auto* list = dialog->findChild<QListWidget*>();
         EXPECT_EQ(list->currentRow(), 1);
+        EXPECT_EQ(list->item(2)->text(), "z6122217.03#");
         list->setCurrentRow(2);
         QTest::mouseClick(okOf(dialog), Qt::LeftButton);
     });
     EXPECT_EQ(OptionForms::ChooseFile(nullptr, request),
-              std::optional<std::string>("Z6122217.03#"));
+              std::optional<std::string>("z6122217.03#"));
     EXPECT_TRUE(labels.contains("Files: 3"));
     EXPECT_TRUE(labels.contains("/data/Batfiles/"));
 }

@@ -19,7 +19,7 @@ TEST(SequenceFolderNames, PatternNeedsThreeCharacterExtensionEndingInHash) {
     EXPECT_FALSE(SequenceFolder::isSequenceFileName("L7011845.14#.tmpAbC123"));
 }
 
-TEST(SequenceFolderScan, ListsMatchingFilesUpperCaseInStartOrder) {
+TEST(SequenceFolderScan, ListsMatchingFilesAsSpelledInStartOrder) {
     TempDir dir;
     for (const char* name :
          {"L7011845.14#", "L7011845.02#", "K9301200.00#", "abc.xy#", "abc.txt"}) {
@@ -28,9 +28,55 @@ TEST(SequenceFolderScan, ListsMatchingFilesUpperCaseInStartOrder) {
     std::filesystem::create_directory(dir.file("M1010000.00#"));  // a folder is no sequence
     SequenceFolder list;
     EXPECT_EQ(list.scan(dir.path()), 4);
-    EXPECT_EQ(list.names(), (Names{"ABC.XY#", "K9301200.00#", "L7011845.02#", "L7011845.14#"}));
+    EXPECT_EQ(list.names(), (Names{"abc.xy#", "K9301200.00#", "L7011845.02#", "L7011845.14#"}));
     EXPECT_EQ(list.find("L7011845.02#"), 2);
-    EXPECT_EQ(list.find("l7011845.02#"), -1);
+    // A name remembered in another case still finds its file.
+    EXPECT_EQ(list.find("l7011845.02#"), 2);
+    EXPECT_EQ(list.find("ABC.XY#"), 0);
+    EXPECT_EQ(list.find("L7011845.03#"), -1);
+}
+
+TEST(SequenceFolderScan, LowerCaseNamesKeepTheirSpellingAndTheirPlaceInTime) {
+    // A card written by another program: lower-case names among upper-case ones, and on a
+    // file system that tells case apart even two names that differ only in case.
+    TempDir dir;
+    for (const char* name : {"m1010000.00#", "L7011845.14#", "l7011845.02#", "K9301200.00#",
+                             "k9301200.00#", "l7011845.30#"}) {
+        dir.write(name, {1});
+    }
+    SequenceFolder list;
+    EXPECT_EQ(list.scan(dir.path()), 6);
+    const Names expected{"K9301200.00#", "k9301200.00#", "l7011845.02#",
+                         "L7011845.14#", "l7011845.30#", "m1010000.00#"};
+    EXPECT_EQ(list.names(), expected);
+    // Every listed name opens as it stands.
+    for (const std::string& name : list.names()) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(dir.file(name))) << name;
+    }
+    // The exact spelling wins over a twin in the other case.
+    EXPECT_EQ(list.find("k9301200.00#"), 1);
+    EXPECT_EQ(list.find("K9301200.00#"), 0);
+    // Inserting one at a time agrees with the scan.
+    SequenceFolder inserted;
+    for (const char* name : {"l7011845.30#", "k9301200.00#", "m1010000.00#", "L7011845.14#",
+                             "K9301200.00#", "l7011845.02#"}) {
+        inserted.addName(name);
+    }
+    EXPECT_EQ(inserted.names(), expected);
+}
+
+TEST(SequenceFolderScan, SpellingOnDiskFindsTheFileWhateverCaseIsAsked) {
+    TempDir dir;
+    dir.write("l7011845.14#", {1});
+    dir.write("K9301200.00#", {1});
+    std::filesystem::create_directory(dir.file("m1010000.00#"));
+    EXPECT_EQ(SequenceFolder::spellingOnDisk(dir.path(), "L7011845.14#"), "l7011845.14#");
+    EXPECT_EQ(SequenceFolder::spellingOnDisk(dir.path(), "l7011845.14#"), "l7011845.14#");
+    EXPECT_EQ(SequenceFolder::spellingOnDisk(dir.path(), "k9301200.00#"), "K9301200.00#");
+    // Neither a folder nor a missing name is taken for the file.
+    EXPECT_EQ(SequenceFolder::spellingOnDisk(dir.path(), "M1010000.00#"), "M1010000.00#");
+    EXPECT_EQ(SequenceFolder::spellingOnDisk(dir.path(), "GONE.00#"), "GONE.00#");
+    EXPECT_EQ(SequenceFolder::spellingOnDisk("/nonexistent/zelkora", "A.BC#"), "A.BC#");
 }
 
 TEST(SequenceFolderScan, MissingFolderIsReportedNotListed) {

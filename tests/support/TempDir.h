@@ -1,7 +1,9 @@
 #pragma once
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,23 @@ class TempDir {
         std::ofstream out(file(name), std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
+    }
+
+    // The bytes of the file `name` (none when it is missing).
+    std::vector<uint8_t> read(const std::string& name) const {
+        std::ifstream in(file(name), std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>());
+    }
+
+    // The names of everything in the folder, sorted.
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto& e : std::filesystem::directory_iterator(path_)) {
+            found.push_back(e.path().filename().string());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
     }
 
   private:

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "sequence/SequenceTestData.h"
@@ -234,12 +235,35 @@ TEST(LsCommand, ListsWrittenAndOlderFilesInStartOrder) {
     dir.write("notes.txt", {1, 2, 3});
     ToolRun r = tool.run("ls " + quoted(dir.path()));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "JC312359.59#\nL7011845.02#\nL7011845.14#\nOLD81.AB#\n");
+    EXPECT_EQ(r.out, "JC312359.59#\nL7011845.02#\nL7011845.14#\nold81.ab#\n");
 
     ToolRun missing = tool.run("ls " + quoted(dir.file("gone")));
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(tool.run("ls a b").status, 64);
     EXPECT_EQ(tool.run("ls --help").status, 0);
+}
+
+TEST(LsCommand, PrintsNamesThatInfoOpens) {
+    // Lower-case names from a card written elsewhere sort by their start time and keep
+    // their spelling, so a script can hand each listed name to the other commands.
+    TempDir dir;
+    Tool tool;
+    ASSERT_EQ(
+        tool.run("encode --ratio 16 --start '2011-07-01 18:45:02' --dir " + quoted(dir.path()),
+                 "100\n200\n")
+            .status,
+        0);
+    dir.write("l7011845.14#", seqtest::encode(*seqtest::storeFromIntervals({100, 120, 60})));
+    dir.write("k9301200.00#", seqtest::encode(*seqtest::storeFromIntervals({300})));
+    ToolRun r = tool.run("ls " + quoted(dir.path()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "k9301200.00#\nL7011845.02#\nl7011845.14#\n");
+    std::istringstream names(r.out);
+    for (std::string name; std::getline(names, name);) {
+        ToolRun info = tool.run("info " + quoted(dir.file(name)));
+        EXPECT_EQ(info.status, 0) << name << ": " << info.err;
+        EXPECT_NE(info.out.find("file: " + dir.file(name)), std::string::npos) << info.out;
+    }
 }
 
 TEST(InfoCommand, JsonEscapesNames) {

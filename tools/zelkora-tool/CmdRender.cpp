@@ -21,7 +21,6 @@
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/QtViewFont.h"
 #include "sequence/DotStore.h"
-#include "sequence/SequenceFolder.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/ToolArgs.h"
@@ -163,8 +162,8 @@ int run(const std::vector<std::string>& args) {
     if (parsed.has("--log")) s.Floglin = 1;
 
     const std::string path = parsed.positional().front();
-    const std::string name =
-        SequenceFolder::toUpper(std::filesystem::path(path).filename().string());
+    // The name as the folder holds it, as the window's list shows it.
+    const std::string name = std::filesystem::path(path).filename().string();
     tool::LoadedSequence loaded;
     if (int status = tool::loadSequenceFile(path, loaded); status != tool::kExitOk) return status;
     DotStore* dots = loaded.dots.get();
