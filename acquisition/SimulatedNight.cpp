@@ -16,25 +16,27 @@ constexpr int64_t kNsPerUs = 1000;
 constexpr int64_t kNsPerMs = 1000000;
 constexpr int64_t kNsPerSecond = 1000000000;
 
-// One kind of bat: where its calls start and end (Hz), how long they last and how often they
-// come (ms, start to start). Modelled on the FM calls of common European bats; all lie
-// within 20-120 kHz.
-struct Species {
-    double highLo, highHi;
-    double lowLo, lowHi;
+// The four kinds of call a biologist tells apart by their shape, with their lengths and the
+// time from one call to the next (ms).
+struct CallType {
     double durationLo, durationHi;
     double repeatLo, repeatHi;
 };
 
-constexpr std::array<Species, 5> kSpecies{{
-    {72000, 78000, 44000, 48000, 4.0, 6.0, 70, 100},    // pipistrelle-like, FM with a tail
-    {95000, 110000, 28000, 35000, 2.5, 4.0, 80, 120},   // myotis-like, steep broadband FM
-    {26000, 30000, 20000, 21500, 8.0, 12.0, 150, 200},  // noctule-like, shallow and low
-    {52000, 58000, 24000, 27000, 6.0, 9.0, 110, 160},   // serotine-like
-    {110000, 119000, 75000, 85000, 2.0, 3.0, 50, 70},   // a small high-pitched FM bat
+constexpr std::array<CallType, SimulatedNight::kCallTypes> kCallShapes{{
+    {2.0, 5.0, 70, 110},     // steep FM: a broadband sweep from about 105 to 30 kHz
+    {5.0, 9.0, 70, 110},     // FM into a quasi-constant tail near 45 kHz
+    {10.0, 22.0, 250, 400},  // low and shallow near 20 kHz
+    {35.0, 60.0, 80, 130},   // constant frequency at 80-110 kHz with short FM ends
 }};
 
 }  // namespace
+
+// A stretch of a call: the frequency moves from `fromHz` to `toHz` over `share` of the call's
+// length, with the period changing linearly (a hyperbolic sweep, as bats' FM calls are).
+struct SimulatedNight::Segment {
+    double fromHz, toHz, share;
+};
 
 SimulatedNight::SimulatedNight(const NightOptions& options)
     : options_(options), random_(options.seed) {
@@ -90,9 +92,11 @@ void SimulatedNight::planEpisode() {
         case Episode::Pass:
             seconds = uniform(2.0, 6.0);
             ++passes_;
-            species_ = static_cast<int32_t>(uniform() * kSpecies.size()) %
-                       static_cast<int32_t>(kSpecies.size());
+            callType_ = static_cast<int32_t>(uniform() * kCallShapes.size()) %
+                        static_cast<int32_t>(kCallShapes.size());
             nextCallNs_ = start + static_cast<int64_t>(uniform(5.0, 40.0) * kNsPerMs);
+            // A constant-frequency bat keeps its own frequency: one of the two bands.
+            passCfHz_ = uniform() < 0.5 ? uniform(80000, 86000) : uniform(104000, 110000);
             break;
         case Episode::Noise:
             seconds = uniform(2.0, 8.0);
@@ -135,37 +139,79 @@ void SimulatedNight::generateMore() {
     }
 }
 
+int32_t SimulatedNight::planCall(std::array<Segment, 3>& segments) {
+    switch (callType_) {
+        case 0:
+            segments[0] = {uniform(95000, 112000), uniform(28000, 35000), 1.0};
+            return 1;
+        case 1: {
+            const double tail = uniform(44000, 47000);
+            const double knee = tail * uniform(1.05, 1.1);
+            segments[0] = {uniform(68000, 80000), knee, 0.4};
+            segments[1] = {knee, tail, 0.6};
+            return 2;
+        }
+        case 2:
+            segments[0] = {uniform(24000, 27000), uniform(20000, 21500), 1.0};
+            return 1;
+        default: {
+            const double cf = passCfHz_ * uniform(0.997, 1.003);
+            // The FM ends take about 2 and 3 ms whatever the call's length.
+            segments[0] = {cf * 0.93, cf, 0.04};
+            segments[1] = {cf, cf * 0.995, 0.9};
+            segments[2] = {cf * 0.995, cf * 0.8, 0.06};
+            return 3;
+        }
+    }
+}
+
 void SimulatedNight::addCall() {
-    const Species& s = kSpecies[static_cast<size_t>(species_)];
-    const double high = uniform(s.highLo, s.highHi);
-    const double low = uniform(s.lowLo, s.lowHi);
+    const CallType& type = kCallShapes[static_cast<size_t>(callType_)];
+    std::array<Segment, 3> segments{};
+    const int32_t parts = planCall(segments);
+    double high = 0, low = 1e12;
+    for (int32_t i = 0; i < parts; ++i) {
+        high = std::max({high, segments[i].fromHz, segments[i].toHz});
+        low = std::min({low, segments[i].fromHz, segments[i].toHz});
+    }
     // Calls are shorter (their ends drown in the noise floor) while the bat is far away, at the
     // beginning and the end of its pass.
     const double position = static_cast<double>(nextCallNs_ - episodeStartNs_) /
                             static_cast<double>(episodeEndNs_ - episodeStartNs_);
     const double loudness =
         0.75 + 0.25 * std::sin(std::numbers::pi * std::clamp(position, 0.0, 1.0));
-    const double duration = uniform(s.durationLo, s.durationHi) * loudness / 1000.0;
+    const double duration = uniform(type.durationLo, type.durationHi) * loudness / 1000.0;
 
-    // The divided signal's period grows linearly from p0 to p1 over the call, so its phase in
-    // cycles is ln(1 + k t / p0) / k with k = (p1 - p0) / duration, and the m-th zero crossing
-    // (half a cycle each) comes at t = p0 (exp(k m / 2) - 1) / k.
+    // Within a segment the divided signal's period grows linearly from p0 to p1, so its phase
+    // in cycles is ln(1 + k t / p0) / k with k = (p1 - p0) / length, and the phase φ comes at
+    // t = p0 (exp(k φ) - 1) / k. Zero crossings fall every half cycle, carried across the
+    // segments' joins; the first comes at the call's start.
     const double ratio = options_.ratio;
-    const double p0 = ratio / high;
-    const double p1 = ratio / low;
-    const double k = (p1 - p0) / duration;
     const int64_t callStart = nextCallNs_;
     const int64_t call = calls_++;
     int64_t end = callStart;
-    for (int64_t m = 0;; ++m) {
-        const double half = static_cast<double>(m) / 2.0;
-        const double t = std::abs(k) > 1e-12 ? p0 * std::expm1(k * half) / k : p0 * half;
-        if (t > duration) break;
-        end = callStart + static_cast<int64_t>(std::llround(t * kNsPerSecond));
-        emit(Crossing{end, Episode::Pass, call, passes_ - 1, static_cast<float>(high),
-                      static_cast<float>(low)});
+    double segmentStart = 0;  // seconds from the call's start
+    double sinceCrossing = 0.5;
+    for (int32_t i = 0; i < parts; ++i) {
+        const Segment& seg = segments[static_cast<size_t>(i)];
+        const double length = duration * seg.share;
+        const double p0 = ratio / seg.fromHz;
+        const double p1 = ratio / seg.toHz;
+        const double k = (p1 - p0) / length;
+        const bool linear = std::abs(k) < 1e-12;
+        for (int64_t m = 1;; ++m) {
+            const double phase = static_cast<double>(m) / 2.0 - sinceCrossing;
+            const double t = linear ? p0 * phase : p0 * std::expm1(k * phase) / k;
+            if (t > length) break;
+            end = callStart + static_cast<int64_t>(std::llround((segmentStart + t) * kNsPerSecond));
+            emit(Crossing{end, Episode::Pass, call, passes_ - 1, static_cast<float>(high),
+                          static_cast<float>(low), callType_});
+        }
+        const double total = linear ? length / p0 : std::log1p(k * length / p0) / k;
+        sinceCrossing = std::fmod(sinceCrossing + total, 0.5);
+        segmentStart += length;
     }
-    const double repeat = uniform(s.repeatLo, s.repeatHi) / 1000.0;
+    const double repeat = uniform(type.repeatLo, type.repeatHi) / 1000.0;
     nextCallNs_ =
         std::max(callStart + static_cast<int64_t>(repeat * kNsPerSecond), end + 5 * kNsPerMs);
     cursorNs_ = end;

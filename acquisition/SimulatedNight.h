@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <random>
@@ -21,8 +22,9 @@ struct NightOptions {
     // The detector's division ratio: a call of F Hz reaches the module as F / ratio Hz.
     int32_t ratio = 16;
     NightMix mix = NightMix::Night;
-    // How much of the line's capacity the noise uses, in percent (0: no noise).
-    int32_t noiseLoadPercent = 85;
+    // How much of the line's capacity the noise uses, in percent (0: no noise). The default is
+    // a quiet night: a few stray dots between the passes; a busy line is asked for.
+    int32_t noiseLoadPercent = 3;
     int32_t lineBytesPerSecond = 11520;
 };
 
@@ -33,11 +35,12 @@ struct NightOptions {
 // signal of F / ratio Hz gives intervals of half its period, and the recorder's frequency
 // ratio × 10^9 / (sum of two intervals in µs) mHz gives back F.
 //
-// Bat calls sweep down in frequency like the calls of the common European species, with the
-// period growing linearly through the call; a pass repeats one species' call every 50-200 ms
-// for a few seconds. Noise is irregular: none of its intervals is smooth by the recorder's
-// call-detector rule (for slacks up to 4), so the detector never takes a run from noise and
-// only bat passes make sequences worth keeping.
+// Bat calls have one of four shapes that biologists know: a steep FM sweep, an FM sweep ending
+// in a quasi-constant-frequency tail near 45 kHz, a low shallow call near 20 kHz, and a
+// constant-frequency call at 80-110 kHz with short FM ends. They last 1.5-60 ms; a pass repeats
+// one kind of call every 70-400 ms for a few seconds. Noise is irregular: none of its intervals is
+// smooth by the recorder's call-detector rule (for slacks up to 4), so the detector never takes a
+// run from noise and only bat passes make sequences worth keeping.
 class SimulatedNight {
   public:
     enum class Episode { Pass, Noise, Silence };
@@ -47,9 +50,14 @@ class SimulatedNight {
         Episode episode = Episode::Silence;
         int64_t call = -1;  // the number of the bat call it belongs to (from 0), -1 for noise
         int64_t pass = -1;  // the number of the pass that call belongs to (from 0)
-        float highHz = 0;   // that call's sweep, from highHz down to lowHz
+        float highHz = 0;   // the highest and lowest frequency of that call
         float lowHz = 0;
+        int32_t callType = -1;  // that call's kind (0..kCallTypes - 1), -1 for noise
     };
+
+    // The kinds of call: 0 steep FM, 1 FM with a quasi-constant tail, 2 low shallow,
+    // 3 constant frequency with FM ends.
+    static constexpr int32_t kCallTypes = 4;
 
     explicit SimulatedNight(const NightOptions& options);
 
@@ -68,6 +76,9 @@ class SimulatedNight {
   private:
     void planEpisode();
     void generateMore();
+    struct Segment;
+    // The stretches of the next call of the pass's kind; returns how many.
+    int32_t planCall(std::array<Segment, 3>& segments);
     void addCall();
     void addNoise();
     void emit(const Crossing& crossing);
@@ -85,7 +96,8 @@ class SimulatedNight {
     int64_t cursorNs_ = 0;  // everything before this has been generated
 
     // The pass in progress.
-    int32_t species_ = 0;
+    int32_t callType_ = 0;
+    double passCfHz_ = 0;  // the constant frequency of the pass's bat
     int64_t nextCallNs_ = 0;
     int64_t calls_ = 0;
     int64_t passes_ = 0;

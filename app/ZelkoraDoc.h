@@ -131,6 +131,7 @@ class ZelkoraDoc {
     int32_t SecondTick();
 
     acquisition::RecordingControl& recorder() { return recorder_; }
+    const acquisition::RecordingControl& recorder() const { return recorder_; }
     GpsPositionFeed& gps() { return gps_; }
 
     bool recording() const { return recording_ || recorder_.recording(); }

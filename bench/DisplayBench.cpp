@@ -1,6 +1,7 @@
 // The viewer's drawing: a full redraw of a file of 16 383 dots in every view mode, and one
-// 25 ms live tick of 100 queued dots with its present, on the frame-buffer path of the
-// offscreen platform (no window-system composition).
+// 25 ms live tick with its present, on the frame-buffer path of the offscreen platform (no
+// window-system composition). The tick takes its dots from the recorder's display queue, as
+// the window does: 125 dots is the module's full line rate (about 5 000 intervals a second).
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "acquisition/DotQueue.h"
 #include "app/AppSettings.h"
 #include "display/GraphicsSurface.h"
 #include "display/PlotView.h"
@@ -86,18 +88,33 @@ void BM_FullRedraw(benchmark::State& state) {
 
 void BM_LiveTick(benchmark::State& state) {
     Scene scene(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)));
-    scene.settings.HScaleRecord = 1;
+    scene.settings.HScaleRecord = static_cast<int32_t>(state.range(3));
     scene.view.OnInitialUpdate();
     scene.view.PrepareLive(1);
-    std::vector<int32_t> queued(100);
-    for (size_t i = 0; i < queued.size(); ++i)
-        queued[i] = 30000000 + static_cast<int32_t>(i) * 500000;
+    const auto perTick = static_cast<int32_t>(state.range(2));
+    // Sweeps down from 110 to 25 kHz, as calls one after another.
+    std::vector<acquisition::DotPoint> sent(static_cast<size_t>(perTick));
+    for (int32_t i = 0; i < perTick; ++i) {
+        sent[static_cast<size_t>(i)] = {100, 110000000 - (i % 40) * 2125000};
+    }
+    acquisition::DotQueue queue;
+    std::vector<int32_t> tick;
+    tick.reserve(sent.size());
     QPainter painter(&scene.host.image());
     platform::qt::QtWindowDc window(painter, scene.font);
     for (auto _ : state) {
-        scene.view.LiveTick(queued);
+        state.PauseTiming();
+        for (const acquisition::DotPoint& p : sent) queue.push(p);
+        state.ResumeTiming();
+        const acquisition::DotQueue::TickState begun = queue.beginTick();
+        tick.clear();
+        acquisition::DotPoint p;
+        for (int32_t i = 0; i < begun.count && queue.takeOldest(p); ++i)
+            tick.push_back(p.frequency);
+        scene.view.LiveTick(tick);
         scene.view.PaintWithoutHint(window);
     }
+    state.counters["dots"] = perTick;
 }
 
 const int64_t kModes[] = {kTrue, kComp, kAll, kDotsPerColumn};
@@ -116,9 +133,11 @@ BENCHMARK(BM_FullRedraw)
     ->ArgNames({"w", "h", "mode"})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LiveTick)
-    ->Args({1920, 1080})
-    ->Args({640, 480})
-    ->ArgNames({"w", "h"})
+    ->Args({1920, 1080, 125, 1})
+    ->Args({1920, 1080, 125, 4})
+    ->Args({1920, 1080, 4096, 1})
+    ->Args({640, 480, 125, 1})
+    ->ArgNames({"w", "h", "dots", "dpc"})
     ->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {

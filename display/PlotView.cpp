@@ -516,12 +516,15 @@ void PlotView::LiveTick(std::span<const int32_t> frequencies) {
 
 void PlotView::NoteWaste() {
     wasteCountdown_ = 11;
-    DrawStatus();
-    MarkStatus();
+    RefreshStatus();
 }
 
 void PlotView::NoteOverflow() {
     overflowCountdown_ = 11;
+    RefreshStatus();
+}
+
+void PlotView::RefreshStatus() {
     DrawStatus();
     MarkStatus();
 }

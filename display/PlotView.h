@@ -86,6 +86,8 @@ class PlotView {
 
     // --- status line and clock ---
     void DrawStatus();
+    // The status line drawn again and shown (a new file name while live).
+    void RefreshStatus();
     // What the status line shows now.
     StatusLine::Content StatusContent() const;
     void ClockTick(int32_t hour, int32_t minute, int32_t second);

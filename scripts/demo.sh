@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs, builds and shows the recorder's main job on a machine without a detector: the
-# module simulator plays a night of bat passes on a pseudo-terminal, Zelkora records it in
-# Monitor mode for about 30 seconds, lists the sequence files it wrote and draws the newest.
+# module simulator plays a night of bat passes on a pseudo-terminal and Zelkora records it in
+# Monitor mode. With a display, the window records live and the calls arrive on screen until
+# it is closed; without one, the recorder runs headless for about 30 seconds. Then the
+# sequence files written are listed and the newest is drawn.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -33,8 +35,19 @@ port=${port#COM}
 echo "module simulator on $port_line"
 "$tool" ports
 
-echo "recording in Monitor mode for $seconds seconds..."
-"$tool" record --port "$port" --monitor --seconds "$seconds" --dir "$night"
+display=${DISPLAY:-}${WAYLAND_DISPLAY:-}
+if [ -n "$display" ]; then
+    # A settings file of the demo's own, so that the files go to $night and the user's
+    # settings stay as they are.
+    mkdir -p "$out/config/Chirova"
+    printf '[Zelkora]\nGPath=%s/\n' "$night" >"$out/config/Chirova/zelkora.ini"
+    echo "the window records live in Monitor mode; tap the live word (or press F1) to stop,"
+    echo "close the window to end the demo"
+    XDG_CONFIG_HOME=$out/config build/platform/zelkora --record-monitor "$port"
+else
+    echo "recording in Monitor mode for $seconds seconds..."
+    "$tool" record --port "$port" --monitor --seconds "$seconds" --dir "$night"
+fi
 kill -TERM $simulator
 wait $simulator || true
 trap - EXIT
@@ -50,13 +63,10 @@ if [ ${#files[@]} -eq 0 ]; then
 fi
 for f in "${files[@]}"; do "$tool" info "$night/$f"; echo; done
 
-# The newest file as the viewer draws it, headless; with a display, the viewer itself.
+# The newest file as the viewer draws it, headless.
 newest=${files[-1]}
 echo "first dots of $newest:"
 "$tool" export "$night/$newest" | sed -n 1,6p
 QT_QPA_PLATFORM=offscreen "$tool" render "$night/$newest" --png "$out/newest.png" --mode comp \
     --size 800x480
 echo "picture of $newest: $out/newest.png"
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    build/platform/zelkora "$night/$newest" &
-fi

@@ -1,26 +1,36 @@
 #include "platform/qt/ZelkoraFrame.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <chrono>
+#include <thread>
 
 #include "app/AboutInfo.h"
 #include "app/AppSettings.h"
+#include "app/ModuleSearch.h"
 #include "app/ZelkoraDoc.h"
+#include "display/SpeedTest.h"
 #include "display/TimeScale.h"
 #include "display/ViewMenus.h"
 #include "display/WindowFit.h"
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/GpsMenuBar.h"
 #include "platform/qt/OptionForms.h"
+#include "platform/qt/QtGraphics.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
@@ -29,14 +39,45 @@ ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     buildMenus();
     doc_.onFileChanged = [this] { ShowCurrentFile(); };
     // The document's GPS poll runs on the view's one-second tick, before the clock is drawn.
-    view_->plotView().gpsState = [this] { return doc_.SecondTick(); };
+    // The document's one-second task (idle seconds, the GPS poll) runs once a second through
+    // the live session; the clock shows the GPS state it read.
+    view_->plotView().gpsState = [this] { return gpsState_; };
     input_ = std::make_unique<ViewInput>(settings_, view_->plotView(), doc_, *this, hooks_);
+    live_ = std::make_unique<LiveSession>(settings_, doc_, view_->plotView(), input_->fullScreen(),
+                                          *this);
+    hooks_.live = live_.get();
+    displayTimer_ = new QTimer(this);
+    displayTimer_->setTimerType(Qt::PreciseTimer);
+    displayTimer_->setInterval(25);
+    connect(displayTimer_, &QTimer::timeout, this, [this] { live_->DisplayTick(); });
+    view_->onSecond = [this] { gpsState_ = live_->SecondTick(); };
     view_->SetInput(input_.get());
     view_->setFocus();
 }
 
 ZelkoraFrame::~ZelkoraFrame() {
+    view_->onSecond = nullptr;
     view_->SetInput(nullptr);
+}
+
+void ZelkoraFrame::StartDisplayTimer() {
+    displayTimer_->start();
+}
+
+void ZelkoraFrame::StopDisplayTimer() {
+    displayTimer_->stop();
+}
+
+int32_t ZelkoraFrame::SearchPorts(acquisition::CommFile& port) {
+    // Each probe waits a few milliseconds for the answer; the window waits with it.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int32_t found = SearchListedPorts(port, settings_, {});
+    QApplication::restoreOverrideCursor();
+    return found;
+}
+
+void ZelkoraFrame::ShowLiveMenuBar(bool live) {
+    for (QAction* a : menuBar()->actions()) a->setVisible(a == stopAction_ ? live : !live);
 }
 
 void ZelkoraFrame::ShowOnScreen() {
@@ -111,6 +152,8 @@ void ZelkoraFrame::ChooseFolder() {
 }
 
 void ZelkoraFrame::closeEvent(QCloseEvent* event) {
+    // The worker and the module's stream end with the window.
+    live_->StopRecording();
     doc_.SaveSettings();
     QMainWindow::closeEvent(event);
 }
@@ -132,6 +175,21 @@ void ZelkoraFrame::buildMenus() {
     file->addAction("&Last file", this, [this] { doc_.Last(); });
     file->addSeparator();
     file->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
+
+    recordMenu_ = menuBar()->addMenu("&Rec");
+    const std::pair<const char*, int32_t> recordItems[] = {
+        {"&Record", LiveSession::kRecord},
+        {"&Monitor", LiveSession::kMonitor},
+        {"&Save", LiveSession::kSave},
+        {"S&top", LiveSession::kStop},
+        {"Choose &port", LiveSession::kChoosePort}};
+    for (const auto& [text, code] : recordItems) {
+        QAction* a =
+            recordMenu_->addAction(text, this, [this, code] { live_->RecordCommand(code); });
+        a->setData(code);
+        a->setCheckable(code == LiveSession::kRecord || code == LiveSession::kMonitor);
+    }
+    connect(recordMenu_, &QMenu::aboutToShow, this, [this] { updateRecordMenu(); });
 
     timeMenu_ = menuBar()->addMenu("&Time");
     auto addTime = [this](const QString& text, int32_t command) {
@@ -164,6 +222,8 @@ void ZelkoraFrame::buildMenus() {
         a->setCheckable(true);
         a->setData(i);
     }
+    graphicsMenu_->addSeparator();
+    graphicsMenu_->addAction("GraphSpeed", this, [this] { runSpeedTest(); })->setData(-1);
     connect(graphicsMenu_, &QMenu::aboutToShow, this, [this] { updateGraphicsMenu(); });
 
     AddGpsMenu(*menuBar(), gps_);
@@ -183,11 +243,73 @@ void ZelkoraFrame::buildMenus() {
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("&About Zelkora...", this, [this] { showAbout(); });
+
+    stopAction_ = menuBar()->addAction("STOP", this, [this] { live_->StopRecording(); });
+    stopAction_->setVisible(false);
+}
+
+void ZelkoraFrame::updateRecordMenu() {
+    for (QAction* a : recordMenu_->actions()) {
+        const LiveSession::ItemState state = live_->MenuItem(a->data().toInt());
+        a->setEnabled(state.enabled);
+        a->setChecked(state.checked);
+    }
+}
+
+namespace {
+
+// The speed test's window system: a present and the margins go to a picture of the view's
+// size (painting into the window itself is only allowed while it paints), a whole paint
+// goes through the window system.
+class SpeedTestHost : public SpeedTest::Host {
+  public:
+    explicit SpeedTestHost(ZelkoraView& view)
+        : view_(view),
+          image_(view.size(), QImage::Format_RGB16),
+          painter_(&image_),
+          dc_(painter_, view.viewFont()) {
+        clock_.start();
+    }
+    bool AskOkCancel(const std::string& text) override {
+        return QMessageBox::question(&view_, "Zelkora", QString::fromStdString(text),
+                                     QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+    void ShowResult(const std::string& text) override {
+        QMessageBox box(QMessageBox::NoIcon, "Zelkora", QString::fromStdString(text),
+                        QMessageBox::Ok, &view_);
+        box.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        box.exec();
+    }
+    void StopClock() override { view_.StopClock(); }
+    void StartClock() override { view_.StartClock(); }
+    uint32_t TickMs() override { return static_cast<uint32_t>(clock_.elapsed()); }
+    void SleepZero() override { std::this_thread::sleep_for(std::chrono::milliseconds(0)); }
+    platform::WindowDc& Window() override { return dc_; }
+    void PaintPending() override {
+        view_.update();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+
+  private:
+    ZelkoraView& view_;
+    QImage image_;
+    QPainter painter_;
+    platform::qt::QtWindowDc dc_;
+    QElapsedTimer clock_;
+};
+
+}  // namespace
+
+void ZelkoraFrame::runSpeedTest() {
+    SpeedTestHost host(*view_);
+    SpeedTest test(settings_, view_->surface(), host);
+    test.Run();
 }
 
 void ZelkoraFrame::updateGraphicsMenu() {
     const GraphicsBackEnd inUse = view_->surface().GetBackEnd();
     for (QAction* a : graphicsMenu_->actions()) {
+        if (a->data().toInt() < 0) continue;
         a->setChecked(
             ViewMenus::GraphicsChecked(a->data().toInt(), settings_.GraphicsSystem, inUse));
     }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/GpsViewCommands.h"
+#include "display/LiveSession.h"
 #include "display/ViewCommandHooks.h"
 #include "display/ViewHost.h"
 #include "display/ViewInput.h"
@@ -13,10 +14,12 @@ struct AppSettings;
 class ZelkoraDoc;
 class QAction;
 class QMenu;
+class QTimer;
 
 // The main window: the view, worked by taps, keys and the full-screen button menus, and a
-// menu bar with File, Time, Graphics, GPS, TimeKeeping and Help for a mouse.
-class ZelkoraFrame : public QMainWindow, public ViewHost {
+// menu bar with File, Rec, Time, Graphics, GPS, TimeKeeping and Help for a mouse (only "STOP" while
+// a recording is shown live).
+class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
   public:
     ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc);
     ~ZelkoraFrame() override;
@@ -25,6 +28,7 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
     ViewInput& input() { return *input_; }
     GpsViewCommands& gps() { return gps_; }
     QtGpsWindows& gpsWindows() { return gpsWindows_; }
+    LiveSession& live() { return *live_; }
     // Hands the document's current file to the view.
     void ShowCurrentFile();
     // Opens within the available area of its screen: maximised on a screen smaller than
@@ -44,6 +48,12 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
     void DisplayOptions() override;
     void ChooseFolder() override;
 
+    // LiveHost
+    void StartDisplayTimer() override;
+    void StopDisplayTimer() override;
+    void ShowLiveMenuBar(bool live) override;
+    int32_t SearchPorts(acquisition::CommFile& port) override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -53,16 +63,28 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
     void showAbout();
     void updateGraphicsMenu();
     void updateTimeMenu();
+    void updateRecordMenu();
+    void runSpeedTest();
 
     AppSettings& settings_;
     ZelkoraDoc& doc_;
     ZelkoraView* view_;
     QMenu* graphicsMenu_ = nullptr;
     QMenu* timeMenu_ = nullptr;
-    // The GPS commands go to `gps_`; the recorder's and tools commands do nothing yet.
-    class Hooks : public ViewCommandHooks {
+    QMenu* recordMenu_ = nullptr;
+    QAction* stopAction_ = nullptr;  // the menu bar's one item while live
+    QTimer* displayTimer_ = nullptr;
+
+    // The view's commands: the recorder's go to the live session, the GPS commands to `gps_`;
+    // the tools command does nothing yet.
+    class Commands : public ViewCommandHooks {
       public:
-        explicit Hooks(GpsViewCommands& gps) : gps_(gps) {}
+        explicit Commands(GpsViewCommands& gps) : gps_(gps) {}
+        LiveSession* live = nullptr;
+        void RecordCommand(int32_t code) override { live->RecordCommand(code); }
+        void StartRecording() override { live->StartRecording(); }
+        void StopRecording() override { live->StopRecording(); }
+        void SaveRecording() override { live->SaveRecording(); }
         void GpsCommand(int32_t code) override { gps_.Perform(code); }
         void OpenGpsMap() override { gps_.OpenMap(); }
 
@@ -71,7 +93,9 @@ class ZelkoraFrame : public QMainWindow, public ViewHost {
     };
     QtGpsWindows gpsWindows_{this};
     GpsViewCommands gps_{settings_, doc_, gpsWindows_};
-    Hooks hooks_{gps_};
+    Commands hooks_{gps_};
     std::unique_ptr<ViewInput> input_;
+    std::unique_ptr<LiveSession> live_;
     bool maximisedBeforeFullScreen_ = false;
+    int32_t gpsState_ = -1000;  // the GPS link's state at the last second; none gives a space
 };

@@ -212,6 +212,8 @@ void ZelkoraView::timerEvent(QTimerEvent* event) {
         QWidget::timerEvent(event);
         return;
     }
+    // The one-second task first, so the clock shows the GPS state that task has just read.
+    if (onSecond) onSecond();
     const platform::LocalClockReading now = platform::readLocalClock();
     view_.ClockTick(now.hour, now.minute, now.second);
 }

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <string>
 
 #include "display/GraphicsSurface.h"
@@ -36,6 +37,11 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     void SetInput(ViewInput* input) { input_ = input; }
     // The 50 ms one-shot that ends the key-repeat guard.
     void StartKeyGuardTimer();
+    // The one-second clock, stopped and started again around the graphics speed test.
+    void StopClock() { clock_.stop(); }
+    void StartClock() { clock_.start(1000, this); }
+    // Called every second with the clock (the recorder's one-second task).
+    std::function<void()> onSecond;
 
     PlotView& plotView() { return view_; }
     GraphicsSurface& surface() { return surface_; }

@@ -1,6 +1,10 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <QTimer>
+
+#include <cstdio>
 
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
@@ -12,9 +16,9 @@
 namespace {
 
 // The file named on the command line, else the Name setting's file, else the newest.
-void openFirstFile(ZelkoraDoc& doc, const QStringList& arguments) {
-    if (arguments.size() > 1) {
-        doc.OpenPath(arguments.at(1).toStdString());
+void openFirstFile(ZelkoraDoc& doc, const QStringList& files) {
+    if (!files.isEmpty()) {
+        doc.OpenPath(files.first().toStdString());
         return;
     }
     doc.CheckFolder();
@@ -32,6 +36,27 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("zelkora");
     QApplication::setOrganizationName("Chirova");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Records and views bat calls by zero-crossing analysis.");
+    parser.addHelpOption();
+    parser.addPositionalArgument("file", "A sequence file to open.", "[file]");
+    const QCommandLineOption monitorPort(
+        "record-monitor",
+        "Starts recording in Monitor mode from the module on serial port <port> as soon as the "
+        "window is up (the port is used for this run only).",
+        "port");
+    parser.addOption(monitorPort);
+    parser.process(app);
+    int32_t recordPort = 0;
+    if (parser.isSet(monitorPort)) {
+        bool ok = false;
+        recordPort = parser.value(monitorPort).toInt(&ok);
+        if (!ok || recordPort <= 0) {
+            std::fprintf(stderr, "zelkora: --record-monitor needs a port number above 0\n");
+            return 2;
+        }
+    }
 
     platform::installQtUiHandlers();
 
@@ -57,12 +82,25 @@ int main(int argc, char** argv) {
     ZelkoraFrame frame(settings, doc);
     if (frame.view().StartGraphics() != 0) return 1;
 
-    openFirstFile(doc, QApplication::arguments());
+    openFirstFile(doc, parser.positionalArguments());
     frame.ShowCurrentFile();
     frame.ShowOnScreen();
     frame.view().InitialUpdate();
 
+    const int32_t savedPort = settings.SerialPort;
+    const int32_t savedLastPort = settings.SerialPortLastSuccessful;
+    if (recordPort > 0) {
+        settings.SerialPort = recordPort;
+        // Once the window is shown and laid out, as a tap on "Monitor" would.
+        QTimer::singleShot(0, &frame, [&frame] { frame.live().Start(true); });
+    }
+
     const int result = QApplication::exec();
+    if (recordPort > 0) {
+        // A port given for one run is not the module's port from then on.
+        settings.SerialPort = savedPort;
+        settings.SerialPortLastSuccessful = savedLastPort;
+    }
     doc.CloseDocument();
     platform::removeQtUiHandlers();
     return result;

@@ -141,6 +141,7 @@ TEST(ModuleSimulatorTest, TheLineCarriesNoMoreThanItsBaudRateInSmallChunks) {
 TEST(ModuleSimulatorTest, TheDecoderGetsEveryLoggedIntervalAndTheClockAddsUp) {
     ModuleSimulatorOptions o;
     o.night.seed = 21;
+    o.night.noiseLoadPercent = 85;  // a busy line
     o.markerEveryUs = 700000;
     o.messageEveryUs = 1100000;
     o.messageText = "bat";
@@ -286,13 +287,13 @@ TEST(ModuleSimulatorTest, AGoneHostStopsTheStream) {
 }
 
 TEST(ModuleSimulatorTest, CallsFasterThanTheLineOverflowASmallBuffer) {
-    // Calls divided by 2 come far faster than 115 200 baud can carry; a buffer of 256 bytes
-    // cannot hold one call.
+    // Calls divided by 2 come far faster than 115 200 baud can carry; a buffer of 48 bytes
+    // cannot hold one call, not even the shortest (a steep sweep of 1.5 ms sends about 90).
     ModuleSimulatorOptions o;
     o.night.mix = NightMix::Passes;
     o.night.ratio = 2;
     o.night.callsPerSecond = 20;
-    o.bufferBytes = 256;
+    o.bufferBytes = 48;
     Host host(o);
     host.send('G');
     host.run(3000000);

@@ -184,7 +184,7 @@ TEST_F(SimulateModule, AnswersStreamsAtTheLineRateStopsAndUnregistersOnSigterm) 
 }
 
 TEST_F(SimulateModule, AHostThatHangsUpStopsTheStreamAndCanComeBack) {
-    ASSERT_GT(start({"--mix", "noise"}), 0);
+    ASSERT_GT(start({"--mix", "noise", "--noise-load", "85"}), 0);
     ASSERT_TRUE(openHost());
     send('G');
     EXPECT_GT(receive(300).size(), 1000u);
@@ -208,8 +208,8 @@ TEST_F(SimulateModule, AHostThatHangsUpStopsTheStreamAndCanComeBack) {
 }
 
 TEST_F(SimulateModule, OverflowsMarkersAndMessagesReachTheHost) {
-    ASSERT_GT(start({"--mix", "noise", "--overflow-every", "0.5", "--marker-every", "0.2",
-                     "--message-every", "0.3", "--message", "hello"}),
+    ASSERT_GT(start({"--mix", "noise", "--noise-load", "85", "--overflow-every", "0.5",
+                     "--marker-every", "0.2", "--message-every", "0.3", "--message", "hello"}),
               0);
     ASSERT_TRUE(openHost());
     send('G');

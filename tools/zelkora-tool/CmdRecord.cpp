@@ -1,5 +1,3 @@
-#include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -10,9 +8,9 @@
 #include "acquisition/PortSearch.h"
 #include "acquisition/RecordingControl.h"
 #include "app/AppSettings.h"
+#include "app/ModuleSearch.h"
 #include "app/ZelkoraDoc.h"
 #include "gps/GpsPositionFeed.h"
-#include "gps/PortList.h"
 #include "platform/InputLines.h"
 #include "platform/MemoryProfileStore.h"
 #include "platform/StopSignals.h"
@@ -68,33 +66,6 @@ void printSaved(ZelkoraDoc& doc) {
     std::fflush(stdout);
 }
 
-// The port search dialog without a dialog: the whole list, statuses printed as they come.
-// A port asked for that the list does not hold (one not plugged in, or not registered) is
-// tried first, so that what is printed speaks of the port the user named. `requestedInUse`
-// is set when that port is held by another program.
-int32_t searchPorts(acquisition::CommFile& port, const AppSettings& settings,
-                    bool& requestedInUse) {
-    gps::PortList list;
-    list.FillListed(acquisition::PortSearch::initialPort(settings));
-    std::vector<int32_t> ports;
-    for (const gps::PortEntry& entry : list.entries()) ports.push_back(entry.itemData);
-    const int32_t requested = settings.SerialPort;
-    if (requested > 0 && std::find(ports.begin(), ports.end(), requested) == ports.end()) {
-        ports.insert(ports.begin(), requested);
-    }
-    std::atomic<int32_t> stop{0};
-    const int32_t result = acquisition::PortSearch::search(
-        port, ports, acquisition::PortSearch::kWholeList, stop,
-        [&requestedInUse, requested](int32_t code, int32_t number) {
-            if (code == acquisition::PortSearch::kPortInUse && number == requested) {
-                requestedInUse = true;
-            }
-            std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
-            std::fflush(stdout);
-        });
-    return result > 0 ? result : 0;
-}
-
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args({"--port", "--seconds", "--dir", "--gps"}, {"--monitor"});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
@@ -138,9 +109,19 @@ int run(const std::vector<std::string>& argv) {
     doc.setRemakeMissingFolder(args.has("--dir"));
     acquisition::RecordingControl& control = doc.recorder();
     acquisition::RecordingControl::Hooks hooks;
+    // The port search dialog without a dialog: statuses printed as they come.
+    // `requestedInUse` is set when the port asked for is held by another program.
     bool requestedInUse = false;
     hooks.searchPorts = [&settings, &requestedInUse](acquisition::CommFile& p) {
-        return searchPorts(p, settings, requestedInUse);
+        const int32_t requested = settings.SerialPort;
+        return SearchListedPorts(
+            p, settings, [&requestedInUse, requested](int32_t code, int32_t number) {
+                if (code == acquisition::PortSearch::kPortInUse && number == requested) {
+                    requestedInUse = true;
+                }
+                std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
+                std::fflush(stdout);
+            });
     };
     control.setHooks(hooks);
 

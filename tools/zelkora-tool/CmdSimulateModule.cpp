@@ -36,10 +36,12 @@ constexpr const char* kHelp =
     "rate of 115 200 baud (11 520 bytes a second at most). It ends on SIGINT or SIGTERM and\n"
     "then removes its port from the registry.\n"
     "\n"
-    "The stream is a night: passes of bats whose frequency-modulated calls of a few\n"
-    "milliseconds sweep down within 20-120 kHz every 50-200 ms for a few seconds, stretches of\n"
-    "irregular noise that the recorder's call detector never takes for calls (with a slack of\n"
-    "4 or less), and stretches of silence. The night runs only while streaming, so a seed\n"
+    "The stream is a night: passes of bats, stretches of sparse irregular noise that the\n"
+    "recorder's call detector never takes for calls (with a slack of 4 or less), and stretches\n"
+    "of silence. Each pass is one kind of call for a few seconds: a steep FM sweep from about\n"
+    "105 to 30 kHz, an FM sweep into a quasi-constant tail near 45 kHz, a low shallow call near\n"
+    "20 kHz, or a constant-frequency call at 80-110 kHz with short FM ends; calls last 1.5-60 ms\n"
+    "and come every 70-400 ms. The night runs only while streaming, so a seed\n"
     "gives the same intervals for the same streaming time. A 'v' while streaming is answered\n"
     "between two values, as a module that answers at once would.\n"
     "\n"
@@ -52,7 +54,8 @@ constexpr const char* kHelp =
     "  --mix night            passes, noise and silence (default)\n"
     "  --mix noise            noise only, without a break (fills the line to the noise load)\n"
     "  --mix passes           passes separated by silence, no noise\n"
-    "  --noise-load PERCENT   share of the line's capacity the noise uses, 0-95 (default 85)\n"
+    "  --noise-load PERCENT   share of the line's capacity the noise uses, 0-95 (default 3: a\n"
+    "                         few stray dots; 85 keeps the line busy)\n"
     "  --overflow-every SECS  report an overflow every SECS seconds of streaming\n"
     "  --silent-after SECS    send nothing at all (still answering 'v') after SECS seconds of\n"
     "                         streaming\n"
@@ -137,7 +140,7 @@ int run(const std::vector<std::string>& argv) {
                              platform::VirtualPortRegistry::kLastNumber);
     auto seed = args.integer("--seed", 1, 0, INT64_MAX);
     auto ratio = args.integer("--ratio", 16, 1, 255);
-    auto load = args.integer("--noise-load", 85, 0, 95);
+    auto load = args.integer("--noise-load", 3, 0, 95);
     if (!port || !seed || !ratio || !load) return tool::usageError(kName, args.error(), kUsage);
     auto calls = decimal(args, "--calls-per-second", 3, 0, 10, error);
     auto overflowEvery = decimal(args, "--overflow-every", 0, 0.001, 1e7, error);

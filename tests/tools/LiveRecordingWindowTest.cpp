@@ -1,0 +1,165 @@
+// A recording made in the window by taps and keys alone, from the module simulator on a
+// pseudo-terminal: the Record menu reached through the Files and Main menus, dots drawn live,
+// a save by a tap on the name field, a stop by the first application button (F1), and the
+// file saved shown afterwards and compared with what the simulator sent.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "ChildProcess.h"
+#include "SimulatorLog.h"
+#include "app/AppSettings.h"
+#include "app/ZelkoraDoc.h"
+#include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/QtProfileStore.h"
+#include "platform/qt/ZelkoraFrame.h"
+#include "tests/display/WhenModal.h"
+
+using testing_support::ChildProcess;
+
+namespace {
+
+const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
+
+QPoint centre(const platform::PixelRect& r) {
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Presses `slot` of the button menu that comes up next; `then` is set up first, for the menu
+// that the press opens in turn.
+void pressInMenu(int slot, std::function<void()> then = {}) {
+    whenModal([slot, then](QWidget* modal) {
+        auto* menu = dynamic_cast<ButtonMenuDialog*>(modal);
+        ASSERT_NE(menu, nullptr);
+        if (then) then();
+        QTest::mouseClick(menu->button(slot), Qt::LeftButton);
+    });
+}
+
+template <typename Pred>
+bool waitUntil(Pred pred, int ms) {
+    for (int waited = 0; waited < ms && !pred(); waited += 20) QTest::qWait(20);
+    return pred();
+}
+
+// The menu bar items that can be seen.
+QStringList visibleMenuBar(QMainWindow& frame) {
+    QStringList items;
+    for (QAction* a : frame.menuBar()->actions()) {
+        if (a->isVisible()) items << a->text();
+    }
+    return items;
+}
+
+TEST(LiveRecordingWindow, RecordSaveAndStopByTapsAndKeys) {
+    char pattern[] = "/tmp/zelkora-live-window-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::filesystem::path root = pattern;
+    std::filesystem::create_directories(root / "run");
+    std::filesystem::permissions(root / "run", std::filesystem::perms::owner_all);
+    ASSERT_EQ(::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1), 0);
+    ASSERT_EQ(::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1), 0);
+    const std::filesystem::path folder = root / "Batfiles";
+    std::filesystem::create_directories(folder);
+
+    ChildProcess simulator({kTool, "simulate-module", "--log", (root / "sim.log").string(), "--mix",
+                            "passes", "--calls-per-second", "10", "--seed", "5"},
+                           (root / "sim.err").string());
+    std::string first;
+    ASSERT_TRUE(simulator.readLine(first, 5000));
+    ASSERT_EQ(first.rfind("COM", 0), 0u) << first;
+    const int port = std::atoi(first.c_str() + 3);
+
+    std::filesystem::create_directories(root / "config" / "Chirova");
+    std::ofstream(root / "config" / "Chirova" / "zelkora.ini")
+        << "[Zelkora]\nGPath=" << folder.string() << "/\nSerialPort=" << port
+        << "\nGraphicsSystem=0\nHScaleRecord=1\n";
+
+    static int argc = 1;
+    static char name[] = "test_live_window";
+    static char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+
+    platform::QtProfileStore store;
+    AppSettings settings;
+    settings.load(store);
+    settings.FullScreen = 0;
+    settings.KeyShifted = 1;
+    ZelkoraDoc doc(settings, store);
+    {
+        ZelkoraFrame frame(settings, doc);
+        ASSERT_EQ(frame.view().StartGraphics(), 0);
+        doc.CheckFolder();
+        doc.ScanFolder();
+        frame.ShowCurrentFile();
+        frame.resize(800, 480);
+        frame.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        frame.view().InitialUpdate();
+        ZelkoraView& view = frame.view();
+        PlotView& plot = view.plotView();
+        const QStringList normalBar = visibleMenuBar(frame);
+
+        // Files -> Main Menu -> Record -> "Record".
+        pressInMenu(11, [] { pressInMenu(4, [] { pressInMenu(1); }); });
+        QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.menuArea()));
+        ASSERT_TRUE(plot.live());
+        EXPECT_TRUE(doc.recorder().recording());
+        EXPECT_FALSE(doc.recorder().monitorMode());
+        EXPECT_EQ(visibleMenuBar(frame), QStringList{"STOP"});
+        EXPECT_EQ(plot.StatusContent().liveText, "Recording");
+
+        // Dots arrive and are drawn in the live column's wake.
+        ASSERT_TRUE(waitUntil([&] { return plot.liveDotCount() > 200; }, 5000));
+        QTest::qWait(100);
+        const QImage picture = view.grab().toImage();
+        int drawn = 0;
+        for (int32_t x = 0; x < plot.lastColumn(); ++x) {
+            const int32_t row = plot.liveRow(0, x);
+            if (row >= 0 && picture.pixelColor(plot.plotRect().left + x,
+                                               plot.plotRect().top + row) == Qt::black) {
+                ++drawn;
+            }
+        }
+        EXPECT_GT(drawn, 50);
+        // The README's picture of a recording (scripts/screenshots.sh), a few passes in.
+        if (const char* pictures = std::getenv("ZELKORA_SCREENSHOTS")) {
+            QTest::qWait(3000);
+            frame.grab().save(QString::fromLocal8Bit(pictures) + "/live-view.png");
+        }
+
+        // A tap on the name field saves; its name shows there.
+        QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().name));
+        ASSERT_TRUE(waitUntil([&] { return !plot.StatusContent().name.empty(); }, 3000));
+        const std::string saved = plot.StatusContent().name;
+        EXPECT_EQ(saved, doc.lastSavedName());
+
+        // F1 stops; the window shows the file saved, and the menu bar is back.
+        QTest::keyClick(&view, Qt::Key_F1);
+        EXPECT_FALSE(plot.live());
+        EXPECT_FALSE(doc.recorder().recording());
+        EXPECT_EQ(visibleMenuBar(frame), normalBar);
+        EXPECT_EQ(doc.currentFileName(), saved);
+        EXPECT_EQ(plot.StatusContent().name, saved);
+        EXPECT_EQ(doc.recorder().dotQueue().count(), 0);
+    }
+    simulator.signal(SIGTERM);
+    EXPECT_EQ(simulator.wait(5000), 0);
+
+    const auto log = testing_support::readLog(root / "sim.log");
+    const testing_support::SavedFile file =
+        testing_support::readSaved(folder, doc.currentFileName());
+    ASSERT_GT(file.intervals.size(), 100u);
+    EXPECT_GE(testing_support::findRun(log, file.intervals), 0)
+        << "the file is not an unbroken stretch of what the simulator sent";
+    std::filesystem::remove_all(root);
+}
+
+}  // namespace
