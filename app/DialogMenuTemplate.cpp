@@ -17,7 +17,7 @@ int32_t DialogMenuTemplate::FocusSlot() const {
 }
 
 DialogMenuTemplate::Press DialogMenuTemplate::Pressed(int32_t slot) {
-    if (slot < 1 || slot > kSlots || !spec(slot).visible) return Press::Stay;
+    if (slot < 1 || slot > kSlots || !slotButton(slot).visible) return Press::Stay;
     if (slot == kOpenSlot) return Press::Stay;
     if (slot == kCloseSlot) return Press::Close;
     return OnSlot(slot);
@@ -34,13 +34,14 @@ bool DialogMenuTemplate::NoteScreen(const Rect& screen) {
     return true;
 }
 
-DialogMenuTemplate::Rect DialogMenuTemplate::SlotRect(int32_t slot, const MenuButtonSpec& spec,
+DialogMenuTemplate::Rect DialogMenuTemplate::SlotRect(int32_t slot,
+                                                      const MenuButtonSpec& slotButton,
                                                       int32_t clientWidth, int32_t clientHeight) {
     const int32_t cellWidth = clientWidth / 3;
     const int32_t cellHeight = clientHeight / 4;
     const int32_t x = cellWidth * ((slot - 1) % 3) + 2;
     const int32_t y = cellHeight * ((slot - 1) / 3) + 2;
-    return {x, y, x + spec.cols * cellWidth - 4, y + spec.rows * cellHeight - 4};
+    return {x, y, x + slotButton.cols * cellWidth - 4, y + slotButton.rows * cellHeight - 4};
 }
 
 void DialogMenuTemplate::Show(int32_t slot, const char* caption, int32_t rows, int32_t cols) {

@@ -47,7 +47,9 @@ class DialogMenuTemplate {
 
     // The dialog's initialisation: the captions of every slot.
     void Init();
-    const MenuButtonSpec& spec(int32_t slot) const { return specs_.at(static_cast<size_t>(slot)); }
+    const MenuButtonSpec& slotButton(int32_t slot) const {
+        return specs_.at(static_cast<size_t>(slot));
+    }
     // The slot whose button takes the focus after the first layout.
     int32_t FocusSlot() const;
     // A button was pressed.
@@ -57,7 +59,7 @@ class DialogMenuTemplate {
     // differs from it, so a size notification that changed nothing moves no button.
     bool NoteScreen(const Rect& screen);
     // Where slot `slot` sits in a client area of the given size.
-    static Rect SlotRect(int32_t slot, const MenuButtonSpec& spec, int32_t clientWidth,
+    static Rect SlotRect(int32_t slot, const MenuButtonSpec& slotButton, int32_t clientWidth,
                          int32_t clientHeight);
 
   protected:

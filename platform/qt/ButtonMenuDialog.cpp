@@ -58,16 +58,16 @@ void ButtonMenuDialog::Run(DialogMenuTemplate& menu, QWidget* parent) {
 
 void ButtonMenuDialog::layOut() {
     for (int slot = 1; slot <= DialogMenuTemplate::kSlots; ++slot) {
-        const MenuButtonSpec& spec = menu_.spec(slot);
+        const MenuButtonSpec& slotButton = menu_.slotButton(slot);
         QPushButton* b = button(slot);
-        const auto r = DialogMenuTemplate::SlotRect(slot, spec, width(), height());
-        const QString caption = QString::fromStdString(spec.caption);
+        const auto r = DialogMenuTemplate::SlotRect(slot, slotButton, width(), height());
+        const QString caption = QString::fromStdString(slotButton.caption);
         b->setText(caption);
         b->setGeometry(r.left, r.top, r.width(), r.height());
         QFont font = b->font();
         font.setPixelSize(captionPixelSize(font, caption, b->size()));
         b->setFont(font);
-        b->setVisible(spec.visible);
+        b->setVisible(slotButton.visible);
     }
 }
 

@@ -53,7 +53,7 @@ std::vector<std::string> captions(DialogMenuTemplate& menu) {
     menu.Init();
     std::vector<std::string> out;
     for (int32_t slot = 1; slot <= 12; ++slot) {
-        out.push_back(menu.spec(slot).visible ? menu.spec(slot).caption : "-");
+        out.push_back(menu.slotButton(slot).visible ? menu.slotButton(slot).caption : "-");
     }
     return out;
 }
@@ -104,14 +104,14 @@ TEST(ButtonMenuCaptions, AWideButtonCoversTheCellsAfterIt) {
     EXPECT_EQ(captions(record),
               (std::vector<std::string>{"Freq Res", "Time Res", "Stop Rec", "Go to GPS Map", "-",
                                         "-", "-", "-", "-", "Open", "-", "Close"}));
-    EXPECT_EQ(record.spec(4).rows, 2);
-    EXPECT_EQ(record.spec(4).cols, 3);
+    EXPECT_EQ(record.slotButton(4).rows, 2);
+    EXPECT_EQ(record.slotButton(4).cols, 3);
     // Slot 4 at 800 x 480 spans the whole width and rows 2 and 3.
-    EXPECT_EQ(DialogMenuTemplate::SlotRect(4, record.spec(4), 800, 480),
+    EXPECT_EQ(DialogMenuTemplate::SlotRect(4, record.slotButton(4), 800, 480),
               (platform::PixelRect{2, 122, 2 + 3 * 266 - 4, 122 + 2 * 120 - 4}));
     DialogMenuGPSMap map(none.runner(), 0, {});
     EXPECT_EQ(captions(map)[3], "Go to Main Screen");
-    EXPECT_EQ(map.spec(4).rows * map.spec(4).cols, 6);
+    EXPECT_EQ(map.slotButton(4).rows * map.slotButton(4).cols, 6);
 }
 
 TEST(ButtonMenuLayout, CellsAreAThirdByAQuarterInsetByTwo) {
@@ -257,7 +257,7 @@ TEST(GpsMenus, ConnectReadsDisconnectWhileConnectedAndKeepsItsCode) {
         DialogMenuFiles menu(
             [&](DialogMenuTemplate& m) {
                 run(m);
-                firstCaptions.push_back(m.spec(1).caption);
+                firstCaptions.push_back(m.slotButton(1).caption);
             },
             false, connected);
         EXPECT_EQ(menu.Run(), 97);

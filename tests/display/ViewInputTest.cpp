@@ -39,7 +39,8 @@ class FakeHost : public ViewHost {
 
     void RunMenu(DialogMenuTemplate& menu) override {
         menu.Init();
-        menusShown.push_back(menu.spec(1).visible ? menu.spec(1).caption : menu.spec(4).caption);
+        menusShown.push_back(menu.slotButton(1).visible ? menu.slotButton(1).caption
+                                                        : menu.slotButton(4).caption);
         while (!presses.empty()) {
             const int32_t slot = presses.front();
             presses.erase(presses.begin());
