@@ -6,6 +6,8 @@
 
 namespace acquisition {
 
-int32_t CommFile::ComGetByte() { std::abort(); }
+int32_t CommFile::ComGetByte() {
+    std::abort();
+}
 
 }  // namespace acquisition

@@ -14,7 +14,8 @@ namespace {
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -35,13 +36,16 @@ int main(int argc, char** argv) {
         start.day = 21;
         start.hour = 22;
         start.minute = 15;
-        const PositionBlock position = PositionBlock::build(PositionBlock::kModeLatLon, 52.5, -1.25, 80);
-        writeFile(sequenceDir + "/seq84-" + std::to_string(n++), seqtest::encode(*store, start, position));
+        const PositionBlock position =
+            PositionBlock::build(PositionBlock::kModeLatLon, 52.5, -1.25, 80);
+        writeFile(sequenceDir + "/seq84-" + std::to_string(n++),
+                  seqtest::encode(*store, start, position));
     }
     for (uint8_t type : {seqformat::kType81, seqformat::kType82, seqformat::kType83}) {
         std::vector<uint8_t> data(600);
         for (auto& b : data) b = static_cast<uint8_t>(rng());
-        writeFile(sequenceDir + "/seq-old-" + std::to_string(type), seqtest::oldTypeImage(type, data));
+        writeFile(sequenceDir + "/seq-old-" + std::to_string(type),
+                  seqtest::oldTypeImage(type, data));
     }
 
     std::vector<uint8_t> track;
@@ -61,7 +65,8 @@ int main(int argc, char** argv) {
         r.vdop10 = static_cast<uint16_t>(12 + i);
         uint8_t bytes[TrackRecord::kSize];
         r.encode(bytes);
-        writeFile(trackDir + "/record-" + std::to_string(i), std::vector<uint8_t>(bytes, bytes + TrackRecord::kSize));
+        writeFile(trackDir + "/record-" + std::to_string(i),
+                  std::vector<uint8_t>(bytes, bytes + TrackRecord::kSize));
         track.insert(track.end(), bytes, bytes + TrackRecord::kSize);
     }
     writeFile(trackDir + "/track", track);

@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The reader walks the file record by record; a short tail is not a record.
     for (size_t at = 0; at + TrackRecord::kSize <= size; at += TrackRecord::kSize) {
         TrackRecord record;
-        if (!record.decode(std::span<const uint8_t, TrackRecord::kSize>(data + at,
-                                                                        TrackRecord::kSize)))
+        if (!record.decode(
+                std::span<const uint8_t, TrackRecord::kSize>(data + at, TrackRecord::kSize)))
             continue;
         uint8_t again[TrackRecord::kSize];
         record.encode(again);

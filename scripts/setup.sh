@@ -13,6 +13,8 @@ packages=(
     dosfstools fusefat
     # the map command's test checks its GPX with xmllint
     libxml2-utils
+    # scripts/fuzz.sh builds the parsers' libFuzzer targets
+    clang-14 libclang-rt-14-dev
 )
 
 missing=()
