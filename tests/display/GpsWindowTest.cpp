@@ -120,17 +120,39 @@ QApplication& application(const std::string& root) {
     return *app;
 }
 
+// A temporary folder and the receiver's pseudo-terminal registered as port kPort in a
+// private runtime folder.
+struct ReplayedGps {
+    QTemporaryDir dir;
+    testing_support::PrivateRuntimeDir runtime;
+    testing_support::PtyPeer peer;
+    std::string root = dir.path().toStdString();
+
+    ReplayedGps() {
+        if (!ok()) return;
+        runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
+        application(root);
+    }
+    bool ok() const { return dir.isValid() && peer.ok(); }
+};
+
+// The frame on the panel as the program shows it at start.
+void showFrame(ZelkoraFrame& frame) {
+    ASSERT_EQ(frame.view().StartGraphics(), 0);
+    frame.ShowCurrentFile();
+    frame.resize(800, 480);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.view().InitialUpdate();
+}
+
 TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     const std::string capture = capturePart(9000);
     if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string root = dir.path().toStdString();
-    testing_support::PrivateRuntimeDir runtime;
-    testing_support::PtyPeer peer;
-    ASSERT_TRUE(peer.ok());
-    runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
-    application(root);
+    ReplayedGps gps;
+    ASSERT_TRUE(gps.ok());
+    const std::string& root = gps.root;
+    testing_support::PtyPeer& peer = gps.peer;
 
     AppSettings& settings = appSettings();
     const AppSettings saved = settings;
@@ -147,12 +169,7 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     {
         ZelkoraDoc doc(settings, store);
         ZelkoraFrame frame(settings, doc);
-        ASSERT_EQ(frame.view().StartGraphics(), 0);
-        frame.ShowCurrentFile();
-        frame.resize(800, 480);
-        frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-        frame.view().InitialUpdate();
+        ASSERT_NO_FATAL_FAILURE(showFrame(frame));
         const fs::path track = fs::path(settings.GPath) / "GPS.zlg";
         const int32_t fixes = acceptedFixes(capture);
         ASSERT_GT(fixes, 10);
@@ -325,14 +342,10 @@ TEST(GpsWindow, FileSavedWhileRecordingCarriesThePosition) {
     if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
     const std::vector<GpsFix> fixes = fixesIn(capture);
     ASSERT_FALSE(fixes.empty());
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string root = dir.path().toStdString();
-    testing_support::PrivateRuntimeDir runtime;
-    testing_support::PtyPeer peer;
-    ASSERT_TRUE(peer.ok());
-    runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
-    application(root);
+    ReplayedGps gps;
+    ASSERT_TRUE(gps.ok());
+    const std::string& root = gps.root;
+    testing_support::PtyPeer& peer = gps.peer;
     // The module simulator registers its own virtual port in the same runtime folder.
     testing_support::ChildProcess module(
         {std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool", "simulate-module",
@@ -355,14 +368,9 @@ TEST(GpsWindow, FileSavedWhileRecordingCarriesThePosition) {
     {
         ZelkoraDoc doc(settings, store);
         ZelkoraFrame frame(settings, doc);
-        ASSERT_EQ(frame.view().StartGraphics(), 0);
         doc.CheckFolder();
         doc.ScanFolder();
-        frame.ShowCurrentFile();
-        frame.resize(800, 480);
-        frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-        frame.view().InitialUpdate();
+        ASSERT_NO_FATAL_FAILURE(showFrame(frame));
         PlotView& plot = frame.view().plotView();
 
         // The receiver sends the capture over and over, as one left on all night does.
