@@ -30,12 +30,8 @@ int main(int argc, char** argv) {
     int n = 0;
     for (size_t length : lengths) {
         auto store = seqtest::storeFromIntervals(seqtest::randomIntervals(rng, length));
-        SequenceStartTime start;
-        start.year = 2026;
-        start.month = 6;
-        start.day = 21;
-        start.hour = 22;
-        start.minute = 15;
+        const SequenceStartTime start{
+            .year = 2026, .month = 6, .day = 21, .hour = 22, .minute = 15};
         const PositionBlock position =
             PositionBlock::build(PositionBlock::kModeLatLon, 52.5, -1.25, 80);
         writeFile(sequenceDir + "/seq84-" + std::to_string(n++),
