@@ -60,8 +60,12 @@ bool PortSearchDialogState::Advance(int64_t nowMs) {
     return true;
 }
 
+bool PortSearchDialogState::shouldClose(int64_t nowMs) const {
+    return found_ > 0 && queue_.empty() && (!held_ || nowMs - shownAt_ >= holdMs_);
+}
+
 int64_t PortSearchDialogState::NextChangeIn(int64_t nowMs) const {
-    if (queue_.empty()) return -1;
+    if (queue_.empty() && (found_ <= 0 || shouldClose(nowMs))) return -1;
     if (!held_) return 0;
     const int64_t left = holdMs_ - (nowMs - shownAt_);
     return left > 0 ? left : 0;

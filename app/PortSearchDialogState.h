@@ -23,8 +23,8 @@ class PortSearchDialogState {
     // A status of the worker. "Search stopped by user" answers the user's press and is shown
     // at once, in place of what was still queued.
     void Status(int32_t code, int32_t port, int64_t nowMs);
-    // The worker's finished notice: "Stop" disabled; a port found closes the dialog at once,
-    // since the recording waits on it.
+    // The worker's finished notice: "Stop" disabled; a port found closes the dialog once its
+    // statuses, "Success port %d" the last, have each had their time.
     void Finished(int32_t result);
     // "Stop" pressed (the worker has been joined).
     void Stopped();
@@ -32,20 +32,20 @@ class PortSearchDialogState {
     // Moves on to the next queued status once the shown one has had its time; true when the
     // status line changed.
     bool Advance(int64_t nowMs);
-    // Milliseconds until Advance has something to do, or -1 when nothing is queued.
+    // Milliseconds until Advance has something to do or the dialog is to close, or -1.
     int64_t NextChangeIn(int64_t nowMs) const;
 
     const std::string& statusText() const { return status_; }
     const std::string& lastFoundText() const { return lastFound_; }
     int32_t selectedPort() const { return selected_; }
-    // The port found (> 0) once the dialog is to close, else 0.
+    // The port found (> 0), else 0.
     int32_t foundPort() const { return found_; }
     bool searching() const { return searching_; }
     bool stopEnabled() const { return searching_; }
     // "Search ports", "Try this port" and "Refresh" wait while a search runs: the list they
     // would change is the one being searched.
     bool idleButtonsEnabled() const { return !searching_; }
-    bool shouldClose() const { return found_ > 0; }
+    bool shouldClose(int64_t nowMs) const;
     size_t queued() const { return queue_.size(); }
 
   private:

@@ -30,6 +30,7 @@ PortSearchDialog::PortSearchDialog(AppSettings& settings, acquisition::CommFile&
     connect(nextStatus_, &QTimer::timeout, this, [this] {
         state_.Advance(now());
         refresh();
+        if (state_.shouldClose(now())) QDialog::accept();
     });
 
     auto* close = new QPushButton("Close", this);
@@ -110,7 +111,7 @@ void PortSearchDialog::onStatus(int32_t code, int32_t port) {
 void PortSearchDialog::onFinished(int32_t result) {
     state_.Finished(result);
     refresh();
-    if (state_.shouldClose()) QDialog::accept();
+    if (state_.shouldClose(now())) QDialog::accept();
 }
 
 void PortSearchDialog::reject() {
@@ -123,7 +124,7 @@ void PortSearchDialog::refresh() {
     const QString status = QString::fromStdString(state_.statusText());
     if (status != status_->text()) {
         status_->setText(status);
-        if (!status.isEmpty()) shown_.push_back(state_.statusText());
+        if (!status.isEmpty()) shown_.push_back({state_.statusText(), now()});
     }
     stopButton_->setEnabled(state_.stopEnabled());
     searchButton_->setEnabled(state_.idleButtonsEnabled());

@@ -27,8 +27,12 @@ class PortSearchDialog : public QDialog {
                        int32_t holdMs = 1000);
 
     int32_t foundPort() const { return state_.foundPort(); }
-    // Every text the status line has shown, in order (for tests).
-    const std::vector<std::string>& shownStatuses() const { return shown_; }
+    // Every text the status line has shown, with the time it came up (ms since opening).
+    struct Shown {
+        std::string text;
+        int64_t atMs = 0;
+    };
+    const std::vector<Shown>& shownStatuses() const { return shown_; }
     const PortSearchDialogState& state() const { return state_; }
     ComboSerialPortBox& portBox() { return *ports_; }
     QPushButton* button(const QString& text) const;
@@ -55,5 +59,5 @@ class PortSearchDialog : public QDialog {
     QPushButton* tryButton_;
     QPushButton* refreshButton_;
     QPushButton* stopButton_;
-    std::vector<std::string> shown_;
+    std::vector<Shown> shown_;
 };

@@ -53,7 +53,7 @@ TEST(PortSearchDialogState, EachStatusStaysForItsTimeAndNoneIsLost) {
     EXPECT_EQ(state.NextChangeIn(6000), -1);
     state.Finished(PortSearch::kPortNotFound);
     EXPECT_FALSE(state.stopEnabled());
-    EXPECT_FALSE(state.shouldClose());
+    EXPECT_FALSE(state.shouldClose(9000));
     // A status coming after a quiet spell is shown at once.
     state.Select(9, 9000);
     EXPECT_EQ(state.statusText(), "Port 9 selected");
@@ -72,7 +72,7 @@ TEST(PortSearchDialogState, StopShowsItsWordAtOnceAndLeavesTheDialogIdle) {
     state.Finished(PortSearch::kStopped);
     EXPECT_FALSE(state.stopEnabled());
     EXPECT_TRUE(state.idleButtonsEnabled());
-    EXPECT_FALSE(state.shouldClose());
+    EXPECT_FALSE(state.shouldClose(9000));
     // A new search starts from an empty line.
     state.SearchStarted(4);
     EXPECT_EQ(state.statusText(), "");
@@ -80,16 +80,28 @@ TEST(PortSearchDialogState, StopShowsItsWordAtOnceAndLeavesTheDialogIdle) {
     EXPECT_EQ(state.statusText(), "Trying port 5");
 }
 
-TEST(PortSearchDialogState, APortFoundClosesAtOnce) {
+TEST(PortSearchDialogState, APortFoundClosesOnceItsStatusesHaveBeenRead) {
     PortSearchDialogState state(1000);
     state.SearchStarted(0);
     state.Status(PortSearch::kTrying, 3, 1);
     state.Status(PortSearch::kSuccess, 3, 2);
-    EXPECT_FALSE(state.shouldClose());
     state.Finished(3);
-    EXPECT_TRUE(state.shouldClose());
     EXPECT_EQ(state.foundPort(), 3);
     EXPECT_EQ(state.selectedPort(), 3);
+    EXPECT_FALSE(state.stopEnabled());
+    EXPECT_FALSE(state.shouldClose(1000));
+    EXPECT_EQ(state.NextChangeIn(500), 501);
+    EXPECT_TRUE(state.Advance(1001));
+    EXPECT_EQ(state.statusText(), "Success port 3");
+    EXPECT_EQ(state.NextChangeIn(1500), 501);
+    EXPECT_FALSE(state.shouldClose(2000));
+    EXPECT_TRUE(state.shouldClose(2001));
+    EXPECT_EQ(state.NextChangeIn(2001), -1);
+    // A failed search never closes.
+    state.SearchStarted(3000);
+    state.Finished(PortSearch::kNoModule);
+    EXPECT_FALSE(state.shouldClose(9000));
+    EXPECT_EQ(state.NextChangeIn(9000), -1);
 }
 
 }  // namespace
