@@ -9,15 +9,21 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "ChildProcess.h"
 #include "app/AppSettings.h"
+#include "app/ZelkoraDoc.h"
+#include "platform/MemoryProfileStore.h"
 #include "platform/SerialDevices.h"
 #include "platform/qt/ComboSerialPortBox.h"
 #include "platform/qt/QtUiHandlers.h"
+#include "platform/qt/ZelkoraFrame.h"
 #include "tests/acquisition/PtyPeer.h"
+#include "tests/display/WhenModal.h"
 
 using testing_support::ChildProcess;
 using testing_support::PrivateRuntimeDir;
@@ -193,6 +199,52 @@ TEST_F(PortSearchDialogTest, StopDuringASearchLeavesItIdleAndOpen) {
     QTest::mouseClick(d->button("Close"), Qt::LeftButton);
     EXPECT_FALSE(d->isVisible());
     EXPECT_EQ(d->foundPort(), 0);
+}
+
+// "Choose port" in the window: the dialog comes up, the search finds the first simulator,
+// and the recording runs from that port.
+TEST_F(PortSearchDialogTest, ChoosePortRecordsFromThePortFound) {
+    char pattern[] = "/tmp/zelkora-port-dialog-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::filesystem::path folder = std::filesystem::path(pattern) / "Batfiles";
+    std::filesystem::create_directories(folder);
+    settings.GPath = folder.string() + "/";
+    settings.SerialPort = kDead;
+    settings.FullScreen = 0;
+    settings.GraphicsSystem = 0;
+    platform::MemoryProfileStore store;
+    ZelkoraDoc doc(settings, store);
+    {
+        ZelkoraFrame frame(settings, doc);
+        frame.portStatusHoldMs = kHoldMs;
+        ASSERT_EQ(frame.view().StartGraphics(), 0);
+        doc.CheckFolder();
+        doc.ScanFolder();
+        frame.ShowCurrentFile();
+        frame.resize(800, 480);
+        frame.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        frame.view().InitialUpdate();
+
+        bool dialogSeen = false;
+        whenModal([&dialogSeen](QWidget* modal) {
+            auto* d = dynamic_cast<PortSearchDialog*>(modal);
+            ASSERT_NE(d, nullptr);
+            dialogSeen = true;
+            QTest::mouseClick(d->button("Search ports"), Qt::LeftButton);
+            // A module that missed its 10 ms must not leave the test waiting for ever.
+            QTimer::singleShot(5000, d, [d] { d->reject(); });
+        });
+        frame.live().RecordCommand(LiveSession::kChoosePort);
+        EXPECT_TRUE(dialogSeen);
+        EXPECT_TRUE(doc.recorder().recording());
+        EXPECT_TRUE(frame.view().plotView().live());
+        EXPECT_EQ(settings.SerialPort, kSimA);
+        EXPECT_EQ(settings.SerialPortLastSuccessful, kSimA);
+        frame.live().StopRecording();
+        EXPECT_FALSE(doc.recorder().recording());
+    }
+    std::filesystem::remove_all(pattern);
 }
 
 }  // namespace
