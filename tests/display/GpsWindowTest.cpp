@@ -1,6 +1,7 @@
 // A user connects a receiver by finger: Files -> Main Menu -> GPS -> Connect on a pseudo-
 // terminal that replays a real capture, watches the track on the map, then starts a new
-// track file. The poll runs on the view's own one-second timer.
+// track file; and a recording from the module simulator made meanwhile is tagged with the
+// replayed position. The poll runs on the view's own one-second timer.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,6 +26,7 @@
 #include "acquisition/PtyPeer.h"
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
+#include "gps/GpsPoll.h"
 #include "gps/GpsReceiver.h"
 #include "gps/TrackRecord.h"
 #include "platform/LocalClock.h"
@@ -30,6 +34,8 @@
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/GpsMapWindow.h"
 #include "platform/qt/ZelkoraFrame.h"
+#include "sequence/SequenceFormat.h"
+#include "tools/ChildProcess.h"
 
 namespace {
 
@@ -78,16 +84,20 @@ std::string capturePart(size_t limit) {
     return text;
 }
 
-// The GGA sentences the link accepts with a fix: those that get a track record.
-int32_t acceptedFixes(const std::string& text) {
+// The fixes of the GGA sentences the link accepts: those that get a track record.
+std::vector<GpsFix> fixesIn(const std::string& text) {
     GpsReceiver receiver;
-    int32_t n = 0;
+    std::vector<GpsFix> fixes;
     for (char c : text) {
         if ((receiver.AddChar(static_cast<uint8_t>(c)) & GpsReceiver::kGga) &&
             receiver.validity() > 0)
-            ++n;
+            fixes.push_back(receiver.current());
     }
-    return n;
+    return fixes;
+}
+
+int32_t acceptedFixes(const std::string& text) {
+    return static_cast<int32_t>(fixesIn(text).size());
 }
 
 int64_t utcNowMicroseconds() {
@@ -110,17 +120,39 @@ QApplication& application(const std::string& root) {
     return *app;
 }
 
+// A temporary folder and the receiver's pseudo-terminal registered as port kPort in a
+// private runtime folder.
+struct ReplayedGps {
+    QTemporaryDir dir;
+    testing_support::PrivateRuntimeDir runtime;
+    testing_support::PtyPeer peer;
+    std::string root = dir.path().toStdString();
+
+    ReplayedGps() {
+        if (!ok()) return;
+        runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
+        application(root);
+    }
+    bool ok() const { return dir.isValid() && peer.ok(); }
+};
+
+// The frame on the panel as the program shows it at start.
+void showFrame(ZelkoraFrame& frame) {
+    ASSERT_EQ(frame.view().StartGraphics(), 0);
+    frame.ShowCurrentFile();
+    frame.resize(800, 480);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.view().InitialUpdate();
+}
+
 TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     const std::string capture = capturePart(9000);
     if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string root = dir.path().toStdString();
-    testing_support::PrivateRuntimeDir runtime;
-    testing_support::PtyPeer peer;
-    ASSERT_TRUE(peer.ok());
-    runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
-    application(root);
+    ReplayedGps gps;
+    ASSERT_TRUE(gps.ok());
+    const std::string& root = gps.root;
+    testing_support::PtyPeer& peer = gps.peer;
 
     AppSettings& settings = appSettings();
     const AppSettings saved = settings;
@@ -137,12 +169,7 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     {
         ZelkoraDoc doc(settings, store);
         ZelkoraFrame frame(settings, doc);
-        ASSERT_EQ(frame.view().StartGraphics(), 0);
-        frame.ShowCurrentFile();
-        frame.resize(800, 480);
-        frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-        frame.view().InitialUpdate();
+        ASSERT_NO_FATAL_FAILURE(showFrame(frame));
         const fs::path track = fs::path(settings.GPath) / "GPS.zlg";
         const int32_t fixes = acceptedFixes(capture);
         ASSERT_GT(fixes, 10);
@@ -305,6 +332,101 @@ TEST(GpsWindow, SettingsDialogStoresNoPortAsMinusOneAndConnectThenFails) {
                                             "Connection Failed"}));
     }
     settings = saved;
+}
+
+// While the receiver keeps sending, a recording from the module simulator is started by taps
+// (Files -> Main Menu -> Record -> "Record"), saved by a tap on the name field and stopped by
+// F1: the file saved holds the replayed position.
+TEST(GpsWindow, FileSavedWhileRecordingCarriesThePosition) {
+    const std::string capture = capturePart(1 << 20);
+    if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
+    const std::vector<GpsFix> fixes = fixesIn(capture);
+    ASSERT_FALSE(fixes.empty());
+    ReplayedGps gps;
+    ASSERT_TRUE(gps.ok());
+    const std::string& root = gps.root;
+    testing_support::PtyPeer& peer = gps.peer;
+    // The module simulator registers its own virtual port in the same runtime folder.
+    testing_support::ChildProcess module(
+        {std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool", "simulate-module",
+         "--mix", "passes", "--calls-per-second", "10", "--seed", "5"},
+        root + "/module.err");
+    std::string first;
+    ASSERT_TRUE(module.readLine(first, 5000));
+    ASSERT_EQ(first.rfind("COM", 0), 0u) << first;
+
+    AppSettings& settings = appSettings();
+    const AppSettings saved = settings;
+    settings.GPath = root + "/Batfiles/";
+    fs::create_directories(settings.GPath);
+    settings.GPSport = kPort;
+    settings.GPSbaudrate = 4800;
+    settings.SerialPort = std::atoi(first.c_str() + 3);
+    settings.FullScreen = 0;
+    platform::MemoryProfileStore store;
+    std::string name;
+    {
+        ZelkoraDoc doc(settings, store);
+        ZelkoraFrame frame(settings, doc);
+        doc.CheckFolder();
+        doc.ScanFolder();
+        ASSERT_NO_FATAL_FAILURE(showFrame(frame));
+        PlotView& plot = frame.view().plotView();
+
+        // The receiver sends the capture over and over, as one left on all night does.
+        std::atomic<bool> stop{false};
+        std::thread receiver;
+        tapGpsCommand(frame, 1, [&] {
+            whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
+                receiver = std::thread([&] {
+                    for (size_t at = 0; !stop; at = (at + 1500) % capture.size()) {
+                        const std::string part = capture.substr(at, 1500);
+                        peer.send(std::vector<uint8_t>(part.begin(), part.end()));
+                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    }
+                });
+                for (int i = 0; i < 500 && doc.gps().poll().positionMode() != 1; ++i)
+                    QTest::qWait(10);
+                QTest::mouseClick(map->mapArea(), Qt::LeftButton);
+            });
+        });
+        EXPECT_EQ(doc.gps().poll().positionMode(), 1);
+
+        pressInMenu("Prev File", 11,
+                    [] { pressInMenu("File", 4, [] { pressInMenu("Record", 1); }); });
+        const auto area = plot.menuArea();
+        QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
+                          {(area.left + area.right) / 2, (area.top + area.bottom) / 2});
+        EXPECT_TRUE(doc.recorder().recording());
+        for (int i = 0; i < 250 && plot.liveDotCount() < 200; ++i) QTest::qWait(20);
+        const auto field = plot.statusFields().name;
+        QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
+                          {(field.left + field.right) / 2, (field.top + field.bottom) / 2});
+        for (int i = 0; i < 150 && doc.lastSavedName().empty(); ++i) QTest::qWait(20);
+        QTest::keyClick(&frame.view(), Qt::Key_F1);
+        EXPECT_FALSE(doc.recorder().recording());
+        name = doc.lastSavedName();
+        stop = true;
+        if (receiver.joinable()) receiver.join();
+    }
+    settings = saved;
+    module.signal(SIGTERM);
+    EXPECT_EQ(module.wait(5000), 0);
+
+    ASSERT_FALSE(name.empty()) << "nothing was saved";
+    std::ifstream in(fs::path(root) / "Batfiles" / name, std::ios::binary);
+    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+    SequenceFileHeader header;
+    ASSERT_TRUE(readSequenceHeader(image, header)) << name;
+    double latitude = 0, longitude = 0;
+    int32_t altitude = 0;
+    ASSERT_TRUE(header.position.decode(latitude, longitude, altitude)) << header.position.text();
+    // One of the replayed fixes, to the block's hundred-thousandth of a degree.
+    EXPECT_TRUE(std::any_of(fixes.begin(), fixes.end(), [&](const GpsFix& f) {
+        return std::fabs(f.latitude - latitude) <= 0.5e-5 + 1e-9 &&
+               std::fabs(f.longitude - longitude) <= 0.5e-5 + 1e-9 &&
+               GpsPoll::WholeMetres(f.altitude) == altitude;
+    })) << header.position.text();
 }
 
 }  // namespace
