@@ -21,7 +21,6 @@
 
 #include "app/AboutInfo.h"
 #include "app/AppSettings.h"
-#include "app/ModuleSearch.h"
 #include "app/ZelkoraDoc.h"
 #include "display/SpeedTest.h"
 #include "display/TimeScale.h"
@@ -30,6 +29,7 @@
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/GpsMenuBar.h"
 #include "platform/qt/OptionForms.h"
+#include "platform/qt/PortSearchDialog.h"
 #include "platform/qt/QtGraphics.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
@@ -69,11 +69,8 @@ void ZelkoraFrame::StopDisplayTimer() {
 }
 
 int32_t ZelkoraFrame::SearchPorts(acquisition::CommFile& port) {
-    // Each probe waits a few milliseconds for the answer; the window waits with it.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int32_t found = SearchListedPorts(port, settings_, {});
-    QApplication::restoreOverrideCursor();
-    return found;
+    // The dialog leaves the port open on the module it found; the recording starts there.
+    return PortSearchDialog::Run(settings_, port, this, portStatusHoldMs);
 }
 
 void ZelkoraFrame::ShowLiveMenuBar(bool live) {

@@ -53,6 +53,8 @@ class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
     void StopDisplayTimer() override;
     void ShowLiveMenuBar(bool live) override;
     int32_t SearchPorts(acquisition::CommFile& port) override;
+    // How long each status of the port search stays readable at least.
+    int32_t portStatusHoldMs = 1000;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
