@@ -52,6 +52,8 @@ else
 fi
 
 status=0
+passed=0
+failed=0
 for t in "${targets[@]}"; do
     # shellcheck disable=SC2086
     "$cxx" "${flags[@]}" "${fuzzflags[@]}" "fuzz/$t.cpp" ${sources[$t]} -o "$out/$t"
@@ -62,7 +64,11 @@ for t in "${targets[@]}"; do
         tail -n 60 "$out/$t.log"
         echo "fuzz: $t FAILED, input kept in $out/artifacts/"
         status=1
+        failed=$((failed + 1))
+    else
+        passed=$((passed + 1))
     fi
     grep -E '^stat::number_of_executed_units' "$out/$t.log" | sed "s/^/fuzz: $t /" || true
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
