@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -8,5 +9,9 @@ namespace platform {
 // few free blocks, or no free file entries). A write that failed there failed for want of
 // space, which the user can mend by freeing some; false when the volume cannot be asked.
 bool volumeIsFull(const std::string& folder, uint64_t bytes);
+
+// The bytes an unprivileged program can still write on the volume that holds `folder`;
+// nullopt when the volume cannot be asked.
+std::optional<uint64_t> freeBytes(const std::string& folder);
 
 }  // namespace platform

@@ -12,6 +12,13 @@ constexpr uint64_t kHeadroomBytes = 64 * 1024;
 
 }  // namespace
 
+std::optional<uint64_t> freeBytes(const std::string& folder) {
+    struct statvfs fs {};
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) return std::nullopt;
+    const uint64_t blockSize = fs.f_frsize != 0 ? fs.f_frsize : fs.f_bsize;
+    return static_cast<uint64_t>(fs.f_bavail) * blockSize;
+}
+
 bool volumeIsFull(const std::string& folder, uint64_t bytes) {
     struct statvfs fs {};
     if (::statvfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) return false;

@@ -1,21 +1,17 @@
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "acquisition/PortSearch.h"
 #include "acquisition/RecordingControl.h"
 #include "app/AppSettings.h"
-#include "app/ModuleSearch.h"
 #include "app/ZelkoraDoc.h"
-#include "gps/GpsPositionFeed.h"
 #include "platform/InputLines.h"
-#include "platform/MemoryProfileStore.h"
 #include "platform/StopSignals.h"
 #include "platform/qt/QtProfileStore.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/HeadlessRecording.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
@@ -59,12 +55,12 @@ constexpr auto kTick = std::chrono::milliseconds(25);
 // Time for the 'g' to leave the line before the port is closed with the process.
 constexpr auto kLinger = std::chrono::milliseconds(100);
 
-void printSaved(ZelkoraDoc& doc) {
-    for (const std::string& name : doc.TakeSavedNames()) {
-        std::printf("saved %s\n", name.c_str());
-    }
+void printSaved(const std::string& name) {
+    std::printf("saved %s\n", name.c_str());
     std::fflush(stdout);
 }
+
+void printError(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args({"--port", "--seconds", "--dir", "--gps"}, {"--monitor"});
@@ -87,65 +83,29 @@ int run(const std::vector<std::string>& argv) {
         settings.load(store);
     }
     if (args.has("--port")) settings.SerialPort = static_cast<int32_t>(*port);
-    if (auto dir = args.value("--dir")) {
-        settings.GPath = *dir;
-        if (settings.GPath.empty() || settings.GPath.back() != '/') settings.GPath += '/';
-        // A folder named on the command line is made, never silently replaced by the default.
-        std::error_code ec;
-        std::filesystem::create_directories(settings.GPath, ec);
-        if (!std::filesystem::is_directory(settings.GPath, ec)) {
-            std::fprintf(stderr, "zelkora-tool record: cannot create the folder %s\n",
-                         settings.GPath.c_str());
-            return tool::kExitFailure;
-        }
+    if (auto dir = args.value("--dir"); dir && !tool::useSequenceFolder(settings, *dir)) {
+        std::fprintf(stderr, "zelkora-tool record: cannot create the folder %s\n",
+                     settings.GPath.c_str());
+        return tool::kExitFailure;
     }
     const bool monitor = args.has("--monitor");
 
     platform::installStopSignalHandlers();
-    // The options above change the settings for this run only: the document saves into a
-    // store of its own, never into the user's profile.
-    platform::MemoryProfileStore runStore;
-    ZelkoraDoc doc(settings, runStore);
+    tool::HeadlessRecording recording(settings, [](const std::string& status) {
+        std::printf("%s\n", status.c_str());
+        std::fflush(stdout);
+    });
+    ZelkoraDoc& doc = recording.doc();
     doc.setRemakeMissingFolder(args.has("--dir"));
-    acquisition::RecordingControl& control = doc.recorder();
-    acquisition::RecordingControl::Hooks hooks;
-    // The port search dialog without a dialog: statuses printed as they come.
-    // `requestedInUse` is set when the port asked for is held by another program.
-    bool requestedInUse = false;
-    hooks.searchPorts = [&settings, &requestedInUse](acquisition::CommFile& p) {
-        const int32_t requested = settings.SerialPort;
-        return SearchListedPorts(
-            p, settings, [&requestedInUse, requested](int32_t code, int32_t number) {
-                if (code == acquisition::PortSearch::kPortInUse && number == requested) {
-                    requestedInUse = true;
-                }
-                std::printf("%s\n", acquisition::PortSearch::statusText(code, number).c_str());
-                std::fflush(stdout);
-            });
-    };
-    control.setHooks(hooks);
-
-    const int32_t requested = settings.SerialPort;
-    const auto started = doc.StartRecording(monitor);
-    if (started != acquisition::RecordingControl::StartResult::Started) {
-        if (requestedInUse) {
-            std::fprintf(
-                stderr, "zelkora-tool record: %s\n",
-                acquisition::PortSearch::statusText(acquisition::PortSearch::kPortInUse, requested)
-                    .c_str());
-        } else {
-            std::fprintf(stderr, "zelkora-tool record: no DETLINK module found\n");
-        }
+    std::string why;
+    if (!recording.start(monitor, why)) {
+        std::fprintf(stderr, "zelkora-tool record: %s\n", why.c_str());
         return tool::kExitFailure;
     }
     // The GPS as the document polls it: the position goes into every file written next.
-    GpsPositionFeed* gps = nullptr;
-    if (args.has("--gps")) {
-        gps = &doc.gps();
-        if (!gps->Connect(static_cast<int32_t>(*gpsPort), settings.GPSbaudrate)) {
-            std::fprintf(stderr, "zelkora-tool record: GPS port %d: %s\n",
-                         static_cast<int>(*gpsPort), GpsLink::kConnectionFailed);
-        }
+    if (args.has("--gps") &&
+        !recording.connectGps(static_cast<int32_t>(*gpsPort), settings.GPSbaudrate, why)) {
+        std::fprintf(stderr, "zelkora-tool record: %s\n", why.c_str());
     }
     std::printf("%s on port %d\n", monitor ? "Monitoring" : "Recording",
                 static_cast<int>(settings.SerialPort));
@@ -153,9 +113,8 @@ int run(const std::vector<std::string>& argv) {
 
     using Clock = std::chrono::steady_clock;
     const Clock::time_point begin = Clock::now();
-    Clock::time_point nextSecond = begin + std::chrono::seconds(1);
     bool readInput = !monitor;
-    while (!platform::stopSignalReceived() && control.recording()) {
+    while (!platform::stopSignalReceived() && recording.control().recording()) {
         if (*seconds > 0 && Clock::now() - begin >= std::chrono::seconds(*seconds)) break;
         if (readInput) {
             std::string line;
@@ -172,28 +131,20 @@ int run(const std::vector<std::string>& argv) {
         } else {
             std::this_thread::sleep_for(kTick);
         }
-        doc.DisplayTick({});
-        printSaved(doc);
-        if (Clock::now() >= nextSecond) {
-            doc.SecondTick();
-            nextSecond += std::chrono::seconds(1);
-        }
+        recording.tick(printSaved);
     }
 
-    const bool failed = !control.recording() && control.moduleError().load() != 0;
-    doc.StopRecording();
-    printSaved(doc);
+    const bool failed = recording.moduleFailed();
+    recording.stop(printSaved);
     if (failed) {
-        if (const int32_t lost = control.lostPort(); lost > 0) {
-            std::fprintf(stderr, "zelkora-tool record: the DETLINK module on port %d has gone\n",
-                         static_cast<int>(lost));
-        }
-        std::fprintf(stderr, "%s\n", acquisition::RecordingControl::kModuleErrorText);
+        recording.describeFailure([](const std::string& line) {
+            printError(line == acquisition::RecordingControl::kModuleErrorText
+                           ? line
+                           : "zelkora-tool record: " + line);
+        });
         return tool::kExitFailure;
     }
-    // Sequences still waiting for room, and any dropped because too many waited.
-    const SequenceFile& sequence = control.accumulator();
-    if (const int32_t unsaved = sequence.unsavedCount() + sequence.droppedUnsaved(); unsaved > 0) {
+    if (const int32_t unsaved = recording.unsavedCount(); unsaved > 0) {
         std::fprintf(stderr, "zelkora-tool record: %d sequence%s could not be written\n",
                      static_cast<int>(unsaved), unsaved == 1 ? "" : "s");
         return tool::kExitFailure;
@@ -204,5 +155,4 @@ int run(const std::vector<std::string>& argv) {
 
 const tool::CommandRegistration registration{
     {kName, "record from the DETLINK module (Record or Monitor mode) without a window", &run}};
-
 }  // namespace

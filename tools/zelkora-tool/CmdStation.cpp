@@ -1,0 +1,424 @@
+// zelkora-tool station: the unattended recorder of a field station, night after night.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/AppSettings.h"
+#include "app/StationConfig.h"
+#include "app/StationSchedule.h"
+#include "platform/FreeSpace.h"
+#include "platform/LocalClock.h"
+#include "platform/StopSignals.h"
+#include "platform/qt/QtProfileStore.h"
+#include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/HeadlessRecording.h"
+#include "tools/zelkora-tool/StationLog.h"
+#include "tools/zelkora-tool/ToolArgs.h"
+
+namespace {
+
+constexpr const char* kName = "station";
+constexpr const char* kUsage =
+    "zelkora-tool station [--config FILE] [--now] [--port N] [--gps N] [--dir DIR] [--seconds S]\n"
+    "       zelkora-tool station --schedule YYYY-MM-DD --lat LAT --lon LON";
+constexpr const char* kHelp =
+    "Records in Monitor mode from the DETLINK module every night, unattended: from sunset to\n"
+    "sunrise (each moved by an offset) at the station's position, which comes from the GPS\n"
+    "fix or from the configuration file. Where the sun does not set or rise, or no position\n"
+    "is known, it records between the configuration's fixed hours of the local clock. Dates\n"
+    "and hours are those of the machine's time zone (TZ, else /etc/localtime), as the file\n"
+    "names are.\n"
+    "\n"
+    "  --config FILE  the configuration file (key = value lines; see packaging/station.conf)\n"
+    "  --now          record at once and without a break, whatever the time\n"
+    "  --port N       the module's port (default: config 'port', else the SerialPort setting)\n"
+    "  --gps N        poll a GPS receiver on port N (default: config 'gps', else none)\n"
+    "  --dir DIR      the folder that holds the nightly folders (default: config 'dir', else\n"
+    "                 the sequence folder setting)\n"
+    "  --seconds S    end after S seconds (default: run until SIGTERM, SIGINT or SIGHUP)\n"
+    "  --schedule YYYY-MM-DD --lat LAT --lon LON\n"
+    "                 print the night that begins on that local date and end: a line\n"
+    "                 \"sunset=YYYY-MM-DDThh:mm:ssZ\" and one \"sunrise=...Z\" for the next\n"
+    "                 morning, in UTC; \"none\" where the sun does not set or rise\n"
+    "\n"
+    "Each night's files go to a folder named after the evening's local date, YYYY-MM-DD (a\n"
+    "night runs from local noon to local noon), inside DIR. The log (DIR/station.log unless\n"
+    "the config's 'log' says otherwise) gets a line for every start, stop, file written,\n"
+    "fault and change of free space; each line is printed on standard output too. The status\n"
+    "file (DIR/station.status, or 'status') holds one line, replaced whole whenever it\n"
+    "changes:\n"
+    "  state=STATE night=YYYY-MM-DD files=N last=NAME free_mb=N gps=LAT,LON|nofix|off\n"
+    "STATE is recording, waiting, disk-low (free space under the config's min_free_mb,\n"
+    "default 200: the module is stopped and nothing more is written until space returns),\n"
+    "searching (the module is gone: the listed ports are searched again every\n"
+    "search_interval seconds, default 60) or stopped. SIGTERM ends the station cleanly: the\n"
+    "pass being recorded is saved and the module stopped. The exit status is 1 when\n"
+    "sequences could not be written.\n";
+
+constexpr auto kTick = std::chrono::milliseconds(25);
+// Without a position from the config, the GPS gets this long to report one before the
+// fixed hours are used.
+constexpr int64_t kGpsGraceSeconds = 120;
+constexpr uint64_t kMegabyte = 1024 * 1024;
+
+int64_t offsetAt(int64_t utc) { return platform::localUtcOffsetSecondsAt(utc); }
+
+int printSchedule(tool::ToolArgs& args) {
+    const auto day = station::parseDate(*args.value("--schedule"));
+    const auto latitude = args.value("--lat"), longitude = args.value("--lon");
+    if (!day) return tool::usageError(kName, "--schedule wants a date YYYY-MM-DD", kUsage);
+    if (!latitude || !longitude) {
+        return tool::usageError(kName, "--schedule wants --lat and --lon", kUsage);
+    }
+    char* end = nullptr;
+    const double lat = std::strtod(latitude->c_str(), &end);
+    const bool latOk = !latitude->empty() && *end == '\0' && std::fabs(lat) <= 90.0;
+    const double lon = std::strtod(longitude->c_str(), &end);
+    const bool lonOk = !longitude->empty() && *end == '\0' && std::fabs(lon) <= 180.0;
+    if (!latOk || !lonOk) {
+        return tool::usageError(kName, "--lat wants -90..90 and --lon -180..180 degrees", kUsage);
+    }
+    const auto night = station::sunNight(*day, {lat, lon}, offsetAt);
+    std::printf("sunset=%s\n", night.sunset ? station::utcText(*night.sunset).c_str() : "none");
+    std::printf("sunrise=%s\n", night.sunrise ? station::utcText(*night.sunrise).c_str() : "none");
+    return tool::kExitOk;
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Sequence files already in a folder (a station restarted during the night counts on).
+int32_t sequenceFilesIn(const std::string& folder) {
+    int32_t n = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.empty() && name.back() == '#' && entry.is_regular_file(ec)) ++n;
+    }
+    return n;
+}
+
+class Station {
+  public:
+    enum class State { Waiting, Recording, DiskLow, Searching, Stopped };
+
+    Station(AppSettings& settings, const StationConfig& config, std::string base, bool now,
+            tool::StationLog& log, tool::StatusFile& status)
+        : settings_(settings),
+          config_(config),
+          base_(std::move(base)),
+          now_(now),
+          log_(log),
+          status_(status),
+          recording_(settings, {}) {
+        recording_.doc().setRemakeMissingFolder(true);
+    }
+
+    void connectGps(int32_t port, int32_t baud) {
+        gpsConfigured_ = true;
+        std::string why;
+        if (recording_.connectGps(port, baud, why)) {
+            log_.line("GPS on port " + std::to_string(port));
+        } else {
+            log_.line("fault: " + why);
+        }
+    }
+
+    // Runs until a stop signal or `seconds` (0: no end). The exit status.
+    int run(int64_t seconds) {
+        const auto begin = std::chrono::steady_clock::now();
+        started_ = tool::utcNowSeconds();
+        auto nextCheck = begin;
+        while (!platform::stopSignalReceived()) {
+            const auto t = std::chrono::steady_clock::now();
+            if (seconds > 0 && t - begin >= std::chrono::seconds(seconds)) break;
+            recording_.tick([this](const std::string& name) { noteSaved(name); });
+            if (t >= nextCheck) {
+                check();
+                nextCheck = t + std::chrono::seconds(1);
+            }
+            std::this_thread::sleep_for(kTick);
+        }
+        if (state_ == State::Recording) stopRecording("stop: the station ends");
+        state_ = State::Stopped;
+        writeStatus();
+        if (const int32_t unsaved = recording_.unsavedCount(); unsaved > 0) {
+            log_.line("fault: " + std::to_string(unsaved) + " sequence" +
+                      (unsaved == 1 ? "" : "s") + " could not be written");
+            return tool::kExitFailure;
+        }
+        log_.line("station ended");
+        return tool::kExitOk;
+    }
+
+  private:
+    // Once a second: where the station is, what the schedule and the disk allow, and
+    // whether the module still answers.
+    void check() {
+        const int64_t t = tool::utcNowSeconds();
+        updatePosition();
+        free_ = platform::freeBytes(base_);
+        const bool low = free_ && *free_ < config_.minFreeBytes;
+
+        bool wanted = true;
+        int64_t night = station::eveningDayAt(t, offsetAt);
+        int64_t until = 0;
+        if (!now_) {
+            if (!position_ && gpsConfigured_ && t - started_ < kGpsGraceSeconds) {
+                wanted = false;  // a moment more for the GPS to report where the station is
+                until = started_ + kGpsGraceSeconds;
+            } else {
+                const station::Decision d = station::decide(t, position_, config_.plan, offsetAt);
+                wanted = d.record;
+                night = d.night.localDay;
+                until = d.until;
+                noteNight(d.night);
+            }
+        }
+        night_ = station::dateText(night);
+
+        if (state_ == State::Recording) {
+            if (recording_.moduleFailed()) {
+                recording_.stop([this](const std::string& name) { noteSaved(name); });
+                recording_.describeFailure([this](const std::string& line) {
+                    log_.line("fault: " + line);
+                });
+                enterSearching(t);
+            } else if (!wanted) {
+                stopRecording("stop: the night is over; next start " + station::utcText(until));
+                state_ = State::Waiting;
+            } else if (low) {
+                stopRecording("stop: free space " + megabytes(*free_) + " MB is under " +
+                              megabytes(config_.minFreeBytes) +
+                              " MB; saving stops until space returns");
+                state_ = State::DiskLow;
+            } else if (night_ != folderNight_) {
+                stopRecording("stop: the night of " + folderNight_ + " is over");
+                startRecording(t);
+            }
+        } else if (!wanted) {
+            if (state_ != State::Waiting) {
+                log_.line("waiting until " + station::utcText(until));
+                state_ = State::Waiting;
+            }
+        } else if (low) {
+            if (state_ != State::DiskLow) {
+                log_.line("free space " + megabytes(free_.value_or(0)) + " MB is under " +
+                          megabytes(config_.minFreeBytes) + " MB; not recording");
+                state_ = State::DiskLow;
+            }
+        } else if (state_ != State::Searching || t >= nextSearch_) {
+            if (state_ == State::DiskLow) {
+                log_.line("free space " + megabytes(free_.value_or(0)) + " MB: saving resumes");
+            }
+            startRecording(t);
+        }
+        writeStatus();
+    }
+
+    void startRecording(int64_t t) {
+        const std::string folder = base_ + night_ + "/";
+        if (!tool::useSequenceFolder(settings_, folder)) {
+            log_.line("fault: cannot create the folder " + folder);
+            enterSearching(t);
+            return;
+        }
+        recording_.doc().ScanFolder();
+        std::string why;
+        if (!recording_.start(true, why)) {
+            if (state_ != State::Searching) log_.line("fault: " + why);
+            enterSearching(t);
+            return;
+        }
+        folderNight_ = night_;
+        filesTonight_ = sequenceFilesIn(folder);
+        log_.line("start: recording on port " + std::to_string(settings_.SerialPort) + " into " +
+                  folder + "; free space " + megabytes(free_.value_or(0)) + " MB");
+        state_ = State::Recording;
+    }
+
+    void stopRecording(const std::string& why) {
+        recording_.stop([this](const std::string& name) { noteSaved(name); });
+        log_.line(why);
+    }
+
+    void enterSearching(int64_t t) {
+        if (state_ != State::Searching) {
+            log_.line("searching for the module every " +
+                      std::to_string(config_.searchIntervalSeconds) + " s");
+        }
+        state_ = State::Searching;
+        nextSearch_ = t + config_.searchIntervalSeconds;
+    }
+
+    void noteSaved(const std::string& name) {
+        ++filesTonight_;
+        lastFile_ = name;
+        log_.line("saved " + folderNight_ + "/" + name);
+    }
+
+    void updatePosition() {
+        if (!gpsConfigured_) {
+            position_ = config_.position;
+            return;
+        }
+        double lat = 0, lon = 0, alt = 0;
+        gpsFix_ = recording_.doc().gps().link().GetPosition(lat, lon, alt) > 0;
+        if (gpsFix_) {
+            if (!gpsPosition_) {
+                log_.line("position from the GPS: " + degrees(lat) + "," + degrees(lon));
+            }
+            gpsPosition_ = station::Position{lat, lon};
+            gpsLatitude_ = lat;
+            gpsLongitude_ = lon;
+        }
+        // The last fix of this run stands in while the receiver has none.
+        position_ = gpsPosition_ ? gpsPosition_ : config_.position;
+    }
+
+    // Says once per night when it runs and by what.
+    void noteNight(const station::Night& night) {
+        if (night.localDay == loggedNight_ && night.fixedHours == loggedFixed_) return;
+        loggedNight_ = night.localDay;
+        loggedFixed_ = night.fixedHours;
+        auto sun = [](const std::optional<int64_t>& t) {
+            return t ? station::utcText(*t) : std::string("none");
+        };
+        std::string text = "night of " + station::dateText(night.localDay) + ": ";
+        if (position_) {
+            text += "sunset=" + sun(night.sun.sunset) + " sunrise=" + sun(night.sun.sunrise) + "; ";
+        } else {
+            text += "no position; ";
+        }
+        text += std::string(night.fixedHours ? "fixed hours " : "recording ") +
+                station::utcText(night.start) + " to " + station::utcText(night.stop);
+        log_.line(text);
+    }
+
+    void writeStatus() {
+        static constexpr const char* kStates[] = {"waiting", "recording", "disk-low", "searching",
+                                                  "stopped"};
+        std::string gps = "off";
+        if (gpsConfigured_) {
+            gps = gpsFix_ ? degrees(gpsLatitude_) + "," + degrees(gpsLongitude_) : "nofix";
+        }
+        status_.write(std::string("state=") + kStates[static_cast<int>(state_)] +
+                      " night=" + night_ + " files=" + std::to_string(filesTonight_) +
+                      " last=" + (lastFile_.empty() ? "-" : lastFile_) +
+                      " free_mb=" + (free_ ? megabytes(*free_) : "?") + " gps=" + gps);
+    }
+
+    static std::string megabytes(uint64_t bytes) { return std::to_string(bytes / kMegabyte); }
+    static std::string degrees(double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.5f", v);
+        return text;
+    }
+
+    AppSettings& settings_;
+    const StationConfig& config_;
+    std::string base_;
+    bool now_;
+    tool::StationLog& log_;
+    tool::StatusFile& status_;
+    tool::HeadlessRecording recording_;
+
+    State state_ = State::Stopped;
+    int64_t started_ = 0;
+    int64_t nextSearch_ = 0;
+    std::string night_;        // the night the station is in
+    std::string folderNight_;  // the night whose folder the recording writes into
+    int32_t filesTonight_ = 0;
+    std::string lastFile_;
+    std::optional<uint64_t> free_;
+    bool gpsConfigured_ = false;
+    bool gpsFix_ = false;
+    double gpsLatitude_ = 0, gpsLongitude_ = 0;
+    std::optional<station::Position> gpsPosition_;
+    std::optional<station::Position> position_;
+    int64_t loggedNight_ = INT64_MIN;
+    bool loggedFixed_ = false;
+};
+
+int run(const std::vector<std::string>& argv) {
+    tool::ToolArgs args({"--config", "--port", "--gps", "--dir", "--seconds", "--schedule", "--lat",
+                         "--lon"},
+                        {"--now"});
+    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
+    if (args.helpRequested()) {
+        std::printf("usage: %s\n\n%s", kUsage, kHelp);
+        return tool::kExitOk;
+    }
+    if (!args.positional().empty()) {
+        return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
+    }
+    if (args.has("--schedule")) return printSchedule(args);
+    if (args.has("--lat") || args.has("--lon")) {
+        return tool::usageError(kName, "--lat and --lon go with --schedule", kUsage);
+    }
+    const auto port = args.integer("--port", 0, 1, 9999);
+    const auto seconds = args.integer("--seconds", 0, 0, 100000000);
+    const auto gpsPort = args.integer("--gps", 0, 1, 9999);
+    if (!port || !seconds || !gpsPort) return tool::usageError(kName, args.error(), kUsage);
+
+    StationConfig config;
+    if (const auto path = args.value("--config")) {
+        const auto text = readFile(*path);
+        std::string error;
+        if (!text) {
+            std::fprintf(stderr, "zelkora-tool station: cannot read %s\n", path->c_str());
+            return tool::kExitFailure;
+        }
+        if (!parseStationConfig(*text, config, error)) {
+            std::fprintf(stderr, "zelkora-tool station: %s: %s\n", path->c_str(), error.c_str());
+            return tool::kExitFailure;
+        }
+    }
+
+    AppSettings& settings = appSettings();
+    {
+        platform::QtProfileStore store;
+        settings.load(store);
+    }
+    if (args.has("--port")) {
+        settings.SerialPort = static_cast<int32_t>(*port);
+    } else if (config.port) {
+        settings.SerialPort = *config.port;
+    }
+    std::string base = args.value("--dir").value_or(config.dir.value_or(settings.GPath));
+    if (!tool::useSequenceFolder(settings, base)) {
+        std::fprintf(stderr, "zelkora-tool station: cannot create the folder %s\n",
+                     settings.GPath.c_str());
+        return tool::kExitFailure;
+    }
+    base = settings.GPath;
+
+    platform::installStopSignalHandlers();
+    tool::StationLog log;
+    const std::string logPath = config.logPath.value_or(base + "station.log");
+    const bool logOpen = log.open(logPath);
+    tool::StatusFile status(config.statusPath.value_or(base + "station.status"));
+    log.line("station starts: folder " + base + (args.has("--now") ? ", recording now" : ""));
+    if (!logOpen) log.line("fault: cannot write the log " + logPath);
+
+    Station station(settings, config, base, args.has("--now"), log, status);
+    const std::optional<int32_t> gps =
+        args.has("--gps") ? std::optional<int32_t>(static_cast<int32_t>(*gpsPort)) : config.gps;
+    if (gps) station.connectGps(*gps, config.gpsBaud.value_or(settings.GPSbaudrate));
+    return station.run(*seconds);
+}
+
+const tool::CommandRegistration registration{
+    {kName, "record every night unattended, from sunset to sunrise (a field station)", &run}};
+
+}  // namespace

@@ -1,0 +1,44 @@
+#include "tools/zelkora-tool/StationLog.h"
+
+#include <chrono>
+#include <span>
+
+#include "app/StationSchedule.h"
+#include "platform/AtomicFile.h"
+
+namespace tool {
+
+StationLog::~StationLog() {
+    if (file_) std::fclose(file_);
+}
+
+bool StationLog::open(const std::string& path) {
+    file_ = std::fopen(path.c_str(), "a");
+    return file_ != nullptr;
+}
+
+void StationLog::line(const std::string& text) {
+    const std::string stamped = station::utcText(utcNowSeconds()) + " " + text + "\n";
+    std::fputs(stamped.c_str(), stdout);
+    std::fflush(stdout);
+    if (file_) {
+        std::fputs(stamped.c_str(), file_);
+        std::fflush(file_);
+    }
+}
+
+void StatusFile::write(const std::string& line) {
+    if (line == last_) return;
+    const std::string text = line + "\n";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    // A failed write is tried again at the next change; the log says what the disk does.
+    if (platform::writeFileAtomically(path_, std::span(bytes, text.size()))) last_ = line;
+}
+
+int64_t utcNowSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace tool
