@@ -60,7 +60,9 @@ void printSaved(const std::string& name) {
     std::fflush(stdout);
 }
 
-void printError(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+void printError(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
 
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args({"--port", "--seconds", "--dir", "--gps"}, {"--monitor"});

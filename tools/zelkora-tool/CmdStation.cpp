@@ -68,7 +68,9 @@ constexpr auto kTick = std::chrono::milliseconds(25);
 constexpr int64_t kGpsGraceSeconds = 120;
 constexpr uint64_t kMegabyte = 1024 * 1024;
 
-int64_t offsetAt(int64_t utc) { return platform::localUtcOffsetSecondsAt(utc); }
+int64_t offsetAt(int64_t utc) {
+    return platform::localUtcOffsetSecondsAt(utc);
+}
 
 int printSchedule(tool::ToolArgs& args) {
     const auto day = station::parseDate(*args.value("--schedule"));
@@ -190,13 +192,13 @@ class Station {
         if (state_ == State::Recording) {
             if (recording_.moduleFailed()) {
                 recording_.stop([this](const std::string& name) { noteSaved(name); });
-                recording_.describeFailure([this](const std::string& line) {
-                    log_.line("fault: " + line);
-                });
+                recording_.describeFailure(
+                    [this](const std::string& line) { log_.line("fault: " + line); });
                 enterSearching(t);
             } else if (!wanted) {
                 stopRecording("stop: the night is over; next start " + station::utcText(until));
                 state_ = State::Waiting;
+                waitingUntil_ = until;
             } else if (low) {
                 stopRecording("stop: free space " + megabytes(*free_) + " MB is under " +
                               megabytes(config_.minFreeBytes) +
@@ -207,9 +209,12 @@ class Station {
                 startRecording(t);
             }
         } else if (!wanted) {
-            if (state_ != State::Waiting) {
-                log_.line("waiting until " + station::utcText(until));
+            if (state_ != State::Waiting || until != waitingUntil_) {
+                log_.line((position_ || !gpsConfigured_ || now_ ? "waiting until "
+                                                                : "waiting for a GPS fix until ") +
+                          station::utcText(until));
                 state_ = State::Waiting;
+                waitingUntil_ = until;
             }
         } else if (low) {
             if (state_ != State::DiskLow) {
@@ -234,6 +239,12 @@ class Station {
             return;
         }
         recording_.doc().ScanFolder();
+        // A new start empties the recorder; say so when sequences were still waiting to be
+        // written (a disk that filled faster than the watchdog looked).
+        if (const int32_t unsaved = recording_.unsavedCount(); unsaved > 0) {
+            log_.line("fault: " + std::to_string(unsaved) + " sequence" +
+                      (unsaved == 1 ? "" : "s") + " could not be written");
+        }
         std::string why;
         if (!recording_.start(true, why)) {
             if (state_ != State::Searching) log_.line("fault: " + why);
@@ -336,6 +347,7 @@ class Station {
     State state_ = State::Stopped;
     int64_t started_ = 0;
     int64_t nextSearch_ = 0;
+    int64_t waitingUntil_ = 0;
     std::string night_;        // the night the station is in
     std::string folderNight_;  // the night whose folder the recording writes into
     int32_t filesTonight_ = 0;
@@ -351,9 +363,9 @@ class Station {
 };
 
 int run(const std::vector<std::string>& argv) {
-    tool::ToolArgs args({"--config", "--port", "--gps", "--dir", "--seconds", "--schedule", "--lat",
-                         "--lon"},
-                        {"--now"});
+    tool::ToolArgs args(
+        {"--config", "--port", "--gps", "--dir", "--seconds", "--schedule", "--lat", "--lon"},
+        {"--now"});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
     if (args.helpRequested()) {
         std::printf("usage: %s\n\n%s", kUsage, kHelp);

@@ -33,9 +33,9 @@ bool HeadlessRecording::start(bool monitor, std::string& why) {
         nextSecond_ = std::chrono::steady_clock::now() + std::chrono::seconds(1);
         return true;
     }
-    why = requestedInUse_ ? acquisition::PortSearch::statusText(
-                                acquisition::PortSearch::kPortInUse, requested)
-                          : "no DETLINK module found";
+    why = requestedInUse_
+              ? acquisition::PortSearch::statusText(acquisition::PortSearch::kPortInUse, requested)
+              : "no DETLINK module found";
     return false;
 }
 

@@ -1,0 +1,364 @@
+// zelkora-tool station end to end: the module simulator (and the GPS simulator) on
+// pseudo-terminals, the station recording into its nightly folder, its log and status file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "SimulatorLog.h"
+#include "support/SmallVolume.h"
+#include "support/ToolRunner.h"
+
+using testing_support::ChildProcess;
+using testing_support::findRun;
+using testing_support::readLog;
+using testing_support::readSaved;
+using testing_support::readText;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
+const fs::path kCaptures = fs::path(ZELKORA_SHARED_DATA) / "nmea";
+
+std::string dateOf(std::time_t t) {
+    char text[16];
+    std::tm tm{};
+    ::gmtime_r(&t, &tm);
+    std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
+    return text;
+}
+
+class StationCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zelkora-station-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root = pattern;
+        fs::create_directories(root / "run");
+        ::chmod((root / "run").c_str(), 0700);
+        fs::create_directories(root / "config" / "Chirova");
+        // Short passes end in files within seconds.
+        std::ofstream(root / "config" / "Chirova" / "zelkora.ini")
+            << "[Zelkora]\nautoMaxTBC=1000000\n";
+        ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        // Local dates are UTC dates here, whatever zone the machine is in.
+        ::setenv("TZ", "UTC", 1);
+        out = root / "out";
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+    void TearDown() override {
+        ::unsetenv("TZ");
+        fs::remove_all(root);
+    }
+
+    // Starts the module simulator (on `port` when given); returns its port number.
+    int startModule(int port = 0) {
+        std::vector<std::string> args{kTool,
+                                      "simulate-module",
+                                      "--log",
+                                      (root / ("sim" + std::to_string(logs++) + ".log")).string(),
+                                      "--mix",
+                                      "passes",
+                                      "--calls-per-second",
+                                      "10"};
+        if (port > 0) {
+            args.push_back("--port");
+            args.push_back(std::to_string(port));
+        }
+        module = std::make_unique<ChildProcess>(args, (root / "sim.err").string());
+        std::string first;
+        if (!module->readLine(first, 5000) || first.rfind("COM", 0) != 0) return -1;
+        return std::atoi(first.c_str() + 3);
+    }
+    void stopModule() {
+        module->signal(SIGTERM);
+        EXPECT_EQ(module->wait(5000), 0);
+    }
+
+    void writeConfig(const std::string& text) { std::ofstream(root / "station.conf") << text; }
+
+    std::unique_ptr<ChildProcess> startStation(const std::vector<std::string>& options) {
+        std::vector<std::string> args{kTool, "station", "--dir", out.string()};
+        args.insert(args.end(), options.begin(), options.end());
+        return std::make_unique<ChildProcess>(args, (root / "station.err").string());
+    }
+
+    // Reads the station's output until a line holding `text`, for at most `ms`.
+    bool waitFor(ChildProcess& station, const std::string& text, int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        std::string line;
+        while (std::chrono::steady_clock::now() < end) {
+            if (!station.readLine(line, 200)) continue;
+            seen += line + "\n";
+            if (line.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    // Every file of `folder` decodes and is a stretch of what a simulator log says was sent.
+    int checkFiles(const fs::path& folder) {
+        std::vector<std::vector<testing_support::LoggedInterval>> sent;
+        for (int i = 0; i < logs; ++i)
+            sent.push_back(readLog(root / ("sim" + std::to_string(i) + ".log")));
+        int files = 0;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_EQ(name.back(), '#') << "not a sequence file: " << name;
+            const auto f = readSaved(folder, name);
+            EXPECT_FALSE(f.intervals.empty()) << name;
+            bool found = false;
+            for (const auto& log : sent) found = found || findRun(log, f.intervals) >= 0;
+            EXPECT_TRUE(found) << name << " is not a stretch of what was sent";
+            ++files;
+        }
+        return files;
+    }
+
+    std::string statusLine() const { return readText((out / "station.status").string()); }
+
+    fs::path root;
+    fs::path out;
+    std::unique_ptr<ChildProcess> module;
+    int logs = 0;
+    std::string seen;
+};
+
+TEST_F(StationCommand, RecordsNowIntoTheNightlyFolderWithLogAndStatus) {
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    writeConfig("# a test station\nport = " + std::to_string(port) + "\n");
+    const std::time_t began = std::time(nullptr);
+    auto station =
+        startStation({"--config", (root / "station.conf").string(), "--now", "--seconds", "8"});
+    EXPECT_EQ(station->wait(20000), 0) << readText((root / "station.err").string());
+    stopModule();
+
+    // The evening's date: the night runs from noon to noon.
+    const fs::path night = out / dateOf(began - 12 * 3600);
+    ASSERT_TRUE(fs::is_directory(night)) << night;
+    const int files = checkFiles(night);
+    EXPECT_GE(files, 2);
+
+    const std::string log = readText((out / "station.log").string());
+    EXPECT_NE(log.find("start: recording on port " + std::to_string(port)), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("stop: the station ends"), std::string::npos) << log;
+    size_t savedLines = 0;
+    for (size_t at = log.find(" saved "); at != std::string::npos; at = log.find(" saved ", at + 1))
+        ++savedLines;
+    EXPECT_EQ(savedLines, static_cast<size_t>(files));
+    const std::string status = statusLine();
+    EXPECT_EQ(status.rfind("state=stopped night=" + night.filename().string() +
+                               " files=" + std::to_string(files) + " last=",
+                           0),
+              0u)
+        << status;
+    EXPECT_NE(status.find(" free_mb="), std::string::npos);
+    EXPECT_NE(status.find(" gps=off\n"), std::string::npos) << status;
+}
+
+TEST_F(StationCommand, SigtermSavesThePassUnderWay) {
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    auto station = startStation({"--now", "--port", std::to_string(port)});
+    ASSERT_TRUE(waitFor(*station, "start: recording", 5000)) << seen;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    station->signal(SIGTERM);
+    EXPECT_TRUE(waitFor(*station, "station ended", 5000)) << seen;
+    EXPECT_EQ(station->wait(5000), 0);
+    stopModule();
+    EXPECT_NE(seen.find("saved "), std::string::npos) << seen;
+    EXPECT_GE(checkFiles(out / dateOf(std::time(nullptr) - 12 * 3600)), 1);
+}
+
+TEST_F(StationCommand, AnUnpluggedModuleIsFoundAgain) {
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    writeConfig("search_interval=2\n");
+    auto station = startStation(
+        {"--config", (root / "station.conf").string(), "--now", "--port", std::to_string(port)});
+    ASSERT_TRUE(waitFor(*station, "start: recording", 5000)) << seen;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    stopModule();  // unplugged: the pseudo-terminal goes away
+    ASSERT_TRUE(waitFor(*station, "searching for the module every 2 s", 5000)) << seen;
+    EXPECT_NE(seen.find("fault: the DETLINK module on port " + std::to_string(port) + " has gone"),
+              std::string::npos)
+        << seen;
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_NE(statusLine().find("state=searching"), std::string::npos) << statusLine();
+    ASSERT_EQ(startModule(port), port);  // plugged back
+    ASSERT_TRUE(waitFor(*station, "start: recording", 8000)) << seen;
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    station->signal(SIGTERM);
+    EXPECT_EQ(station->wait(5000), 0);
+    stopModule();
+    EXPECT_GE(checkFiles(out / dateOf(std::time(nullptr) - 12 * 3600)), 2);
+}
+
+TEST_F(StationCommand, LowDiskStopsSavingAndSpaceReturningResumesIt) {
+    SmallVolume volume(4096);
+    if (!volume.ok()) GTEST_SKIP() << volume.reason();
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    // The log and status stay off the small volume, so they can tell what happens on it.
+    writeConfig("min_free_mb=1\nlog=" + (root / "station.log").string() +
+                "\nstatus=" + (root / "station.status").string() + "\n");
+    out = volume.path();
+    auto station = startStation(
+        {"--config", (root / "station.conf").string(), "--now", "--port", std::to_string(port)});
+    ASSERT_TRUE(waitFor(*station, "saved ", 8000)) << seen;
+    // Something else fills the card to half a megabyte short of its end.
+    const fs::path filler = out / "filler";
+    {
+        const auto room = fs::space(out).available;
+        ASSERT_GT(room, 1024u * 1024u);
+        std::ofstream fill(filler, std::ios::binary);
+        const std::string block(room - 512 * 1024, 'x');
+        fill.write(block.data(), static_cast<std::streamsize>(block.size()));
+        ASSERT_TRUE(fill.good());
+    }
+    ASSERT_TRUE(waitFor(*station, "MB is under 1 MB; saving stops until space returns", 5000))
+        << seen;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_NE(readText((root / "station.status").string()).find("state=disk-low"),
+              std::string::npos);
+    const fs::path night = out / dateOf(std::time(nullptr) - 12 * 3600);
+    fs::remove(filler);
+    ASSERT_TRUE(waitFor(*station, "saving resumes", 5000)) << seen;
+    ASSERT_TRUE(waitFor(*station, "start: recording", 5000)) << seen;
+    ASSERT_TRUE(waitFor(*station, "saved ", 15000))
+        << seen << readText((root / "station.err").string());
+    station->signal(SIGTERM);
+    EXPECT_EQ(station->wait(5000), 0) << seen;
+    stopModule();
+    // Everything written before and after the full disk is whole.
+    EXPECT_GE(checkFiles(night), 2);
+    EXPECT_EQ(readText((root / "station.log").string()).find("fault"), std::string::npos);
+}
+
+// The first GGA position of an NMEA capture, in degrees.
+bool firstPosition(const fs::path& capture, double& lat, double& lon) {
+    std::ifstream in(capture);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find("GGA,") == std::string::npos) continue;
+        std::vector<std::string> f;
+        std::stringstream fields(line);
+        for (std::string s; std::getline(fields, s, ',');) f.push_back(s);
+        if (f.size() < 6 || f[2].size() < 4 || f[4].size() < 5) continue;
+        lat = std::stod(f[2].substr(0, 2)) + std::stod(f[2].substr(2)) / 60;
+        lon = std::stod(f[4].substr(0, 3)) + std::stod(f[4].substr(3)) / 60;
+        if (f[3] == "S") lat = -lat;
+        if (f[5] == "W") lon = -lon;
+        return true;
+    }
+    return false;
+}
+
+std::string field(const std::string& text, const std::string& key) {
+    const auto at = text.find(key + "=");
+    if (at == std::string::npos) return {};
+    return text.substr(at + key.size() + 1, text.find('\n', at) - at - key.size() - 1);
+}
+
+std::time_t parseUtc(const std::string& text) {
+    std::tm tm{};
+    if (!::strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm)) return 0;
+    return ::timegm(&tm);
+}
+
+// A night made to begin a few seconds from now: the offsets move tonight's sunset and
+// sunrise, at the position the GPS simulator gives, to just ahead of the clock.
+TEST_F(StationCommand, ScheduledNightStartsAtSunsetFromTheGpsPositionAndStopsAtSunrise) {
+    const fs::path capture = kCaptures / "bt-q818.log";
+    if (!fs::exists(capture)) GTEST_SKIP() << "captures not present";
+    double lat = 0, lon = 0;
+    ASSERT_TRUE(firstPosition(capture, lat, lon));
+
+    const std::time_t now = std::time(nullptr);
+    const std::string today = dateOf(now);
+    testing_support::Tool tool;
+    const auto printed = tool.run("station --schedule " + today + " --lat " + std::to_string(lat) +
+                                  " --lon " + std::to_string(lon));
+    ASSERT_EQ(printed.status, 0) << printed.err;
+    const std::time_t sunset = parseUtc(field(printed.out, "sunset"));
+    const std::time_t sunrise = parseUtc(field(printed.out, "sunrise"));
+    ASSERT_GT(sunset, 0) << printed.out;
+    ASSERT_GT(sunrise, sunset) << printed.out;
+
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    ChildProcess gps(
+        {kTool, "simulate-gps", "--nmea", capture.string(), "--baud", "115200", "--loop"},
+        (root / "gps.err").string());
+    std::string first;
+    ASSERT_TRUE(gps.readLine(first, 5000));
+    const int gpsPort = std::atoi(first.c_str() + 3);
+    ASSERT_GE(gpsPort, 200) << first;
+
+    const std::time_t start = now + 12, stop = now + 24;
+    char offsets[128];
+    std::snprintf(offsets, sizeof offsets, "sunset_offset=%.4f\nsunrise_offset=%.4f\n",
+                  (static_cast<double>(start) - sunset) / 60.0,
+                  (static_cast<double>(stop) - sunrise) / 60.0);
+    writeConfig(std::string(offsets) + "port=" + std::to_string(port) +
+                "\ngps=" + std::to_string(gpsPort) + "\ngps_baud=115200\n");
+    auto station = startStation({"--config", (root / "station.conf").string(), "--seconds", "30"});
+    ASSERT_TRUE(waitFor(*station, "position from the GPS", 6000)) << seen;
+    ASSERT_TRUE(waitFor(*station, "night of " + today + ": sunset=", 3000)) << seen;
+    EXPECT_TRUE(waitFor(*station, "waiting until ", 3000)) << seen;
+    EXPECT_EQ(seen.find("start: recording"), std::string::npos) << "recorded before sunset";
+    ASSERT_TRUE(waitFor(*station, "start: recording", 12000)) << seen;
+    EXPECT_GE(std::time(nullptr), start);
+    ASSERT_TRUE(waitFor(*station, "stop: the night is over", 16000)) << seen;
+    EXPECT_LE(std::time(nullptr), stop + 2);
+    EXPECT_EQ(station->wait(12000), 0) << seen;
+    gps.signal(SIGTERM);
+    EXPECT_EQ(gps.wait(5000), 0);
+    stopModule();
+
+    EXPECT_GE(checkFiles(out / today), 2);
+    const std::string status = statusLine();
+    EXPECT_NE(status.find(" gps="), std::string::npos);
+    EXPECT_EQ(status.find("gps=off"), std::string::npos) << status;
+}
+
+TEST_F(StationCommand, SchedulePrinterFollowsTheTimeZoneAndSaysNoneAtThePole) {
+    testing_support::Tool tool;
+    // The night beginning on 10 January 2024 in Auckland (UTC+13 in summer): sunset that
+    // evening about 20:43 local, sunrise the next morning about 06:13 local.
+    auto r = tool.run("station --schedule 2024-01-10 --lat -36.85 --lon 174.76", "",
+                      "TZ=NZST-12NZDT,M9.5.0,M4.1.0/3");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 21), "sunset=2024-01-10T07:") << r.out;
+    EXPECT_NE(r.out.find("\nsunrise=2024-01-10T17:1"), std::string::npos) << r.out;
+    // In Los Angeles (UTC-8) the same local date ends in the next UTC day.
+    r = tool.run("station --schedule 2024-01-10 --lat 34.05 --lon -118.24", "", "TZ=PST8PDT");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 21), "sunset=2024-01-11T01:") << r.out;
+    EXPECT_NE(r.out.find("\nsunrise=2024-01-11T14:5"), std::string::npos) << r.out;
+    r = tool.run("station --schedule 2022-06-21 --lat 78.22 --lon 15.65", "", "TZ=UTC");
+    EXPECT_EQ(r.out, "sunset=none\nsunrise=none\n");
+
+    EXPECT_EQ(tool.run("station --schedule 2024-02-30 --lat 0 --lon 0").status, 64);
+    EXPECT_EQ(tool.run("station --schedule 2024-02-03 --lat 95 --lon 0").status, 64);
+    EXPECT_EQ(tool.run("station --schedule 2024-02-03").status, 64);
+    std::ofstream(root / "bad.conf") << "sunset_offset=soon\n";
+    r = tool.run("station --config " + (root / "bad.conf").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("line 1: sunset_offset"), std::string::npos) << r.err;
+}
+
+}  // namespace
