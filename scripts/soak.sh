@@ -2,8 +2,8 @@
 # Soak test of the field station (not part of CI). Usage: scripts/soak.sh HOURS
 #
 # Runs the module simulator at its busiest night (bats at 10 calls a second, noise stretches
-# filling 85 % of the line) into `zelkora-tool station --now` for HOURS (fractions allowed),
-# samples the station's resident memory and CPU time from /proc every minute, then checks
+# filling 95 % of the line, the most it takes) into `zelkora-tool station --now` for HOURS
+# (fractions allowed), samples the station's resident memory and CPU time from /proc every minute, then checks
 # that every file written is an unbroken stretch of what the simulator sent. Prints a
 # summary; exits 1 when a file is broken or the station failed. Uses the build in $BUILD
 # (default: build). The work folder is kept when $KEEP is set.
@@ -33,7 +33,7 @@ mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Chirova" "$HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 printf '[Zelkora]\n' >"$XDG_CONFIG_HOME/Chirova/zelkora.ini"
 
-"$tool" simulate-module --mix night --calls-per-second 10 --noise-load 85 --seed 1 \
+"$tool" simulate-module --mix night --calls-per-second 10 --noise-load 95 --seed 1 \
     --log "$work/sim.log" >"$work/sim.out" 2>"$work/sim.err" &
 sim=$!
 for _ in $(seq 50); do [[ -s $work/sim.out ]] && break; sleep 0.1; done
