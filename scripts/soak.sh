@@ -3,17 +3,17 @@
 #
 # Runs the module simulator at its busiest night (bats at 10 calls a second, noise stretches
 # filling 95 % of the line, the most it takes) into `zelkora-tool station --now` for HOURS
-# (fractions allowed), samples the station's resident memory and CPU time from /proc every minute, then checks
-# that every file written is an unbroken stretch of what the simulator sent. Prints a
-# summary; exits 1 when a file is broken or the station failed. Uses the build in $BUILD
-# (default: build). The work folder is kept when $KEEP is set.
+# (fractions allowed), samples the station's resident memory and CPU time from /proc every
+# minute, then checks with `zelkora-tool check-sent` that every file written is an unbroken
+# stretch of what the simulator sent. Prints a summary; exits 1 when a file is broken or the
+# station failed. Uses the build in $BUILD (default: build); keeps the work folder when
+# $KEEP is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 hours=${1:?usage: scripts/soak.sh HOURS}
 build=${BUILD:-build}
 tool=$build/tools/zelkora-tool/zelkora-tool
-check=$build/tests/tools/soak-check
-[[ -x $tool && -x $check ]] || { echo "soak: build first (scripts/build.sh $build)" >&2; exit 1; }
+[[ -x $tool ]] || { echo "soak: build first (scripts/build.sh $build)" >&2; exit 1; }
 seconds=$(awk -v h="$hours" 'BEGIN { s = int(h * 3600); if (s < 60) s = 60; print s }')
 
 work=$(mktemp -d /tmp/zelkora-soak-XXXXXX)
@@ -73,20 +73,23 @@ kill "$sim" 2>/dev/null || true
 wait "$sim" 2>/dev/null || true
 sim=
 
-result=$("$check" "$work/sim.log" "$work/out") && checked=0 || checked=$?
-echo "$result" | grep -v '^files=' | head -20 || true
-summary=$(echo "$result" | tail -1)
+# One folder per night; a run across local noon has two.
+result=$("$tool" check-sent --log "$work/sim.log" "$work"/out/*/) && checked=0 || checked=$?
+echo "$result" | sed 's/^/soak: /'
+bytes=$(find "$work/out" -name '*#' -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+echo "soak: bytes=$bytes"
 
-awk -v k="$ticks" -v st="$status" -v sum="$summary" '
+awk -v k="$ticks" -v st="$status" '
     NR == 1 { t0 = $1; c0 = $3; first = $2; max = $2 }
     { t1 = $1; c1 = $3; last = $2; if ($2 > max) max = $2 }
     END {
-        split(sum, f, " ")
-        printf "soak: %s\n", sum
-        printf "soak: samples=%d rss_kB first=%d last=%d max=%d\n", NR, first, last, max
-        if (t1 > t0) printf "soak: cpu=%.2f %% of a core over %d s\n", 100 * (c1 - c0) / k / (t1 - t0), t1 - t0
+        printf "soak: samples=%d rss_kB first=%d last=%d max=%d (growth %+d kB)\n", NR, first,
+            last, max, last - first
+        if (t1 > t0) {
+            cpu = 100 * (c1 - c0) / k / (t1 - t0)
+            printf "soak: cpu=%.2f %% of a core over %d s (%s 5 %%)\n", cpu, t1 - t0,
+                cpu < 5 ? "under" : "NOT under"
+        }
         printf "soak: station exit status %d\n", st
     }' "$work/samples"
-sent=$(grep -c '^I ' "$work/sim.log" || true)
-echo "soak: intervals sent=$sent"
 [[ $status -eq 0 && $checked -eq 0 ]]
