@@ -34,13 +34,19 @@ void SerialTestStats::CountInterval(int64_t intervalUs, uint64_t tickMs) {
     if (first_) {
         first_ = false;
     } else {
-        // The device clock of the previous interval: this one's bytes came after it ended.
+        // Against the device clock of the previous interval: this one's bytes came after
+        // that reading.
         JulianTime drift = transitionClock_ - realClock_ - badTime_;
         if (afterOverflow_) {
-            overflowOffset_ = drift;
+            // The offset has to hold the time the module stood still, which lies between
+            // the previous reading and this one: taken against the previous reading, the
+            // whole stop would count as drift at every interval after it.
+            overflowOffset_ = transitionClock_ - realNow - badTime_;
             afterOverflow_ = false;
+            drift = JulianTime();
+        } else {
+            drift -= overflowOffset_;
         }
-        drift -= overflowOffset_;
         if (drift > JulianTime(kBadDriftUs) || drift < JulianTime(-kBadDriftUs)) {
             badTime_ += intervalUs;
             ++bad_;
