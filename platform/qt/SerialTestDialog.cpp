@@ -18,8 +18,8 @@ constexpr const char* kLabels[] = {
     "Real time",  "Bad transitions", "Bad time",          "Overflows",
     "O'flow time"};
 
-// Big enough for a fingertip on a small touch panel.
-constexpr int kButtonHeight = 48;
+constexpr int kTextPixels = 20;
+constexpr int kButtonHeight = 52;
 
 }  // namespace
 
@@ -34,9 +34,14 @@ SerialTestDialog::SerialTestDialog(AppSettings& settings, Host host, QWidget* pa
     setObjectName("SerialTest");
     setWindowTitle("Serial Test");
 
+    // Large enough to read at arm's length on a small touch panel, and to hit with a finger.
+    QFont text = font();
+    text.setPixelSize(kTextPixels);
+    setFont(text);
+    setStyleSheet(QString("QCheckBox::indicator { width: %1px; height: %1px; }").arg(kTextPixels));
     // Figures in a fixed-width font, so that they stand still while they count.
     QFont figures = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    figures.setPointSizeF(font().pointSizeF());
+    figures.setPixelSize(kTextPixels);
     auto* grid = new QGridLayout(this);
     int row = 0;
     for (const char* label : kLabels) {
