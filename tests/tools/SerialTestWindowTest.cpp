@@ -1,7 +1,8 @@
-// The serial test in the window against the module simulator on a pseudo-terminal, worked by
-// taps alone: opened through Files -> Main Menu -> Tools -> "Serial Test", a start that
-// cannot make its capture file going back to idle, then a run with an overflow put in by
-// the simulator, and what the dialog counted and stored compared with what was sent.
+// The serial test in the window against the module simulator on a pseudo-terminal, worked
+// by taps alone: opened through Files -> Main Menu -> Tools -> "Serial Test"; a start
+// without a module and one that cannot make its capture file both going back to idle; then
+// a run with an overflow put in by the simulator, and what the dialog counted and stored
+// compared with what was sent.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include "app/ZelkoraDoc.h"
 #include "platform/MemoryProfileStore.h"
 #include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/PortSearchDialog.h"
 #include "platform/qt/QtUiHandlers.h"
 #include "platform/qt/SerialTestDialog.h"
 #include "platform/qt/ZelkoraFrame.h"
@@ -119,6 +121,22 @@ TEST(SerialTestWindow, OverflowCountedOnceAndEveryByteStored) {
             EXPECT_EQ(d->runButton()->text(), "Run");
             EXPECT_EQ(text(*d, "Recording?"), "No");
             EXPECT_FALSE(d->storeBox()->isChecked());
+
+            // No port chosen: the port search comes up, and closed without a module it
+            // leaves the dialog idle.
+            settings.SerialPort = 0;
+            bool searched = false;
+            whenModal([&searched](QWidget* search) {
+                auto* p = dynamic_cast<PortSearchDialog*>(search);
+                ASSERT_NE(p, nullptr);
+                searched = true;
+                QTest::mouseClick(p->button("Close"), Qt::LeftButton);
+            });
+            QTest::mouseClick(d->runButton(), Qt::LeftButton);
+            EXPECT_TRUE(searched);
+            EXPECT_EQ(d->runButton()->text(), "Run");
+            EXPECT_EQ(text(*d, "Recording?"), "No");
+            settings.SerialPort = kSim;
 
             // The capture's name is taken by a folder: the run cannot start, and the dialog
             // is ready for another go.
