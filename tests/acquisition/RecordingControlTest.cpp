@@ -13,7 +13,6 @@
 #include <mutex>
 #include <thread>
 
-#include "acquisition/FakeModule.h"
 #include "acquisition/PtyPeer.h"
 #include "app/AppSettings.h"
 #include "platform/MessageSink.h"
@@ -22,7 +21,6 @@
 using acquisition::CommFile;
 using acquisition::DotPoint;
 using acquisition::RecordingControl;
-using testing_support::FakeModule;
 using testing_support::PrivateRuntimeDir;
 using testing_support::PtyPeer;
 
@@ -31,6 +29,59 @@ namespace {
 const std::vector<uint8_t> kReply{'V', '1', '.', '0', '0', '\r', '\n'};
 const JulianTime kClock = JulianTime::fromDateTime(2024, 6, 1, 21, 0, 0, 0);
 constexpr int32_t kPort = 231;
+
+class FakeModule {
+  public:
+    FakeModule(PtyPeer& peer, std::vector<uint8_t> reply) : peer_(peer), reply_(std::move(reply)) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~FakeModule() {
+        done_ = true;
+        thread_.join();
+    }
+    // What to send after the n-th 'G' (the first is index 0).
+    void streamAfterStart(std::vector<uint8_t> bytes) {
+        std::lock_guard lock(mutex_);
+        streams_.push_back(std::move(bytes));
+    }
+    std::string commands() const {
+        std::lock_guard lock(mutex_);
+        return commands_;
+    }
+
+  private:
+    void run() {
+        while (!done_) {
+            pollfd p{peer_.master(), POLLIN, 0};
+            if (::poll(&p, 1, 5) <= 0) continue;
+            uint8_t buf[64];
+            const ssize_t n = ::read(peer_.master(), buf, sizeof buf);
+            if (n <= 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
+            for (ssize_t i = 0; i < n; ++i) {
+                std::vector<uint8_t> toSend;
+                {
+                    std::lock_guard lock(mutex_);
+                    commands_.push_back(static_cast<char>(buf[i]));
+                    if (buf[i] == 'v') toSend = reply_;
+                    if (buf[i] == 'G' && starts_ < streams_.size()) toSend = streams_[starts_++];
+                }
+                peer_.send(toSend);
+            }
+        }
+    }
+
+    PtyPeer& peer_;
+    std::vector<uint8_t> reply_;
+    mutable std::mutex mutex_;
+    std::string commands_;
+    std::vector<std::vector<uint8_t>> streams_;
+    size_t starts_ = 0;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
 
 template <typename Pred>
 bool waitFor(Pred pred, int ms = 3000) {
