@@ -1,5 +1,7 @@
 #include "display/LiveSession.h"
 
+#include <chrono>
+
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
 #include "display/FullScreenControl.h"
@@ -100,12 +102,24 @@ void LiveSession::DisplayTick() {
         EndLive();
         return;
     }
+    const auto began = std::chrono::steady_clock::now();
     tickDots_.clear();
     const acquisition::DotQueue::TickState state = doc_.DisplayTick(
         [this](const acquisition::DotPoint& p) { tickDots_.push_back(p.frequency); });
-    if (state.overflowSeen) view_.NoteOverflow();
-    if (state.dotsWasted) view_.NoteWaste();
+    if (state.overflowSeen) {
+        view_.NoteOverflow();
+        ++stats_.overflowNotices;
+    }
+    if (state.dotsWasted) {
+        view_.NoteWaste();
+        ++stats_.wasteNotices;
+    }
     view_.LiveTick(tickDots_);
+    ++stats_.ticks;
+    stats_.dots += static_cast<int64_t>(tickDots_.size());
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - began);
+    if (took.count() > stats_.slowestTickMicros) stats_.slowestTickMicros = took.count();
     if (!doc_.TakeSavedNames().empty()) {
         view_.SetNameText(doc_.lastSavedName());
         view_.RefreshStatus();

@@ -61,6 +61,17 @@ class LiveSession {
 
     bool live() const { return live_; }
 
+    // What the live display went through since the window opened: the notices a user would
+    // have seen and the slowest tick, so that a long run can show it kept up.
+    struct Stats {
+        int64_t ticks = 0;
+        int64_t dots = 0;
+        int64_t slowestTickMicros = 0;
+        int64_t wasteNotices = 0;
+        int64_t overflowNotices = 0;
+    };
+    const Stats& stats() const { return stats_; }
+
     // The enabled and checked state of a Rec menu item.
     struct ItemState {
         bool enabled = true;
@@ -79,4 +90,5 @@ class LiveSession {
     LiveHost& host_;
     bool live_ = false;
     std::vector<int32_t> tickDots_;  // kept between ticks: no allocation per tick
+    Stats stats_;
 };

@@ -645,6 +645,13 @@ void PlotView::DrawHint(platform::WindowDc& window) {
 
 void PlotView::PaintMarked(platform::WindowDc& window) {
     if (!surface_.ready()) return;
+    // The hint covers margins and plot alike; once the plot is shown again over its part, the
+    // margins go too, or the rest of the hint would stay beside the new dots and hide the
+    // frequency labels for as long as the plot keeps changing (a whole live recording).
+    if (hintOnWindow_ && plotDirty_) {
+        marginsDirty_ = true;
+        hintOnWindow_ = false;
+    }
     if (plotDirty_ || statusDirty_) {
         if (marginsDirty_) surface_.BlitMargins(window);
     } else {
@@ -667,6 +674,7 @@ void PlotView::OnPaint(platform::WindowDc& window) {
     if (hintPending_ && redrawnOnce_ && layoutOk_) {
         DrawHint(window);
         hintPending_ = false;
+        hintOnWindow_ = true;
     }
 }
 

@@ -201,6 +201,7 @@ class PlotView {
     // painting
     bool plotDirty_ = false, marginsDirty_ = false, statusDirty_ = false;
     bool hintPending_ = true;
+    bool hintOnWindow_ = false;  // drawn and not yet covered by a copy of the margins
     bool redrawnOnce_ = false;
     bool keyGuard_ = false;
     bool closing_ = false;

@@ -100,6 +100,16 @@ int main(int argc, char** argv) {
         // A port given for one run is not the module's port from then on.
         settings.SerialPort = savedPort;
         settings.SerialPortLastSuccessful = savedLastPort;
+        // A run started from the command line is usually a demonstration or a check that the
+        // display kept up with the line; this says whether it did.
+        const LiveSession::Stats& st = frame.live().stats();
+        std::fprintf(stderr,
+                     "zelkora: live display: %lld ticks, %lld dots, slowest tick %.2f ms, "
+                     "%lld Waste, %lld O'Flow\n",
+                     static_cast<long long>(st.ticks), static_cast<long long>(st.dots),
+                     static_cast<double>(st.slowestTickMicros) / 1000.0,
+                     static_cast<long long>(st.wasteNotices),
+                     static_cast<long long>(st.overflowNotices));
     }
     doc.CloseDocument();
     platform::removeQtUiHandlers();

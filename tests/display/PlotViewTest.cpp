@@ -298,6 +298,35 @@ TEST_F(ViewTest, PaintMarksDecideWhatIsCopied) {
     EXPECT_EQ(w3.fills, 0);
 }
 
+TEST_F(ViewTest, TheHintGoesWhollyWhenThePlotChanges) {
+    // A recording started with the window: the hint is drawn over the live display's first
+    // picture, its menu area across the frequency labels at the bottom left. The painter
+    // path draws everything on the window, so the window shows what a user would see.
+    surface->Reset(3);
+    ASSERT_EQ(surface->GetBackEnd(), GraphicsBackEnd::DeviceContext);
+    view->OnInitialUpdate();
+    view->PrepareLive(1);
+    fake::Window w(320, 240);
+    view->OnPaint(w);
+    ASSERT_FALSE(view->hintPending());
+    const int32_t x = 2, y = view->statusRect().top - 30;
+    const uint16_t hint = w.picture.at(x, y);
+    // The first dots mark only the plot; the labels must come back with them.
+    const std::vector<int32_t> dots{50'000'000, 51'000'000};  // 50 and 51 kHz
+    view->LiveTick(dots);
+    view->OnPaint(w);
+    EXPECT_NE(w.picture.at(x, y), hint);
+    // And only once: later ticks copy no more than the plot and the status line.
+    view->LiveTick(dots);
+    fake::Window next(320, 240);
+    view->OnPaint(next);
+    for (const auto& copy : next.copies) {
+        if (copy.source != view->statusRect()) {
+            EXPECT_GT(copy.source.left, x);
+        }
+    }
+}
+
 TEST_F(ViewTest, ARefusedLayoutFallsBackToThePainterWithAMessage) {
     // A native surface twice as wide as the screen but a window that is not: no direct copy.
     platform.nativeSurface.available = true;

@@ -23,6 +23,7 @@
 #include "SimulatorLog.h"
 #include "sequence/SequenceFormat.h"
 #include "support/SmallVolume.h"
+#include "support/ToolRunner.h"
 
 using testing_support::ChildProcess;
 using testing_support::findRun;
@@ -356,6 +357,26 @@ TEST_F(RecordCommand, MonitorModeSavesThePassesAndNothingOfNoise) {
         EXPECT_GE(findRun(log, f.intervals), 0) << name;
         EXPECT_GE(countedRuns(f.intervals), 2) << name << " holds no calls";
     }
+
+    // The tool's own check, which long runs outside the tests rely on, agrees: it passes
+    // these files, and fails one whose intervals were never sent in that order.
+    const std::string check = "check-sent --log " + testing_support::quoted((root / "sim.log").string()) + " ";
+    testing_support::Tool tool;
+    const auto passed = tool.run(check + testing_support::quoted(out.string()));
+    EXPECT_EQ(passed.status, 0) << passed.out;
+    std::vector<int32_t> swapped = readSaved(out, names.front()).intervals;
+    ASSERT_GE(swapped.size(), 3u);
+    std::swap(swapped[1], swapped[swapped.size() - 2]);
+    std::string input;
+    for (int32_t i : swapped) input += std::to_string(i) + "\n";
+    ASSERT_EQ(tool.run("encode --ratio 16 --start '2030-01-01 00:00:00' --dir " +
+                           testing_support::quoted(out.string()),
+                       input)
+                  .status,
+              0);
+    const auto failed = tool.run(check + testing_support::quoted(out.string()));
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.out.find("not a stretch of what was sent"), std::string::npos) << failed.out;
 }
 
 TEST_F(RecordCommand, NoiseAloneWritesNoFileAndCostsLittle) {
