@@ -20,19 +20,21 @@
 
 #include "ChildProcess.h"
 #include "SimulatorLog.h"
+#include "WindowSteps.h"
 #include "acquisition/SerialTestStats.h"
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
 #include "platform/MemoryProfileStore.h"
-#include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/PortSearchDialog.h"
 #include "platform/qt/QtUiHandlers.h"
 #include "platform/qt/SerialTestDialog.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "tests/acquisition/PtyPeer.h"
-#include "tests/display/WhenModal.h"
 
 using acquisition::SerialTest;
+using testing_support::centre;
+using testing_support::pressInMenu;
+using testing_support::showFrame;
 
 namespace {
 
@@ -43,15 +45,6 @@ template <typename Pred>
 bool waitUntil(Pred pred, int ms) {
     for (int waited = 0; waited < ms && !pred(); waited += 10) QTest::qWait(10);
     return pred();
-}
-
-void pressInMenu(int slot, std::function<void()> then = {}) {
-    whenModal([slot, then](QWidget* modal) {
-        auto* menu = dynamic_cast<ButtonMenuDialog*>(modal);
-        ASSERT_NE(menu, nullptr);
-        if (then) then();
-        QTest::mouseClick(menu->button(slot), Qt::LeftButton);
-    });
 }
 
 std::string text(const SerialTestDialog& d, const char* label) {
@@ -175,19 +168,11 @@ TEST(SerialTestWindow, OverflowsDrainedAndEveryByteStored) {
     };
     {
         ZelkoraFrame frame(settings, doc);
-        ASSERT_EQ(frame.view().StartGraphics(), 0);
-        doc.CheckFolder();
-        doc.ScanFolder();
-        frame.ShowCurrentFile();
-        frame.resize(800, 480);
-        frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-        frame.view().InitialUpdate();
+        ASSERT_TRUE(showFrame(frame, doc));
         // Files -> Main Menu -> Tools -> "Serial Test".
         pressInMenu(11, [&] { pressInMenu(7, [&] { pressInMenu(1, [&] { whenModal(act); }); }); });
-        const platform::PixelRect menu = frame.view().plotView().menuArea();
         QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
-                          QPoint((menu.left + menu.right) / 2, (menu.top + menu.bottom) / 2));
+                          centre(frame.view().plotView().menuArea()));
         EXPECT_TRUE(seen);
     }
     simulator.signal(SIGTERM);
