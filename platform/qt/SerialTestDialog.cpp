@@ -110,7 +110,7 @@ void SerialTestDialog::start() {
 
     int32_t port = settings_.SerialPort;
     if (!test_.OpenModule(port)) {
-        port = host_.searchPorts ? host_.searchPorts(test_.port()) : 0;
+        port = host_.searchPorts ? host_.searchPorts(test_.port(), this) : 0;
         if (port <= 0 || !test_.port().isOpen()) {
             test_.port().close();
             return;

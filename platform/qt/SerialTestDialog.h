@@ -21,8 +21,8 @@ class SerialTestDialog : public QDialog {
     struct Host {
         // The data folder (ending in '/') made sure of, or "" when there is none.
         std::function<std::string()> dataFolder;
-        // The port search on the test's port: the port found (left open), or 0.
-        std::function<int32_t(acquisition::CommFile&)> searchPorts;
+        // The port search on the test's port, over `parent`: the port found (left open), or 0.
+        std::function<int32_t(acquisition::CommFile&, QWidget* parent)> searchPorts;
     };
     static constexpr int32_t kRefreshMs = 1000;
 

@@ -312,7 +312,10 @@ void ZelkoraFrame::runSerialTest() {
     doc_.recorder().modulePort().close();
     SerialTestDialog dialog(settings_,
                             {[this] { return doc_.DataFolder(); },
-                             [this](acquisition::CommFile& port) { return SearchPorts(port); }},
+                             [this](acquisition::CommFile& port, QWidget* parent) {
+                                 return PortSearchDialog::Run(settings_, port, parent,
+                                                              portStatusHoldMs);
+                             }},
                             this);
     dialog.exec();
     view_->update();
