@@ -73,6 +73,13 @@ bool ZelkoraDoc::CheckFolder() {
     return true;
 }
 
+std::string ZelkoraDoc::DataFolder() {
+    // A file being viewed from elsewhere satisfies CheckFolder; the data go to the sequence
+    // folder all the same.
+    if (!CheckFolder() || !folderExists(settings_.GPath)) return {};
+    return withTrailingSlash(settings_.GPath);
+}
+
 bool ZelkoraDoc::makeFolderUsable() {
     if (!viewFolder_.empty()) {
         if (folderExists(viewFolder_)) return true;

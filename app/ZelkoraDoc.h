@@ -38,6 +38,9 @@ class ZelkoraDoc {
     // one, which is created when needed; the settings are saved when the folder changed.
     // Temporary files that a save cut short are recovered (see OrphanRecovery for when).
     bool CheckFolder();
+    // The folder data files such as the serial test's capture go into: the sequence folder,
+    // made sure of as CheckFolder does, ending in '/'; "" when there is none.
+    std::string DataFolder();
     // The folder being browsed: the sequence folder, or the folder of a file opened from
     // elsewhere (which never becomes the sequence folder).
     std::string folderPath() const;

@@ -13,6 +13,9 @@ cd "$(dirname "$0")/.."
 minutes=${1:-10}
 mix=night
 [ "${2:-}" = full ] && mix=noise
+for need in Xvfb:xvfb xdotool:xdotool xdpyinfo:x11-utils import:imagemagick; do
+    command -v "${need%%:*}" >/dev/null || { echo "live-check needs the Debian package ${need#*:}"; exit 1; }
+done
 scripts/build.sh build >/dev/null
 
 tool=$PWD/build/tools/zelkora-tool/zelkora-tool
@@ -42,7 +45,8 @@ unset QT_QPA_PLATFORM
 # highest load it offers, so that the line is full whenever no pass is on.
 "$tool" simulate-module --seed 11 --mix "$mix" --calls-per-second 10 --noise-load 95 \
     --log "$out/sent.txt" >"$out/simulator.txt" &
-pids+=($!)
+simulator=$!
+pids+=("$simulator")
 for _ in $(seq 50); do [ -s "$out/simulator.txt" ] && break; sleep 0.1; done
 port_line=$(head -1 "$out/simulator.txt")
 port=${port_line%%:*}
@@ -51,8 +55,17 @@ port=${port#COM}
 build/platform/zelkora --record-monitor "$port" 2>"$out/zelkora.txt" &
 window=$!
 pids+=("$window")
+# The window fills the screen, as on a field board (a virtual display has no window manager
+# to do it).
+if command -v xdotool >/dev/null; then
+    size=$(xdpyinfo 2>/dev/null | awk '/dimensions:/ {print $2}')
+    xdotool search --sync --onlyvisible --pid "$window" | head -1 |
+        xargs -I{} xdotool windowmove {} 0 0 windowsize {} "${size%x*}" "${size#*x}" || true
+fi
 echo "recording live for $minutes minute(s) on $DISPLAY, module simulator on $port_line"
-sleep $((minutes * 60))
+sleep $((minutes * 60 / 2))
+import -window root "$out/screen.png" 2>/dev/null || true
+sleep $((minutes * 60 - minutes * 60 / 2))
 
 # CPU per thread, in clock ticks since each began, read before the window ends.
 ticks=$(getconf CLK_TCK)
@@ -66,5 +79,8 @@ echo "thread CPU over $minutes minute(s) (% of one core):"
 awk -v t="$ticks" -v s=$((minutes * 60)) '{printf "  %-8s %-16s %6.2f %%\n", $1, $3, 100*$2/t/s}' \
     "$out/threads.txt"
 grep "live display" "$out/zelkora.txt" || { cat "$out/zelkora.txt"; exit 1; }
+# The simulator's log is complete only once it has ended.
+kill -TERM "$simulator"
+wait "$simulator" || true
 "$tool" check-sent --log "$out/sent.txt" "$out/night"
 grep -q " 0 Waste," "$out/zelkora.txt"

@@ -15,6 +15,9 @@ packages=(
     libxml2-utils
     # scripts/fuzz.sh builds the parsers' libFuzzer targets
     clang-14 libclang-rt-14-dev
+    # scripts/package.sh makes the Debian package (dpkg-shlibdeps finds its dependencies);
+    # its test checks the desktop entry and renders the manual pages
+    dpkg-dev desktop-file-utils groff-base
 )
 
 missing=()

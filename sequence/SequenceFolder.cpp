@@ -46,7 +46,13 @@ int32_t SequenceFolder::scan(const std::string& folderPath) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
         std::string name = it->path().filename().string();
-        if (isSequenceFileName(name)) found.push_back(std::move(name));
+        if (!isSequenceFileName(name)) continue;
+        // An empty file is no sequence: it is the claim that a save on a card holds while
+        // it runs, or that a save cut short by a crash or a power cut left behind until the
+        // orphan recovery replaces it.
+        std::error_code sizeError;
+        if (it->file_size(sizeError) == 0 && !sizeError) continue;
+        found.push_back(std::move(name));
     }
     // A stable sort gives exactly what inserting one name at a time does (twins keep their
     // order of arrival), without the quadratic cost of insertion on large folders.

@@ -18,8 +18,8 @@ class SequenceFolder {
     // comparison); names that differ only in case then compare by their own code units.
     static int compareNames(const std::string& a, const std::string& b);
 
-    // Rebuilds the list from the folder's regular files that match the pattern. Returns the
-    // number of names listed; -1 when the folder cannot be read.
+    // Rebuilds the list from the folder's regular files that match the pattern and are not
+    // empty. Returns the number of names listed; -1 when the folder cannot be read.
     int32_t scan(const std::string& folderPath);
     // Binary insertion that keeps the list ascending; an equal name goes after its twin.
     void addName(const std::string& name);

@@ -31,6 +31,7 @@
 #include "platform/qt/OptionForms.h"
 #include "platform/qt/PortSearchDialog.h"
 #include "platform/qt/QtGraphics.h"
+#include "platform/qt/SerialTestDialog.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
@@ -46,6 +47,7 @@ ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     live_ = std::make_unique<LiveSession>(settings_, doc_, view_->plotView(), input_->fullScreen(),
                                           *this);
     hooks_.live = live_.get();
+    hooks_.serialTest = [this] { runSerialTest(); };
     displayTimer_ = new QTimer(this);
     displayTimer_->setTimerType(Qt::PreciseTimer);
     displayTimer_->setInterval(25);
@@ -301,6 +303,22 @@ void ZelkoraFrame::runSpeedTest() {
     SpeedTestHost host(*view_);
     SpeedTest test(settings_, view_->surface(), host);
     test.Run();
+}
+
+void ZelkoraFrame::runSerialTest() {
+    // The module belongs to a recording while one runs.
+    if (doc_.recording()) return;
+    // A recording that ended leaves the module's port open, and the port is exclusive.
+    doc_.recorder().modulePort().close();
+    SerialTestDialog dialog(settings_,
+                            {[this] { return doc_.DataFolder(); },
+                             [this](acquisition::CommFile& port, QWidget* parent) {
+                                 return PortSearchDialog::Run(settings_, port, parent,
+                                                              portStatusHoldMs);
+                             }},
+                            this);
+    dialog.exec();
+    view_->update();
 }
 
 void ZelkoraFrame::updateGraphicsMenu() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 #include "app/GpsViewCommands.h"
@@ -67,6 +68,7 @@ class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
     void updateTimeMenu();
     void updateRecordMenu();
     void runSpeedTest();
+    void runSerialTest();
 
     AppSettings& settings_;
     ZelkoraDoc& doc_;
@@ -77,18 +79,23 @@ class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
     QAction* stopAction_ = nullptr;  // the menu bar's one item while live
     QTimer* displayTimer_ = nullptr;
 
-    // The view's commands: the recorder's go to the live session, the GPS commands to `gps_`;
-    // the tools command does nothing yet.
+    // The view's commands: the recorder's go to the live session, the GPS commands to `gps_`,
+    // the tools command to the serial test.
     class Commands : public ViewCommandHooks {
       public:
         explicit Commands(GpsViewCommands& gps) : gps_(gps) {}
         LiveSession* live = nullptr;
+        std::function<void()> serialTest;
         void RecordCommand(int32_t code) override { live->RecordCommand(code); }
         void StartRecording() override { live->StartRecording(); }
         void StopRecording() override { live->StopRecording(); }
         void SaveRecording() override { live->SaveRecording(); }
         void GpsCommand(int32_t code) override { gps_.Perform(code); }
         void OpenGpsMap() override { gps_.OpenMap(); }
+        void ToolsCommand(int32_t code) override {
+            if (code == kSerialTest && serialTest) serialTest();
+        }
+        static constexpr int32_t kSerialTest = 113;
 
       private:
         GpsViewCommands& gps_;

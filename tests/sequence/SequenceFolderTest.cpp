@@ -79,6 +79,17 @@ TEST(SequenceFolderScan, SpellingOnDiskFindsTheFileWhateverCaseIsAsked) {
     EXPECT_EQ(SequenceFolder::spellingOnDisk("/nonexistent/zelkora", "A.BC#"), "A.BC#");
 }
 
+// A save on a card claims its name with an empty file first; a crash can leave that claim.
+TEST(SequenceFolderScan, EmptyFilesAreClaimsNotSequences) {
+    TempDir dir;
+    dir.write("L7011845.14#", {});
+    dir.write("L7011845.15#", {0x1A});
+    dir.write("L7011845.15#.tmpAbC123", {0x1A});
+    SequenceFolder list;
+    EXPECT_EQ(list.scan(dir.path()), 1);
+    EXPECT_EQ(list.names(), (Names{"L7011845.15#"}));
+}
+
 TEST(SequenceFolderScan, MissingFolderIsReportedNotListed) {
     SequenceFolder list;
     list.addName("X.YZ#");
@@ -107,7 +118,7 @@ TEST(SequenceFolderAddName, AgreesWithScanOrderForManyNames) {
         char name[16];
         std::snprintf(name, sizeof name, "L%07u.%02u#", (seed >> 8) % 10000000u, (seed >> 3) % 60u);
         inserted.addName(name);
-        dir.write(name, {});
+        dir.write(name, {0x1A});  // a claim (empty) would not be listed
     }
     SequenceFolder scanned;
     scanned.scan(dir.path());

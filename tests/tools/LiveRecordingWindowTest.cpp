@@ -15,33 +15,20 @@
 
 #include "ChildProcess.h"
 #include "SimulatorLog.h"
+#include "WindowSteps.h"
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/ZelkoraFrame.h"
-#include "tests/display/WhenModal.h"
 
+using testing_support::centre;
 using testing_support::ChildProcess;
+using testing_support::pressInMenu;
 
 namespace {
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
-
-QPoint centre(const platform::PixelRect& r) {
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-// Presses `slot` of the button menu that comes up next; `then` is set up first, for the menu
-// that the press opens in turn.
-void pressInMenu(int slot, std::function<void()> then = {}) {
-    whenModal([slot, then](QWidget* modal) {
-        auto* menu = dynamic_cast<ButtonMenuDialog*>(modal);
-        ASSERT_NE(menu, nullptr);
-        if (then) then();
-        QTest::mouseClick(menu->button(slot), Qt::LeftButton);
-    });
-}
 
 template <typename Pred>
 bool waitUntil(Pred pred, int ms) {
@@ -95,14 +82,7 @@ TEST(LiveRecordingWindow, RecordSaveAndStopByTapsAndKeys) {
     ZelkoraDoc doc(settings, store);
     {
         ZelkoraFrame frame(settings, doc);
-        ASSERT_EQ(frame.view().StartGraphics(), 0);
-        doc.CheckFolder();
-        doc.ScanFolder();
-        frame.ShowCurrentFile();
-        frame.resize(800, 480);
-        frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-        frame.view().InitialUpdate();
+        ASSERT_TRUE(testing_support::showFrame(frame, doc));
         ZelkoraView& view = frame.view();
         PlotView& plot = view.plotView();
         const QStringList normalBar = visibleMenuBar(frame);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "WindowSteps.h"
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
 #include "platform/MemoryProfileStore.h"
@@ -23,7 +24,6 @@
 #include "platform/qt/QtUiHandlers.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "tests/acquisition/PtyPeer.h"
-#include "tests/display/WhenModal.h"
 
 using testing_support::ChildProcess;
 using testing_support::PrivateRuntimeDir;
@@ -217,14 +217,7 @@ TEST_F(PortSearchDialogTest, ChoosePortRecordsFromThePortFound) {
     {
         ZelkoraFrame frame(settings, doc);
         frame.portStatusHoldMs = kHoldMs;
-        ASSERT_EQ(frame.view().StartGraphics(), 0);
-        doc.CheckFolder();
-        doc.ScanFolder();
-        frame.ShowCurrentFile();
-        frame.resize(800, 480);
-        frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-        frame.view().InitialUpdate();
+        ASSERT_TRUE(testing_support::showFrame(frame, doc));
 
         bool dialogSeen = false;
         whenModal([&dialogSeen](QWidget* modal) {

@@ -25,7 +25,8 @@ constexpr const char* kUsage =
     "zelkora-tool simulate-module [--port N] [--seed S] [--calls-per-second R]\n"
     "       [--overflow-every SECONDS] [--silent-after SECONDS] [--ratio N] [--log FILE]\n"
     "       [--mix night|noise|passes] [--noise-load PERCENT]\n"
-    "       [--marker-every SECONDS] [--message-every SECONDS] [--message TEXT]";
+    "       [--marker-every SECONDS] [--message-every SECONDS] [--message TEXT]\n"
+    "       [--capture FILE]";
 
 constexpr const char* kHelp =
     "Plays a DETLINK module on a pseudo-terminal, so that the recorder can be seen and\n"
@@ -63,6 +64,7 @@ constexpr const char* kHelp =
     "  --message-every SECS   send a message every SECS seconds of streaming\n"
     "  --message TEXT         the messages' text (default \"DETLINK simulator\")\n"
     "  --log FILE             write what was sent to FILE (format below)\n"
+    "  --capture FILE         write every byte handed to the host to FILE, as it went\n"
     "\n"
     "When the host stops reading and the pseudo-terminal fills up, the module's send buffer\n"
     "(4096 bytes) fills next; data that does not fit is dropped, the overflow escape follows\n"
@@ -123,7 +125,8 @@ struct FileCloser {
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args(
         {"--port", "--seed", "--calls-per-second", "--overflow-every", "--silent-after", "--ratio",
-         "--log", "--mix", "--noise-load", "--marker-every", "--message-every", "--message"},
+         "--log", "--mix", "--noise-load", "--marker-every", "--message-every", "--message",
+         "--capture"},
         {});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
     if (args.helpRequested()) {
@@ -191,6 +194,15 @@ int run(const std::vector<std::string>& argv) {
         }
     }
 
+    std::unique_ptr<FILE, FileCloser> capture;
+    if (auto path = args.value("--capture")) {
+        capture.reset(std::fopen(path->c_str(), "wb"));
+        if (!capture) {
+            std::fprintf(stderr, "Cannot open file %s\n", path->c_str());
+            return tool::kExitBadFile;
+        }
+    }
+
     tool::SimulatedPort simulated;
     if (!simulated.open(kName, "DETLINK simulator", static_cast<int32_t>(*port), false)) {
         return tool::kExitFailure;
@@ -243,6 +255,9 @@ int run(const std::vector<std::string>& argv) {
                     std::fprintf(log.get(), "W %lld %d\n",
                                  static_cast<long long>(handed + clockOffset), n);
                 }
+                if (n > 0 && capture) {
+                    std::fwrite(bytes.data(), 1, static_cast<size_t>(n), capture.get());
+                }
                 if (n >= 0) {
                     module.consumed(static_cast<size_t>(n), now);
                 } else if (n == platform::PseudoTerminal::kHungUp) {
@@ -285,14 +300,19 @@ int run(const std::vector<std::string>& argv) {
             hungUp = false;
             for (int32_t i = 0; i < got; ++i) module.receive(input[i], nowUs());
         }
-        if (log && now - lastFlush >= 1000000) {
-            std::fflush(log.get());
+        if (now - lastFlush >= 1000000) {
+            if (log) std::fflush(log.get());
+            if (capture) std::fflush(capture.get());
             lastFlush = now;
         }
     }
     pty.close();
     if (log && std::fflush(log.get()) != 0) {
         std::fprintf(stderr, "zelkora-tool %s: cannot write the log\n", kName);
+        status = tool::kExitFailure;
+    }
+    if (capture && std::fflush(capture.get()) != 0) {
+        std::fprintf(stderr, "zelkora-tool %s: cannot write the capture\n", kName);
         status = tool::kExitFailure;
     }
     return status;
