@@ -33,14 +33,7 @@ constexpr const char* kHelp =
 
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args({"--port", "--baud", "--seconds", "--dir"}, {});
-    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
-    if (args.helpRequested()) {
-        std::printf("usage: %s\n\n%s", kUsage, kHelp);
-        return tool::kExitOk;
-    }
-    if (!args.positional().empty()) {
-        return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
-    }
+    if (const auto done = tool::parseOptionsOnly(args, argv, kName, kUsage, kHelp)) return *done;
     // The user's GPS port, rate and sequence folder are the defaults; nothing is saved back.
     AppSettings& s = appSettings();
     {

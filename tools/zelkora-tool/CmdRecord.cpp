@@ -66,14 +66,7 @@ void printError(const std::string& line) {
 
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args({"--port", "--seconds", "--dir", "--gps"}, {"--monitor"});
-    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
-    if (args.helpRequested()) {
-        std::printf("usage: %s\n\n%s", kUsage, kHelp);
-        return tool::kExitOk;
-    }
-    if (!args.positional().empty()) {
-        return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
-    }
+    if (const auto done = tool::parseOptionsOnly(args, argv, kName, kUsage, kHelp)) return *done;
     const auto port = args.integer("--port", 0, 1, 9999);
     const auto seconds = args.integer("--seconds", 0, 0, 100000000);
     const auto gpsPort = args.integer("--gps", 0, 1, 9999);

@@ -49,14 +49,7 @@ std::vector<uint8_t> replayBytes(const std::string& text) {
 
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args({"--nmea", "--port", "--baud"}, {"--loop"});
-    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
-    if (args.helpRequested()) {
-        std::printf("usage: %s\n\n%s", kUsage, kHelp);
-        return tool::kExitOk;
-    }
-    if (!args.positional().empty()) {
-        return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
-    }
+    if (const auto done = tool::parseOptionsOnly(args, argv, kName, kUsage, kHelp)) return *done;
     const auto file = args.value("--nmea");
     if (!file) return tool::usageError(kName, "--nmea FILE is required", kUsage);
     auto port = args.integer("--port", 0, platform::VirtualPortRegistry::kFirstNumber,

@@ -128,14 +128,7 @@ int run(const std::vector<std::string>& argv) {
          "--log", "--mix", "--noise-load", "--marker-every", "--message-every", "--message",
          "--capture"},
         {});
-    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
-    if (args.helpRequested()) {
-        std::printf("usage: %s\n\n%s", kUsage, kHelp);
-        return tool::kExitOk;
-    }
-    if (!args.positional().empty()) {
-        return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
-    }
+    if (const auto done = tool::parseOptionsOnly(args, argv, kName, kUsage, kHelp)) return *done;
 
     acquisition::ModuleSimulatorOptions options;
     std::string error;

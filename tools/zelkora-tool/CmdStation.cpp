@@ -366,14 +366,7 @@ int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args(
         {"--config", "--port", "--gps", "--dir", "--seconds", "--schedule", "--lat", "--lon"},
         {"--now"});
-    if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
-    if (args.helpRequested()) {
-        std::printf("usage: %s\n\n%s", kUsage, kHelp);
-        return tool::kExitOk;
-    }
-    if (!args.positional().empty()) {
-        return tool::usageError(kName, "unexpected argument " + args.positional().front(), kUsage);
-    }
+    if (const auto done = tool::parseOptionsOnly(args, argv, kName, kUsage, kHelp)) return *done;
     if (args.has("--schedule")) return printSchedule(args);
     if (args.has("--lat") || args.has("--lon")) {
         return tool::usageError(kName, "--lat and --lon go with --schedule", kUsage);

@@ -84,4 +84,16 @@ int usageError(const std::string& command, const std::string& message, const std
     return kExitUsage;
 }
 
+std::optional<int> parseOptionsOnly(ToolArgs& args, const std::vector<std::string>& argv,
+                                    const char* name, const char* usage, const char* help) {
+    if (!args.parse(argv)) return usageError(name, args.error(), usage);
+    if (args.helpRequested()) {
+        std::printf("usage: %s\n\n%s", usage, help);
+        return kExitOk;
+    }
+    if (!args.positional().empty())
+        return usageError(name, "unexpected argument " + args.positional().front(), usage);
+    return std::nullopt;
+}
+
 }  // namespace tool

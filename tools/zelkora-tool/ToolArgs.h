@@ -40,4 +40,10 @@ class ToolArgs {
 // Prints "zelkora-tool <cmd>: <message>" and the usage line to standard error; returns 64.
 int usageError(const std::string& command, const std::string& message, const std::string& usage);
 
+// The opening of a sub-command that takes options only: parses `argv`, prints the help when
+// asked and refuses a stray argument. The exit status when the command ends there, else
+// nullopt.
+std::optional<int> parseOptionsOnly(ToolArgs& args, const std::vector<std::string>& argv,
+                                    const char* name, const char* usage, const char* help);
+
 }  // namespace tool
