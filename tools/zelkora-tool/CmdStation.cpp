@@ -2,7 +2,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -17,6 +16,7 @@
 #include "platform/LocalClock.h"
 #include "platform/StopSignals.h"
 #include "platform/qt/QtProfileStore.h"
+#include "sequence/SequenceFolder.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/HeadlessRecording.h"
 #include "tools/zelkora-tool/StationLog.h"
@@ -101,13 +101,8 @@ std::optional<std::string> readFile(const std::string& path) {
 
 // Sequence files already in a folder (a station restarted during the night counts on).
 int32_t sequenceFilesIn(const std::string& folder) {
-    int32_t n = 0;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (!name.empty() && name.back() == '#' && entry.is_regular_file(ec)) ++n;
-    }
-    return n;
+    SequenceFolder list;
+    return list.scan(folder) < 0 ? 0 : static_cast<int32_t>(list.names().size());
 }
 
 class Station {
