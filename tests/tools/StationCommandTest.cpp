@@ -207,6 +207,29 @@ TEST_F(StationCommand, AnUnpluggedModuleIsFoundAgain) {
     EXPECT_GE(checkFiles(out / dateOf(std::time(nullptr) - 12 * 3600)), 2);
 }
 
+TEST_F(StationCommand, AGpsPluggedInLateIsConnectedAndGivesThePosition) {
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    const fs::path capture = kCaptures / "bt-q818.log";
+    if (!fs::exists(capture)) GTEST_SKIP() << "captures not present";
+    writeConfig("search_interval=2\ngps=4321\ngps_baud=115200\n");
+    auto station = startStation({"--config", (root / "station.conf").string(), "--now", "--port",
+                                 std::to_string(port), "--seconds", "20"});
+    ASSERT_TRUE(waitFor(*station, "fault: GPS port 4321", 5000)) << seen;
+    ChildProcess gps({kTool, "simulate-gps", "--nmea", capture.string(), "--port", "4321",
+                      "--baud", "115200", "--loop"},
+                     (root / "gps.err").string());
+    std::string first;
+    ASSERT_TRUE(gps.readLine(first, 5000));
+    ASSERT_TRUE(waitFor(*station, "GPS on port 4321", 6000)) << seen;
+    EXPECT_TRUE(waitFor(*station, "position from the GPS", 6000)) << seen;
+    station->signal(SIGTERM);
+    EXPECT_EQ(station->wait(5000), 0) << seen;
+    gps.signal(SIGTERM);
+    gps.wait(5000);
+    stopModule();
+}
+
 TEST_F(StationCommand, LowDiskStopsSavingAndSpaceReturningResumesIt) {
     SmallVolume volume(4096);
     if (!volume.ok()) GTEST_SKIP() << volume.reason();

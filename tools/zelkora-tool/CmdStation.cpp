@@ -123,12 +123,9 @@ class Station {
 
     void connectGps(int32_t port, int32_t baud) {
         gpsConfigured_ = true;
-        std::string why;
-        if (recording_.connectGps(port, baud, why)) {
-            log_.line("GPS on port " + std::to_string(port));
-        } else {
-            log_.line("fault: " + why);
-        }
+        gpsPort_ = port;
+        gpsBaud_ = baud;
+        tryGps(tool::utcNowSeconds());
     }
 
     // Runs until a stop signal or `seconds` (0: no end). The exit status.
@@ -163,7 +160,7 @@ class Station {
     // whether the module still answers.
     void check() {
         const int64_t t = tool::utcNowSeconds();
-        updatePosition();
+        updatePosition(t);
         free_ = platform::freeBytes(base_);
         const bool low = free_ && *free_ < config_.minFreeBytes;
 
@@ -273,11 +270,29 @@ class Station {
         log_.line("saved " + folderNight_ + "/" + name);
     }
 
-    void updatePosition() {
+    // A receiver plugged in after the station started (or late to appear on its port) is
+    // tried again as the module is, rather than leaving the night to the fixed hours.
+    void tryGps(int64_t t) {
+        std::string why;
+        gpsConnected_ = recording_.connectGps(gpsPort_, gpsBaud_, why);
+        if (gpsConnected_) {
+            log_.line("GPS on port " + std::to_string(gpsPort_));
+            return;
+        }
+        if (!gpsFaultLogged_) {
+            log_.line("fault: " + why + "; tried again every " +
+                      std::to_string(config_.searchIntervalSeconds) + " s");
+            gpsFaultLogged_ = true;
+        }
+        nextGpsTry_ = t + config_.searchIntervalSeconds;
+    }
+
+    void updatePosition(int64_t t) {
         if (!gpsConfigured_) {
             position_ = config_.position;
             return;
         }
+        if (!gpsConnected_ && t >= nextGpsTry_) tryGps(t);
         double lat = 0, lon = 0, alt = 0;
         gpsFix_ = recording_.doc().gps().link().GetPosition(lat, lon, alt) > 0;
         if (gpsFix_) {
@@ -349,6 +364,10 @@ class Station {
     std::string lastFile_;
     std::optional<uint64_t> free_;
     bool gpsConfigured_ = false;
+    bool gpsConnected_ = false;
+    bool gpsFaultLogged_ = false;
+    int32_t gpsPort_ = 0, gpsBaud_ = 0;
+    int64_t nextGpsTry_ = 0;
     bool gpsFix_ = false;
     double gpsLatitude_ = 0, gpsLongitude_ = 0;
     std::optional<station::Position> gpsPosition_;
