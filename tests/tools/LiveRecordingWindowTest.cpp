@@ -24,17 +24,12 @@
 
 using testing_support::centre;
 using testing_support::ChildProcess;
+using testing_support::waitUntil;
 using testing_support::pressInMenu;
 
 namespace {
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
-
-template <typename Pred>
-bool waitUntil(Pred pred, int ms) {
-    for (int waited = 0; waited < ms && !pred(); waited += 20) QTest::qWait(20);
-    return pred();
-}
 
 // The menu bar items that can be seen.
 QStringList visibleMenuBar(QMainWindow& frame) {

@@ -26,6 +26,7 @@
 #include "tests/acquisition/PtyPeer.h"
 
 using testing_support::ChildProcess;
+using testing_support::waitUntil;
 using testing_support::PrivateRuntimeDir;
 using testing_support::PtyPeer;
 
@@ -36,12 +37,6 @@ constexpr int32_t kHoldMs = 40;
 constexpr int32_t kDead = 201;
 constexpr int32_t kSimA = 300;
 constexpr int32_t kSimB = 301;
-
-template <typename Pred>
-bool waitUntil(Pred pred, int ms) {
-    for (int waited = 0; waited < ms && !pred(); waited += 5) QTest::qWait(5);
-    return pred();
-}
 
 // Closed on a module found, or idle with every status shown.
 bool settled(const PortSearchDialog& d) {

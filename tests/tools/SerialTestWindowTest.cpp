@@ -35,17 +35,12 @@ using acquisition::SerialTest;
 using testing_support::centre;
 using testing_support::pressInMenu;
 using testing_support::showFrame;
+using testing_support::waitUntil;
 
 namespace {
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
 constexpr int32_t kSim = 305;
-
-template <typename Pred>
-bool waitUntil(Pred pred, int ms) {
-    for (int waited = 0; waited < ms && !pred(); waited += 10) QTest::qWait(10);
-    return pred();
-}
 
 std::string text(const SerialTestDialog& d, const char* label) {
     return d.field(label)->text().toStdString();

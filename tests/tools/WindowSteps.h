@@ -28,6 +28,13 @@ inline bool showFrame(ZelkoraFrame& frame, ZelkoraDoc& doc) {
     return true;
 }
 
+// Lets the window's events run until `pred` holds or `ms` have passed; whether it holds.
+template <typename Pred>
+bool waitUntil(Pred pred, int ms) {
+    for (int waited = 0; waited < ms && !pred(); waited += 5) QTest::qWait(5);
+    return pred();
+}
+
 inline QPoint centre(const platform::PixelRect& r) {
     return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
