@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
