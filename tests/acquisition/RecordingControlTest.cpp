@@ -343,6 +343,9 @@ TEST_F(Recording, SwitchingModeRestartsWithANewModuleCheck) {
     FakeModule module(peer, kReply);
     ASSERT_EQ(control.Monitor(), RecordingControl::StartResult::Started);
     EXPECT_EQ(control.Monitor(), RecordingControl::StartResult::AlreadyRecording);
+    // A module reads its start before the switch, as a real one does at once; on a busy
+    // machine the fake one may not have, and the line's reopening would drop the 'G'.
+    ASSERT_TRUE(waitFor([&] { return module.commands() == "vG"; })) << module.commands();
     EXPECT_EQ(control.Record(), RecordingControl::StartResult::Started);
     EXPECT_FALSE(control.monitorMode());
     EXPECT_EQ(control.Record(), RecordingControl::StartResult::AlreadyRecording);
