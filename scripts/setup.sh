@@ -18,6 +18,8 @@ packages=(
     # scripts/package.sh makes the Debian package (dpkg-shlibdeps finds its dependencies);
     # its test checks the desktop entry and renders the manual pages
     dpkg-dev desktop-file-utils groff-base
+    # the package test runs Debian's checker on the package
+    lintian
 )
 
 missing=()
