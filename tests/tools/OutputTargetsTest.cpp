@@ -22,7 +22,6 @@
 #include "support/TempDir.h"
 #include "support/ToolRunner.h"
 
-using testing_support::quoted;
 using testing_support::readText;
 using testing_support::Tool;
 using testing_support::ToolRun;
@@ -30,6 +29,11 @@ using testing_support::ToolRun;
 namespace fs = std::filesystem;
 
 namespace {
+
+// A word of a shell command line.
+std::string sh(const std::string& s) {
+    return testing_support::quoted(s);
+}
 
 // A short track north through 20:10 UTC on 12 June 2026.
 void writeTrack(const std::string& path, int records) {
@@ -91,7 +95,7 @@ class OutputTargets : public ::testing::Test {
         writeTrack(dir.file("GPS.zlg"), 5);
         fs::create_directories(dir.file("night"));
         const ToolRun r = tool.run("encode --ratio 16 --start '2026-06-12 22:14:03' --dir " +
-                                       quoted(dir.file("night")) +
+                                       sh(dir.file("night")) +
                                        " --position 48.1234,-11.5678,520",
                                    "30\n35\n40\n45\n50\n55\n60\n65\n70\n");
         ASSERT_EQ(r.status, 0) << r.err;
@@ -106,14 +110,14 @@ class OutputTargets : public ::testing::Test {
         std::string begins;
     };
     std::vector<Output> outputs(const std::string& out) const {
-        const std::string map = "map " + quoted(dir.file("GPS.zlg")) + " " +
-                                quoted(dir.file("night"));
+        const std::string map = "map " + sh(dir.file("GPS.zlg")) + " " +
+                                sh(dir.file("night"));
         return {
-            {"render --png", "render " + quoted(sequence) + " --size 320x240 --png " + quoted(out),
+            {"render --png", "render " + sh(sequence) + " --size 320x240 --png " + sh(out),
              "\x89PNG"},
-            {"map --gpx", map + " --gpx " + quoted(out), "<?xml"},
-            {"map --kml", map + " --kml " + quoted(out), "<?xml"},
-            {"map --png", map + " --png " + quoted(out), "\x89PNG"},
+            {"map --gpx", map + " --gpx " + sh(out), "<?xml"},
+            {"map --kml", map + " --kml " + sh(out), "<?xml"},
+            {"map --png", map + " --png " + sh(out), "\x89PNG"},
         };
     }
 
@@ -166,7 +170,9 @@ TEST_F(OutputTargets, AFullDiskLeavesTheOldFileAndNothingElse) {
         SCOPED_TRACE(o.name);
         const ToolRun r = tool.run(o.args);
         EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_EQ(r.err, "Cannot write file " + out + ": No space left on device\n");
+        EXPECT_NE(r.err.find("Cannot write file " + out + ": No space left on device\n"),
+                  std::string::npos)
+            << r.err;
         EXPECT_EQ(readText(out), "old");
         EXPECT_EQ(leftovers(volume.path(), {"out", "filler", "filler-tail"}),
                   std::vector<std::string>{});
@@ -200,7 +206,9 @@ TEST_F(OutputTargets, FifosAndDevicesAreWrittenNeverReplaced) {
         EXPECT_EQ(r.status, 0) << r.err;
         r = tool.run(outputs(full)[i].args);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "Cannot write file " + full + ": No space left on device\n");
+        EXPECT_NE(r.err.find("Cannot write file " + full + ": No space left on device\n"),
+                  std::string::npos)
+            << r.err;
         for (const std::string& node : {null, full}) {
             struct stat st {};
             ASSERT_EQ(::stat(node.c_str(), &st), 0);
@@ -213,12 +221,12 @@ TEST_F(OutputTargets, AnOutputThatIsAnInputIsRefusedBeforeReading) {
     const std::string track = readText(dir.file("GPS.zlg"));
     const std::string file = readText(sequence);
     fs::create_symlink(dir.file("GPS.zlg"), dir.file("alias.zlg"));
-    const std::string map = "map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.file("night"));
+    const std::string map = "map " + sh(dir.file("GPS.zlg")) + " " + sh(dir.file("night"));
     for (const std::string& args :
-         {"render " + quoted(sequence) + " --png " + quoted(sequence),
-          map + " --gpx " + quoted(dir.file("GPS.zlg")),
-          map + " --gpx " + quoted(dir.file("other.gpx")) + " --png " + quoted(dir.file("alias.zlg")),
-          map + " --kml " + quoted(sequence)}) {
+         {"render " + sh(sequence) + " --png " + sh(sequence),
+          map + " --gpx " + sh(dir.file("GPS.zlg")),
+          map + " --gpx " + sh(dir.file("other.gpx")) + " --png " + sh(dir.file("alias.zlg")),
+          map + " --kml " + sh(sequence)}) {
         SCOPED_TRACE(args);
         const ToolRun r = tool.run(args);
         EXPECT_EQ(r.status, 64);
@@ -237,14 +245,14 @@ TEST_F(OutputTargets, InputsThatAreNoFilesAreRefusedAtOnce) {
     std::vector<std::string> notFiles = {dir.path(), fifo};
     const std::string zero = dir.file("zero");
     if (::mknod(zero.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0) notFiles.push_back(zero);
-    const std::string gpx = quoted(dir.file("out.gpx"));
+    const std::string gpx = sh(dir.file("out.gpx"));
     for (const std::string& input : notFiles) {
         SCOPED_TRACE(input);
         for (const std::string& args :
-             {"map " + quoted(input) + " --gpx " + gpx, "track " + quoted(input),
-              "import " + quoted(input) + " --dir " + quoted(dir.file("imported")),
-              "station --config " + quoted(input) + " --now --seconds 1",
-              "check-sent --log " + quoted(input) + " " + quoted(dir.file("night"))}) {
+             {"map " + sh(input) + " --gpx " + gpx, "track " + sh(input),
+              "import " + sh(input) + " --dir " + sh(dir.file("imported")),
+              "station --config " + sh(input) + " --now --seconds 1",
+              "check-sent --log " + sh(input) + " " + sh(dir.file("night"))}) {
             SCOPED_TRACE(args);
             const ToolRun r = tool.run(args);
             EXPECT_EQ(r.status, 2) << r.err;
@@ -252,14 +260,14 @@ TEST_F(OutputTargets, InputsThatAreNoFilesAreRefusedAtOnce) {
         }
     }
     EXPECT_FALSE(fs::exists(dir.file("out.gpx")));
-    ToolRun r = tool.run("station --config " + quoted(dir.file("huge.conf")) + " --now");
+    ToolRun r = tool.run("station --config " + sh(dir.file("huge.conf")) + " --now");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("larger than 1 MiB"), std::string::npos) << r.err;
 
     // A log line that is not one names its line.
     std::ofstream(dir.file("sent.log")) << "# sent\nI 1 40\nI 1 abc\n";
-    r = tool.run("check-sent --log " + quoted(dir.file("sent.log")) + " " +
-                 quoted(dir.file("night")));
+    r = tool.run("check-sent --log " + sh(dir.file("sent.log")) + " " +
+                 sh(dir.file("night")));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
 }

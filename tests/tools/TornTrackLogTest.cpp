@@ -14,7 +14,6 @@
 #include "platform/MessageSink.h"
 #include "support/ToolRunner.h"
 
-using testing_support::quoted;
 using testing_support::readText;
 using testing_support::Tool;
 using testing_support::ToolRun;
@@ -22,6 +21,11 @@ using testing_support::ToolRun;
 namespace fs = std::filesystem;
 
 namespace {
+
+// A word of a shell command line.
+std::string sh(const std::string& s) {
+    return testing_support::quoted(s);
+}
 
 const fs::path kCapture = fs::path(ZELKORA_SHARED_DATA) / "nmea" / "bu353s4.log";
 
@@ -86,7 +90,7 @@ TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
         messages.clear();
 
         // Read before the logger repairs it: every whole record, nothing complained about.
-        ToolRun r = tool.run("track " + quoted(log().string()));
+        ToolRun r = tool.run("track " + sh(log().string()));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(count(r.out, "\n"), records);  // the header and the whole records
@@ -101,7 +105,7 @@ TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
         ASSERT_GT(repaired.size(), kept);
 
         // Everything logged after the repair reads back, in step.
-        r = tool.run("track " + quoted(log().string()));
+        r = tool.run("track " + sh(log().string()));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(count(r.out, "\n"), 1 + repaired.size() / TrackRecord::kSize);
@@ -136,7 +140,7 @@ TEST_F(TornTrackLog, ReadersTakeEveryWholeRecordBeforeATearAndSkipImpossibleTime
     const std::string appended = bytes.substr(0, TrackRecord::kSize);
     writeFile(log(), bytes + appended.substr(0, 7) + appended + appended);
 
-    ToolRun r = tool.run("track " + quoted(log().string()));
+    ToolRun r = tool.run("track " + sh(log().string()));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(count(r.out, "\n"), 1 + records - 2);
     EXPECT_NE(r.err.find("2 records with an impossible date or time skipped"), std::string::npos)
@@ -145,14 +149,14 @@ TEST_F(TornTrackLog, ReadersTakeEveryWholeRecordBeforeATearAndSkipImpossibleTime
         << r.err;
 
     const std::string gpx = (dir.path() / "out.gpx").string();
-    r = tool.run("map " + quoted(log().string()) + " --gpx " + quoted(gpx));
+    r = tool.run("map " + sh(log().string()) + " --gpx " + sh(gpx));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(count(readText(gpx), "<trkpt "), records - 2);
     EXPECT_NE(r.err.find("zelkora-tool map: "), std::string::npos) << r.err;
 
     // Nothing usable at all is still a corrupt file.
     writeFile(log(), std::string(40, 'x'));
-    r = tool.run("map " + quoted(log().string()) + " --gpx " + quoted(gpx));
+    r = tool.run("map " + sh(log().string()) + " --gpx " + sh(gpx));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("File Corrupt"), std::string::npos) << r.err;
 }
