@@ -64,8 +64,8 @@ InputStream::Buffer::int_type InputStream::Buffer::underflow() {
 }
 
 InputStream::Buffer::pos_type InputStream::Buffer::seekoff(off_type offset,
-                                                            std::ios_base::seekdir dir,
-                                                            std::ios_base::openmode) {
+                                                           std::ios_base::seekdir dir,
+                                                           std::ios_base::openmode) {
     int64_t at = -1;
     if (dir == std::ios_base::cur) {
         // The file's position is ahead of the reader by what is still buffered.
@@ -78,7 +78,7 @@ InputStream::Buffer::pos_type InputStream::Buffer::seekoff(off_type offset,
 }
 
 InputStream::Buffer::pos_type InputStream::Buffer::seekpos(pos_type position,
-                                                            std::ios_base::openmode which) {
+                                                           std::ios_base::openmode which) {
     return seekoff(off_type(position), std::ios_base::beg, which);
 }
 

@@ -24,8 +24,8 @@ std::optional<int> ownDescriptor(const std::string& name) {
     if (name == "/dev/stdout") return 1;
     if (name == "/dev/stderr") return 2;
     const std::string ownProc = "/proc/" + std::to_string(::getpid()) + "/fd/";
-    for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/",
-                                     ownProc.c_str()}) {
+    for (const std::string prefix :
+         {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/", ownProc.c_str()}) {
         if (name.rfind(prefix, 0) != 0) continue;
         char* end = nullptr;
         const long fd = std::strtol(name.c_str() + prefix.size(), &end, 10);
@@ -174,7 +174,8 @@ bool writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, st
 }
 
 bool isSameFile(const std::string& output, const std::string& input) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (::stat(output.c_str(), &a) != 0 || ::stat(input.c_str(), &b) != 0) return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }

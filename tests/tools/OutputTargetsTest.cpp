@@ -54,7 +54,8 @@ void writeTrack(const std::string& path, int records) {
 }
 
 // Folder entries other than those named: what a failed write may have left behind.
-std::vector<std::string> leftovers(const std::string& folder, const std::vector<std::string>& known) {
+std::vector<std::string> leftovers(const std::string& folder,
+                                   const std::vector<std::string>& known) {
     std::vector<std::string> out;
     for (const auto& e : fs::directory_iterator(folder)) {
         const std::string name = e.path().filename().string();
@@ -95,8 +96,7 @@ class OutputTargets : public ::testing::Test {
         writeTrack(dir.file("GPS.zlg"), 5);
         fs::create_directories(dir.file("night"));
         const ToolRun r = tool.run("encode --ratio 16 --start '2026-06-12 22:14:03' --dir " +
-                                       sh(dir.file("night")) +
-                                       " --position 48.1234,-11.5678,520",
+                                       sh(dir.file("night")) + " --position 48.1234,-11.5678,520",
                                    "30\n35\n40\n45\n50\n55\n60\n65\n70\n");
         ASSERT_EQ(r.status, 0) << r.err;
         sequence = r.out.substr(0, r.out.find('\n'));
@@ -110,8 +110,7 @@ class OutputTargets : public ::testing::Test {
         std::string begins;
     };
     std::vector<Output> outputs(const std::string& out) const {
-        const std::string map = "map " + sh(dir.file("GPS.zlg")) + " " +
-                                sh(dir.file("night"));
+        const std::string map = "map " + sh(dir.file("GPS.zlg")) + " " + sh(dir.file("night"));
         return {
             {"render --png", "render " + sh(sequence) + " --size 320x240 --png " + sh(out),
              "\x89PNG"},
@@ -136,8 +135,7 @@ TEST_F(OutputTargets, RegularFilesLinksAndStandardOutput) {
         ToolRun r = tool.run(plain[i].args);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(readText(dir.file("out")).rfind(plain[i].begins, 0), 0u);
-        EXPECT_EQ(leftovers(dir.path(), {"GPS.zlg", "night", "out"}),
-                  std::vector<std::string>{});
+        EXPECT_EQ(leftovers(dir.path(), {"GPS.zlg", "night", "out"}), std::vector<std::string>{});
 
         // Through a link the file it names is replaced, and the link stays a link.
         fs::create_symlink("target", dir.file("link"));
@@ -162,9 +160,7 @@ TEST_F(OutputTargets, AFullDiskLeavesTheOldFileAndNothingElse) {
     SmallVolume volume(64);
     if (!volume.ok()) GTEST_SKIP() << volume.reason();
     const std::string out = volume.path() + "/out";
-    {
-        std::ofstream(out) << "old";
-    }
+    { std::ofstream(out) << "old"; }
     volume.fill();
     for (const Output& o : outputs(out)) {
         SCOPED_TRACE(o.name);
@@ -266,8 +262,7 @@ TEST_F(OutputTargets, InputsThatAreNoFilesAreRefusedAtOnce) {
 
     // A log line that is not one names its line.
     std::ofstream(dir.file("sent.log")) << "# sent\nI 1 40\nI 1 abc\n";
-    r = tool.run("check-sent --log " + sh(dir.file("sent.log")) + " " +
-                 sh(dir.file("night")));
+    r = tool.run("check-sent --log " + sh(dir.file("sent.log")) + " " + sh(dir.file("night")));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
 }

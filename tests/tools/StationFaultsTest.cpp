@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -115,16 +115,17 @@ TEST_F(StationFaults, AReceiverPluggedBackIsReadAgain) {
     auto gps = startGps(gpsPort);
     ASSERT_EQ(portOf(*gps), gpsPort);
     const std::string status = root.file("out/station.status");
-    auto station = startStation(
-        "search_interval=2\ngps=" + std::to_string(gpsPort) + "\ngps_baud=115200\n",
-        {"--port", std::to_string(modulePort), "--dir", root.file("out")});
+    auto station =
+        startStation("search_interval=2\ngps=" + std::to_string(gpsPort) + "\ngps_baud=115200\n",
+                     {"--port", std::to_string(modulePort), "--dir", root.file("out")});
     ASSERT_TRUE(waitFor(*station, "GPS on port " + std::to_string(gpsPort), 5000)) << seen;
     ASSERT_TRUE(waitFor(*station, "position from the GPS", 8000)) << seen;
 
     stop(*gps);  // unplugged: the receiver's pseudo-terminal goes away
-    ASSERT_TRUE(waitFor(*station, "fault: the GPS on port " + std::to_string(gpsPort) +
-                                      " has gone; tried again every 2 s",
-                        5000))
+    ASSERT_TRUE(waitFor(
+        *station,
+        "fault: the GPS on port " + std::to_string(gpsPort) + " has gone; tried again every 2 s",
+        5000))
         << seen;
     EXPECT_TRUE(statusHolds(status, " gps=lost\n", 3000)) << readText(status);
 
@@ -156,10 +157,10 @@ TEST_F(StationFaults, AReadOnlyFolderAndAFullDiskAreSaidOnceInTheLog) {
     const int modulePort = portOf(*module);
     ASSERT_GT(modulePort, 0);
     const std::string status = full.path() + "/station.status";
-    auto station = startStation("search_interval=1\nmin_free_mb=0\nlog=" + root.file("station.log") +
-                                    "\nstatus=" + status + "\n",
-                                {"--port", std::to_string(modulePort), "--dir", folder.path(),
-                                 "--seconds", "5"});
+    auto station = startStation(
+        "search_interval=1\nmin_free_mb=0\nlog=" + root.file("station.log") + "\nstatus=" + status +
+            "\n",
+        {"--port", std::to_string(modulePort), "--dir", folder.path(), "--seconds", "5"});
     EXPECT_EQ(station->wait(20000), 1) << readText(root.file("station.err"));
     stop(*module);
     const std::string log = readText(root.file("station.log"));

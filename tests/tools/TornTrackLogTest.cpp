@@ -57,7 +57,8 @@ class TornTrackLog : public ::testing::Test {
     // an explicit day, never today.
     void logOn(const std::string& nmea) {
         GpsLink link;
-        link.receiver().setUtcClock([] { return JulianTime::fromDateTime(2014, 12, 31, 3, 7, 19, 0); });
+        link.receiver().setUtcClock(
+            [] { return JulianTime::fromDateTime(2014, 12, 31, 3, 7, 19, 0); });
         link.LoadSettings();
         link.OpenTrackFile();
         ASSERT_TRUE(link.logOk());

@@ -114,7 +114,7 @@ int run(const std::vector<std::string>& args) {
     }
     std::printf("%lld files, %lld intervals, %zu sent: %s\n", static_cast<long long>(files),
                 static_cast<long long>(intervals), sent.size(),
-                files == 0  ? "no sequence file found"
+                files == 0 ? "no sequence file found"
                 : bad == 0 ? "every file is an unbroken stretch of what was sent"
                            : "some files are not");
     return files > 0 && bad == 0 ? tool::kExitOk : tool::kExitFailure;

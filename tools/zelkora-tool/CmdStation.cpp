@@ -97,7 +97,6 @@ int printSchedule(tool::ToolArgs& args) {
     return tool::kExitOk;
 }
 
-
 // Sequence files already in a folder (a station restarted during the night counts on).
 int32_t sequenceFilesIn(const std::string& folder) {
     SequenceFolder list;
@@ -218,8 +217,7 @@ class Station {
                           megabytes(config_.minFreeBytes) + " MB; not recording");
                 state_ = State::DiskLow;
             }
-        } else if ((state_ != State::Searching && state_ != State::NoFolder) ||
-                   t >= nextSearch_) {
+        } else if ((state_ != State::Searching && state_ != State::NoFolder) || t >= nextSearch_) {
             if (state_ == State::DiskLow) {
                 log_.line("free space " + megabytes(free_.value_or(0)) + " MB: saving resumes");
             }
@@ -360,11 +358,12 @@ class Station {
                                  : "nofix";
         }
         std::string error;
-        const bool written = status_.write(std::string("state=") + kStates[static_cast<int>(state_)] +
-                      " night=" + night_ + " files=" + std::to_string(filesTonight_) +
-                      " last=" + (lastFile_.empty() ? "-" : lastFile_) +
-                      " free_mb=" + (free_ ? megabytes(*free_) : "?") + " gps=" + gps,
-            error);
+        const bool written =
+            status_.write(std::string("state=") + kStates[static_cast<int>(state_)] +
+                              " night=" + night_ + " files=" + std::to_string(filesTonight_) +
+                              " last=" + (lastFile_.empty() ? "-" : lastFile_) +
+                              " free_mb=" + (free_ ? megabytes(*free_) : "?") + " gps=" + gps,
+                          error);
         // Said once for a run of failures; the line is tried again at every change.
         if (!written && !statusFaultLogged_) log_.line("fault: " + error);
         statusFaultLogged_ = !written;

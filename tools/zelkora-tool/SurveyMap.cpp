@@ -1,8 +1,8 @@
 #include "tools/zelkora-tool/SurveyMap.h"
 
-#include <QDateTime>
 #include <QBuffer>
 #include <QByteArray>
+#include <QDateTime>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <array>
