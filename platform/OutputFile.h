@@ -39,6 +39,7 @@ class OutputFile {
 
   private:
     bool fail(const std::string& path, int err);
+    bool connectTo(const std::string& socketPath);
 
     int fd_ = -1;
     bool direct_ = false;

@@ -1,7 +1,9 @@
 #include "platform/OutputFile.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,6 +87,7 @@ bool OutputFile::open(const std::string& path) {
     struct stat st {};
     if (::stat(named.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         if (S_ISDIR(st.st_mode)) return fail(path, EISDIR);
+        if (S_ISSOCK(st.st_mode)) return connectTo(named.string());
         // A FIFO waits here for its reader, as a shell's redirection would.
         fd_ = ::open(named.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (fd_ < 0) return fail(path, errno);
@@ -100,6 +103,23 @@ bool OutputFile::open(const std::string& path) {
     // everyone to read, as the other files the programs write.
     const mode_t mode = S_ISREG(st.st_mode) ? (st.st_mode & 07777) : 0644;
     (void)::fchmod(fd_, mode);
+    return true;
+}
+
+bool OutputFile::connectTo(const std::string& socketPath) {
+    // A listening socket takes the bytes as a stream; nothing can be opened by its name.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (socketPath.size() >= sizeof address.sun_path) return fail(path_, ENAMETOOLONG);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return fail(path_, errno);
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        const int err = errno;
+        discard();
+        return fail(path_, err);
+    }
+    direct_ = true;
     return true;
 }
 

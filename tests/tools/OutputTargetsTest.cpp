@@ -3,8 +3,10 @@
 // output and the command's own input; and every input against what is not a file.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "gps/TrackRecord.h"
 #include "support/SmallVolume.h"
 #include "support/TempDir.h"
 #include "support/ToolRunner.h"
+#include "support/TrackLog.h"
 
 using testing_support::readText;
 using testing_support::Tool;
@@ -30,26 +32,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A word of a shell command line.
-std::string sh(const std::string& s) {
-    return testing_support::quoted(s);
-}
-
 // A short track north through 20:10 UTC on 12 June 2026.
 void writeTrack(const std::string& path, int records) {
     std::ofstream out(path, std::ios::binary);
     for (int s = 0; s < records; ++s) {
-        TrackRecord r;
-        r.year = 2026;
-        r.month = 6;
-        r.day = 12;
-        r.timeMs = (20 * 3600 + 10 * 60 + s) * 1000;
-        r.latitudeE6 = 48123400 + 10 * s;
-        r.longitudeE6 = -11567800;
-        r.status = '=';
-        std::array<uint8_t, TrackRecord::kSize> bytes{};
-        r.encode(bytes);
-        out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        testing_support::appendTrackRecord(
+            out, testing_support::trackRecordAt(s, 48123400 + 10 * s, -11567800));
     }
 }
 
@@ -96,7 +84,8 @@ class OutputTargets : public ::testing::Test {
         writeTrack(dir.file("GPS.zlg"), 5);
         fs::create_directories(dir.file("night"));
         const ToolRun r = tool.run("encode --ratio 16 --start '2026-06-12 22:14:03' --dir " +
-                                       sh(dir.file("night")) + " --position 48.1234,-11.5678,520",
+                                       testing_support::quoted(dir.file("night")) +
+                                       " --position 48.1234,-11.5678,520",
                                    "30\n35\n40\n45\n50\n55\n60\n65\n70\n");
         ASSERT_EQ(r.status, 0) << r.err;
         sequence = r.out.substr(0, r.out.find('\n'));
@@ -110,13 +99,16 @@ class OutputTargets : public ::testing::Test {
         std::string begins;
     };
     std::vector<Output> outputs(const std::string& out) const {
-        const std::string map = "map " + sh(dir.file("GPS.zlg")) + " " + sh(dir.file("night"));
+        const std::string map = "map " + testing_support::quoted(dir.file("GPS.zlg")) + " " +
+                                testing_support::quoted(dir.file("night"));
         return {
-            {"render --png", "render " + sh(sequence) + " --size 320x240 --png " + sh(out),
+            {"render --png",
+             "render " + testing_support::quoted(sequence) + " --size 320x240 --png " +
+                 testing_support::quoted(out),
              "\x89PNG"},
-            {"map --gpx", map + " --gpx " + sh(out), "<?xml"},
-            {"map --kml", map + " --kml " + sh(out), "<?xml"},
-            {"map --png", map + " --png " + sh(out), "\x89PNG"},
+            {"map --gpx", map + " --gpx " + testing_support::quoted(out), "<?xml"},
+            {"map --kml", map + " --kml " + testing_support::quoted(out), "<?xml"},
+            {"map --png", map + " --png " + testing_support::quoted(out), "\x89PNG"},
         };
     }
 
@@ -190,6 +182,33 @@ TEST_F(OutputTargets, FifosAndDevicesAreWrittenNeverReplaced) {
         EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced";
     }
 
+    // A listening socket gets the bytes over a connection.
+    const std::string socketPath = dir.file("sock");
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    for (const Output& o : outputs(socketPath)) {
+        SCOPED_TRACE(o.name);
+        std::string got;
+        std::thread reader([&] {
+            const int fd = ::accept(listener, nullptr, nullptr);
+            char chunk[4096];
+            for (ssize_t n; fd >= 0 && (n = ::read(fd, chunk, sizeof chunk)) > 0;)
+                got.append(chunk, n);
+            if (fd >= 0) ::close(fd);
+        });
+        const ToolRun r = tool.run(o.args);
+        if (r.status != 0) ::shutdown(listener, SHUT_RDWR);  // no connection will come
+        reader.join();
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(got.rfind(o.begins, 0), 0u);
+    }
+    ::close(listener);
+    EXPECT_TRUE(fs::is_socket(socketPath));
+
     // The null device swallows everything; the full device refuses every byte.
     const std::string null = dir.file("null"), full = dir.file("full");
     if (::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
@@ -217,12 +236,15 @@ TEST_F(OutputTargets, AnOutputThatIsAnInputIsRefusedBeforeReading) {
     const std::string track = readText(dir.file("GPS.zlg"));
     const std::string file = readText(sequence);
     fs::create_symlink(dir.file("GPS.zlg"), dir.file("alias.zlg"));
-    const std::string map = "map " + sh(dir.file("GPS.zlg")) + " " + sh(dir.file("night"));
+    const std::string map = "map " + testing_support::quoted(dir.file("GPS.zlg")) + " " +
+                            testing_support::quoted(dir.file("night"));
     for (const std::string& args :
-         {"render " + sh(sequence) + " --png " + sh(sequence),
-          map + " --gpx " + sh(dir.file("GPS.zlg")),
-          map + " --gpx " + sh(dir.file("other.gpx")) + " --png " + sh(dir.file("alias.zlg")),
-          map + " --kml " + sh(sequence)}) {
+         {"render " + testing_support::quoted(sequence) + " --png " +
+              testing_support::quoted(sequence),
+          map + " --gpx " + testing_support::quoted(dir.file("GPS.zlg")),
+          map + " --gpx " + testing_support::quoted(dir.file("other.gpx")) + " --png " +
+              testing_support::quoted(dir.file("alias.zlg")),
+          map + " --kml " + testing_support::quoted(sequence)}) {
         SCOPED_TRACE(args);
         const ToolRun r = tool.run(args);
         EXPECT_EQ(r.status, 64);
@@ -241,14 +263,17 @@ TEST_F(OutputTargets, InputsThatAreNoFilesAreRefusedAtOnce) {
     std::vector<std::string> notFiles = {dir.path(), fifo};
     const std::string zero = dir.file("zero");
     if (::mknod(zero.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0) notFiles.push_back(zero);
-    const std::string gpx = sh(dir.file("out.gpx"));
+    const std::string gpx = testing_support::quoted(dir.file("out.gpx"));
     for (const std::string& input : notFiles) {
         SCOPED_TRACE(input);
         for (const std::string& args :
-             {"map " + sh(input) + " --gpx " + gpx, "track " + sh(input),
-              "import " + sh(input) + " --dir " + sh(dir.file("imported")),
-              "station --config " + sh(input) + " --now --seconds 1",
-              "check-sent --log " + sh(input) + " " + sh(dir.file("night"))}) {
+             {"map " + testing_support::quoted(input) + " --gpx " + gpx,
+              "track " + testing_support::quoted(input),
+              "import " + testing_support::quoted(input) + " --dir " +
+                  testing_support::quoted(dir.file("imported")),
+              "station --config " + testing_support::quoted(input) + " --now --seconds 1",
+              "check-sent --log " + testing_support::quoted(input) + " " +
+                  testing_support::quoted(dir.file("night"))}) {
             SCOPED_TRACE(args);
             const ToolRun r = tool.run(args);
             EXPECT_EQ(r.status, 2) << r.err;
@@ -256,13 +281,15 @@ TEST_F(OutputTargets, InputsThatAreNoFilesAreRefusedAtOnce) {
         }
     }
     EXPECT_FALSE(fs::exists(dir.file("out.gpx")));
-    ToolRun r = tool.run("station --config " + sh(dir.file("huge.conf")) + " --now");
+    ToolRun r =
+        tool.run("station --config " + testing_support::quoted(dir.file("huge.conf")) + " --now");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("larger than 1 MiB"), std::string::npos) << r.err;
 
     // A log line that is not one names its line.
     std::ofstream(dir.file("sent.log")) << "# sent\nI 1 40\nI 1 abc\n";
-    r = tool.run("check-sent --log " + sh(dir.file("sent.log")) + " " + sh(dir.file("night")));
+    r = tool.run("check-sent --log " + testing_support::quoted(dir.file("sent.log")) + " " +
+                 testing_support::quoted(dir.file("night")));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
 }

@@ -32,12 +32,6 @@ namespace {
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
 const fs::path kCapture = fs::path(ZELKORA_SHARED_DATA) / "nmea" / "bt-q818.log";
 
-size_t count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 class StationFaults : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -76,16 +70,8 @@ class StationFaults : public ::testing::Test {
         args.insert(args.end(), options.begin(), options.end());
         return std::make_unique<ChildProcess>(args, root.file("station.err"));
     }
-    // Reads the station's output until a line holding `text`, for at most `ms`.
     bool waitFor(ChildProcess& station, const std::string& text, int ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        std::string line;
-        while (std::chrono::steady_clock::now() < end) {
-            if (!station.readLine(line, 200)) continue;
-            seen += line + "\n";
-            if (line.find(text) != std::string::npos) return true;
-        }
-        return false;
+        return station.readUntil(text, ms, seen);
     }
     // Waits at most `ms` for the status file to match `pattern`.
     bool statusHolds(const std::string& path, const std::string& pattern, int ms) {
@@ -141,7 +127,7 @@ TEST_F(StationFaults, AReceiverPluggedBackIsReadAgain) {
     stop(*gps);
     stop(*module);
     const std::string log = readText(root.file("out/station.log"));
-    EXPECT_EQ(count(log, "has gone"), 1u) << log;
+    EXPECT_EQ(testing_support::occurrences(log, "has gone"), 1u) << log;
     // Every line of the log carries its time.
     EXPECT_TRUE(std::regex_search(log, std::regex("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z ")));
     EXPECT_FALSE(std::regex_search(log, std::regex("\n[^0-9\n]"))) << log;
@@ -164,11 +150,16 @@ TEST_F(StationFaults, AReadOnlyFolderAndAFullDiskAreSaidOnceInTheLog) {
     EXPECT_EQ(station->wait(20000), 1) << readText(root.file("station.err"));
     stop(*module);
     const std::string log = readText(root.file("station.log"));
-    EXPECT_EQ(count(log, "fault: cannot create the folder " + folder.path() + "/"), 1u) << log;
+    EXPECT_EQ(
+        testing_support::occurrences(log, "fault: cannot create the folder " + folder.path() + "/"),
+        1u)
+        << log;
     EXPECT_NE(log.find(": Read-only file system; tried again every 1 s\n"), std::string::npos)
         << log;
     EXPECT_EQ(log.find("searching for the module"), std::string::npos) << log;
-    EXPECT_EQ(count(log, "fault: Cannot write file " + status + ": No space left on device\n"), 1u)
+    EXPECT_EQ(testing_support::occurrences(
+                  log, "fault: Cannot write file " + status + ": No space left on device\n"),
+              1u)
         << log;
     EXPECT_NE(log.find("station ended without a folder to record into"), std::string::npos);
     EXPECT_FALSE(fs::exists(status));

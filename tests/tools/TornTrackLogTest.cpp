@@ -22,18 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A word of a shell command line.
-std::string sh(const std::string& s) {
-    return testing_support::quoted(s);
-}
-
 const fs::path kCapture = fs::path(ZELKORA_SHARED_DATA) / "nmea" / "bu353s4.log";
-
-size_t count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
 
 void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -91,10 +80,11 @@ TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
         messages.clear();
 
         // Read before the logger repairs it: every whole record, nothing complained about.
-        ToolRun r = tool.run("track " + sh(log().string()));
+        ToolRun r = tool.run("track " + testing_support::quoted(log().string()));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(count(r.out, "\n"), records);  // the header and the whole records
+        EXPECT_EQ(testing_support::occurrences(r.out, "\n"),
+                  records);  // the header and the whole records
 
         logOn(secondHalf);
         EXPECT_EQ(readText((dir.path() / "GPS.zlg.torn").string()), torn);
@@ -106,11 +96,13 @@ TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
         ASSERT_GT(repaired.size(), kept);
 
         // Everything logged after the repair reads back, in step.
-        r = tool.run("track " + sh(log().string()));
+        r = tool.run("track " + testing_support::quoted(log().string()));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(count(r.out, "\n"), 1 + repaired.size() / TrackRecord::kSize);
-        EXPECT_EQ(count(r.out, "\n2014-12-31,"), repaired.size() / TrackRecord::kSize);
+        EXPECT_EQ(testing_support::occurrences(r.out, "\n"),
+                  1 + repaired.size() / TrackRecord::kSize);
+        EXPECT_EQ(testing_support::occurrences(r.out, "\n2014-12-31,"),
+                  repaired.size() / TrackRecord::kSize);
     }
 
     // Logging on again finds nothing torn, and the copy made once stays as it was.
@@ -141,23 +133,25 @@ TEST_F(TornTrackLog, ReadersTakeEveryWholeRecordBeforeATearAndSkipImpossibleTime
     const std::string appended = bytes.substr(0, TrackRecord::kSize);
     writeFile(log(), bytes + appended.substr(0, 7) + appended + appended);
 
-    ToolRun r = tool.run("track " + sh(log().string()));
+    ToolRun r = tool.run("track " + testing_support::quoted(log().string()));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(count(r.out, "\n"), 1 + records - 2);
+    EXPECT_EQ(testing_support::occurrences(r.out, "\n"), 1 + records - 2);
     EXPECT_NE(r.err.find("2 records with an impossible date or time skipped"), std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("no record at byte " + std::to_string(bytes.size())), std::string::npos)
         << r.err;
 
     const std::string gpx = (dir.path() / "out.gpx").string();
-    r = tool.run("map " + sh(log().string()) + " --gpx " + sh(gpx));
+    r = tool.run("map " + testing_support::quoted(log().string()) + " --gpx " +
+                 testing_support::quoted(gpx));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(count(readText(gpx), "<trkpt "), records - 2);
+    EXPECT_EQ(testing_support::occurrences(readText(gpx), "<trkpt "), records - 2);
     EXPECT_NE(r.err.find("zelkora-tool map: "), std::string::npos) << r.err;
 
     // Nothing usable at all is still a corrupt file.
     writeFile(log(), std::string(40, 'x'));
-    r = tool.run("map " + sh(log().string()) + " --gpx " + sh(gpx));
+    r = tool.run("map " + testing_support::quoted(log().string()) + " --gpx " +
+                 testing_support::quoted(gpx));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("File Corrupt"), std::string::npos) << r.err;
 }

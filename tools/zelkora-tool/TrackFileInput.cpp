@@ -37,7 +37,8 @@ int readTrackFile(const char* command, const std::string& path,
         take(r);
         ++read;
     }
-    std::fflush(stdout);
+    // What was printed goes out before what is said about it.
+    if (n < 0 || skipped > 0 || torn) std::fflush(stdout);
     if (n < 0) {
         std::fprintf(stderr, "zelkora-tool %s: cannot read %s\n", command, path.c_str());
         return kExitFailure;
