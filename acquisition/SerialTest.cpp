@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "platform/LocalClock.h"
+#include "platform/OutputFile.h"
 #include "platform/UiThread.h"
 
 namespace acquisition {
@@ -41,8 +42,11 @@ SerialTest::StartResult SerialTest::Start(const std::string& capturePath, EndNot
     captureFailed_.store(0);
     capture_.reset();
     if (!capturePath.empty()) {
-        capture_.reset(std::fopen(capturePath.c_str(), "wb"));
-        if (!capture_) {
+        // The capture appears whole when the run ends, as every file the programs write; a
+        // device or FIFO named as the capture is written straight.
+        capture_ = std::make_unique<platform::OutputFile>();
+        if (!capture_->open(capturePath)) {
+            capture_.reset();
             port_.close();
             return StartResult::CannotOpenFile;
         }
@@ -115,10 +119,11 @@ int32_t SerialTest::nextResult(uint32_t waitMs) {
         if (n <= 0) return SerialTestDecoder::kNoByte;
         chunkHead_ = 0;
         chunkTail_ = static_cast<size_t>(n);
+        if (capture_ && !capture_->write(std::span(chunk_).first(chunkTail_))) {
+            captureFailed_.store(1);
+        }
     }
-    const uint8_t byte = chunk_[chunkHead_++];
-    if (capture_ && std::fputc(byte, capture_.get()) == EOF) captureFailed_.store(1);
-    return decoder_.Next(byte);
+    return decoder_.Next(chunk_[chunkHead_++]);
 }
 
 void SerialTest::work() {
@@ -168,7 +173,8 @@ void SerialTest::drainOverflow() {
 
 void SerialTest::closeCapture() {
     if (!capture_) return;
-    if (std::fclose(capture_.release()) != 0) captureFailed_.store(1);
+    if (!capture_->commit()) captureFailed_.store(1);
+    capture_.reset();
 }
 
 }  // namespace acquisition

@@ -2,7 +2,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,6 +11,7 @@
 #include "acquisition/CommFile.h"
 #include "acquisition/SerialTestDecoder.h"
 #include "acquisition/SerialTestStats.h"
+#include "platform/OutputFile.h"
 
 namespace acquisition {
 
@@ -48,7 +48,8 @@ class SerialTest {
     bool OpenModule(int32_t port);
 
     // With the module's port open: the statistics start, the capture file `capturePath` is
-    // created (or emptied) unless the path is empty, 'G' goes out and the worker starts.
+    // opened unless the path is empty (platform/OutputFile.h: it takes its new content in
+    // one step when the run ends), 'G' goes out and the worker starts.
     // `ended` runs on the UI thread once the worker has ended and been joined. A capture
     // file that cannot be made starts nothing and closes the port.
     StartResult Start(const std::string& capturePath, EndNotice ended);
@@ -68,12 +69,6 @@ class SerialTest {
     bool captureFailed() const { return captureFailed_.load() != 0; }
 
   private:
-    struct FileCloser {
-        void operator()(std::FILE* f) const {
-            if (f) std::fclose(f);
-        }
-    };
-
     void work();
     // The next result of the decoder, reading the port when nothing is waiting: kNoByte
     // when no byte came within `waitMs`.
@@ -85,7 +80,7 @@ class SerialTest {
 
     CommFile port_;
     SerialTestDecoder decoder_;
-    std::unique_ptr<std::FILE, FileCloser> capture_;
+    std::unique_ptr<platform::OutputFile> capture_;
     std::atomic<int32_t> captureFailed_{0};
     std::atomic<int32_t> stop_{0};
     std::thread worker_;

@@ -2,11 +2,14 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "acquisition/CommFile.h"
 #include "app/AppSettings.h"
 #include "gps/TrackRecord.h"
+#include "platform/InputFile.h"
 #include "platform/MessageSink.h"
+#include "platform/OutputFile.h"
 
 namespace {
 
@@ -41,6 +44,10 @@ void GpsLink::ApplySettings(int32_t port, int32_t baud) {
     enabled_ = true;
     portNumber_ = port;
     baudRate_ = baud;
+}
+
+bool GpsLink::LineLost() const {
+    return portOpen_ && port_->lineLost();
 }
 
 bool GpsLink::PortInUse() const {
@@ -139,8 +146,38 @@ bool GpsLink::OpenForAppend(std::FILE*& file) {
     return false;
 }
 
+void GpsLink::RepairTornTail() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(logPath_, ec);
+    if (ec || size % TrackRecord::kSize == 0) return;
+    // Records appended after the torn one would all be out of step with the file's start.
+    const std::string kept = logPath_ + kTornSuffix;
+    if (!fs::exists(kept, ec)) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        if (!platform::readRegularFile(logPath_, size, bytes) ||
+            !platform::writeOutputFile(kept, bytes, error)) {
+            // Without the copy nothing is cut: the track stays as it is, and readers stop at
+            // the tear.
+            platform::showMessage(error.empty() ? "Cannot open file " + logPath_ : error,
+                                  platform::MessageIcon::Exclamation);
+            return;
+        }
+    }
+    fs::resize_file(logPath_, size - size % TrackRecord::kSize, ec);
+    if (ec) {
+        platform::showMessage("Cannot write file " + logPath_ + ": " + ec.message(),
+                              platform::MessageIcon::Exclamation);
+        return;
+    }
+    platform::showMessage(std::string(kTornMessage) + " (the original is " + kept + ")",
+                          platform::MessageIcon::Information);
+}
+
 void GpsLink::OpenTrackFile() {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
+    RepairTornTail();
     std::FILE* file = nullptr;
     FileCloser closer{file};
     if (OpenForAppend(file)) logOk_ = true;

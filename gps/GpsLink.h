@@ -79,6 +79,9 @@ class GpsLink : public GpsPositionSource {
     static bool ComputeClockOffset(const GpsFix& fix, uint32_t validity, JulianTime& offset);
 
     bool IsPortOpen() const override { return portOpen_; }
+    // The receiver's port hung up for good (a receiver unplugged), as the module's line is
+    // judged (CommFile::lineLost). Only polls notice it.
+    bool LineLost() const;
     // The last Connect failed because another program holds the port.
     bool PortInUse() const;
     uint32_t GetValidity() const { return receiver_.validity(); }
@@ -104,12 +107,19 @@ class GpsLink : public GpsPositionSource {
     void setFolderCheck(std::function<bool()> check) { folderCheck_ = std::move(check); }
 
     static std::string NumberedTrackFileName(const std::string& folder, int32_t n);
+    // A track file cut off in the middle of a record (a power cut while it was written) is
+    // cut back to its whole records, the original first kept under this suffix (once: a copy
+    // already there is not replaced), and the user told.
+    static constexpr const char* kTornSuffix = ".torn";
+    static constexpr const char* kTornMessage =
+        "The GPS file ended in a torn record; it was cut back to its whole records";
 
   private:
     static bool DefaultFolderCheck();
     // Opens the track file for appending; on failure checks the folder once and retries.
     // False after the failure message.
     bool OpenForAppend(std::FILE*& file);
+    void RepairTornTail();
 
     JulianTime logTime_;
     GpsReceiver receiver_;

@@ -129,3 +129,11 @@ bool TrackRecord::decode(std::span<const uint8_t, kSize> in) {
     vdop10 = get16(p + 28);
     return p[30] == 13 && p[31] == 10;
 }
+
+bool TrackRecord::hasPossibleTime() const {
+    static constexpr int32_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1) return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int32_t days = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+    return day <= days && timeMs >= 0 && timeMs < 24 * 3600 * 1000;
+}

@@ -46,4 +46,7 @@ struct TrackRecord {
     void encode(std::span<uint8_t, kSize> out) const;
     // False when the bytes are not a record (digits or the line end missing).
     bool decode(std::span<const uint8_t, kSize> in);
+    // False for a date no calendar has (month 13, 30 February) or a time of day outside
+    // 0 to 24 h: a record damaged on the disk or by a receiver's bad sentence.
+    bool hasPossibleTime() const;
 };

@@ -1,6 +1,9 @@
 #pragma once
+#include <array>
 #include <cstdint>
+#include <istream>
 #include <span>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -20,9 +23,39 @@ class InputFile {
     bool open(const std::string& path);
     // Up to bytes.size() bytes: the count, 0 at the end of the file, -1 on a read error.
     int64_t read(std::span<uint8_t> bytes);
+    // Moves to `offset` from the start (whence SEEK_SET), the position (SEEK_CUR) or the end
+    // (SEEK_END); the new position, or -1.
+    int64_t seek(int64_t offset, int whence);
+    // The descriptor, for libraries that read a file by it (-1 when not open); it stays this
+    // object's to close.
+    int descriptor() const { return fd_; }
 
   private:
     int fd_ = -1;
+};
+
+// An InputFile as a C++ stream, for readers written against std::istream (lines, chunks,
+// seeks). fail() is set at once when open() refused the file.
+class InputStream : public std::istream {
+  public:
+    InputStream();
+    bool open(const std::string& path);
+
+  private:
+    class Buffer : public std::streambuf {
+      public:
+        InputFile file;
+
+      protected:
+        int_type underflow() override;
+        pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
+                         std::ios_base::openmode which) override;
+        pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
+
+      private:
+        std::array<char, 65536> data_{};
+    };
+    Buffer buffer_;
 };
 
 // The first `limit` bytes of the regular file `path` (all of it when shorter). False as

@@ -20,6 +20,8 @@ packages=(
     dpkg-dev desktop-file-utils groff-base
     # scripts/clock-check.sh moves the clock; scripts/stress-check.sh loads the machine
     faketime stress-ng
+    # the package test runs Debian's checker on the package
+    lintian
 )
 
 missing=()

@@ -194,19 +194,6 @@ bool publishFile(const std::string& from, const std::string& to, bool* exists, s
     return publishOverClaim(from, to, exists, error);
 }
 
-bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
-                         std::string* error) {
-    std::string tmp = writeTemporary(path, bytes, error);
-    if (tmp.empty()) return false;
-    if (callRename(tmp.c_str(), path.c_str()) != 0) {
-        setError(error, "cannot rename into " + path);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    syncFolderOf(path);
-    return true;
-}
-
 bool createFileAtomically(const std::string& path, std::span<const uint8_t> bytes, bool* exists,
                           std::string* error) {
     std::string tmp = writeTemporary(path, bytes, error);

@@ -39,6 +39,19 @@ for script in preinst postinst prerm postrm; do
     [[ ! -e $work/control/$script ]] || fail "the package has a $script script"
 done
 
+# Debian's own checker, where it is installed: no error, no warning, nothing pedantic.
+if command -v lintian >/dev/null; then
+    # The checker refuses to run as root unless told that this is meant.
+    if ! report=$(lintian --pedantic --allow-root --no-tag-display-limit "$deb" 2>&1); then
+        fail "lintian failed: $report"
+    fi
+    if grep -E '^[EWP]: ' <<<"$report"; then
+        fail "lintian has complaints (above)"
+    fi
+else
+    echo "lintian is not installed: the package is not checked by it"
+fi
+
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 for file in usr/bin/zelkora usr/bin/zelkora-tool; do

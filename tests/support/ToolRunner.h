@@ -29,6 +29,13 @@ inline std::string readText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// How often `what` occurs in `text`.
+inline size_t occurrences(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 // Runs the tool with `args` (already quoted where needed) and `input` on standard input.
 class Tool {
   public:

@@ -1,12 +1,12 @@
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/InputFile.h"
 #include "sequence/SequenceFolder.h"
 #include "sequence/SequenceFormat.h"
 #include "tools/zelkora-tool/Command.h"
@@ -17,26 +17,41 @@ namespace {
 constexpr const char* kUsage = "zelkora-tool check-sent --log FILE DIR...";
 
 // The intervals that went out whole, in the order sent; everything else in the log is
-// bookkeeping that a recording never contains.
-bool readSent(const std::string& path, std::vector<int32_t>& sent) {
-    std::ifstream in(path);
-    if (!in) return false;
+// bookkeeping that a recording never contains. 0, or the exit status after the message.
+int readSent(const std::string& path, std::vector<int32_t>& sent) {
+    platform::InputStream in;
+    if (!in.open(path)) {
+        std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
+        return tool::kExitBadFile;
+    }
     std::string line;
-    while (std::getline(in, line)) {
+    for (int64_t number = 1; std::getline(in, line); ++number) {
         if (line.size() < 4 || line[0] != 'I' || line[1] != ' ') continue;
         const size_t space = line.rfind(' ');
         if (space <= 2) continue;
-        sent.push_back(static_cast<int32_t>(std::stol(line.substr(space + 1))));
+        const char* first = line.data() + space + 1;
+        const char* last = line.data() + line.size();
+        int32_t interval = 0;
+        const auto [end, ec] = std::from_chars(first, last, interval);
+        if (ec != std::errc() || end != last || first == last) {
+            std::fprintf(stderr, "File Corrupt %s: line %lld is not an interval: %s\n",
+                         path.c_str(), static_cast<long long>(number), line.c_str());
+            return tool::kExitBadFile;
+        }
+        sent.push_back(interval);
     }
-    return true;
+    if (in.bad()) {
+        std::fprintf(stderr, "zelkora-tool check-sent: cannot read %s\n", path.c_str());
+        return tool::kExitFailure;
+    }
+    return tool::kExitOk;
 }
 
 // A file's intervals as the differences of its stored crossing times: the first crossing
 // only anchors the file in time.
 bool readIntervals(const std::filesystem::path& file, std::vector<int32_t>& intervals) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+    std::vector<uint8_t> image;
+    if (!platform::readRegularFile(file.string(), seqformat::kMaxFileSize, image)) return false;
     DotStore store;
     if (decodeSequenceImage(image, store) == 0) return false;
     intervals.clear();
@@ -54,7 +69,8 @@ int run(const std::vector<std::string>& args) {
             "Checks a recording against what the module simulator sent (its --log FILE):\n"
             "every sequence file in each DIR must hold an unbroken stretch of the intervals\n"
             "sent, in the order sent. Prints one line per file that does not, then a summary.\n"
-            "Exit status 0 when every file passes, 1 when one does not or none was found.\n",
+            "Exit status 0 when every file passes, 1 when one does not or none was found,\n"
+            "2 when the log cannot be opened or holds a line that is not one.\n",
             kUsage);
         return tool::kExitOk;
     }
@@ -63,10 +79,7 @@ int run(const std::vector<std::string>& args) {
         return tool::usageError("check-sent", "a log and at least one folder are needed", kUsage);
 
     std::vector<int32_t> sent;
-    if (!readSent(log, sent)) {
-        std::fprintf(stderr, "Cannot open file %s\n", log.c_str());
-        return tool::kExitBadFile;
-    }
+    if (const int status = readSent(log, sent); status != tool::kExitOk) return status;
     int64_t files = 0, intervals = 0, bad = 0;
     std::vector<int32_t> part;
     for (const std::string& dir : parsed.positional()) {
@@ -101,7 +114,7 @@ int run(const std::vector<std::string>& args) {
     }
     std::printf("%lld files, %lld intervals, %zu sent: %s\n", static_cast<long long>(files),
                 static_cast<long long>(intervals), sent.size(),
-                files == 0  ? "no sequence file found"
+                files == 0 ? "no sequence file found"
                 : bad == 0 ? "every file is an unbroken stretch of what was sent"
                            : "some files are not");
     return files > 0 && bad == 0 ? tool::kExitOk : tool::kExitFailure;

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +16,7 @@
 
 #include "acquisition/ZeroCrossingExtractor.h"
 #include "app/AppSettings.h"
+#include "platform/InputFile.h"
 #include "platform/LocalClock.h"
 #include "platform/qt/QtProfileStore.h"
 #include "sequence/SequenceFile.h"
@@ -114,7 +114,8 @@ struct Source {
 // The start, position and time expansion of one recording, from its metadata.
 Source describe(const std::string& path, const SF_INFO& info, const Options& options) {
     Source source;
-    std::ifstream in(path, std::ios::binary);
+    platform::InputStream in;
+    in.open(path);
     const tool::WavMetadata meta = tool::readWavMetadata(in);
 
     double te = 1;
@@ -171,8 +172,11 @@ Source describe(const std::string& path, const SF_INFO& info, const Options& opt
 // Imports one recording; the exit status for it.
 int importOne(const std::string& path, const Options& options) {
     SF_INFO info{};
-    std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file(sf_open(path.c_str(), SFM_READ, &info),
-                                                     &sf_close);
+    // Opened as every input is: a FIFO or a device would leave the library waiting.
+    platform::InputFile input;
+    std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file(
+        input.open(path) ? sf_open_fd(input.descriptor(), SFM_READ, &info, SF_FALSE) : nullptr,
+        &sf_close);
     if (!file || info.channels < 1 || info.samplerate < 1) {
         warn("Cannot open file %s\n", path.c_str());
         return tool::kExitBadFile;

@@ -14,6 +14,7 @@
 #include "tools/zelkora-tool/SurveyMap.h"
 #include "tools/zelkora-tool/SurveyMapPicture.h"
 #include "tools/zelkora-tool/ToolArgs.h"
+#include "tools/zelkora-tool/ToolFiles.h"
 
 namespace {
 
@@ -80,26 +81,37 @@ int run(const std::vector<std::string>& args) {
         return tool::usageError("map", error, kUsage);
     }
 
-    tool::SurveyMap map;
-    if (!map.readTrack(positional[0])) return tool::kExitBadFile;
     bool failed = false;
+    std::vector<std::string> paths;
     if (positional.size() == 2) {
         std::error_code ec;
         if (!std::filesystem::is_directory(positional[1], ec)) {
             return tool::usageError("map", "not a folder: " + positional[1], kUsage);
         }
-        const std::vector<std::string> paths = tool::sequencePaths({positional[1]}, failed);
-        tool::ProgressLine progress("map", static_cast<int64_t>(paths.size()));
-        for (const std::string& path : paths) {
-            tool::LoadedSequence loaded;
-            tool::SurveyMap::Waypoint w;
-            if (tool::loadSequenceFile(path, loaded) != tool::kExitOk) {
-                failed = true;
-            } else if (waypointOf(path, loaded, shown, w)) {
-                map.waypoints.push_back(std::move(w));
-            }
-            progress.step();
+        paths = tool::sequencePaths({positional[1]}, failed);
+    }
+    std::vector<std::string> inputs = paths;
+    inputs.push_back(positional[0]);
+    std::vector<std::string> outputs;
+    for (const auto& out : {gpx, kml, png}) {
+        if (out) outputs.push_back(*out);
+    }
+    if (int status = tool::refuseOutputOverInputs("map", outputs, inputs); status != 0) {
+        return status;
+    }
+
+    tool::SurveyMap map;
+    if (int status = map.readTrack(positional[0]); status != tool::kExitOk) return status;
+    tool::ProgressLine progress("map", static_cast<int64_t>(paths.size()));
+    for (const std::string& path : paths) {
+        tool::LoadedSequence loaded;
+        tool::SurveyMap::Waypoint w;
+        if (tool::loadSequenceFile(path, loaded) != tool::kExitOk) {
+            failed = true;
+        } else if (waypointOf(path, loaded, shown, w)) {
+            map.waypoints.push_back(std::move(w));
         }
+        progress.step();
     }
     const std::string title = std::filesystem::path(positional[0]).filename().string();
     if (gpx && !map.writeGpx(*gpx, title)) return tool::kExitFailure;

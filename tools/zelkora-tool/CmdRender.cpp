@@ -1,6 +1,5 @@
 #include <QBuffer>
 #include <QByteArray>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -15,8 +14,8 @@
 #include "display/GraphicsSurface.h"
 #include "display/PlotView.h"
 #include "display/TimeScale.h"
-#include "platform/AtomicFile.h"
 #include "platform/LocalClock.h"
+#include "platform/OutputFile.h"
 #include "platform/qt/QtGraphics.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/QtViewFont.h"
@@ -24,6 +23,7 @@
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/ToolArgs.h"
+#include "tools/zelkora-tool/ToolFiles.h"
 
 namespace {
 
@@ -54,36 +54,6 @@ int32_t parseScale(const std::string& text) {
         return static_cast<int32_t>(128 + n);
     if ((text[0] == 'D' || text[0] == 'd') && n >= 1 && n <= 4) return static_cast<int32_t>(n);
     return 0;
-}
-
-// A regular file (or one that does not exist yet) is replaced in one step, through a symbolic
-// link the file it names; anything else that exists, a pipe or /dev/stdout, is written to
-// straight, as the user asked.
-bool writePicture(const std::string& out, const QByteArray& png, std::string& error) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status target = fs::status(out, ec);
-    if (fs::exists(target) && !fs::is_regular_file(target)) {
-        QFile file(QString::fromStdString(out));
-        if (file.open(QIODevice::WriteOnly) && file.write(png) == png.size() && file.flush()) {
-            return true;
-        }
-        error = "cannot write " + out + ": " + file.errorString().toStdString();
-        return false;
-    }
-    // Renaming onto a link would replace the link; the picture belongs where it points, even
-    // where nothing is yet.
-    fs::path path = out;
-    for (int depth = 0; depth < 16 && fs::is_symlink(fs::symlink_status(path, ec)); ++depth) {
-        const fs::path named = fs::read_symlink(path, ec);
-        if (ec) break;
-        path = named.is_absolute() ? named : path.parent_path() / named;
-    }
-    return platform::writeFileAtomically(
-        path.string(),
-        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(png.constData()),
-                                 static_cast<size_t>(png.size())),
-        &error);
 }
 
 int run(const std::vector<std::string>& args) {
@@ -162,6 +132,9 @@ int run(const std::vector<std::string>& args) {
     if (parsed.has("--log")) s.Floglin = 1;
 
     const std::string path = parsed.positional().front();
+    if (int status = tool::refuseOutputOverInputs("render", {*out}, {path}); status != 0) {
+        return status;
+    }
     // The name as the folder holds it, as the window's list shows it.
     const std::string name = std::filesystem::path(path).filename().string();
     tool::LoadedSequence loaded;
@@ -215,12 +188,7 @@ int run(const std::vector<std::string>& args) {
             return tool::kExitFailure;
         }
     }
-    std::string error;
-    if (!writePicture(*out, png, error)) {
-        std::fprintf(stderr, "zelkora-tool render: %s\n", error.c_str());
-        return tool::kExitFailure;
-    }
-    return tool::kExitOk;
+    return tool::writeOutput(*out, png) ? tool::kExitOk : tool::kExitFailure;
 }
 
 const tool::CommandRegistration registration{

@@ -1,8 +1,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +9,7 @@
 #include "acquisition/RecordingControl.h"
 #include "acquisition/StreamDecoder.h"
 #include "app/AppSettings.h"
+#include "platform/InputFile.h"
 #include "platform/LocalClock.h"
 #include "platform/qt/QtProfileStore.h"
 #include "sequence/JulianTime.h"
@@ -20,6 +19,8 @@
 namespace {
 
 constexpr const char* kName = "replay";
+// A capture is replayed from memory; a night at the module's full line rate is under 1 GiB.
+constexpr size_t kMaxCaptureBytes = size_t{1} << 30;
 constexpr const char* kUsage =
     "zelkora-tool replay CAPTURE [--monitor] [--ratio N] [--start \"YYYY-MM-DD hh:mm:ss\"]\n"
     "       [--slack K] [--line L] [--maxtbc US] [--tone] [--dir DIR]";
@@ -131,12 +132,11 @@ int run(const std::vector<std::string>& argv) {
     if (settings.GPath.empty() || settings.GPath.back() != '/') settings.GPath += '/';
     settings.TimeKeeping = 0;  // a capture has only the module's own clock
 
-    std::ifstream in(capture, std::ios::binary);
-    if (!in) {
+    std::vector<uint8_t> bytes;
+    if (!platform::readRegularFile(capture, kMaxCaptureBytes, bytes)) {
         std::fprintf(stderr, "Cannot open file %s\n", capture.c_str());
         return tool::kExitBadFile;
     }
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
     if (!start) {
         const auto written = modificationTime(capture);
         if (!written) {

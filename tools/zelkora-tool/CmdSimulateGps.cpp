@@ -2,13 +2,12 @@
 // virtual serial port, paced at the chosen baud rate.
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/InputFile.h"
 #include "platform/PseudoTerminal.h"
 #include "platform/SerialLine.h"
 #include "platform/StopSignals.h"
@@ -20,6 +19,8 @@
 namespace {
 
 constexpr const char* kName = "simulate-gps";
+// A log is replayed from memory; a day of sentences at 115200 baud is under 1 GiB.
+constexpr size_t kMaxLogBytes = size_t{1} << 30;
 constexpr const char* kUsage =
     "zelkora-tool simulate-gps --nmea FILE [--port N] [--baud B] [--loop]";
 constexpr const char* kHelp =
@@ -58,13 +59,12 @@ int run(const std::vector<std::string>& argv) {
     if (!port || !baud) return tool::usageError(kName, args.error(), kUsage);
     const bool loop = args.has("--loop");
 
-    std::ifstream in(*file, std::ios::binary);
-    if (!in) {
+    std::vector<uint8_t> log;
+    if (!platform::readRegularFile(*file, kMaxLogBytes, log)) {
         std::fprintf(stderr, "Cannot open file %s\n", file->c_str());
         return tool::kExitBadFile;
     }
-    const std::vector<uint8_t> bytes = replayBytes(
-        std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    const std::vector<uint8_t> bytes = replayBytes(std::string(log.begin(), log.end()));
 
     tool::SimulatedPort simulated;
     if (!simulated.open(kName, "GPS simulator", static_cast<int32_t>(*port), true)) {

@@ -2,8 +2,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -13,7 +11,9 @@
 #include "app/StationConfig.h"
 #include "app/StationSchedule.h"
 #include "platform/FreeSpace.h"
+#include "platform/InputFile.h"
 #include "platform/LocalClock.h"
+#include "platform/MessageSink.h"
 #include "platform/StopSignals.h"
 #include "platform/qt/QtProfileStore.h"
 #include "sequence/SequenceFolder.h"
@@ -54,19 +54,23 @@ constexpr const char* kHelp =
     "fault and change of free space; each line is printed on standard output too. The status\n"
     "file (DIR/station.status, or 'status') holds one line, replaced whole whenever it\n"
     "changes:\n"
-    "  state=STATE night=YYYY-MM-DD files=N last=NAME free_mb=N gps=LAT,LON|nofix|off\n"
+    "  state=STATE night=YYYY-MM-DD files=N last=NAME free_mb=N gps=LAT,LON|nofix|lost|off\n"
     "STATE is recording, waiting, disk-low (free space under the config's min_free_mb,\n"
     "default 200: the module is stopped and nothing more is written until space returns),\n"
     "searching (the module is gone: the listed ports are searched again every\n"
-    "search_interval seconds, default 60) or stopped. SIGTERM ends the station cleanly: the\n"
-    "pass being recorded is saved and the module stopped. The exit status is 1 when\n"
-    "sequences could not be written.\n";
+    "search_interval seconds, default 60), no-folder (the night's folder cannot be made;\n"
+    "tried again as often) or stopped. gps=lost: the receiver's port is gone or cannot be\n"
+    "opened, and is tried again every search_interval. SIGTERM ends the station cleanly:\n"
+    "the pass being recorded is saved and the module stopped. The exit status is 1 when\n"
+    "sequences could not be written or the night's folder could not be made.\n";
 
 constexpr auto kTick = std::chrono::milliseconds(25);
 // Without a position from the config, the GPS gets this long to report one before the
 // fixed hours are used.
 constexpr int64_t kGpsGraceSeconds = 120;
 constexpr uint64_t kMegabyte = 1024 * 1024;
+// A configuration is a page of key = value lines; anything larger is not one.
+constexpr size_t kMaxConfigBytes = 1024 * 1024;
 
 int64_t offsetAt(int64_t utc) {
     return platform::localUtcOffsetSecondsAt(utc);
@@ -93,12 +97,6 @@ int printSchedule(tool::ToolArgs& args) {
     return tool::kExitOk;
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Sequence files already in a folder (a station restarted during the night counts on).
 int32_t sequenceFilesIn(const std::string& folder) {
     SequenceFolder list;
@@ -107,7 +105,7 @@ int32_t sequenceFilesIn(const std::string& folder) {
 
 class Station {
   public:
-    enum class State { Waiting, Recording, DiskLow, Searching, Stopped };
+    enum class State { Waiting, Recording, DiskLow, Searching, NoFolder, Stopped };
 
     Station(AppSettings& settings, const StationConfig& config, std::string base, bool now,
             tool::StationLog& log, tool::StatusFile& status)
@@ -144,11 +142,16 @@ class Station {
             std::this_thread::sleep_for(kTick);
         }
         if (state_ == State::Recording) stopRecording("stop: the station ends");
+        const bool folderMissing = state_ == State::NoFolder;
         state_ = State::Stopped;
         writeStatus();
         if (const int32_t unsaved = recording_.unsavedCount(); unsaved > 0) {
             log_.line("fault: " + std::to_string(unsaved) + " sequence" +
                       (unsaved == 1 ? "" : "s") + " could not be written");
+            return tool::kExitFailure;
+        }
+        if (folderMissing) {
+            log_.line("station ended without a folder to record into");
             return tool::kExitFailure;
         }
         log_.line("station ended");
@@ -214,7 +217,7 @@ class Station {
                           megabytes(config_.minFreeBytes) + " MB; not recording");
                 state_ = State::DiskLow;
             }
-        } else if (state_ != State::Searching || t >= nextSearch_) {
+        } else if ((state_ != State::Searching && state_ != State::NoFolder) || t >= nextSearch_) {
             if (state_ == State::DiskLow) {
                 log_.line("free space " + megabytes(free_.value_or(0)) + " MB: saving resumes");
             }
@@ -225,9 +228,16 @@ class Station {
 
     void startRecording(int64_t t) {
         const std::string folder = base_ + night_ + "/";
-        if (!tool::useSequenceFolder(settings_, folder)) {
-            log_.line("fault: cannot create the folder " + folder);
-            enterSearching(t);
+        std::string whyNot;
+        if (!tool::useSequenceFolder(settings_, folder, &whyNot)) {
+            // Not the module's fault: said once, and tried again as often as the module is.
+            if (state_ != State::NoFolder) {
+                log_.line("fault: cannot create the folder " + folder + ": " + whyNot +
+                          "; tried again every " + std::to_string(config_.searchIntervalSeconds) +
+                          " s");
+            }
+            state_ = State::NoFolder;
+            nextSearch_ = t + config_.searchIntervalSeconds;
             return;
         }
         recording_.doc().ScanFolder();
@@ -276,7 +286,8 @@ class Station {
         std::string why;
         gpsConnected_ = recording_.connectGps(gpsPort_, gpsBaud_, why);
         if (gpsConnected_) {
-            log_.line("GPS on port " + std::to_string(gpsPort_));
+            log_.line("GPS on port " + std::to_string(gpsPort_) + (gpsLost_ ? " again" : ""));
+            gpsLost_ = false;
             return;
         }
         if (!gpsFaultLogged_) {
@@ -292,9 +303,20 @@ class Station {
             position_ = config_.position;
             return;
         }
+        // A receiver unplugged in the night is noticed as the module is, and looked for again
+        // as often.
+        if (gpsConnected_ && recording_.gpsLost()) {
+            gpsConnected_ = false;
+            gpsLost_ = true;
+            gpsFaultLogged_ = true;  // the line below says it all
+            log_.line("fault: the GPS on port " + std::to_string(gpsPort_) +
+                      " has gone; tried again every " +
+                      std::to_string(config_.searchIntervalSeconds) + " s");
+            nextGpsTry_ = t + config_.searchIntervalSeconds;
+        }
         if (!gpsConnected_ && t >= nextGpsTry_) tryGps(t);
         double lat = 0, lon = 0, alt = 0;
-        gpsFix_ = recording_.doc().gps().link().GetPosition(lat, lon, alt) > 0;
+        gpsFix_ = gpsConnected_ && recording_.doc().gps().link().GetPosition(lat, lon, alt) > 0;
         if (gpsFix_) {
             if (!gpsPosition_) {
                 log_.line("position from the GPS: " + degrees(lat) + "," + degrees(lon));
@@ -327,16 +349,24 @@ class Station {
     }
 
     void writeStatus() {
-        static constexpr const char* kStates[] = {"waiting", "recording", "disk-low", "searching",
-                                                  "stopped"};
+        static constexpr const char* kStates[] = {"waiting",   "recording", "disk-low",
+                                                  "searching", "no-folder", "stopped"};
         std::string gps = "off";
         if (gpsConfigured_) {
-            gps = gpsFix_ ? degrees(gpsLatitude_) + "," + degrees(gpsLongitude_) : "nofix";
+            gps = !gpsConnected_ ? "lost"
+                  : gpsFix_      ? degrees(gpsLatitude_) + "," + degrees(gpsLongitude_)
+                                 : "nofix";
         }
-        status_.write(std::string("state=") + kStates[static_cast<int>(state_)] +
-                      " night=" + night_ + " files=" + std::to_string(filesTonight_) +
-                      " last=" + (lastFile_.empty() ? "-" : lastFile_) +
-                      " free_mb=" + (free_ ? megabytes(*free_) : "?") + " gps=" + gps);
+        std::string error;
+        const bool written =
+            status_.write(std::string("state=") + kStates[static_cast<int>(state_)] +
+                              " night=" + night_ + " files=" + std::to_string(filesTonight_) +
+                              " last=" + (lastFile_.empty() ? "-" : lastFile_) +
+                              " free_mb=" + (free_ ? megabytes(*free_) : "?") + " gps=" + gps,
+                          error);
+        // Said once for a run of failures; the line is tried again at every change.
+        if (!written && !statusFaultLogged_) log_.line("fault: " + error);
+        statusFaultLogged_ = !written;
     }
 
     static std::string megabytes(uint64_t bytes) { return std::to_string(bytes / kMegabyte); }
@@ -366,6 +396,8 @@ class Station {
     bool gpsConfigured_ = false;
     bool gpsConnected_ = false;
     bool gpsFaultLogged_ = false;
+    bool gpsLost_ = false;
+    bool statusFaultLogged_ = false;
     int32_t gpsPort_ = 0, gpsBaud_ = 0;
     int64_t nextGpsTry_ = 0;
     bool gpsFix_ = false;
@@ -392,13 +424,19 @@ int run(const std::vector<std::string>& argv) {
 
     StationConfig config;
     if (const auto path = args.value("--config")) {
-        const auto text = readFile(*path);
-        std::string error;
-        if (!text) {
-            std::fprintf(stderr, "zelkora-tool station: cannot read %s\n", path->c_str());
-            return tool::kExitFailure;
+        std::vector<uint8_t> bytes;
+        if (!platform::readRegularFile(*path, kMaxConfigBytes + 1, bytes)) {
+            std::fprintf(stderr, "Cannot open file %s\n", path->c_str());
+            return tool::kExitBadFile;
         }
-        if (!parseStationConfig(*text, config, error)) {
+        if (bytes.size() > kMaxConfigBytes) {
+            std::fprintf(stderr, "zelkora-tool station: %s is larger than 1 MiB; refused\n",
+                         path->c_str());
+            return tool::kExitBadFile;
+        }
+        const std::string text(bytes.begin(), bytes.end());
+        std::string error;
+        if (!parseStationConfig(text, config, error)) {
             std::fprintf(stderr, "zelkora-tool station: %s: %s\n", path->c_str(), error.c_str());
             return tool::kExitFailure;
         }
@@ -430,11 +468,18 @@ int run(const std::vector<std::string>& argv) {
     log.line("station starts: folder " + base + (args.has("--now") ? ", recording now" : ""));
     if (!logOpen) log.line("fault: cannot write the log " + logPath);
 
+    // What the recorder reports by itself (a sequence that cannot be written, a full disk)
+    // is a fault of the night, with its time, in the log.
+    platform::setMessageHandler([&log](const std::string& text, platform::MessageIcon icon) {
+        log.line(icon == platform::MessageIcon::Information ? text : "fault: " + text);
+    });
     Station station(settings, config, base, args.has("--now"), log, status);
     const std::optional<int32_t> gps =
         args.has("--gps") ? std::optional<int32_t>(static_cast<int32_t>(*gpsPort)) : config.gps;
     if (gps) station.connectGps(*gps, config.gpsBaud.value_or(settings.GPSbaudrate));
-    return station.run(*seconds);
+    const int exitStatus = station.run(*seconds);
+    platform::setMessageHandler({});
+    return exitStatus;
 }
 
 const tool::CommandRegistration registration{

@@ -1,13 +1,12 @@
 // zelkora-tool track FILE: a GPS track file as CSV.
-#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "gps/TrackRecord.h"
-#include "platform/InputFile.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/ToolArgs.h"
+#include "tools/zelkora-tool/TrackFileInput.h"
 
 namespace {
 
@@ -28,8 +27,8 @@ int runTrack(const std::vector<std::string>& args) {
             "differential\n"
             "  satellites    satellites used\n"
             "  pdop10, hdop10, vdop10   dilutions x 10; 65535 = never reported\n"
-            "A trailing part record is ignored; a record that is not one makes the file "
-            "corrupt.\n",
+            "A trailing part record (a write cut off) ends the reading; records with an\n"
+            "impossible date or time are skipped. Both are counted on standard error.\n",
             kUsage);
         return tool::kExitOk;
     }
@@ -37,35 +36,19 @@ int runTrack(const std::vector<std::string>& args) {
         return tool::usageError("track", "expected exactly one FILE", kUsage);
     }
     const std::string& name = parser.positional()[0];
-    platform::InputFile in;
-    if (!in.open(name)) {
-        std::fprintf(stderr, "Cannot open file %s\n", name.c_str());
-        return tool::kExitBadFile;
-    }
-    std::printf(
-        "date,time_ms,latitude_e6,longitude_e6,altitude_mm,status,satellites,pdop10,hdop10,"
-        "vdop10\n");
-    std::array<uint8_t, TrackRecord::kSize> bytes{};
-    // A regular file gives whole reads up to its end, so a short read is the part record
-    // that a cut-off write left at the end; it is ignored.
-    int64_t n = 0;
-    while ((n = in.read(bytes)) == static_cast<int64_t>(bytes.size())) {
-        TrackRecord r;
-        if (!r.decode(bytes)) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "File Corrupt %s\n", name.c_str());
-            return tool::kExitBadFile;
-        }
-        std::printf("%04d-%02d-%02d,%d,%d,%d,%d,%c,%u,%u,%u,%u\n", r.year, r.month, r.day, r.timeMs,
-                    r.latitudeE6, r.longitudeE6, r.altitudeMm, r.status,
-                    static_cast<unsigned>(r.satellites), static_cast<unsigned>(r.pdop10),
-                    static_cast<unsigned>(r.hdop10), static_cast<unsigned>(r.vdop10));
-    }
-    if (n < 0) {
-        std::fprintf(stderr, "zelkora-tool track: cannot read %s\n", name.c_str());
-        return tool::kExitFailure;
-    }
-    return tool::kExitOk;
+    return tool::readTrackFile(
+        "track", name,
+        [](const TrackRecord& r) {
+            std::printf("%04d-%02d-%02d,%d,%d,%d,%d,%c,%u,%u,%u,%u\n", r.year, r.month, r.day,
+                        r.timeMs, r.latitudeE6, r.longitudeE6, r.altitudeMm, r.status,
+                        static_cast<unsigned>(r.satellites), static_cast<unsigned>(r.pdop10),
+                        static_cast<unsigned>(r.hdop10), static_cast<unsigned>(r.vdop10));
+        },
+        [] {
+            std::printf(
+                "date,time_ms,latitude_e6,longitude_e6,altitude_mm,status,satellites,pdop10,"
+                "hdop10,vdop10\n");
+        });
 }
 
 const tool::CommandRegistration kRegistration({"track", "print a GPS track file (GPS.zlg) as CSV",

@@ -79,13 +79,23 @@ bool HeadlessRecording::connectGps(int32_t port, int32_t baud, std::string& why)
     return false;
 }
 
-bool useSequenceFolder(AppSettings& settings, const std::string& dir) {
+bool HeadlessRecording::gpsLost() {
+    GpsLink& link = doc_.gps().link();
+    if (!link.LineLost()) return false;
+    link.Disconnect();
+    return true;
+}
+
+bool useSequenceFolder(AppSettings& settings, const std::string& dir, std::string* why) {
     settings.GPath = dir;
     if (settings.GPath.empty() || settings.GPath.back() != '/') settings.GPath += '/';
     // A folder named on the command line is made, never silently replaced by the default.
+    std::error_code made;
+    std::filesystem::create_directories(settings.GPath, made);
     std::error_code ec;
-    std::filesystem::create_directories(settings.GPath, ec);
-    return std::filesystem::is_directory(settings.GPath, ec);
+    if (std::filesystem::is_directory(settings.GPath, ec)) return true;
+    if (why) *why = made ? made.message() : "not a folder";
+    return false;
 }
 
 }  // namespace tool

@@ -40,6 +40,8 @@ class HeadlessRecording {
     int32_t unsavedCount();
     // Connects the GPS poll; false with `why` set when the port cannot be opened.
     bool connectGps(int32_t port, int32_t baud, std::string& why);
+    // The receiver's port hung up for good (unplugged); it is closed, to be connected again.
+    bool gpsLost();
 
   private:
     platform::MemoryProfileStore runStore_;
@@ -50,7 +52,7 @@ class HeadlessRecording {
 };
 
 // Makes `dir` (with a trailing '/') the sequence folder of the run, creating it when
-// missing. False when it cannot be made.
-bool useSequenceFolder(AppSettings& settings, const std::string& dir);
+// missing. False when it cannot be made, with the reason in `why` when given.
+bool useSequenceFolder(AppSettings& settings, const std::string& dir, std::string* why = nullptr);
 
 }  // namespace tool

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "app/StationSchedule.h"
-#include "platform/AtomicFile.h"
+#include "platform/OutputFile.h"
 
 namespace tool {
 
@@ -18,7 +18,12 @@ bool StationLog::open(const std::string& path) {
 }
 
 void StationLog::line(const std::string& text) {
-    const std::string stamped = station::utcText(utcNowSeconds()) + " " + text + "\n";
+    std::string stamped = station::utcText(utcNowSeconds()) + " " + text;
+    for (char& c : stamped) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    stamped += '\n';
+    const std::lock_guard hold(mutex_);
     std::fputs(stamped.c_str(), stdout);
     std::fflush(stdout);
     if (file_) {
@@ -27,12 +32,13 @@ void StationLog::line(const std::string& text) {
     }
 }
 
-void StatusFile::write(const std::string& line) {
-    if (line == last_) return;
+bool StatusFile::write(const std::string& line, std::string& error) {
+    if (line == last_) return true;
     const std::string text = line + "\n";
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    // A failed write is tried again at the next change; the log says what the disk does.
-    if (platform::writeFileAtomically(path_, std::span(bytes, text.size()))) last_ = line;
+    if (!platform::writeOutputFile(path_, std::span(bytes, text.size()), error)) return false;
+    last_ = line;
+    return true;
 }
 
 int64_t utcNowSeconds() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace tool {
@@ -17,17 +18,23 @@ class StationLog {
 
     // Opens `path` for appending; false when it cannot be (the lines still reach stdout).
     bool open(const std::string& path);
+    // Any thread may write a line (the recorder's own reports its faults); a line break in
+    // `text` becomes a space, so that every entry stays one line with its time.
     void line(const std::string& text);
 
   private:
+    std::mutex mutex_;
     std::FILE* file_ = nullptr;
 };
 
-// The one-line status file, replaced whole (never torn) whenever its line changes.
+// The one-line status file, replaced whole (never torn) whenever its line changes, written
+// as every output is (platform/OutputFile.h).
 class StatusFile {
   public:
     explicit StatusFile(std::string path) : path_(std::move(path)) {}
-    void write(const std::string& line);
+    // False when the file could not be written, with "Cannot write file NAME: reason" in
+    // `error`; the line is tried again at the next call.
+    bool write(const std::string& line, std::string& error);
     const std::string& path() const { return path_; }
 
   private:

@@ -1,15 +1,17 @@
 #include "tools/zelkora-tool/SurveyMap.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QDateTime>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 
 #include "gps/TrackRecord.h"
+#include "tools/zelkora-tool/ToolFiles.h"
+#include "tools/zelkora-tool/TrackFileInput.h"
 
 namespace tool {
 
@@ -24,54 +26,50 @@ QString degrees(double value) {
     return number(value, 6);
 }
 
-// Writes `root` in the default namespace `ns` through a temporary file, so that OUT is
-// never left half written; `body` fills the root element.
+// GPX and KML take longitudes from -180 up to but not including 180: the meridian 180 is
+// written as -180, which is the same line.
+QString longitude(double value) {
+    return degrees(value >= 180 ? value - 360 : value);
+}
+
+// Makes the document `root` in the default namespace `ns` whole in memory, `body` filling
+// the root element, and writes it as every output is written.
 template <typename Body>
 bool writeXmlFile(const std::string& out, const char* ns, const char* root, Body body) {
-    QSaveFile file(QString::fromStdString(out));
-    if (file.open(QIODevice::WriteOnly)) {
-        QXmlStreamWriter xml(&file);
-        xml.setAutoFormatting(true);
-        xml.writeStartDocument();
-        xml.writeDefaultNamespace(ns);
-        xml.writeStartElement(root);
-        body(xml);
-        xml.writeEndElement();
-        xml.writeEndDocument();
-        if (!xml.hasError() && file.commit()) return true;
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    QXmlStreamWriter xml(&buffer);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeDefaultNamespace(ns);
+    xml.writeStartElement(root);
+    body(xml);
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    if (xml.hasError()) {
+        std::fprintf(stderr, "Cannot write file %s: the XML could not be made\n", out.c_str());
+        return false;
     }
-    std::fprintf(stderr, "Cannot write file %s\n", out.c_str());
-    return false;
+    return writeOutput(out, text);
 }
 
 }  // namespace
 
-bool SurveyMap::readTrack(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
-        return false;
-    }
+int SurveyMap::readTrack(const std::string& path) {
     std::vector<Point> points;
-    std::array<uint8_t, TrackRecord::kSize> bytes{};
-    while (in.read(reinterpret_cast<char*>(bytes.data()), bytes.size())) {
-        TrackRecord r;
-        if (!r.decode(bytes)) {
-            std::fprintf(stderr, "File Corrupt %s\n", path.c_str());
-            return false;
-        }
+    const int status = readTrackFile("map", path, [&points](const TrackRecord& r) {
         Point p;
         p.utc = JulianTime::fromDate(r.year, r.month, r.day) + int64_t{r.timeMs} * 1000;
         p.latitude = r.latitudeE6 / 1e6;
         p.longitude = r.longitudeE6 / 1e6;
         p.altitude = r.altitudeMm / 1000.0;
         // A position no map can place (a damaged or unset record) is left out.
-        const bool placeable =
-            std::abs(p.latitude) <= 90 && p.longitude >= -180 && p.longitude < 180;
+        const bool placeable = std::abs(p.latitude) <= 90 && std::abs(p.longitude) <= 180;
         if (p.utc.isValid() && placeable) points.push_back(p);
-    }
+    });
     segments = segmentsOf(std::move(points));
-    return true;
+    return status;
 }
 
 std::vector<std::vector<SurveyMap::Point>> SurveyMap::segmentsOf(std::vector<Point> points) {
@@ -123,7 +121,7 @@ void SurveyMap::gpxBody(QXmlStreamWriter& xml, const std::string& title) const {
     // The schema wants a point's elevation before its time, and name before desc.
     auto pointBody = [&xml](const Point& p) {
         xml.writeAttribute("lat", degrees(p.latitude));
-        xml.writeAttribute("lon", degrees(p.longitude));
+        xml.writeAttribute("lon", longitude(p.longitude));
         xml.writeTextElement("ele", number(p.altitude, 3));
         const std::string time = isoUtc(p.utc);
         if (!time.empty()) xml.writeTextElement("time", QString::fromStdString(time));
@@ -160,7 +158,7 @@ void SurveyMap::kmlBody(QXmlStreamWriter& xml, const std::string& title) const {
     xml.writeStartElement("Document");
     xml.writeTextElement("name", QString::fromStdString(title));
     auto coordinates = [](const Point& p) {
-        return degrees(p.longitude) + ',' + degrees(p.latitude) + ',' + number(p.altitude, 3);
+        return longitude(p.longitude) + ',' + degrees(p.latitude) + ',' + number(p.altitude, 3);
     };
     if (!segments.empty()) {
         xml.writeStartElement("Placemark");

@@ -30,10 +30,8 @@ struct SurveyMap {
     std::vector<std::vector<Point>> segments;
     std::vector<Waypoint> waypoints;
 
-    // Reads a GPS track file; false (with "Cannot open file NAME" or "File Corrupt NAME"
-    // printed) when it cannot be read or holds something that is not a record. A trailing
-    // part record is ignored, as the logger may have been cut off mid-write.
-    bool readTrack(const std::string& path);
+    // Reads a GPS track file as readTrackFile does (TrackFileInput.h); its exit status.
+    int readTrack(const std::string& path);
 
     // The segments of `points`: sorted by time, cut where two neighbours lie more than
     // kMaxGapUs apart.
@@ -46,8 +44,8 @@ struct SurveyMap {
     // "YYYY-MM-DDTHH:MM:SS.ffffffZ" (or with whole seconds when the fraction is 0).
     static std::string isoUtc(JulianTime utc);
 
-    // GPX 1.1 or KML 2.2, written through a temporary file so that OUT is never left half
-    // written. False (with a message) when it cannot be written.
+    // GPX 1.1 or KML 2.2, written as every output is (platform/OutputFile.h). False (with a
+    // message) when it cannot be written.
     bool writeGpx(const std::string& out, const std::string& title) const;
     bool writeKml(const std::string& out, const std::string& title) const;
 

@@ -1,11 +1,16 @@
 #include "tools/zelkora-tool/SurveyMapPicture.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
+
+#include "tools/zelkora-tool/ToolFiles.h"
 
 namespace tool {
 
@@ -15,21 +20,40 @@ constexpr double kMetresPerDegree = 111320.0;
 constexpr int kMargin = 40;
 
 // Longitude and latitude onto the picture: an equirectangular view around the survey's
-// middle latitude, which over a night's walk is as good as any map projection.
+// middle latitude, which over a night's walk is as good as any map projection. The view
+// starts east of the widest stretch of longitude without a point, so a track that crosses
+// the meridian 180 is drawn across it and not the long way round the globe.
 class Projection {
   public:
     Projection(const SurveyMap& map, int width, int height) {
-        double latMin = 90, latMax = -90, lonMin = 180, lonMax = -180;
+        std::vector<double> longitudes;
+        double latMin = 90, latMax = -90;
         auto take = [&](const SurveyMap::Point& p) {
             latMin = std::min(latMin, p.latitude);
             latMax = std::max(latMax, p.latitude);
-            lonMin = std::min(lonMin, p.longitude);
-            lonMax = std::max(lonMax, p.longitude);
+            longitudes.push_back(p.longitude);
         };
         for (const auto& segment : map.segments)
             std::for_each(segment.begin(), segment.end(), take);
         for (const auto& w : map.waypoints) take(w.at);
-        if (latMin > latMax) latMin = latMax = lonMin = lonMax = 0;
+        if (latMin > latMax) latMin = latMax = 0;
+        std::sort(longitudes.begin(), longitudes.end());
+        if (!longitudes.empty()) {
+            double widest = longitudes.front() + 360 - longitudes.back();
+            west_ = longitudes.front();
+            for (size_t i = 1; i < longitudes.size(); ++i) {
+                if (longitudes[i] - longitudes[i - 1] > widest) {
+                    widest = longitudes[i] - longitudes[i - 1];
+                    west_ = longitudes[i];
+                }
+            }
+        }
+        double lonMin = 360, lonMax = -360;
+        for (const double lon : longitudes) {
+            lonMin = std::min(lonMin, unwrapped(lon));
+            lonMax = std::max(lonMax, unwrapped(lon));
+        }
+        if (longitudes.empty()) lonMin = lonMax = 0;
         shrink_ = std::cos((latMin + latMax) / 2 * M_PI / 180);
         // A single place still gets a view some 200 m across.
         const double spanX = std::max((lonMax - lonMin) * shrink_, 0.002);
@@ -41,12 +65,16 @@ class Projection {
         cy_ = (height + 30) / 2.0;
     }
     QPointF at(const SurveyMap::Point& p) const {
-        return {cx_ + (p.longitude - lonMid_) * shrink_ * scale_,
+        return {cx_ + (unwrapped(p.longitude) - lonMid_) * shrink_ * scale_,
                 cy_ - (p.latitude - latMid_) * scale_};
     }
     double metresPerPixel() const { return kMetresPerDegree / scale_; }
 
   private:
+    // The longitude counted on eastwards from the view's western edge.
+    double unwrapped(double lon) const { return lon < west_ ? lon + 360 : lon; }
+
+    double west_ = -180;
     double shrink_ = 1, scale_ = 1, lonMid_ = 0, latMid_ = 0, cx_ = 0, cy_ = 0;
 };
 
@@ -116,11 +144,14 @@ bool drawSurveyMap(const SurveyMap& map, const std::string& title, int width, in
     p.drawText(left + QPointF(pixels + 8, 4),
                metres >= 1000 ? QString("%1 km").arg(metres / 1000) : QString("%1 m").arg(metres));
     p.end();
-    if (!image.save(QString::fromStdString(out), "PNG")) {
-        std::fprintf(stderr, "Cannot write file %s\n", out.c_str());
+    // Made whole in memory first: a full disk must not leave a truncated picture.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        std::fprintf(stderr, "Cannot write file %s: the PNG could not be made\n", out.c_str());
         return false;
     }
-    return true;
+    return writeOutput(out, png);
 }
 
 }  // namespace tool
