@@ -38,7 +38,6 @@ void ZeroCrossingExtractor::restart() {
     x1_ = x2_ = y1_ = y2_ = 0;
     envelope_ = 0;
     gateOpen_ = false;
-    count_ = 0;
     side_ = 0;
     previous_ = 0;
 }
