@@ -100,7 +100,8 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
     }
     CallFilter::Thin(times, count, level, shown);
 
-    // Fragments are the runs of shown dots the filter leaves, each without an octave jump.
+    // Fragments are the runs of shown dots the filter leaves, each without an octave jump or
+    // a gap in time.
     // In time order, each either continues the call being gathered (within kMergeGapUs of
     // its last dot), or is an echo of the latest call, or starts a call of its own.
     struct Span {
@@ -143,6 +144,7 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
             fragment.times.push_back(times[static_cast<size_t>(end)]);
             fragment.frequency.push_back(frequency[static_cast<size_t>(end)]);
             if (end + 1 >= count || !shown[static_cast<size_t>(end + 1)] ||
+                at(end + 1) - at(end) >= kMergeGapUs ||
                 isJump(frequency[static_cast<size_t>(end)],
                        frequency[static_cast<size_t>(end + 1)])) {
                 break;

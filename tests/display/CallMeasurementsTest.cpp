@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -139,10 +140,10 @@ TEST(CallMeasurements, FindSeparatesCallsAndHidesNoise) {
 }
 
 TEST(CallMeasurements, NoiseIsACallOnlyWithoutTheFilter) {
-    // Jittery intervals of 0.6 to 1.4 ms: no jump of an octave, but far from smooth.
+    // Jittery intervals of 0.3 to 0.7 ms: no jump of an octave, but far from smooth.
     DotStore store;
     std::mt19937 random(3);
-    std::uniform_int_distribution<int32_t> interval(600, 1400);
+    std::uniform_int_distribution<int32_t> interval(300, 700);
     store.count = 60;
     for (int32_t i = 1; i < store.count; ++i) {
         store.times[i] = store.times[i - 1] + interval(random);
@@ -160,8 +161,50 @@ TEST(CallMeasurements, NoiseIsACallOnlyWithoutTheFilter) {
     EXPECT_LT(kept, 15);
     // Above the range the view shows, nothing is a call.
     EXPECT_TRUE(
-        CallMeasurements::Find(store.times, store.frequency, store.count, 0, 20000000, kFmax)
+        CallMeasurements::Find(store.times, store.frequency, store.count, 0, 40000000, kFmax)
             .empty());
+}
+
+TEST(CallMeasurements, DropOutsJoinedEchoesAndBlipsLeftOut) {
+    // Call 1: 60 -> 45 kHz in 4 ms, silent for 1 ms (a drop-out), on to 44 kHz by 6 ms; a
+    // 0.8 ms echo at 45 kHz 5 ms after it; a blip of 5 dots at 50 ms; call 2, the same as
+    // call 1 with its echo, 80 ms after it; then a 1.2 ms fragment at 90 kHz, outside
+    // call 2's range: a call of its own.
+    Dots d;
+    auto add = [&](const std::vector<Corner>& track) {
+        const Dots part = dotsOf(track);
+        d.times.insert(d.times.end(), part.times.begin(), part.times.end());
+        d.frequency.insert(d.frequency.end(), part.frequency.begin(), part.frequency.end());
+    };
+    for (double at : {0.0, 80000.0}) {
+        add({{at, 60}, {at + 4000, 45}});
+        add({{at + 5000, 44.8}, {at + 6000, 44}});
+        add({{at + 11000, 45}, {at + 11800, 45}});
+        if (at == 0) add({{50000, 40}, {50800, 40}});
+    }
+    add({{106000, 90}, {107200, 90}});
+    ASSERT_TRUE(std::is_sorted(d.times.begin(), d.times.end()));
+    const auto count = static_cast<int32_t>(d.times.size());
+
+    const auto calls = CallMeasurements::Find(d.times, d.frequency, count, 0, kFmin, kFmax);
+    ASSERT_EQ(calls.size(), 3u);
+    for (size_t k = 0; k < 2; ++k) {
+        EXPECT_EQ(calls[k].durationUs, 6000);
+        EXPECT_NEAR(calls[k].fmaxKhz, 60, 1e-6);
+        EXPECT_NEAR(calls[k].fminKhz, 44, 1e-6);
+    }
+    EXPECT_EQ(calls[1].tbcUs, 80000);  // between calls, not from the echo or the blip
+    EXPECT_EQ(calls[2].startUs, 106000);
+    EXPECT_EQ(calls[2].tbcUs, 26000);
+
+    const auto all = CallMeasurements::Find(d.times, d.frequency, count, 0, kFmin, kFmax, true);
+    ASSERT_EQ(all.size(), 5u);
+    for (size_t k : {1, 3}) {
+        EXPECT_TRUE(all[k].echo) << k;
+        EXPECT_EQ(all[k].startUs, all[k - 1].startUs + 11000) << k;
+        EXPECT_EQ(all[k].tbcUs, -1) << k;
+    }
+    EXPECT_FALSE(all[4].echo);
 }
 
 TEST(CallMeasurements, MedianOfCharacteristicFrequencies) {
