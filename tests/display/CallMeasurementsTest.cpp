@@ -166,45 +166,31 @@ TEST(CallMeasurements, NoiseIsACallOnlyWithoutTheFilter) {
 }
 
 TEST(CallMeasurements, DropOutsJoinedEchoesAndBlipsLeftOut) {
-    // Call 1: 60 -> 45 kHz in 4 ms, silent for 1 ms (a drop-out), on to 44 kHz by 6 ms; a
-    // 0.8 ms echo at 45 kHz 5 ms after it; a blip of 5 dots at 50 ms; call 2, the same as
-    // call 1 with its echo, 80 ms after it; then a 1.2 ms fragment at 90 kHz, outside
-    // call 2's range: a call of its own.
+    // Twice, 80 ms apart: 60 -> 45 kHz in 4 ms, a 1 ms drop-out, on to 44 kHz by 6 ms, and a
+    // 0.8 ms echo at 45 kHz 5 ms later; a 5-dot blip at 50 ms; a 90 kHz call at 106 ms.
     Dots d;
-    auto add = [&](const std::vector<Corner>& track) {
+    for (const auto& track : std::vector<std::vector<Corner>>{{{0, 60}, {4000, 45}},
+                                                              {{5000, 44.8}, {6000, 44}},
+                                                              {{11000, 45}, {11800, 45}},
+                                                              {{50000, 40}, {50800, 40}},
+                                                              {{80000, 60}, {84000, 45}},
+                                                              {{85000, 44.8}, {86000, 44}},
+                                                              {{91000, 45}, {91800, 45}},
+                                                              {{106000, 90}, {107200, 90}}}) {
         const Dots part = dotsOf(track);
         d.times.insert(d.times.end(), part.times.begin(), part.times.end());
         d.frequency.insert(d.frequency.end(), part.frequency.begin(), part.frequency.end());
-    };
-    for (double at : {0.0, 80000.0}) {
-        add({{at, 60}, {at + 4000, 45}});
-        add({{at + 5000, 44.8}, {at + 6000, 44}});
-        add({{at + 11000, 45}, {at + 11800, 45}});
-        if (at == 0) add({{50000, 40}, {50800, 40}});
     }
-    add({{106000, 90}, {107200, 90}});
-    ASSERT_TRUE(std::is_sorted(d.times.begin(), d.times.end()));
-    const auto count = static_cast<int32_t>(d.times.size());
-
-    const auto calls = CallMeasurements::Find(d.times, d.frequency, count, 0, kFmin, kFmax);
-    ASSERT_EQ(calls.size(), 3u);
-    for (size_t k = 0; k < 2; ++k) {
-        EXPECT_EQ(calls[k].durationUs, 6000);
-        EXPECT_NEAR(calls[k].fmaxKhz, 60, 1e-6);
-        EXPECT_NEAR(calls[k].fminKhz, 44, 1e-6);
-    }
-    EXPECT_EQ(calls[1].tbcUs, 80000);  // between calls, not from the echo or the blip
-    EXPECT_EQ(calls[2].startUs, 106000);
-    EXPECT_EQ(calls[2].tbcUs, 26000);
-
-    const auto all = CallMeasurements::Find(d.times, d.frequency, count, 0, kFmin, kFmax, true);
+    const auto n = static_cast<int32_t>(d.times.size());
+    const auto all = CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax, true);
     ASSERT_EQ(all.size(), 5u);
-    for (size_t k : {1, 3}) {
-        EXPECT_TRUE(all[k].echo) << k;
-        EXPECT_EQ(all[k].startUs, all[k - 1].startUs + 11000) << k;
-        EXPECT_EQ(all[k].tbcUs, -1) << k;
-    }
-    EXPECT_FALSE(all[4].echo);
+    for (size_t k : {0, 2})
+        EXPECT_EQ(std::tuple(all[k].durationUs, all[k].fminKhz), std::tuple(6000, 44.0));
+    for (size_t k : {1, 3})
+        EXPECT_EQ(std::tuple(all[k].echo, all[k].startUs - all[k - 1].startUs, all[k].tbcUs),
+                  std::tuple(true, 11000, -1));
+    EXPECT_EQ(std::tuple(all[2].tbcUs, all[4].tbcUs, all[4].echo), std::tuple(80000, 26000, false));
+    EXPECT_EQ(CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax).size(), 3u);
 }
 
 TEST(CallMeasurements, MedianOfCharacteristicFrequencies) {

@@ -217,10 +217,8 @@ TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
 }
 
 TEST_F(ImportCommand, TimeFromTheFileNameBeforeTheModificationTime) {
-    const auto path = root / "SITE4_20240531-223911_0001.wav";
+    const auto path = root / "SITE4_20240531-223911_0001.wav";  // copied today
     writeWav(path, 384000, calls(384000, 4, 0.004, 0.05, [](double) { return 40000.0; }));
-    // A copy made years later: its modification time says nothing of the recording.
-    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now());
     const auto printed = run({path.string()});
     ASSERT_EQ(printed.size(), 1u) << errors;
     const SequenceStartTime& s = readFile(printed[0]).header.start;
