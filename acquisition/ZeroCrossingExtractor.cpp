@@ -34,8 +34,23 @@ ZeroCrossingExtractor::ZeroCrossingExtractor(const Settings& s) {
     ratio_ = s.ratio;
 }
 
+void ZeroCrossingExtractor::restart() {
+    x1_ = x2_ = y1_ = y2_ = 0;
+    envelope_ = 0;
+    gateOpen_ = false;
+    side_ = 0;
+    previous_ = 0;
+}
+
 void ZeroCrossingExtractor::feed(std::span<const float> samples, std::vector<double>& kept) {
     for (const float sample : samples) {
+        if (!std::isfinite(sample)) {
+            if (firstNonFinite_ < 0) firstNonFinite_ = index_;
+            ++nonFinite_;
+            restart();
+            ++index_;
+            continue;
+        }
         const double x = sample;
         const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
         x2_ = x1_;

@@ -34,10 +34,18 @@ class ZeroCrossingExtractor {
     static bool valid(const Settings& settings);
 
     // Takes the next samples (full scale ±1) and appends the time of every kept crossing,
-    // in microseconds of real time since the first sample, to `kept`.
+    // in microseconds of real time since the first sample, to `kept`. A sample that is not a
+    // finite number (damaged audio) counts as silence and starts the filter, the envelope
+    // and the comparator afresh, so that it cannot spoil every sample after it.
     void feed(std::span<const float> samples, std::vector<double>& kept);
 
+    // Samples that were not finite numbers, and the index of the first (-1: none).
+    int64_t nonFinite() const { return nonFinite_; }
+    int64_t firstNonFinite() const { return firstNonFinite_; }
+
   private:
+    void restart();
+
     // 2nd-order Butterworth high-pass, direct form I.
     double b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
     double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
@@ -56,6 +64,8 @@ class ZeroCrossingExtractor {
     double pending_ = 0;   // the time of the newest zero crossing, counted once confirmed
     double previous_ = 0;  // the filtered sample before the current one
     int64_t index_ = 0;    // samples taken so far
+    int64_t nonFinite_ = 0;
+    int64_t firstNonFinite_ = -1;
 };
 
 }  // namespace acquisition

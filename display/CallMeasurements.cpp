@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "display/CallFilter.h"
 
@@ -88,7 +89,8 @@ class LineSums {
 std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32_t> times,
                                                            std::span<const int32_t> frequency,
                                                            int32_t count, int32_t level,
-                                                           int32_t fminMhz, int32_t fmaxMhz) {
+                                                           int32_t fminMhz, int32_t fmaxMhz,
+                                                           bool withEchoes) {
     count = std::clamp<int32_t>(count, 0,
                                 static_cast<int32_t>(std::min(times.size(), frequency.size())));
     std::vector<int32_t> shown(static_cast<size_t>(count));
@@ -98,25 +100,92 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
     }
     CallFilter::Thin(times, count, level, shown);
 
+    // Fragments are the runs of shown dots the filter leaves, each without an octave jump or
+    // a gap in time.
+    // In time order, each either continues the call being gathered (within kMergeGapUs of
+    // its last dot), or is an echo of the latest call, or starts a call of its own.
+    struct Span {
+        int32_t first = 0, last = 0;  // dot indices
+        std::vector<int32_t> times, frequency;
+    };
     std::vector<Call> calls;
+    std::optional<Call> latest;  // the latest call, to judge echoes by
+    Span open;
+    auto at = [&](int32_t i) { return int64_t{times[static_cast<size_t>(i)]}; };
+    auto measure = [&](const Span& s) {
+        Call c = Measure(s.times, s.frequency, 0, static_cast<int32_t>(s.times.size()) - 1);
+        c.first = s.first;
+        c.last = s.last;
+        return c;
+    };
+    auto close = [&] {
+        if (open.times.empty()) return;
+        const auto dots = static_cast<int32_t>(open.times.size());
+        if (dots >= kMinCallDots && int64_t{open.times.back()} - open.times.front() >= kMinCallUs) {
+            Call c = measure(open);
+            if (latest) c.tbcUs = c.startUs - latest->startUs;
+            calls.push_back(c);
+            latest = c;
+        }
+        open.times.clear();
+        open.frequency.clear();
+    };
+    Span fragment;
     for (int32_t i = 0; i < count;) {
         if (!shown[static_cast<size_t>(i)]) {
             ++i;
             continue;
         }
+        fragment.first = i;
+        fragment.times.clear();
+        fragment.frequency.clear();
         int32_t end = i;
-        while (
-            end + 1 < count && shown[static_cast<size_t>(end + 1)] &&
-            !isJump(frequency[static_cast<size_t>(end)], frequency[static_cast<size_t>(end + 1)])) {
+        while (true) {
+            fragment.times.push_back(times[static_cast<size_t>(end)]);
+            fragment.frequency.push_back(frequency[static_cast<size_t>(end)]);
+            if (end + 1 >= count || !shown[static_cast<size_t>(end + 1)] ||
+                at(end + 1) - at(end) >= kMergeGapUs ||
+                isJump(frequency[static_cast<size_t>(end)],
+                       frequency[static_cast<size_t>(end + 1)])) {
+                break;
+            }
             ++end;
         }
-        if (end - i + 1 >= kMinDots) {
-            Call c = Measure(times, frequency, i, end);
-            if (!calls.empty()) c.tbcUs = c.startUs - calls.back().startUs;
-            calls.push_back(c);
-        }
+        fragment.last = end;
         i = end + 1;
+
+        if (!open.times.empty() && at(fragment.first) - at(open.last) < kMergeGapUs &&
+            !isJump(frequency[static_cast<size_t>(open.last)],
+                    frequency[static_cast<size_t>(fragment.first)])) {
+            open.last = fragment.last;
+            open.times.insert(open.times.end(), fragment.times.begin(), fragment.times.end());
+            open.frequency.insert(open.frequency.end(), fragment.frequency.begin(),
+                                  fragment.frequency.end());
+            continue;
+        }
+        close();
+        if (latest && static_cast<int32_t>(fragment.times.size()) >= kMinDots) {
+            const Call c = measure(fragment);
+            const bool echo = c.startUs - (latest->startUs + latest->durationUs) <=
+                                  std::min(kEchoWindowUs, kEchoWindowCalls * latest->durationUs) &&
+                              static_cast<double>(c.durationUs) <
+                                  kEchoShare * static_cast<double>(latest->durationUs) &&
+                              c.fminKhz >= latest->fminKhz * (1 - kEchoRangeMargin) &&
+                              c.fmaxKhz <= latest->fmaxKhz * (1 + kEchoRangeMargin);
+            if (echo) {
+                if (withEchoes) {
+                    calls.push_back(c);
+                    calls.back().echo = true;
+                }
+                continue;
+            }
+        }
+        open.first = fragment.first;
+        open.last = fragment.last;
+        open.times = fragment.times;
+        open.frequency = fragment.frequency;
     }
+    close();
     return calls;
 }
 

@@ -3,12 +3,36 @@
 #include <span>
 #include <vector>
 
-// The calls of one sequence and what a biologist measures on each. A call is a run of
-// consecutive dots that the call filter keeps at a level and whose frequency is defined;
-// the measurements follow the dots' frequency track, taken in octaves against time so that
-// a sweep that is steady on a log scale has one slope.
+// The calls of one sequence and what a biologist measures on each. A call is what a person
+// marks as one call on a spectrogram: the dots the call filter keeps at a level, with a
+// defined frequency, joined across drop-outs shorter than kMergeGapUs; runs shorter than
+// kMinCallDots dots or kMinCallUs are blips, not calls; and a fragment that follows a call
+// within kEchoWindowUs, inside its frequency range and much shorter than it, is an echo of
+// that call (or its reverberation), not a call. The numbers come from real recordings of
+// three makers' detectors (see the README). The measurements follow the dots' frequency
+// track, taken in octaves against time so that a sweep that is steady on a log scale has one
+// slope.
 class CallMeasurements {
   public:
+    // Dots of one call further apart than this are two calls. Drop-outs inside calls on the
+    // recordings are 0.2-0.5 ms; the fragments of an echo trail lie 0.5-1.8 ms apart and
+    // two calls of a pair 3.5 ms apart.
+    static constexpr int64_t kMergeGapUs = 1200;
+    // Fewer dots or a shorter span is a blip: the noise of a recording above the threshold
+    // gives runs of 3-5 dots within 0.2-0.6 ms; the shortest calls on the recordings (steep
+    // sweeps of 1 ms) have 6 dots or more.
+    static constexpr int32_t kMinCallDots = 6;
+    static constexpr int64_t kMinCallUs = 800;
+    // An echo starts at most this long after its call ends (the reverberation of a loud
+    // 12 ms call lasts 26 ms after it), and no later than kEchoWindowCalls times the call's
+    // duration after it: the next call of a bat calling fast is never that close, while its
+    // weak fragments would look like echoes. It lasts less than kEchoShare of the call and
+    // lies within the call's frequency range widened by kEchoRangeMargin on either side.
+    static constexpr int64_t kEchoWindowUs = 40000;
+    static constexpr int64_t kEchoWindowCalls = 3;
+    static constexpr double kEchoShare = 0.5;
+    static constexpr double kEchoRangeMargin = 0.2;
+
     struct Call {
         int32_t first = 0;  // index of the first dot
         int32_t last = 0;   // index of the last dot (inclusive)
@@ -22,15 +46,18 @@ class CallMeasurements {
         double fkneeKhz = 0;      // where the steep start bends into that flattest part
         double slopeOctPerS = 0;  // of that flattest part; negative for a falling call
         int64_t tbcUs = -1;       // since the previous call's start; -1 for the first call
+                                  // and for an echo
+        bool echo = false;        // an echo of the call before it
     };
 
     // The calls of dots 0 .. count-1 at filter level `level` (times in microseconds,
     // frequencies in thousandths of a hertz, 0 where not defined). As in the view, dots
-    // outside fminMhz .. fmaxMhz are not shown and so end a call; so does a
-    // jump of an octave or more between neighbouring dots.
+    // outside fminMhz .. fmaxMhz are not shown; a jump of an octave or more between
+    // neighbouring shown dots ends a call. Echoes are left out unless `withEchoes`; each is
+    // then marked and follows its call. A call's measurements use its shown dots only.
     static std::vector<Call> Find(std::span<const int32_t> times,
                                   std::span<const int32_t> frequency, int32_t count, int32_t level,
-                                  int32_t fminMhz, int32_t fmaxMhz);
+                                  int32_t fminMhz, int32_t fmaxMhz, bool withEchoes = false);
 
     // The measurements of dots first .. last (at least one dot, each with a defined
     // frequency); `tbcUs` is left at -1.

@@ -1,5 +1,7 @@
 #include "sequence/SequenceSaver.h"
 
+#include <algorithm>
+#include <fstream>
 #include <new>
 #include <vector>
 
@@ -16,6 +18,16 @@ int32_t report(int32_t result) {
     return result;
 }
 
+// A file is at most a few tens of kilobytes: read whole and compared.
+bool holdsExactly(const std::string& path, std::span<const uint8_t> image) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes(image.size() + 1);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<size_t>(in.gcount()) == image.size() &&
+           std::equal(image.begin(), image.end(), bytes.begin(),
+                      [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); });
+}
+
 }  // namespace
 
 std::string SequenceSaver::failureMessage(int32_t result) {
@@ -26,7 +38,8 @@ std::string SequenceSaver::failureMessage(int32_t result) {
 
 int32_t SequenceSaver::write(const std::string& folder, const DotStore& store,
                              const SequenceHeaderText& header, JulianTime start,
-                             const PositionBlock& position, std::string* savedName) {
+                             const PositionBlock& position, std::string* savedName,
+                             bool* alreadyThere) {
     std::vector<uint8_t> image;
     try {
         image.resize(seqformat::kMaxFileSize);
@@ -35,7 +48,7 @@ int32_t SequenceSaver::write(const std::string& folder, const DotStore& store,
     }
     image.resize(
         encodeSequenceImage(store, header, SequenceStartTime::fromJulian(start), position, image));
-    return writeImage(folder, image, start, savedName);
+    return writeImage(folder, image, start, savedName, alreadyThere);
 }
 
 int32_t SequenceSaver::save(const std::string& folder, const DotStore& store,
@@ -50,7 +63,8 @@ int32_t SequenceSaver::saveImage(const std::string& folder, std::span<const uint
 }
 
 int32_t SequenceSaver::writeImage(const std::string& folder, std::span<const uint8_t> image,
-                                  JulianTime start, std::string* savedName) {
+                                  JulianTime start, std::string* savedName, bool* alreadyThere) {
+    if (alreadyThere) *alreadyThere = false;
     std::string prefix = folder;
     if (!prefix.empty() && prefix.back() != '/') prefix += '/';
 
@@ -66,6 +80,11 @@ int32_t SequenceSaver::writeImage(const std::string& folder, std::span<const uin
             return kOk;
         }
         if (!exists) break;
+        if (alreadyThere && holdsExactly(prefix + name, image)) {
+            *alreadyThere = true;
+            if (savedName) *savedName = name;
+            return kOk;
+        }
     }
     // Worth telling apart: the user can free space, and saving then goes on.
     if (platform::volumeIsFull(prefix.empty() ? "." : prefix, image.size())) return kDiskFull;

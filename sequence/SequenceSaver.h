@@ -41,13 +41,18 @@ class SequenceSaver {
                              JulianTime start, std::string* savedName = nullptr);
 
     // As save(), but shows nothing: for a caller that reports failures itself (a recording
-    // tells the user once per run of failed saves, not once per attempt).
+    // tells the user once per run of failed saves, not once per attempt). With
+    // `alreadyThere`, a file under one of the names the sequence could get (its start
+    // second or a later one tried) that holds the same bytes counts as this sequence saved
+    // before: nothing is written, `savedName` gets that name and `*alreadyThere` is true.
     static int32_t write(const std::string& folder, const DotStore& store,
                          const SequenceHeaderText& header, JulianTime start,
-                         const PositionBlock& position, std::string* savedName = nullptr);
+                         const PositionBlock& position, std::string* savedName = nullptr,
+                         bool* alreadyThere = nullptr);
 
     static int32_t writeImage(const std::string& folder, std::span<const uint8_t> image,
-                              JulianTime start, std::string* savedName = nullptr);
+                              JulianTime start, std::string* savedName = nullptr,
+                              bool* alreadyThere = nullptr);
 
     // The message for a failed save's result ("" for a result that shows none).
     static std::string failureMessage(int32_t result);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -139,10 +140,10 @@ TEST(CallMeasurements, FindSeparatesCallsAndHidesNoise) {
 }
 
 TEST(CallMeasurements, NoiseIsACallOnlyWithoutTheFilter) {
-    // Jittery intervals of 0.6 to 1.4 ms: no jump of an octave, but far from smooth.
+    // Jittery intervals of 0.3 to 0.7 ms: no jump of an octave, but far from smooth.
     DotStore store;
     std::mt19937 random(3);
-    std::uniform_int_distribution<int32_t> interval(600, 1400);
+    std::uniform_int_distribution<int32_t> interval(300, 700);
     store.count = 60;
     for (int32_t i = 1; i < store.count; ++i) {
         store.times[i] = store.times[i - 1] + interval(random);
@@ -160,8 +161,36 @@ TEST(CallMeasurements, NoiseIsACallOnlyWithoutTheFilter) {
     EXPECT_LT(kept, 15);
     // Above the range the view shows, nothing is a call.
     EXPECT_TRUE(
-        CallMeasurements::Find(store.times, store.frequency, store.count, 0, 20000000, kFmax)
+        CallMeasurements::Find(store.times, store.frequency, store.count, 0, 40000000, kFmax)
             .empty());
+}
+
+TEST(CallMeasurements, DropOutsJoinedEchoesAndBlipsLeftOut) {
+    // Twice, 80 ms apart: 60 -> 45 kHz in 4 ms, a 1 ms drop-out, on to 44 kHz by 6 ms, and a
+    // 0.8 ms echo at 45 kHz 5 ms later; a 5-dot blip at 50 ms; a 90 kHz call at 106 ms.
+    Dots d;
+    for (const auto& track : std::vector<std::vector<Corner>>{{{0, 60}, {4000, 45}},
+                                                              {{5000, 44.8}, {6000, 44}},
+                                                              {{11000, 45}, {11800, 45}},
+                                                              {{50000, 40}, {50800, 40}},
+                                                              {{80000, 60}, {84000, 45}},
+                                                              {{85000, 44.8}, {86000, 44}},
+                                                              {{91000, 45}, {91800, 45}},
+                                                              {{106000, 90}, {107200, 90}}}) {
+        const Dots part = dotsOf(track);
+        d.times.insert(d.times.end(), part.times.begin(), part.times.end());
+        d.frequency.insert(d.frequency.end(), part.frequency.begin(), part.frequency.end());
+    }
+    const auto n = static_cast<int32_t>(d.times.size());
+    const auto all = CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax, true);
+    ASSERT_EQ(all.size(), 5u);
+    for (size_t k : {0, 2})
+        EXPECT_EQ(std::tuple(all[k].durationUs, all[k].fminKhz), std::tuple(6000, 44.0));
+    for (size_t k : {1, 3})
+        EXPECT_EQ(std::tuple(all[k].echo, all[k].startUs - all[k - 1].startUs, all[k].tbcUs),
+                  std::tuple(true, 11000, -1));
+    EXPECT_EQ(std::tuple(all[2].tbcUs, all[4].tbcUs, all[4].echo), std::tuple(80000, 26000, false));
+    EXPECT_EQ(CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax).size(), 3u);
 }
 
 TEST(CallMeasurements, MedianOfCharacteristicFrequencies) {

@@ -84,7 +84,7 @@ class ImportCommand : public ::testing::Test {
         root = pattern;
         std::filesystem::create_directories(root / "config");
         ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-        // Five hours behind UTC all year, so converted times are known.
+        // Five hours behind UTC all year: no recorder's time may move with it.
         ::setenv("TZ", "EST5", 1);
     }
     void TearDown() override { std::filesystem::remove_all(root); }
@@ -132,8 +132,8 @@ TEST_F(ImportCommand, ToneCallsComeBackAtTheirFrequency) {
 }
 
 TEST_F(ImportCommand, SweepDotsFollowTheTrackAndTheStampPlacesThem) {
-    // 100 to 40 kHz in 5 ms, every 70 ms, recorded from 21:13:05 at UTC+2 (19:13:05 UTC,
-    // 14:13:05 here) at 52.5 N 1.25 W, 120 m.
+    // 100 to 40 kHz in 5 ms, every 70 ms, recorded from 21:13:05 at UTC+2 at 52.5 N 1.25 W,
+    // 120 m. The recorder's clock is kept as it is, whatever this machine's zone.
     const double f0 = 100000, f1 = 40000, length = 0.005, period = 0.07;
     const std::string guan = chunk("guan",
                                    "GUANO|Version:1.0\nTimestamp:2024-06-01 21:13:05+02:00\n"
@@ -150,7 +150,7 @@ TEST_F(ImportCommand, SweepDotsFollowTheTrackAndTheStampPlacesThem) {
               PositionBlock::build(PositionBlock::kModeLatLon, 52.5, -1.25, 120));
     const SequenceStartTime& s = f.header.start;
     EXPECT_EQ(std::tuple(s.year, s.month, s.day, s.hour, s.minute, s.second),
-              std::tuple(2024, 6, 1, 14, 13, 5));
+              std::tuple(2024, 6, 1, 21, 13, 5));
     // Each dot's frequency is the sweep's at the middle of its two intervals.
     const double fileStart = s.microsecond();
     size_t checked = 0;
@@ -185,6 +185,7 @@ TEST_F(ImportCommand, TimeExpansionGivesTheSameIntervals) {
     writeWav(root / "noted.wav", 38400,
              calls(38400, 4, 0.05, 0.6, [&](double u) { return hz(u / 10) / 10; }),
              chunk("guan", "TE:10\n"));
+    std::filesystem::remove_all(root / "out");  // else the same sequence is found there
     const auto noted = run({(root / "noted.wav").string()});
     ASSERT_EQ(noted.size(), 1u) << errors;
     EXPECT_EQ(readFile(noted[0]).times, b.times);
@@ -201,16 +202,30 @@ TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
     EXPECT_EQ(errors, "");  // the comment's time was taken
     EXPECT_EQ(run({(root / "quiet.wav").string(), "--threshold", "-50"}).size(), 1u);
     const File f = readFile(std::filesystem::directory_iterator(root / "out")->path());
-    EXPECT_EQ(std::tuple(f.header.start.day, f.header.start.hour), std::tuple(1, 16));
+    EXPECT_EQ(std::tuple(f.header.start.day, f.header.start.hour), std::tuple(1, 21));
 
-    // A file that is not audio is reported, and the others are still imported.
+    // A file that is not audio is reported, and the others are still imported (this one is
+    // in the folder already).
     std::ofstream(root / "junk.wav") << "not a recording";
     const auto printed =
         run({(root / "junk.wav").string(), (root / "quiet.wav").string(), "--threshold", "-50"}, 2);
-    EXPECT_EQ(printed.size(), 1u);
+    EXPECT_TRUE(printed.empty());
     EXPECT_NE(errors.find("Cannot open file"), std::string::npos);
+    EXPECT_NE(errors.find("1 sequence(s) already in"), std::string::npos);
     run({(root / "quiet.wav").string(), "--ratio", "0"}, 64);
     run({(root / "quiet.wav").string(), "--threshold", "loud"}, 64);
+}
+
+TEST_F(ImportCommand, TimeFromTheFileNameBeforeTheModificationTime) {
+    const auto path = root / "SITE4_20240531-223911_0001.wav";  // copied today
+    writeWav(path, 384000, calls(384000, 4, 0.004, 0.05, [](double) { return 40000.0; }));
+    const auto printed = run({path.string()});
+    ASSERT_EQ(printed.size(), 1u) << errors;
+    const SequenceStartTime& s = readFile(printed[0]).header.start;
+    EXPECT_EQ(std::tuple(s.year, s.month, s.day, s.hour, s.minute, s.second),
+              std::tuple(2024, 5, 31, 22, 39, 11));
+    EXPECT_NE(errors.find("2024-05-31 22:39:11 from its name"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("modification time"), std::string::npos) << errors;
 }
 
 }  // namespace

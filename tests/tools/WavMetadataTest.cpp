@@ -89,20 +89,18 @@ TEST(WavMetadata, Positions) {
     }
 }
 
-TEST(WavMetadata, LocalTimeGoesThroughUtc) {
-    RecordedTime t{JulianTime::fromDateTime(2024, 6, 1, 21, 13, 5, 0), -300};
-    int64_t askedAt = 0;
-    // A machine two hours ahead of UTC.
-    const JulianTime local = toLocalTime(t, [&](int64_t utc) {
-        askedAt = utc;
-        return 7200;
-    });
-    EXPECT_EQ(local, JulianTime::fromDateTime(2024, 6, 2, 4, 13, 5, 0));
-    EXPECT_EQ(askedAt * JulianTime::kSecond,
-              JulianTime::fromDateTime(2024, 6, 2, 2, 13, 5, 0).value());
-    // Without a zone the time is the recorder's local time already.
-    t.offsetMinutes.reset();
-    EXPECT_EQ(toLocalTime(t, [](int64_t) { return int64_t{7200}; }), t.wall);
+TEST(WavMetadata, TimeInAFileName) {
+    const JulianTime t = JulianTime::fromDateTime(2024, 5, 31, 22, 39, 11, 0);
+    for (const char* name :
+         {"20240531_223911.wav", "SITE4_20240531-223911_000.WAV", "x-1_20240531_223911"}) {
+        EXPECT_EQ(parseFileNameTime(name), t) << name;
+    }
+    // A digit run longer than the pattern, an impossible date, other orders: no time.
+    for (const char* bad :
+         {"120240531_223911.wav", "20240531_2239115.wav", "20240231_223911.wav",
+          "20240531_243911.wav", "2024-05-31_22-39-11.wav", "20240531 223911", "recording.wav"}) {
+        EXPECT_FALSE(parseFileNameTime(bad)) << bad;
+    }
 }
 
 }  // namespace

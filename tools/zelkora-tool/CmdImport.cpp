@@ -2,6 +2,7 @@
 // frequency-division detector in Monitor mode would have written while they were recorded.
 #include <sndfile.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include "platform/qt/QtProfileStore.h"
 #include "sequence/SequenceFile.h"
 #include "sequence/SequenceFormat.h"
+#include "sequence/SequenceSaver.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/CrossingFeed.h"
 #include "tools/zelkora-tool/ProgressLine.h"
@@ -43,9 +45,14 @@ constexpr const char* kHelp =
     "and autoMaxTBC settings), which splits them into files; a file also ends at 15 seconds\n"
     "or 32 KB. Passages without calls give no file. Each file written is printed.\n"
     "The start time comes from the recording's guan Timestamp, else from a recorder comment\n"
-    "\"Recorded at hh:mm:ss DD/MM/YYYY (UTC...)\", else (with a warning) from the file's\n"
-    "modification time less its length. Times with a UTC offset are converted to this\n"
-    "machine's local time, which sequence files hold; a time without one is taken as local.\n"
+    "\"Recorded at hh:mm:ss DD/MM/YYYY (UTC...)\", else from YYYYMMDD_HHMMSS (or -HHMMSS) in\n"
+    "the file's name, else (with a warning) from the file's modification time less its\n"
+    "length. The recorder's clock is kept as written, as the files recorded at the site hold\n"
+    "it: a UTC offset is not applied (map takes the zone from TZ).\n"
+    "Damaged audio (fewer frames than the header promises, a read error, a sample that is\n"
+    "not a number) is imported up to the damage and reported with its time; exit status 1.\n"
+    "A sequence that a file in the folder already holds byte for byte is not written again;\n"
+    "the run says how many there were.\n"
     "The position comes from the guan Loc Position (and Loc Elevation, else 0 m).\n"
     "\n"
     "  --ratio N            division ratio, 1-64 (default 16)\n"
@@ -75,7 +82,8 @@ bool parseReal(const std::string& text, double& out) {
 }
 
 // Local − UTC at a UTC instant, from the machine's time-zone rules (so a summer recording
-// gets the summer offset even when imported in winter).
+// gets the summer offset even when imported in winter). Only a file's modification time,
+// which is an instant and not a recorder's clock reading, needs it.
 int64_t localOffsetAt(int64_t utcSeconds) {
     const std::time_t t = static_cast<std::time_t>(utcSeconds);
     std::tm local{};
@@ -109,7 +117,23 @@ struct Source {
     JulianTime start;
     PositionBlock position;
     double timeExpansion = 1;
+    int64_t promisedFrames = 0;  // what the header says the recording holds
 };
+
+// "YYYY-MM-DD hh:mm:ss[.ffffff]" of a recorder's clock.
+std::string clockText(JulianTime t) {
+    int32_t y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, us = 0;
+    if (!t.isValid() || !t.dateFields(y, mo, d)) return "?";
+    t.timeFields(h, mi, sec, us);
+    char text[40];
+    if (us == 0) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, sec);
+    } else {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%06d", y, mo, d, h, mi, sec,
+                      us);
+    }
+    return text;
+}
 
 // The start, position and time expansion of one recording, from its metadata.
 Source describe(const std::string& path, const SF_INFO& info, const Options& options) {
@@ -128,6 +152,7 @@ Source describe(const std::string& path, const SF_INFO& info, const Options& opt
         }
     }
     source.timeExpansion = te;
+    source.promisedFrames = std::max<int64_t>(meta.promisedFrames, info.frames);
 
     std::optional<tool::RecordedTime> recorded;
     if (const std::string stamp = tool::guanValue(meta.guan, "Timestamp"); !stamp.empty()) {
@@ -138,8 +163,18 @@ Source describe(const std::string& path, const SF_INFO& info, const Options& opt
         }
     }
     if (!recorded && !meta.comment.empty()) recorded = tool::parseRecorderComment(meta.comment);
+    const std::string fileName = std::filesystem::path(path).filename().string();
     if (recorded) {
-        source.start = tool::toLocalTime(*recorded, localOffsetAt);
+        // The offset says where the recorder was set, not what to change: files recorded at
+        // the site hold the recorder's clock, and the imported ones must line up with them
+        // whichever zone the importing machine is in.
+        source.start = recorded->wall;
+    } else if (const auto named = tool::parseFileNameTime(fileName)) {
+        source.start = *named;
+        warn(
+            "zelkora-tool import: %s: no recording time in the file; %s from its name is taken as "
+            "the recorder's clock\n",
+            path.c_str(), clockText(*named).c_str());
     } else {
         // A file's time is when it was last written, which is when its recording ended.
         const auto written = modificationTime(path);
@@ -169,8 +204,19 @@ Source describe(const std::string& path, const SF_INFO& info, const Options& opt
     return source;
 }
 
-// Imports one recording; the exit status for it.
-int importOne(const std::string& path, const Options& options) {
+// Damaged audio, named with the file, where it lies in the file and the recorder's clock
+// there, so that the user can find it in the recording and in the night.
+void warnDamage(const std::string& path, const Source& source, int64_t frame, double rate,
+                const std::string& what) {
+    const double seconds = static_cast<double>(frame) / rate;
+    const JulianTime at = source.start + std::llround(seconds / source.timeExpansion * 1e6);
+    warn("zelkora-tool import: %s: damaged audio at %.6f s (%s): %s\n", path.c_str(), seconds,
+         clockText(at).c_str(), what.c_str());
+}
+
+// Imports one recording; the exit status for it. `alreadyThere` counts the sequences that
+// the folder held already.
+int importOne(const std::string& path, const Options& options, int64_t& alreadyThere) {
     SF_INFO info{};
     // Opened as every input is: a FIFO or a device would leave the library waiting.
     platform::InputFile input;
@@ -205,33 +251,66 @@ int importOne(const std::string& path, const Options& options) {
     sequence->setFolder(options.folder);
     sequence->setPosition(source.position);
     tool::CrossingFeed feed(*sequence, source.start);
+    // A file holding this very sequence (an import run before) is not written again.
+    bool wasThere = false;
+    sequence->setWriter([&](const DotStore& store, JulianTime start, const PositionBlock& position,
+                            std::string& name) {
+        return SequenceSaver::write(options.folder, store, SequenceHeaderText{}, start, position,
+                                    &name, &wasThere);
+    });
     sequence->setSaveListener([&](const std::string& name) {
         feed.saved();
-        std::printf("%s%s\n", options.folder.c_str(), name.c_str());
+        if (wasThere) {
+            ++alreadyThere;
+        } else {
+            std::printf("%s%s\n", options.folder.c_str(), name.c_str());
+        }
     });
 
     std::vector<float> frames(static_cast<size_t>(kFrames) * static_cast<size_t>(info.channels));
     std::vector<float> mono(static_cast<size_t>(kFrames));
     std::vector<double> kept;
     bool ok = true;
+    int64_t read = 0;
     for (sf_count_t n; ok && (n = sf_readf_float(file.get(), frames.data(), kFrames)) > 0;) {
         for (sf_count_t i = 0; i < n; ++i) {
             mono[static_cast<size_t>(i)] = frames[static_cast<size_t>(i * info.channels)];
         }
+        read += n;
         kept.clear();
         extractor.feed(std::span<const float>(mono.data(), static_cast<size_t>(n)), kept);
         for (const double t : kept) {
             if (!(ok = feed.add(t))) break;
         }
     }
-    // The recording ends as a detector falling silent: a sequence with calls is written.
+    // The recording ends as a detector falling silent: a sequence with calls is written. A
+    // damaged recording ends the same way at the damage, so that what came before is kept.
     if (ok) ok = sequence->saveKept() >= 0;
     std::fflush(stdout);
     if (!ok) {
         warn("zelkora-tool import: %s: a sequence file could not be written\n", path.c_str());
         return tool::kExitFailure;
     }
-    return tool::kExitOk;
+    bool damaged = false;
+    if (extractor.nonFinite() > 0) {
+        damaged = true;
+        warnDamage(path, source, extractor.firstNonFinite(), info.samplerate,
+                   std::to_string(extractor.nonFinite()) +
+                       " sample(s) not a number, taken as silence from there on");
+    }
+    if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
+        damaged = true;
+        warnDamage(
+            path, source, read, info.samplerate,
+            std::string("read error (") + sf_strerror(file.get()) + "); imported up to there");
+    } else if (read < source.promisedFrames) {
+        damaged = true;
+        warnDamage(path, source, read, info.samplerate,
+                   "the audio ends after " + std::to_string(read) + " of the " +
+                       std::to_string(source.promisedFrames) +
+                       " frames its header promises; imported up to there");
+    }
+    return damaged ? tool::kExitFailure : tool::kExitOk;
 }
 
 int run(const std::vector<std::string>& argv) {
@@ -278,14 +357,19 @@ int run(const std::vector<std::string>& argv) {
     if (!options.folder.empty() && options.folder.back() != '/') options.folder += '/';
 
     int status = tool::kExitOk;
+    int64_t alreadyThere = 0;
     tool::ProgressLine progress(kName, static_cast<int64_t>(args.positional().size()));
     progressShown = &progress;
     for (size_t i = 0; i < args.positional().size(); ++i) {
         const std::string& path = args.positional()[i];
         progress.show(static_cast<int64_t>(i), path);
-        const int r = importOne(path, options);
+        const int r = importOne(path, options, alreadyThere);
         // A bad file does not stop the others; the worst outcome is the exit status.
         if (r != tool::kExitOk && status != tool::kExitFailure) status = r;
+    }
+    if (alreadyThere > 0) {
+        warn("zelkora-tool import: %lld sequence(s) already in %s, not written again\n",
+             static_cast<long long>(alreadyThere), options.folder.c_str());
     }
     progressShown = nullptr;
     return status;

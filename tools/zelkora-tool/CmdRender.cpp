@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/AppSettings.h"
+#include "display/CallMeasurements.h"
 #include "display/GraphicsSurface.h"
 #include "display/PlotView.h"
 #include "display/TimeScale.h"
@@ -30,7 +32,7 @@ namespace {
 constexpr const char* kUsage =
     "zelkora-tool render FILE --png OUT [--size WxH] [--mode true|comp|all]\n"
     "       [--scale F1..F10|D1..D4] [--first INDEX] [--filter 0..5] [--lin|--log]\n"
-    "       [--fmin KHZ] [--fmax KHZ] [--bigdots 0|1]";
+    "       [--fmin KHZ] [--fmax KHZ] [--bigdots 0|1] [--calls]";
 
 bool parseSize(const std::string& text, int32_t& w, int32_t& h) {
     int a = 0, b = 0;
@@ -56,10 +58,36 @@ int32_t parseScale(const std::string& text) {
     return 0;
 }
 
+// Under the dots of every call, a green bar along the plot's foot from its first column to
+// its last; under an echo a red one just above it. A pixel column holds the dots from its
+// first dot up to the next column's first.
+void drawCallMarks(QPainter& painter, const PlotView& view, const DotStore& dots,
+                   const AppSettings& s) {
+    const auto calls = CallMeasurements::Find(dots.times, dots.frequency, dots.count,
+                                              view.filterLevel(), s.Fmin, s.Fmax, true);
+    const auto firstDot = view.columnFirstDot();
+    const PlotView::Rect plot = view.plotRect();
+    const int32_t columns =
+        std::min<int32_t>(view.lastColumn() + 1, static_cast<int32_t>(firstDot.size()));
+    for (const CallMeasurements::Call& call : calls) {
+        int32_t from = -1, to = -1;
+        for (int32_t c = 0; c + 1 < columns; ++c) {
+            const int32_t a = firstDot[static_cast<size_t>(c)];
+            const int32_t b = firstDot[static_cast<size_t>(c) + 1];
+            if (a >= b || call.first >= b || call.last < a) continue;
+            if (from < 0) from = c;
+            to = c;
+        }
+        if (from < 0) continue;
+        painter.fillRect(plot.left + from, plot.bottom - (call.echo ? 12 : 6), to - from + 1, 5,
+                         call.echo ? QColor(220, 30, 30) : QColor(20, 160, 40));
+    }
+}
+
 int run(const std::vector<std::string>& args) {
     tool::ToolArgs parsed({"--png", "--size", "--mode", "--scale", "--first", "--filter", "--fmin",
                            "--fmax", "--bigdots"},
-                          {"--lin", "--log"});
+                          {"--lin", "--log", "--calls"});
     if (!parsed.parse(args)) return tool::usageError("render", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -67,7 +95,9 @@ int run(const std::vector<std::string>& args) {
             "Draws FILE as the viewer's window of that size shows it (status line, axes and\n"
             "dots; the start-up hint aside) and writes the picture to OUT as PNG. Options not\n"
             "given come from the settings. --size defaults to 800x480; --fmin/--fmax are\n"
-            "in kHz; --first is the index of the dot at the screen's left edge.\n",
+            "in kHz; --first is the index of the dot at the screen's left edge. --calls marks\n"
+            "each call as `calls` finds it with a green bar along the plot's foot, and each\n"
+            "echo with a red bar above that.\n",
             kUsage);
         return tool::kExitOk;
     }
@@ -177,6 +207,7 @@ int run(const std::vector<std::string>& args) {
         QPainter painter(&host.image());
         platform::qt::QtWindowDc window(painter, font);
         view.PaintWithoutHint(window);
+        if (parsed.has("--calls")) drawCallMarks(painter, view, *dots, s);
     }
     // The picture is made whole in memory and then put in place in one step, so that a full
     // disk or a failed write leaves no truncated PNG that looks like a result.

@@ -79,10 +79,24 @@ WavMetadata readWavMetadata(std::istream& in) {
         return meta;
     }
     char chunk[8];
+    uint32_t blockAlign = 0;
     while (in.read(chunk, 8)) {
         const std::string_view id(chunk, 4);
         const uint32_t size = le32(chunk + 4);
         const std::streamoff padded = std::streamoff{size} + (size & 1);
+        if (id == "fmt " && size >= 14 && size <= kLargestText) {
+            std::string body(size, '\0');
+            if (!in.read(body.data(), size)) break;
+            if (size & 1) in.ignore(1);
+            const auto* u = reinterpret_cast<const unsigned char*>(body.data());
+            blockAlign = uint32_t{u[12]} | uint32_t{u[13]} << 8;
+            continue;
+        }
+        // 0xFFFFFFFF (and 0) is what a recorder leaves when it could not go back and write
+        // the size: it promises nothing.
+        if (id == "data" && blockAlign > 0 && size != 0 && size != 0xFFFFFFFFu) {
+            meta.promisedFrames = size / blockAlign;
+        }
         if ((id != "guan" && id != "LIST") || size > kLargestText) {
             if (!in.seekg(padded, std::ios::cur)) break;
             continue;
@@ -183,6 +197,21 @@ std::optional<RecordedTime> parseRecorderComment(std::string_view v) {
     return t;
 }
 
+std::optional<JulianTime> parseFileNameTime(std::string_view v) {
+    auto digit = [&](size_t at) { return at < v.size() && v[at] >= '0' && v[at] <= '9'; };
+    for (size_t at = 0; at + 15 <= v.size(); ++at) {
+        if ((at > 0 && digit(at - 1)) || digit(at + 15) || (v[at + 8] != '_' && v[at + 8] != '-')) {
+            continue;
+        }
+        int32_t y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+        if (digits(v, at, 4, y) && digits(v, at + 4, 2, mo) && digits(v, at + 6, 2, d) &&
+            digits(v, at + 9, 2, h) && digits(v, at + 11, 2, mi) && digits(v, at + 13, 2, s)) {
+            if (const auto t = dateTime(y, mo, d, h, mi, s, 0)) return t;
+        }
+    }
+    return {};
+}
+
 bool parseLatLon(std::string_view v, double& latitude, double& longitude) {
     v = trim(v);
     const size_t split = v.find_first_of(" ,");
@@ -198,14 +227,6 @@ bool parseLatLon(std::string_view v, double& latitude, double& longitude) {
     };
     return number(a, latitude) && number(b, longitude) && std::fabs(latitude) <= 90 &&
            std::fabs(longitude) <= 180;
-}
-
-JulianTime toLocalTime(const RecordedTime& time,
-                       const std::function<int64_t(int64_t utcSeconds)>& localOffsetSeconds) {
-    if (!time.offsetMinutes) return time.wall;
-    const JulianTime utc = time.wall - int64_t{*time.offsetMinutes} * JulianTime::kMinute;
-    const int64_t seconds = utc.value() / JulianTime::kSecond;
-    return utc + localOffsetSeconds(seconds) * JulianTime::kSecond;
 }
 
 }  // namespace tool

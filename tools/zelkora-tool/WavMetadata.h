@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <istream>
 #include <optional>
 #include <string>
@@ -21,6 +20,9 @@ struct RecordedTime {
 struct WavMetadata {
     std::string guan;     // the text of the `guan` chunk ("Key:Value" lines), if any
     std::string comment;  // the ICMT entry of the LIST/INFO chunk, if any
+    // The frames the `data` chunk's size promises; -1 when there is no such chunk, no
+    // format to count by, or the size is the "unknown" a recorder writes while streaming.
+    int64_t promisedFrames = -1;
 };
 
 // Reads the `guan` chunk and the INFO comment from a RIFF/WAVE file, wherever they lie
@@ -40,13 +42,12 @@ std::optional<RecordedTime> parseIsoTime(std::string_view text);
 // order is taken.
 std::optional<RecordedTime> parseRecorderComment(std::string_view comment);
 
+// A recorder's date and time in a file name, "YYYYMMDD_HHMMSS" or "YYYYMMDD-HHMMSS" anywhere
+// in it, with no digit right before or after; nullopt when there is none or it is no real
+// date and time.
+std::optional<JulianTime> parseFileNameTime(std::string_view name);
+
 // "LAT LON" (or "LAT,LON") in decimal degrees, within ±90 / ±180.
 bool parseLatLon(std::string_view text, double& latitude, double& longitude);
-
-// The recorded time on this machine's local clock, which sequence files use: a time with a
-// known offset is taken to UTC and then to local time by `localOffsetSeconds` (local − UTC
-// at the given UTC instant, in seconds since 1970); a time without one is taken as local.
-JulianTime toLocalTime(const RecordedTime& time,
-                       const std::function<int64_t(int64_t utcSeconds)>& localOffsetSeconds);
 
 }  // namespace tool

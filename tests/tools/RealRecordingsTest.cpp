@@ -1,0 +1,152 @@
+// `import` and `calls` on real recordings of three makers' detectors: what a person checks
+// by eye on them, the recorder's clock in any zone, damaged copies, and a second import.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/TempDir.h"
+#include "support/ToolRunner.h"
+
+namespace fs = std::filesystem;
+using testing_support::quoted;
+
+namespace {
+
+const fs::path kRecordings = fs::path(ZELKORA_SHARED_DATA) / "recordings";
+
+class RealRecordings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(kRecordings)) GTEST_SKIP() << "no shared recordings at " << kRecordings;
+    }
+    testing_support::ToolRun run(const std::string& args, const std::string& zone = "UTC") {
+        return tool.run(args, "", "XDG_CONFIG_HOME=" + quoted(work.file("cfg")) + " TZ=" + zone);
+    }
+    int import(const std::string& from, const std::string& to, const std::string& options = "") {
+        last = run("import " + quoted(from) + " --dir " + quoted(work.file(to)) + " " + options);
+        return last.status;
+    }
+    // `calls --echoes` of a folder: offset_ms, duration_ms, fmax_khz, fchar_khz, echo.
+    std::vector<std::array<double, 5>> calls(const std::string& folder) {
+        std::istringstream lines(run("calls --echoes " + quoted(work.file(folder))).out);
+        std::vector<std::array<double, 5>> rows;
+        std::string line;
+        for (std::getline(lines, line); std::getline(lines, line);) {
+            std::vector<std::string> f;
+            std::istringstream fields(line);
+            for (std::string v; std::getline(fields, v, ',');) f.push_back(v);
+            rows.push_back({std::stod(f[3]), std::stod(f[4]), std::stod(f[6]), std::stod(f[9]),
+                            f.back() == "1" ? 1.0 : 0.0});
+        }
+        return rows;
+    }
+    std::string rec(const char* name) { return (kRecordings / name).string(); }
+
+    TempDir work;
+    testing_support::Tool tool;
+    testing_support::ToolRun last;
+};
+
+TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
+    // Four of the five pipistrelle calls in the first half second are above -40 dBFS.
+    ASSERT_EQ(import(rec("phone-detector-pipistrelle.wav"), "phone", "--threshold -40"), 0);
+    int pipistrelles = 0;
+    for (const auto& [offset, duration, fmax, fchar, echo] : calls("phone")) {
+        if (echo || offset > 500 || fmax < 40) continue;
+        ++pipistrelles;
+        EXPECT_TRUE(fchar >= 44 && fchar <= 47) << offset << " ms: " << fchar << " kHz";
+    }
+    EXPECT_EQ(pipistrelles, 4);
+    // The open logger's loud sweep is one call of 12.5 ms; its reverberation is echoes.
+    ASSERT_EQ(import(rec("open-logger-pass.wav"), "open"), 0);
+    int sweeps = 0, echoes = 0;
+    for (const auto& [offset, duration, fmax, fchar, echo] : calls("open")) {
+        if (offset > 50) continue;
+        echo ? ++echoes : ++sweeps;
+        if (!echo) {
+            EXPECT_NEAR(duration, 12.5, 1.0);
+        }
+    }
+    EXPECT_EQ(sweeps, 1);
+    EXPECT_GE(echoes, 6);
+    // The handheld's dense pass above its noise floor.
+    ASSERT_EQ(import(rec("handheld-logger-pass.wav"), "hand", "--threshold -22"), 0);
+    int handheld = 0;
+    for (const auto& row : calls("hand")) handheld += row[4] == 0;
+    EXPECT_EQ(handheld, 21);
+    EXPECT_EQ(std::tuple(import(rec("open-logger-no-bats.wav"), "none"), last.out),
+              std::tuple(0, ""));
+}
+
+TEST_F(RealRecordings, RecorderClockInAnyZoneAndASecondImportWritesNothing) {
+    const std::string all = quoted(rec("phone-detector-pipistrelle.wav")) + " " +
+                            quoted(rec("open-logger-pass.wav")) + " " +
+                            quoted(rec("handheld-logger-pass.wav")) + " --dir ";
+    ASSERT_EQ(run("import " + all + quoted(work.file("a")), "Australia/Sydney").status, 0);
+    ASSERT_EQ(run("import " + all + quoted(work.file("b")), "America/New_York").status, 0);
+    // 21:34:14+0100, 22:39:11 and 20:26:15+01:00 as the recorders wrote them.
+    for (const char* name : {"W8152134.14#", "Y5312239.11#", "Y5312239.13#", "Y9032026.15#"}) {
+        EXPECT_FALSE(work.read(std::string("a/") + name).empty()) << name;
+        EXPECT_EQ(work.read(std::string("a/") + name), work.read(std::string("b/") + name));
+    }
+    const auto again = run("import " + all + quoted(work.file("a")), "Asia/Tokyo");
+    EXPECT_EQ(std::tuple(again.status, again.out), std::tuple(0, ""));
+    EXPECT_NE(again.err.find("4 sequence(s) already in"), std::string::npos) << again.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(work.file("a")), fs::directory_iterator()), 4);
+}
+
+// The recording rewritten in `format`, one sample spoilt when `nanAt` is given, then cut to
+// `keep` of its bytes with 200 of them spoilt at `spoilAt`.
+std::string damaged(const std::string& from, const std::string& to, int format, double keep,
+                    long nanAt = -1, double spoilAt = 0) {
+    SF_INFO info{};
+    SNDFILE* in = sf_open(from.c_str(), SFM_READ, &info);
+    const sf_count_t frames = info.frames;
+    std::vector<float> samples(static_cast<size_t>(frames * info.channels));
+    sf_readf_float(in, samples.data(), frames);
+    sf_close(in);
+    if (nanAt >= 0) samples[static_cast<size_t>(nanAt * info.channels)] = std::nanf("");
+    info.format = format;
+    SNDFILE* out = sf_open(to.c_str(), SFM_WRITE, &info);
+    sf_writef_float(out, samples.data(), frames);
+    sf_close(out);
+    const auto size = static_cast<double>(fs::file_size(to));
+    if (spoilAt > 0) {
+        std::fstream f(to, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(size * spoilAt));
+        f.write(std::string(200, '\x5a').data(), 200);
+    }
+    fs::resize_file(to, static_cast<uintmax_t>(size * keep));
+    return to;
+}
+
+TEST_F(RealRecordings, DamagedCopiesExitOneWithTheTimeOfTheDamage) {
+    const std::string source = rec("open-logger-pass.wav");
+    const int wav = SF_FORMAT_WAV | SF_FORMAT_PCM_16, flac = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    EXPECT_EQ(import(damaged(source, work.file("cut.wav"), wav, 0.5), "cut"), 1);
+    EXPECT_NE(last.err.find("cut.wav: damaged audio at 3.36"), std::string::npos) << last.err;
+    EXPECT_NE(last.out, "");  // the sweep before the damage is there
+    EXPECT_EQ(import(damaged(source, work.file("half.flac"), flac, 0.5), "half"), 1);
+    EXPECT_NE(last.err.find("half.flac: damaged audio at 3.3"), std::string::npos) << last.err;
+    EXPECT_EQ(import(damaged(source, work.file("spoilt.flac"), flac, 1, -1, 0.3), "spoilt"), 1);
+    EXPECT_NE(last.err.find("spoilt.flac: damaged audio at "), std::string::npos) << last.err;
+    // A sample that is not a number at 1 s spoils none of the calls after it.
+    const int floats = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    EXPECT_EQ(import(damaged(source, work.file("float.wav"), floats, 1), "float"), 0);
+    EXPECT_EQ(import(damaged(source, work.file("nan.wav"), floats, 1, 250000), "nan"), 1);
+    EXPECT_NE(last.err.find("nan.wav: damaged audio at 1.000000 s"), std::string::npos);
+    auto late = [&](const char* folder) {
+        auto rows = calls(folder);
+        std::erase_if(rows, [](const auto& row) { return row[0] < 1000; });
+        return rows;
+    };
+    EXPECT_FALSE(late("float").empty());
+    EXPECT_EQ(late("nan"), late("float"));
+}
+
+}  // namespace
