@@ -19,6 +19,7 @@ bool StationLog::open(const std::string& path) {
 
 void StationLog::line(const std::string& text) {
     const std::string stamped = station::utcText(utcNowSeconds()) + " " + text + "\n";
+    if (listener_) listener_(stamped.substr(0, stamped.size() - 1));
     std::fputs(stamped.c_str(), stdout);
     std::fflush(stdout);
     if (file_) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace tool {
@@ -18,9 +19,14 @@ class StationLog {
     // Opens `path` for appending; false when it cannot be (the lines still reach stdout).
     bool open(const std::string& path);
     void line(const std::string& text);
+    // Hears every stamped line as well (the web page shows the last few).
+    void setListener(std::function<void(const std::string&)> listener) {
+        listener_ = std::move(listener);
+    }
 
   private:
     std::FILE* file_ = nullptr;
+    std::function<void(const std::string&)> listener_;
 };
 
 // The one-line status file, replaced whole (never torn) whenever its line changes.
