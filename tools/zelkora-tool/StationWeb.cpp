@@ -86,6 +86,19 @@ Response redirect(const std::string& to) {
     return r;
 }
 
+// The file's real path when it is a regular file that lies in `folder`: a link the folder
+// lists may point anywhere.
+std::optional<std::string> insideFolder(const std::string& folder, const std::string& name) {
+    std::error_code ec;
+    const fs::path real = fs::canonical(folder + "/" + name, ec);
+    if (ec) return std::nullopt;
+    const fs::path realFolder = fs::canonical(folder, ec);
+    if (ec || real.parent_path() != realFolder || !fs::is_regular_file(real, ec)) {
+        return std::nullopt;
+    }
+    return real.string();
+}
+
 struct Listed {
     std::string name;
     int64_t savedAt = 0;  // the file's modification time, UTC seconds
@@ -99,7 +112,7 @@ std::vector<Listed> listNight(const std::string& base, const std::string& night)
     if (list.scan(folder) < 0) return out;
     for (const std::string& name : list.names()) {
         struct stat st {};
-        if (::stat((folder + name).c_str(), &st) != 0) continue;
+        if (!insideFolder(folder, name) || ::stat((folder + name).c_str(), &st) != 0) continue;
         out.push_back({name, static_cast<int64_t>(st.st_mtime)});
     }
     return out;
@@ -301,15 +314,7 @@ std::optional<std::string> nightFile(const std::string& base, const std::string&
     if (list.scan(folder + "/") < 0) return std::nullopt;
     const auto& names = list.names();
     if (std::find(names.begin(), names.end(), name) == names.end()) return std::nullopt;
-    // A link the folder lists may point anywhere; only what lies in the folder is served.
-    std::error_code ec;
-    const fs::path real = fs::canonical(folder + "/" + name, ec);
-    if (ec) return std::nullopt;
-    const fs::path realFolder = fs::canonical(folder, ec);
-    if (ec || real.parent_path() != realFolder || !fs::is_regular_file(real, ec)) {
-        return std::nullopt;
-    }
-    return real.string();
+    return insideFolder(folder, name);
 }
 
 // --- Request ---
