@@ -18,6 +18,8 @@ packages=(
     # scripts/package.sh makes the Debian package (dpkg-shlibdeps finds its dependencies);
     # its test checks the desktop entry and renders the manual pages
     dpkg-dev desktop-file-utils groff-base
+    # the station's web page: its HTTP server, and the browser its test drives (with node)
+    libcpp-httplib-dev chromium nodejs
 )
 
 missing=()
@@ -33,4 +35,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     "${sudo_cmd[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi
+
+# npm comes with some builds of nodejs and as a package of its own with Debian's.
+if ! command -v npm >/dev/null; then
+    sudo_cmd=()
+    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq npm
+fi
+# playwright-core for the page's browser test, at the locked version; it never downloads a
+# browser (the test uses /usr/bin/chromium).
+web_tests="$(dirname "$0")/../tests/web"
+if [ ! -d "$web_tests/node_modules/playwright-core" ]; then
+    npm ci --prefix "$web_tests" --no-audit --no-fund
 fi

@@ -58,9 +58,10 @@ class HttpConnection {
     }
 
     // Reads until the end of the first whole response (by its Content-Length), the peer's
-    // close, or `ms` without a byte. Returns what came.
+    // close, or `ms` have passed. Returns what came.
     std::string receive(int ms) {
         std::string in;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (true) {
             const size_t head = in.find("\r\n\r\n");
             if (head != std::string::npos) {
@@ -70,8 +71,11 @@ class HttpConnection {
                     return in;
                 }
             }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  end - std::chrono::steady_clock::now())
+                                  .count();
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, ms) <= 0) return in;
+            if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) return in;
             char buffer[4096];
             const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
             if (n <= 0) {

@@ -203,6 +203,10 @@ class Station {
         if (control_ == tool::web::Control::Record) wanted = true;
         if (control_ == tool::web::Control::Stop) wanted = false;
         night_ = station::dateText(night);
+        // Recording at once, the page still shows the night's sunset and sunrise.
+        if (now_ && web_) {
+            tonight_ = station::nightOf(night, position_, config_.plan, offsetAt);
+        }
 
         if (state_ == State::Recording) {
             if (recording_.moduleFailed()) {
@@ -403,8 +407,10 @@ class Station {
         if (tonight_) {
             s.sunset = tonight_->sun.sunset;
             s.sunrise = tonight_->sun.sunrise;
-            s.windowStart = tonight_->start;
-            s.windowStop = tonight_->stop;
+            if (!now_) {
+                s.windowStart = tonight_->start;
+                s.windowStop = tonight_->stop;
+            }
         }
         s.modulePort = settings_.SerialPort;
         s.startedAt = started_;
