@@ -201,6 +201,31 @@ TEST_F(StationWeb, ControlsArePostOnlyAndSizesAreLimited) {
     EXPECT_EQ(get(router, "/api/schedule", {}, "POST").status, 202);
     EXPECT_EQ(board.takeControl(), Control::Schedule);
     EXPECT_EQ(get(router, "/api/status", {}, "DELETE").status, 405);
+
+    // Another site's page in the same browser cannot press the controls, nor reach an open
+    // page through a name of its own that points here.
+    const std::pair<std::string, std::string> host{"Host", "127.0.0.1:8080"};
+    EXPECT_EQ(get(router, "/api/stop", {host, {"Origin", "http://bats.example"}}, "POST").status,
+              403);
+    EXPECT_EQ(get(router, "/login", {host, {"Origin", "null"}}, "POST").status, 403);
+    EXPECT_EQ(board.takeControl(), Control::None);
+    EXPECT_EQ(get(router, "/api/stop", {host, {"Origin", "http://127.0.0.1:8080"}}, "POST").status,
+              202);
+    EXPECT_EQ(board.takeControl(), Control::Stop);
+    EXPECT_EQ(get(router, "/api/status", {{"Host", "rebound.example:8080"}}).status, 403);
+    for (const char* address : {"127.0.0.1:8080", "localhost:8080", "[::1]:8080", "10.0.0.2"}) {
+        EXPECT_EQ(get(router, "/api/status", {{"Host", address}}).status, 200) << address;
+    }
+    const Response page = get(router, "/", {host});
+    EXPECT_NE(headerOf(page, "Content-Security-Policy").find("default-src 'self'"),
+              std::string::npos);
+    // With a token the name does not matter: the token is what a rebound name lacks.
+    Router guarded(board, work, base, kToken, "page", "login");
+    EXPECT_EQ(
+        get(guarded, "/api/status",
+            {{"Host", "station.local:8080"}, {"Authorization", std::string("Bearer ") + kToken}})
+            .status,
+        200);
     EXPECT_EQ(get(router, "/api/status", {}, "POST").status, 405);
 
     Request big;

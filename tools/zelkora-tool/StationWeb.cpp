@@ -78,6 +78,20 @@ Response error(int status, const std::string& why) {
     return json(status, "{\"error\":" + jsonString(why) + "}");
 }
 
+// The page and the form load nothing from elsewhere and are not shown inside another site's
+// frames (where a click could be stolen).
+Response html(const std::string& body) {
+    Response r;
+    r.type = "text/html; charset=utf-8";
+    r.body = body;
+    r.headers.emplace_back("Content-Security-Policy",
+                           "default-src 'self'; script-src 'self' 'unsafe-inline'; "
+                           "style-src 'self' 'unsafe-inline'; img-src 'self'; "
+                           "connect-src 'self'; frame-ancestors 'none'; form-action 'self'");
+    r.headers.emplace_back("X-Frame-Options", "DENY");
+    return r;
+}
+
 Response redirect(const std::string& to) {
     Response r;
     r.status = 303;
@@ -373,10 +387,30 @@ Router::Access Router::access(const Request& request, int64_t nowMs) {
     return Access::Unauthorized;
 }
 
+// Another web site open in a browser on the station's network must not drive it: a form or
+// script there can send a POST here without reading the answer, and a name of its own made to
+// point at this address would pass the browser's same-origin rule. So a POST must come from
+// this page (its Origin, when sent, is this host), and an open page answers only requests
+// addressed to an IP address or "localhost".
+std::optional<std::string> Router::otherSite(const Request& request) const {
+    const std::string host = lower(request.header("Host"));
+    const std::string origin = lower(request.header("Origin"));
+    if (request.method == "POST" && !origin.empty() && origin != "http://" + host) {
+        return "a request from another site";
+    }
+    if (!token_.empty()) return std::nullopt;
+    std::string name = host.substr(0, host.rfind(':') == std::string::npos || host.back() == ']'
+                                          ? host.size()
+                                          : host.rfind(':'));
+    const bool address = name.empty() || name == "localhost" ||
+                         (name.front() == '[' && name.back() == ']') ||
+                         name.find_first_not_of("0123456789.") == std::string::npos;
+    if (!address) return "ask by the station's address, not by a name";
+    return std::nullopt;
+}
+
 Response Router::login(const Request& request, int64_t nowMs) {
-    Response page;
-    page.type = "text/html; charset=utf-8";
-    page.body = loginPage_;
+    Response page = html(loginPage_);
     if (request.method != "POST") return page;
     if (token_.empty()) return redirect("/");
     std::lock_guard lock(mutex_);
@@ -414,6 +448,7 @@ Response Router::handle(const Request& request, int64_t nowMs) {
     const auto query =
         formFields(mark == std::string::npos ? std::string_view()
                                              : std::string_view(request.target).substr(mark + 1));
+    if (const auto refused = otherSite(request)) return error(403, *refused);
     if (path == "/login") return login(request, nowMs);
 
     const Access allowed = access(request, nowMs);
@@ -427,10 +462,7 @@ Response Router::handle(const Request& request, int64_t nowMs) {
     }
     if (path == "/" || path == "/index.html") {
         if (request.method == "POST") return error(405, "GET only");
-        Response r;
-        r.type = "text/html; charset=utf-8";
-        r.body = page_;
-        return r;
+        return html(page_);
     }
     if (!isApi) return error(404, "not found");
     // Split before decoding, so that an encoded '/' never makes a path of its own.

@@ -182,6 +182,7 @@ class Router {
   private:
     enum class Access { Allowed, Unauthorized, TooMany };
     Access access(const Request& request, int64_t nowMs);
+    std::optional<std::string> otherSite(const Request& request) const;
     Response login(const Request& request, int64_t nowMs);
     Response api(const Request& request, const std::vector<std::string>& parts,
                  const std::map<std::string, std::string>& query, int64_t nowMs);
