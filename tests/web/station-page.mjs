@@ -57,7 +57,10 @@ function start(args) {
 async function until(what, test, ms) {
   const end = Date.now() + ms;
   while (Date.now() < end) {
-    if (await test()) return true;
+    if (await test()) {
+      console.log('ok: ' + what);
+      return true;
+    }
     await new Promise((r) => setTimeout(r, 200));
   }
   check(false, what + ' within ' + ms + ' ms');

@@ -227,7 +227,7 @@ struct StationWebServer::Impl {
         Response r = router.handle(request, nowMs());
         for (const auto& [key, value] : r.headers) out.set_header(key, value);
         out.set_header("X-Content-Type-Options", "nosniff");
-        out.set_header("Referrer-Policy", "no-referrer");
+        out.set_header("Referrer-Policy", "same-origin");
         // A request the router refused before reading its body leaves that body in the way
         // of the next request.
         if (in.method != "GET" && in.method != "HEAD" && r.status >= 400) {
