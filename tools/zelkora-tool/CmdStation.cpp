@@ -468,8 +468,9 @@ struct WebSide {
     tool::web::Router router;
     tool::web::StationWebServer server;
 
-    WebSide(const AppSettings& s, const std::string& base, const std::string& token)
-        : files({s.Z, s.Fmin, s.Fmax}, base + ".pictures/"),
+    WebSide(const AppSettings& s, const std::string& base, const std::string& token,
+            uint64_t minFreeBytes)
+        : files({s.Z, s.Fmin, s.Fmax}, base + ".pictures/", minFreeBytes),
           router(board, files, base, token, tool::web::kStationPage, tool::web::kLoginPage),
           server(router, board) {}
 };
@@ -494,7 +495,7 @@ std::unique_ptr<WebSide> startWeb(const tool::web::ListenAddress& address,
             "an address other than the loopback needs http_token (16 characters or "
             "more) in the config");
     }
-    auto web = std::make_unique<WebSide>(settings, base, token);
+    auto web = std::make_unique<WebSide>(settings, base, token, config.minFreeBytes);
     std::string why;
     if (!web->server.start(address, why)) return refuse(why);
     log.setListener([board = &web->board](const std::string& line) { board->addLogLine(line); });

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "display/CallMeasurements.h"
+#include "platform/FreeSpace.h"
 #include "tools/zelkora-tool/CallRows.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
 
@@ -26,8 +27,8 @@ namespace fs = std::filesystem;
 
 // --- StationFiles ---
 
-StationFiles::StationFiles(ShownDots shown, std::string pictureDir)
-    : shown_(shown), pictureDir_(std::move(pictureDir)) {}
+StationFiles::StationFiles(ShownDots shown, std::string pictureDir, uint64_t minFreeBytes)
+    : shown_(shown), pictureDir_(std::move(pictureDir)), minFreeBytes_(minFreeBytes) {}
 
 namespace {
 
@@ -81,6 +82,8 @@ std::optional<FileSummary> StationFiles::summary(const std::string& path) {
         s.medianFcharKhz = f.size() % 2 ? f[half] : (f[half - 1] + f[half]) / 2;
     }
     std::lock_guard lock(summaryMutex_);
+    // Months of nights would add up; the recent passes are what is asked for again.
+    if (summaries_.size() >= kKeptSummaries) summaries_.clear();
     summaries_[path] = s;
     return s;
 }
@@ -107,6 +110,8 @@ std::optional<std::string> StationFiles::picture(const std::string& path) {
     std::lock_guard lock(pictureMutex_);
     std::error_code ec;
     if (fs::is_regular_file(out, ec)) return out;
+    const auto free = platform::freeBytes(file.parent_path().string());
+    if (free && *free < minFreeBytes_) return std::nullopt;
     fs::create_directories(folder, ec);
     if (!renderPicture(path, out)) return std::nullopt;
     return out;

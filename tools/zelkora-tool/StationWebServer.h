@@ -16,15 +16,19 @@ namespace tool::web {
 // in `pictureDir` (the files of a night never change once written).
 class StationFiles : public FileWork {
   public:
-    StationFiles(ShownDots shown, std::string pictureDir);
+    // Pictures are not made while the disk has under `minFreeBytes` free: the recordings
+    // come first.
+    StationFiles(ShownDots shown, std::string pictureDir, uint64_t minFreeBytes);
 
     std::optional<FileSummary> summary(const std::string& path) override;
     std::optional<std::string> callsJson(const std::string& path) override;
     std::optional<std::string> picture(const std::string& path) override;
 
   private:
+    static constexpr size_t kKeptSummaries = 10000;
     ShownDots shown_;
     std::string pictureDir_;
+    uint64_t minFreeBytes_;
     std::mutex summaryMutex_;
     std::map<std::string, FileSummary> summaries_;
     std::mutex pictureMutex_;  // one picture at a time: the recorder shares the processor
