@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -55,6 +56,21 @@ class HttpConnection {
             sent += static_cast<size_t>(n);
         }
         return true;
+    }
+
+    // Sends `chunk` again and again for `ms` or until the peer stops taking it (an error, or
+    // nothing taken for a second); the bytes it took.
+    size_t sendEndlessly(const std::string& chunk, int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        size_t sent = 0;
+        while (std::chrono::steady_clock::now() < end) {
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP))) break;
+            const ssize_t n = ::send(fd_, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno != EAGAIN) break;
+            if (n > 0) sent += static_cast<size_t>(n);
+        }
+        return sent;
     }
 
     // Reads until the end of the first whole response (by its Content-Length), the peer's

@@ -529,6 +529,24 @@ TEST_F(StationCommand, TheWebPageRefusesWhatItShould) {
                                 "Content-Length: 5000\r\n\r\n" + std::string(5000, 't')),
               413);
 
+    // Headers without end are cut off long before they could fill the station's memory.
+    {
+        const auto rss = [&] {
+            const std::string status =
+                readText("/proc/" + std::to_string(station->pid()) + "/status");
+            return std::atol(status.c_str() + status.find("VmRSS:") + 6);
+        };
+        const long before = rss();
+        HttpConnection endless(http);
+        ASSERT_TRUE(endless.send("GET /api/status HTTP/1.1\r\nHost: s\r\n"));
+        // Taken at the loopback's speed, 20 s would be gigabytes; what is taken before the cut
+        // is what the sockets' buffers hold.
+        EXPECT_LT(endless.sendEndlessly("X-More: " + std::string(4000, 'm') + "\r\n", 20000),
+                  16u << 20);
+        EXPECT_TRUE(endless.closedWithin(5000));
+        EXPECT_LT(rss() - before, 16 * 1024) << "kB more held by the station";
+    }
+
     // Sixteen connections at most: the seventeenth is answered 503 at once.
     {
         std::vector<std::unique_ptr<HttpConnection>> held;

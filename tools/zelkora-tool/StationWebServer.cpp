@@ -17,6 +17,7 @@
 #include "display/CallMeasurements.h"
 #include "platform/FreeSpace.h"
 #include "tools/zelkora-tool/CallRows.h"
+#include "tools/zelkora-tool/ConnectionWatch.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
 
 extern char** environ;
@@ -123,25 +124,29 @@ namespace {
 
 // Set on the thread that answers connections over the limit.
 thread_local bool tRefusing = false;
+// The connection the thread serves (fd -1 when it was not found).
+thread_local ConnectionWatch::Watched tConnection;
 
 // At most `limit` connections are served (or wait for a worker) at a time; the rest go to a
 // thread of their own that answers 503 and closes them, since the library hands over a
 // connection only as a task to run.
 class ConnectionPool : public httplib::TaskQueue {
   public:
-    explicit ConnectionPool(size_t limit) : limit_(limit) {
+    ConnectionPool(size_t limit, ConnectionWatch& watch) : limit_(limit), watch_(watch) {
         for (size_t i = 0; i < limit; ++i) workers_.emplace_back([this] { work(false); });
         workers_.emplace_back([this] { work(true); });
     }
     ~ConnectionPool() override = default;
 
+    // Called on the accepting thread right after each accept.
     void enqueue(std::function<void()> fn) override {
+        Job job{std::move(fn), watch_.adopt()};
         {
             std::lock_guard lock(mutex_);
             if (busy_ + jobs_.size() < limit_) {
-                jobs_.push_back(std::move(fn));
+                jobs_.push_back(std::move(job));
             } else {
-                refused_.push_back(std::move(fn));
+                refused_.push_back(std::move(job));
             }
         }
         wake_.notify_all();
@@ -157,28 +162,36 @@ class ConnectionPool : public httplib::TaskQueue {
     }
 
   private:
+    struct Job {
+        std::function<void()> fn;
+        ConnectionWatch::Watched watched;
+    };
+
     void work(bool refusing) {
         tRefusing = refusing;
-        std::deque<std::function<void()>>& queue = refusing ? refused_ : jobs_;
+        std::deque<Job>& queue = refusing ? refused_ : jobs_;
         std::unique_lock lock(mutex_);
         while (true) {
             wake_.wait(lock, [&] { return shutdown_ || !queue.empty(); });
             // Queued connections are still run when shutting down: the task closes its socket.
             if (queue.empty()) return;
-            std::function<void()> fn = std::move(queue.front());
+            Job job = std::move(queue.front());
             queue.pop_front();
             if (!refusing) ++busy_;
             lock.unlock();
-            fn();
+            tConnection = job.watched;
+            job.fn();  // closes the socket
+            watch_.closed(job.watched);
             lock.lock();
             if (!refusing) --busy_;
         }
     }
 
     const size_t limit_;
+    ConnectionWatch& watch_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<std::function<void()>> jobs_, refused_;
+    std::deque<Job> jobs_, refused_;
     size_t busy_ = 0;
     bool shutdown_ = false;
     std::vector<std::thread> workers_;
@@ -207,6 +220,7 @@ struct StationWebServer::Impl {
     Router& router;
     Board& board;
     httplib::Server server;
+    std::unique_ptr<ConnectionWatch> watch;
     std::thread thread;
     std::atomic<bool> stopping{false};
     std::atomic<int> liveClients{0};
@@ -290,13 +304,15 @@ StationWebServer::~StationWebServer() {
 
 bool StationWebServer::start(const ListenAddress& address, std::string& why) {
     httplib::Server& server = impl_->server;
-    server.new_task_queue = [] { return new ConnectionPool(kConnections); };
+    impl_->watch = std::make_unique<ConnectionWatch>(address.port);
+    server.new_task_queue = [this] { return new ConnectionPool(kConnections, *impl_->watch); };
     server.set_keep_alive_timeout(kIdleSeconds);
     server.set_keep_alive_max_count(1000);
     server.set_read_timeout(kIdleSeconds, 0);
     server.set_write_timeout(kIdleSeconds, 0);
     server.set_payload_max_length(kMaxBodyBytes);
     server.set_pre_routing_handler([this](const httplib::Request& in, httplib::Response& out) {
+        impl_->watch->requestDone(tConnection);
         if (tRefusing) {
             out.status = 503;
             out.set_header("Connection", "close");
