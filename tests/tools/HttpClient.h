@@ -135,7 +135,7 @@ inline int request(int port, const std::string& raw, std::string* response = nul
 }
 
 inline std::string get(const std::string& target, const std::string& headers = "") {
-    return "GET " + target + " HTTP/1.1\r\nHost: station\r\n" + headers + "\r\n";
+    return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n";
 }
 
 }  // namespace testing_support

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <linux/tcp.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -107,6 +108,7 @@ void ConnectionWatch::closed(const Watched& c) {
 }
 
 void ConnectionWatch::watch() {
+    ::pthread_setname_np(::pthread_self(), "web");
     std::unique_lock lock(mutex_);
     while (!stop_.wait_for(lock, kLookEvery, [this] { return stopping_; })) {
         const auto now = std::chrono::steady_clock::now();

@@ -1,6 +1,7 @@
 #include "tools/zelkora-tool/StationWebServer.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -168,6 +169,8 @@ class ConnectionPool : public httplib::TaskQueue {
     };
 
     void work(bool refusing) {
+        // Named, so that the web's share of the processor can be told from the recorder's.
+        ::pthread_setname_np(::pthread_self(), "web");
         tRefusing = refusing;
         std::deque<Job>& queue = refusing ? refused_ : jobs_;
         std::unique_lock lock(mutex_);
@@ -333,7 +336,10 @@ bool StationWebServer::start(const ListenAddress& address, std::string& why) {
         why = "cannot listen on " + address.host + ":" + std::to_string(address.port);
         return false;
     }
-    impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });
+    impl_->thread = std::thread([this] {
+        ::pthread_setname_np(::pthread_self(), "web");
+        impl_->server.listen_after_bind();
+    });
     return true;
 }
 
