@@ -107,6 +107,13 @@ void ConnectionWatch::closed(const Watched& c) {
     if (it != connections_.end() && it->second.id == c.id) connections_.erase(it);
 }
 
+void ConnectionWatch::shutDownAll() {
+    std::lock_guard lock(mutex_);
+    for (const auto& [fd, c] : connections_) {
+        if (peerOn(fd, port_) == c.peer) ::shutdown(fd, SHUT_RDWR);
+    }
+}
+
 void ConnectionWatch::watch() {
     ::pthread_setname_np(::pthread_self(), "web");
     std::unique_lock lock(mutex_);

@@ -41,6 +41,9 @@ class ConnectionWatch {
     void requestDone(const Watched& c);
     // The library has closed the connection.
     void closed(const Watched& c);
+    // Shuts every watched connection down: the server is stopping, and the library would
+    // otherwise wait out each idle client's keep-alive.
+    void shutDownAll();
 
   private:
     struct Connection {

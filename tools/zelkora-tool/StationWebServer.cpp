@@ -348,6 +348,7 @@ void StationWebServer::stop() {
     impl_->stopping.store(true);
     impl_->board.wakeReaders();
     impl_->server.stop();
+    impl_->watch->shutDownAll();
     impl_->thread.join();
 }
 
