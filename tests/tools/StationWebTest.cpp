@@ -117,7 +117,8 @@ TEST_F(StationWeb, OnlyListedFilesOfTheNightFolderAreServed) {
     EXPECT_EQ(get(router, "/api/files/%5BL212214.03%23/calls").body, "[]");
     const Response file = get(router, "/api/files/%5BL212214.03%23");
     EXPECT_EQ(file.body, "dots");
-    EXPECT_NE(headerOf(file, "Content-Disposition").find("attachment"), std::string::npos);
+    EXPECT_EQ(headerOf(file, "Content-Disposition"),
+              "attachment; filename=\"[L212214.03#\"; filename*=UTF-8''%5BL212214.03%23");
     for (const char* target :
          {"/api/files/..", "/api/files/%2E%2E", "/api/files/..%2Fstation.log",
           "/api/files/%2E%2E%2Fstation.log", "/api/files/../station.log",

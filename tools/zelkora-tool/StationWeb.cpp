@@ -543,11 +543,20 @@ Response Router::fileRequest(const std::vector<std::string>& parts, const std::s
         r.type = "application/octet-stream";
         // The name as a quoted string (any quote or backslash replaced) and, exactly, as
         // RFC 5987 wants it.
-        std::string plain = *name;
-        std::replace_if(
-            plain.begin(), plain.end(), [](char c) { return c == '"' || c == '\\'; }, '_');
-        r.headers.emplace_back("Content-Disposition", "attachment; filename=\"" + plain +
-                                                          "\"; filename*=UTF-8''" + encoded);
+        std::string plain, exact;
+        for (const char c : *name) {
+            const auto u = static_cast<unsigned char>(c);
+            plain += c == '"' || c == '\\' || u < 0x20 || u >= 0x7f ? '_' : c;
+            if (std::isalnum(u) || c == '.' || c == '-' || c == '_') {
+                exact += c;
+            } else {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%%%02X", u);
+                exact += hex;
+            }
+        }
+        r.headers.emplace_back("Content-Disposition",
+                               "attachment; filename=\"" + plain + "\"; filename*=UTF-8''" + exact);
     }
     return r;
 }
