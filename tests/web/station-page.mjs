@@ -133,6 +133,7 @@ try {
   // A pass opens with its picture and its calls.
   await page.click('#files li');
   await until('the pass shows its calls', async () => (await page.$$('#calls tr')).length > 0, 10000);
+  if (outDir) await page.screenshot({path: path.join(outDir, 'station-pass-390x844.png')});
   await page.click('#close');
 
   // "Stop" with the token (the session cookie) stops the recording.
