@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -25,14 +26,15 @@ using testing_support::ChildProcess;
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
 
-// One station for every benchmark, with twenty passes already in tonight's folder.
+// A station recording the simulator's `mix`, with twenty passes already in tonight's folder;
+// the simulator logs what it sent, and when, to root/sim.log.
 struct Station {
     fs::path root;
     int http = 0;
     std::unique_ptr<ChildProcess> module, station;
     std::vector<std::string> names;
 
-    Station() {
+    explicit Station(const std::vector<std::string>& mix) {
         char pattern[] = "/tmp/zelkora-web-bench-XXXXXX";
         root = ::mkdtemp(pattern);
         fs::create_directories(root / "run");
@@ -64,11 +66,10 @@ struct Station {
                 .write(reinterpret_cast<const char*>(image.data()),
                        static_cast<std::streamsize>(image.size()));
         }
-        module = std::make_unique<ChildProcess>(
-            std::vector<std::string>{kTool, "simulate-module", "--mix", "night",
-                                     "--calls-per-second", "10", "--noise-load", "95", "--seed",
-                                     "1"},
-            (root / "sim.err").string());
+        std::vector<std::string> args{kTool, "simulate-module", "--log",
+                                      (root / "sim.log").string()};
+        args.insert(args.end(), mix.begin(), mix.end());
+        module = std::make_unique<ChildProcess>(args, (root / "sim.err").string());
         std::string first;
         if (!module->readLine(first, 5000)) return;
         http = testing_support::freeLoopbackPort();
@@ -120,8 +121,10 @@ struct Station {
     }
 };
 
+// The busiest night, for every benchmark but the live view's delay.
 Station& station() {
-    static Station s;
+    static Station s(
+        {"--mix", "night", "--calls-per-second", "10", "--noise-load", "95", "--seed", "1"});
     return s;
 }
 
@@ -179,6 +182,52 @@ void RecorderCpu(benchmark::State& state) {
     }
 }
 BENCHMARK(RecorderCpu)->Arg(0)->Arg(50)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+int64_t nowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// From a pass leaving the module to its first dots reaching a live view: passes separated by
+// silence, each start taken from the simulator's log of its writes (the machine's clock) and
+// matched with the first live event that arrives after it. Goal: under a second.
+void LiveDelay(benchmark::State& state) {
+    for (auto _ : state) {
+        Station s({"--mix", "passes", "--calls-per-second", "10"});
+        testing_support::HttpConnection live(s.http);
+        live.send(testing_support::get("/api/live"));
+        std::vector<int64_t> arrivals;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < end) {
+            const std::string chunk = live.receiveSome(200);
+            if (chunk.find("data: ") != std::string::npos) arrivals.push_back(nowUs());
+        }
+        std::vector<int64_t> starts;  // writes after 300 ms or more of silence
+        std::ifstream log(s.root / "sim.log");
+        int64_t last = 0;
+        for (std::string line; std::getline(log, line);) {
+            if (line.rfind("W ", 0) != 0) continue;
+            const int64_t t = std::stoll(line.substr(2));
+            if (last > 0 && t - last >= 300000) starts.push_back(t);
+            last = t;
+        }
+        std::vector<double> delays;
+        for (const int64_t t : starts) {
+            const auto it = std::lower_bound(arrivals.begin(), arrivals.end(), t);
+            if (it != arrivals.end()) delays.push_back(static_cast<double>(*it - t) / 1000.0);
+        }
+        if (delays.empty()) {
+            state.SkipWithError("no pass reached the live view");
+            continue;
+        }
+        std::sort(delays.begin(), delays.end());
+        state.counters["passes"] = static_cast<double>(delays.size());
+        state.counters["delay_median_ms"] = delays[delays.size() / 2];
+        state.counters["delay_max_ms"] = delays.back();
+    }
+}
+BENCHMARK(LiveDelay)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 

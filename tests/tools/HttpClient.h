@@ -102,6 +102,19 @@ class HttpConnection {
         }
     }
 
+    // What comes first within `ms` (a stream's next piece), empty when nothing does.
+    std::string receiveSome(int ms) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, ms) <= 0) return {};
+        char buffer[65536];
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            closed_ = true;
+            return {};
+        }
+        return std::string(buffer, static_cast<size_t>(n));
+    }
+
     // True when the peer closes the connection within `ms`.
     bool closedWithin(int ms) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
