@@ -60,6 +60,12 @@ bool apply(const std::string& key, const std::string& value, StationConfig& c,
         why = "a baud rate";
         return v.has_value();
     }
+    if (key == "http" || key == "http_token") {
+        why = key == "http" ? "[ADDRESS:]PORT" : "a token";
+        if (value.empty()) return false;
+        (key == "http" ? c.http : c.httpToken) = value;
+        return true;
+    }
     if (key == "dir" || key == "log" || key == "status") {
         why = "a path";
         if (value.empty()) return false;

@@ -19,6 +19,8 @@ struct StationConfig {
     int32_t searchIntervalSeconds = 60;            // search_interval
     std::optional<std::string> logPath;            // log
     std::optional<std::string> statusPath;         // status
+    std::optional<std::string> http;               // http: [ADDRESS:]PORT of the web page
+    std::optional<std::string> httpToken;          // http_token: what the web page asks for
 };
 
 // Reads the text of a configuration file into `config`. False on the first bad line, with

@@ -22,6 +22,8 @@ packages=(
     faketime stress-ng
     # the package test runs Debian's checker on the package
     lintian
+    # the station's web page: its HTTP server, and the browser its test drives (with node)
+    libcpp-httplib-dev chromium nodejs
 )
 
 missing=()
@@ -37,4 +39,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     "${sudo_cmd[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi
+
+# npm comes with some builds of nodejs and as a package of its own with Debian's.
+if ! command -v npm >/dev/null; then
+    sudo_cmd=()
+    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq npm
+fi
+# playwright-core for the page's browser test, at the locked version; it never downloads a
+# browser (the test uses /usr/bin/chromium).
+web_tests="$(dirname "$0")/../tests/web"
+if [ ! -d "$web_tests/node_modules/playwright-core" ]; then
+    npm ci --prefix "$web_tests" --no-audit --no-fund
 fi

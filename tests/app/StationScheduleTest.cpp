@@ -149,7 +149,8 @@ TEST(StationConfig, ReadsEveryKeyAndRejectsBadLines) {
                            "dir=/var/lib/zelkora/bats\nlatitude=-33.5\nlongitude=151.25\n"
                            "sunset_offset=-30\nsunrise_offset=12.5\nfixed_start=19:00\n"
                            "fixed_stop=07:30\nmin_free_mb=50\nsearch_interval=5\n"
-                           "log=/tmp/s.log\nstatus=/tmp/s.status\n\n; done\n",
+                           "log=/tmp/s.log\nstatus=/tmp/s.status\nhttp = 0.0.0.0:8080\n"
+                           "http_token = a #token; with = signs\n\n; done\n",
                            c, error))
         << error;
     EXPECT_EQ(c.port, 3);
@@ -167,6 +168,8 @@ TEST(StationConfig, ReadsEveryKeyAndRejectsBadLines) {
     EXPECT_EQ(c.searchIntervalSeconds, 5);
     EXPECT_EQ(c.logPath, "/tmp/s.log");
     EXPECT_EQ(c.statusPath, "/tmp/s.status");
+    EXPECT_EQ(c.http, "0.0.0.0:8080");
+    EXPECT_EQ(c.httpToken, "a #token; with = signs");
 
     const StationConfig defaults;
     EXPECT_EQ(defaults.minFreeBytes, 200ull << 20);

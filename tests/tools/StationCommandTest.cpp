@@ -4,16 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
+#include "HttpClient.h"
 #include "SimulatorLog.h"
 #include "support/SmallVolume.h"
 #include "support/ToolRunner.h"
@@ -104,14 +107,9 @@ class StationCommand : public ::testing::Test {
 
     // Starts the module simulator (on `port` when given); returns its port number.
     int startModule(int port = 0) {
-        std::vector<std::string> args{kTool,
-                                      "simulate-module",
-                                      "--log",
-                                      (root / ("sim" + std::to_string(logs++) + ".log")).string(),
-                                      "--mix",
-                                      "passes",
-                                      "--calls-per-second",
-                                      "10"};
+        std::vector<std::string> args{kTool, "simulate-module", "--log",
+                                      (root / ("sim" + std::to_string(logs++) + ".log")).string()};
+        args.insert(args.end(), moduleMix.begin(), moduleMix.end());
         if (port > 0) {
             args.push_back("--port");
             args.push_back(std::to_string(port));
@@ -186,6 +184,7 @@ class StationCommand : public ::testing::Test {
 
     fs::path root;
     fs::path out;
+    std::vector<std::string> moduleMix{"--mix", "passes", "--calls-per-second", "10"};
     std::unique_ptr<ChildProcess> module;
     int logs = 0;
     std::string seen;
@@ -279,8 +278,8 @@ TEST_F(StationCommand, AGpsPluggedInLateIsConnectedAndGivesThePosition) {
     auto station = startStation({"--config", (root / "station.conf").string(), "--now", "--port",
                                  std::to_string(port), "--seconds", "20"});
     ASSERT_TRUE(waitFor(*station, "fault: GPS port 4321", 5000)) << seen;
-    ChildProcess gps({kTool, "simulate-gps", "--nmea", capture.string(), "--port", "4321",
-                      "--baud", "115200", "--loop"},
+    ChildProcess gps({kTool, "simulate-gps", "--nmea", capture.string(), "--port", "4321", "--baud",
+                      "115200", "--loop"},
                      (root / "gps.err").string());
     std::string first;
     ASSERT_TRUE(gps.readLine(first, 5000));
@@ -428,6 +427,217 @@ TEST_F(StationCommand, SchedulePrinterFollowsTheTimeZoneAndSaysNoneAtThePole) {
     r = tool.run("station --config " + (root / "bad.conf").string());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("line 1: sunset_offset"), std::string::npos) << r.err;
+}
+
+// --- the web page ---
+
+using testing_support::HttpConnection;
+
+// The nightly folders the station made (a run that passes local noon makes two).
+std::vector<fs::path> nightFolders(const fs::path& out) {
+    std::vector<fs::path> nights;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory() && name.size() == 10 && name[4] == '-') nights.push_back(entry);
+    }
+    return nights;
+}
+
+const std::string kToken = "a token for the tests only";
+const std::string kBearer = "Authorization: Bearer " + kToken + "\r\n";
+
+// The station's busiest night from the simulator, a flood of requests on the loopback
+// address for 30 s from four clients, a live view and an idle client: the recording loses
+// nothing, the live view gets dots, and the idle client is dropped.
+TEST_F(StationCommand, AFloodOfRequestsCostsTheRecordingNothing) {
+    moduleMix = {"--mix", "night", "--calls-per-second", "10", "--noise-load", "95", "--seed", "1"};
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    const int http = testing_support::freeLoopbackPort();
+    writeConfig("http = " + std::to_string(http) + "\nhttp_token = " + kToken + "\n");
+    auto station = startStation(
+        {"--config", (root / "station.conf").string(), "--now", "--port", std::to_string(port)});
+    ASSERT_TRUE(waitFor(*station, "start: recording", 8000)) << seen;
+    ASSERT_TRUE(waitFor(*station, "saved ", 30000)) << seen;
+
+    HttpConnection idle(http);
+    ASSERT_TRUE(idle.connected());
+    HttpConnection live(http);
+    ASSERT_TRUE(live.send(testing_support::get("/api/live", kBearer)));
+    const std::string stream = live.receive(5000);
+    EXPECT_NE(stream.find("Content-Type: text/event-stream"), std::string::npos) << stream;
+
+    const std::vector<std::string> targets{
+        "/api/status", "/api/files", "/", "/api/activity", "/api/files/..%2Fstation.log",
+        "/api/nothing"};
+    std::atomic<int> answered{0}, failed{0};
+    std::mutex codesMutex;
+    std::string codes;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 4; ++c) {
+        clients.emplace_back([&, c] {
+            for (size_t i = static_cast<size_t>(c); std::chrono::steady_clock::now() < end; ++i) {
+                const int code = testing_support::request(
+                    http, testing_support::get(targets[i % targets.size()], kBearer));
+                if (code == 200 || code == 404) {
+                    answered.fetch_add(1);
+                } else {
+                    failed.fetch_add(1);
+                    std::lock_guard lock(codesMutex);
+                    codes += std::to_string(code) + " ";
+                }
+            }
+        });
+    }
+    std::string dots;
+    while (std::chrono::steady_clock::now() < end) dots += live.receive(500);
+    for (auto& t : clients) t.join();
+    EXPECT_GT(answered.load(), 1000);
+    EXPECT_EQ(failed.load(), 0) << "answered " << codes;
+    EXPECT_NE(dots.find("data: {\"dots\":[["), std::string::npos) << dots.substr(0, 400);
+    // Thinned: the line at its busiest costs a live view well under 50 kB/s.
+    EXPECT_LT(dots.size(), 30u * 50u * 1024u);
+    EXPECT_TRUE(idle.closedWithin(5000)) << "an idle client was kept past 30 s";
+
+    station->signal(SIGTERM);
+    EXPECT_EQ(station->wait(8000), 0) << seen;
+    stopModule();
+    testing_support::Tool tool;
+    std::string folders;
+    for (const fs::path& night : nightFolders(out)) {
+        folders += " " + testing_support::quoted(night.string());
+    }
+    ASSERT_FALSE(folders.empty());
+    const auto check = tool.run("check-sent --log " +
+                                testing_support::quoted((root / "sim0.log").string()) + folders);
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    const std::string log = readText((out / "station.log").string());
+    EXPECT_EQ(log.find("fault"), std::string::npos) << log;
+}
+
+TEST_F(StationCommand, TheWebPageRefusesWhatItShould) {
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    const int http = testing_support::freeLoopbackPort();
+    writeConfig("http_token = " + kToken + "\n");
+    auto station =
+        startStation({"--config", (root / "station.conf").string(), "--now", "--port",
+                      std::to_string(port), "--http", "127.0.0.1:" + std::to_string(http)});
+    ASSERT_TRUE(waitFor(*station, "web page on http://127.0.0.1:" + std::to_string(http), 5000))
+        << seen;
+    ASSERT_TRUE(waitFor(*station, "saved ", 30000)) << seen;
+    using testing_support::get;
+    using testing_support::request;
+
+    // The controls: not without the token, not by GET.
+    EXPECT_EQ(request(http, "POST /api/stop HTTP/1.1\r\nHost: s\r\nContent-Length: 0\r\n\r\n"),
+              401);
+    EXPECT_EQ(request(http, get("/api/stop", kBearer)), 405);
+    EXPECT_EQ(request(http, get("/", "")), 303);
+    std::string files;
+    EXPECT_EQ(request(http, get("/api/files", kBearer), &files), 200);
+    const size_t at = files.find("{\"name\":\"");
+    ASSERT_NE(at, std::string::npos) << files;
+    const std::string name = files.substr(at + 9, files.find('"', at + 9) - at - 9);
+    std::string encoded;
+    for (char ch : name) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(ch));
+        encoded += std::isalnum(static_cast<unsigned char>(ch)) ? std::string(1, ch) : hex;
+    }
+    std::string file;
+    EXPECT_EQ(request(http, get("/api/files/" + encoded, kBearer), &file), 200);
+    EXPECT_EQ(request(http, get("/api/files/" + encoded + ".png", kBearer), &file), 200);
+    EXPECT_NE(file.find("\x89PNG"), std::string::npos);
+
+    // Traversals, as typed and encoded.
+    for (const char* target :
+         {"/api/files/../station.log", "/api/files/..%2Fstation.log",
+          "/api/files/%2e%2e%2fstation.log", "/api/files/%2Fetc%2Fpasswd",
+          "/api/files/..%5Cstation.log", "/../station.log", "/api/files/%2E%2E?night=..",
+          "/api/files/station.log?night=%2E%2E"}) {
+        const int code = request(http, get(target, kBearer));
+        EXPECT_TRUE(code == 404 || code == 400) << target << " gave " << code;
+    }
+
+    // Heads over 8 KiB, bodies over 4 KiB.
+    EXPECT_GE(request(http, get("/api/status?" + std::string(9000, 'a'), kBearer)), 400);
+    std::string headers = kBearer;
+    for (int i = 0; i < 3; ++i)
+        headers += "X-Filler-" + std::to_string(i) + ": " + std::string(3000, 'f') + "\r\n";
+    EXPECT_EQ(request(http, get("/api/status", headers)), 431);
+    EXPECT_EQ(request(http, "POST /login HTTP/1.1\r\nHost: s\r\nContent-Length: 5000\r\n\r\n" +
+                                std::string(5000, 't')),
+              413);
+    EXPECT_EQ(request(http, "POST /api/stop HTTP/1.1\r\nHost: s\r\n" + kBearer +
+                                "Content-Length: 5000\r\n\r\n" + std::string(5000, 't')),
+              413);
+
+    // Headers without end are cut off long before they could fill the station's memory.
+    {
+        const auto rss = [&] {
+            const std::string status =
+                readText("/proc/" + std::to_string(station->pid()) + "/status");
+            return std::atol(status.c_str() + status.find("VmRSS:") + 6);
+        };
+        const long before = rss();
+        HttpConnection endless(http);
+        ASSERT_TRUE(endless.send("GET /api/status HTTP/1.1\r\nHost: s\r\n"));
+        // Taken at the loopback's speed, 20 s would be gigabytes; what is taken before the cut
+        // is what the sockets' buffers hold.
+        EXPECT_LT(endless.sendEndlessly("X-More: " + std::string(4000, 'm') + "\r\n", 20000),
+                  16u << 20);
+        EXPECT_TRUE(endless.closedWithin(5000));
+        EXPECT_LT(rss() - before, 16 * 1024) << "kB more held by the station";
+    }
+
+    // Sixteen connections at most: the seventeenth is answered 503 at once.
+    {
+        std::vector<std::unique_ptr<HttpConnection>> held;
+        for (int i = 0; i < 16; ++i) held.push_back(std::make_unique<HttpConnection>(http));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the server take them
+        EXPECT_EQ(request(http, get("/api/status", kBearer)), 503);
+    }
+    // Freed connections serve again (the server notices each close).
+    int code = 0;
+    for (int i = 0; i < 50 && code != 200; ++i) {
+        code = request(http, get("/api/status", kBearer));
+        if (code != 200) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(code, 200);
+
+    // Wrong tokens: five in a minute, then 429 for the right one too.
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(request(http, get("/api/status", "Authorization: Bearer wrong\r\n")), 401);
+    }
+    EXPECT_EQ(request(http, get("/api/status", "Authorization: Bearer wrong\r\n")), 429);
+    EXPECT_EQ(request(http, get("/api/status", kBearer)), 429);
+
+    station->signal(SIGTERM);
+    EXPECT_EQ(station->wait(8000), 0) << seen;
+    stopModule();
+}
+
+TEST_F(StationCommand, NoTokenNoWebPageOffTheLoopbackButTheStationRecords) {
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    const int http = testing_support::freeLoopbackPort();
+    auto station = startStation({"--now", "--port", std::to_string(port), "--http",
+                                 "0.0.0.0:" + std::to_string(http), "--seconds", "8"});
+    ASSERT_TRUE(waitFor(*station, "start: recording", 8000)) << seen;
+    EXPECT_NE(seen.find("fault: the web page is not served on 0.0.0.0:" + std::to_string(http) +
+                        ": an address other than the loopback needs http_token"),
+              std::string::npos)
+        << seen;
+    EXPECT_FALSE(HttpConnection(http).connected());
+    EXPECT_EQ(station->wait(20000), 0) << seen;
+    stopModule();
+    int files = 0;
+    for (const fs::path& night : nightFolders(out)) files += checkFiles(night);
+    EXPECT_GE(files, 1);
+    EXPECT_NE(readText((root / "station.err").string()).find("needs http_token"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -20,6 +23,8 @@
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/HeadlessRecording.h"
 #include "tools/zelkora-tool/StationLog.h"
+#include "tools/zelkora-tool/StationPage.h"
+#include "tools/zelkora-tool/StationWebServer.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
@@ -27,6 +32,7 @@ namespace {
 constexpr const char* kName = "station";
 constexpr const char* kUsage =
     "zelkora-tool station [--config FILE] [--now] [--port N] [--gps N] [--dir DIR] [--seconds S]\n"
+    "                     [--http [ADDRESS:]PORT]\n"
     "       zelkora-tool station --schedule YYYY-MM-DD --lat LAT --lon LON";
 constexpr const char* kHelp =
     "Records in Monitor mode from the DETLINK module every night, unattended: from sunset to\n"
@@ -43,6 +49,10 @@ constexpr const char* kHelp =
     "  --dir DIR      the folder that holds the nightly folders (default: config 'dir', else\n"
     "                 the sequence folder setting)\n"
     "  --seconds S    end after S seconds (default: run until SIGTERM, SIGINT or SIGHUP)\n"
+    "  --http [ADDRESS:]PORT\n"
+    "                 serve the station's web page and JSON interface there (default: config\n"
+    "                 'http', else none; a port alone is on 127.0.0.1). Any address but the\n"
+    "                 loopback needs the config's 'http_token' (16 characters or more)\n"
     "  --schedule YYYY-MM-DD --lat LAT --lon LON\n"
     "                 print the night that begins on that local date and end: a line\n"
     "                 \"sunset=YYYY-MM-DDThh:mm:ssZ\" and one \"sunrise=...Z\" for the next\n"
@@ -119,6 +129,10 @@ class Station {
         recording_.doc().setRemakeMissingFolder(true);
     }
 
+    // The web page's board: the station publishes its state and the live dots there and
+    // takes the page's controls from it.
+    void attachWeb(tool::web::Board* board) { web_ = board; }
+
     void connectGps(int32_t port, int32_t baud) {
         gpsConfigured_ = true;
         gpsPort_ = port;
@@ -134,7 +148,15 @@ class Station {
         while (!platform::stopSignalReceived()) {
             const auto t = std::chrono::steady_clock::now();
             if (seconds > 0 && t - begin >= std::chrono::seconds(seconds)) break;
-            recording_.tick([this](const std::string& name) { noteSaved(name); });
+            recording_.tick([this](const std::string& name) { noteSaved(name); }, dotTaker());
+            if (web_) {
+                web_->offerDots(liveDots_);
+                liveDots_.clear();
+                if (const auto c = web_->takeControl(); c != tool::web::Control::None) {
+                    takeControl(c);
+                    nextCheck = t;
+                }
+            }
             if (t >= nextCheck) {
                 check();
                 nextCheck = t + std::chrono::seconds(1);
@@ -180,9 +202,16 @@ class Station {
                 night = d.night.localDay;
                 until = d.until;
                 noteNight(d.night);
+                tonight_ = d.night;
             }
         }
+        if (control_ == tool::web::Control::Record) wanted = true;
+        if (control_ == tool::web::Control::Stop) wanted = false;
         night_ = station::dateText(night);
+        // Recording at once, the page still shows the night's sunset and sunrise.
+        if (now_ && web_) {
+            tonight_ = station::nightOf(night, position_, config_.plan, offsetAt);
+        }
 
         if (state_ == State::Recording) {
             if (recording_.moduleFailed()) {
@@ -191,7 +220,10 @@ class Station {
                     [this](const std::string& line) { log_.line("fault: " + line); });
                 enterSearching(t);
             } else if (!wanted) {
-                stopRecording("stop: the night is over; next start " + station::utcText(until));
+                stopRecording(control_ == tool::web::Control::Stop
+                                  ? "stop: stopped from the web page"
+                                  : "stop: the night is over; next start " +
+                                        station::utcText(until));
                 state_ = State::Waiting;
                 waitingUntil_ = until;
             } else if (low) {
@@ -204,7 +236,9 @@ class Station {
                 startRecording(t);
             }
         } else if (!wanted) {
-            if (state_ != State::Waiting || until != waitingUntil_) {
+            if (control_ == tool::web::Control::Stop) {
+                state_ = State::Waiting;  // said by takeControl
+            } else if (state_ != State::Waiting || until != waitingUntil_) {
                 log_.line((position_ || !gpsConfigured_ || now_ ? "waiting until "
                                                                 : "waiting for a GPS fix until ") +
                           station::utcText(until));
@@ -277,6 +311,7 @@ class Station {
     void noteSaved(const std::string& name) {
         ++filesTonight_;
         lastFile_ = name;
+        lastFileAt_ = tool::utcNowSeconds();
         log_.line("saved " + folderNight_ + "/" + name);
     }
 
@@ -367,6 +402,51 @@ class Station {
         // Said once for a run of failures; the line is tried again at every change.
         if (!written && !statusFaultLogged_) log_.line("fault: " + error);
         statusFaultLogged_ = !written;
+        if (web_) publishWeb(kStates[static_cast<int>(state_)], gps);
+    }
+
+    // --- the web page ---
+
+    // Takes the display points of a tick for the live view: each dot at its place on the
+    // recorder's dot clock (the sum of the intervals so far).
+    std::function<void(const acquisition::DotPoint&)> dotTaker() {
+        if (!web_) return {};
+        return [this](const acquisition::DotPoint& p) {
+            dotClockUs_ += p.value;
+            if (p.frequency > 0) liveDots_.push_back({dotClockUs_, p.frequency});
+        };
+    }
+
+    void takeControl(tool::web::Control c) {
+        static constexpr const char* kSaid[] = {"", "record now", "stop", "back to the schedule"};
+        log_.line(std::string("control from the web page: ") + kSaid[static_cast<int>(c)]);
+        control_ = c == tool::web::Control::Schedule ? tool::web::Control::None : c;
+    }
+
+    void publishWeb(const char* state, const std::string& gps) {
+        tool::web::Snapshot s;
+        s.state =
+            control_ == tool::web::Control::Stop && state_ == State::Waiting ? "stopped" : state;
+        s.control = control_ == tool::web::Control::Record ? "record"
+                    : control_ == tool::web::Control::Stop ? "stop"
+                                                           : "schedule";
+        s.night = night_;
+        s.files = filesTonight_;
+        s.last = lastFile_;
+        s.lastAt = lastFileAt_;
+        if (free_) s.freeMb = *free_ / kMegabyte;
+        s.gps = gps;
+        if (tonight_) {
+            s.sunset = tonight_->sun.sunset;
+            s.sunrise = tonight_->sun.sunrise;
+            if (!now_) {
+                s.windowStart = tonight_->start;
+                s.windowStop = tonight_->stop;
+            }
+        }
+        s.modulePort = settings_.SerialPort;
+        s.startedAt = started_;
+        web_->publish(s);
     }
 
     static std::string megabytes(uint64_t bytes) { return std::to_string(bytes / kMegabyte); }
@@ -406,12 +486,64 @@ class Station {
     std::optional<station::Position> position_;
     int64_t loggedNight_ = INT64_MIN;
     bool loggedFixed_ = false;
+
+    tool::web::Board* web_ = nullptr;
+    tool::web::Control control_ = tool::web::Control::None;  // Record or Stop by hand
+    std::optional<station::Night> tonight_;
+    int64_t lastFileAt_ = 0;
+    int64_t dotClockUs_ = 0;
+    std::vector<tool::web::LiveDot> liveDots_;
 };
 
+// The web page and what it needs, alive while the station runs.
+struct WebSide {
+    tool::web::Board board;
+    tool::web::StationFiles files;
+    tool::web::Router router;
+    tool::web::StationWebServer server;
+
+    WebSide(const AppSettings& s, const std::string& base, const std::string& token,
+            uint64_t minFreeBytes)
+        : files({s.Z, s.Fmin, s.Fmax}, base + ".pictures/", minFreeBytes),
+          router(board, files, base, token, tool::web::kStationPage, tool::web::kLoginPage),
+          server(router, board) {}
+};
+
+// Starts the web page on `address` unless its rules forbid it; the station records either way.
+std::unique_ptr<WebSide> startWeb(const tool::web::ListenAddress& address,
+                                  const StationConfig& config, const AppSettings& settings,
+                                  const std::string& base, tool::StationLog& log) {
+    const std::string where = address.host + ":" + std::to_string(address.port);
+    const std::string token = config.httpToken.value_or("");
+    auto refuse = [&](const std::string& why) {
+        const std::string text = "fault: the web page is not served on " + where + ": " + why;
+        std::fprintf(stderr, "zelkora-tool station: %s\n", text.c_str());
+        log.line(text);
+        return nullptr;
+    };
+    if (!token.empty() && token.size() < tool::web::kMinTokenLength) {
+        return refuse("http_token is shorter than 16 characters");
+    }
+    if (!address.loopback && token.empty()) {
+        return refuse(
+            "an address other than the loopback needs http_token (16 characters or "
+            "more) in the config");
+    }
+    auto web = std::make_unique<WebSide>(settings, base, token, config.minFreeBytes);
+    std::string why;
+    if (!web->server.start(address, why)) return refuse(why);
+    log.setListener([board = &web->board](const std::string& line) { board->addLogLine(line); });
+    log.line(
+        "web page on http://" +
+        (address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host) +
+        ":" + std::to_string(address.port) + "/" + (token.empty() ? "" : " (token needed)"));
+    return web;
+}
+
 int run(const std::vector<std::string>& argv) {
-    tool::ToolArgs args(
-        {"--config", "--port", "--gps", "--dir", "--seconds", "--schedule", "--lat", "--lon"},
-        {"--now"});
+    tool::ToolArgs args({"--config", "--port", "--gps", "--dir", "--seconds", "--schedule", "--lat",
+                         "--lon", "--http"},
+                        {"--now"});
     if (const auto done = tool::parseOptionsOnly(args, argv, kName, kUsage, kHelp)) return *done;
     if (args.has("--schedule")) return printSchedule(args);
     if (args.has("--lat") || args.has("--lon")) {
@@ -421,6 +553,10 @@ int run(const std::vector<std::string>& argv) {
     const auto seconds = args.integer("--seconds", 0, 0, 100000000);
     const auto gpsPort = args.integer("--gps", 0, 1, 9999);
     if (!port || !seconds || !gpsPort) return tool::usageError(kName, args.error(), kUsage);
+    const auto httpOption = args.value("--http");
+    if (httpOption && !tool::web::parseListenAddress(*httpOption)) {
+        return tool::usageError(kName, "--http wants [ADDRESS:]PORT", kUsage);
+    }
 
     StationConfig config;
     if (const auto path = args.value("--config")) {
@@ -474,11 +610,24 @@ int run(const std::vector<std::string>& argv) {
         log.line(icon == platform::MessageIcon::Information ? text : "fault: " + text);
     });
     Station station(settings, config, base, args.has("--now"), log, status);
+    std::unique_ptr<WebSide> web;
+    if (const auto http = httpOption ? httpOption : config.http) {
+        if (const auto address = tool::web::parseListenAddress(*http)) {
+            web = startWeb(*address, config, settings, base, log);
+        } else {
+            log.line("fault: the web page is not served: http wants [ADDRESS:]PORT, not " + *http);
+        }
+        if (web) station.attachWeb(&web->board);
+    }
     const std::optional<int32_t> gps =
         args.has("--gps") ? std::optional<int32_t>(static_cast<int32_t>(*gpsPort)) : config.gps;
     if (gps) station.connectGps(*gps, config.gpsBaud.value_or(settings.GPSbaudrate));
     const int exitStatus = station.run(*seconds);
     platform::setMessageHandler({});
+    if (web) {
+        log.setListener({});
+        web->server.stop();
+    }
     return exitStatus;
 }
 

@@ -39,8 +39,9 @@ bool HeadlessRecording::start(bool monitor, std::string& why) {
     return false;
 }
 
-void HeadlessRecording::tick(const Notice& saved) {
-    doc_.DisplayTick({});
+void HeadlessRecording::tick(const Notice& saved,
+                             const std::function<void(const acquisition::DotPoint&)>& dots) {
+    doc_.DisplayTick(dots);
     for (const std::string& name : doc_.TakeSavedNames()) saved(name);
     const auto now = std::chrono::steady_clock::now();
     if (now >= nextSecond_) {

@@ -29,8 +29,10 @@ class HeadlessRecording {
     // module does not answer there. False with `why` set when no recording started.
     bool start(bool monitor, std::string& why);
     // The display tick, and the one-second tick (GPS poll) when a second has passed since
-    // the last; `saved` hears every file written since.
-    void tick(const Notice& saved);
+    // the last; `saved` hears every file written since, `dots` (when given) every display
+    // point taken.
+    void tick(const Notice& saved,
+              const std::function<void(const acquisition::DotPoint&)>& dots = {});
     // Stops a running recording (the pass under way is saved) and reports the last names.
     void stop(const Notice& saved);
     // The recording ended by itself because the module failed; `lines` get what to report.

@@ -24,6 +24,7 @@ void StationLog::line(const std::string& text) {
     }
     stamped += '\n';
     const std::lock_guard hold(mutex_);
+    if (listener_) listener_(stamped.substr(0, stamped.size() - 1));
     std::fputs(stamped.c_str(), stdout);
     std::fflush(stdout);
     if (file_) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -21,10 +22,15 @@ class StationLog {
     // Any thread may write a line (the recorder's own reports its faults); a line break in
     // `text` becomes a space, so that every entry stays one line with its time.
     void line(const std::string& text);
+    // Hears every stamped line as well (the web page shows the last few).
+    void setListener(std::function<void(const std::string&)> listener) {
+        listener_ = std::move(listener);
+    }
 
   private:
     std::mutex mutex_;
     std::FILE* file_ = nullptr;
+    std::function<void(const std::string&)> listener_;
 };
 
 // The one-line status file, replaced whole (never torn) whenever its line changes, written

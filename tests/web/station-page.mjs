@@ -1,0 +1,156 @@
+// The station's web page in Debian's chromium at a phone's size: the module and GPS
+// simulators feed a station serving its page with a token. The page must show the state and
+// the fix, get live dots, refuse the controls without the token and stop the recording with
+// it. Usage: node station-page.mjs ZELKORA_TOOL SHARED_DATA OUT_DIR
+// Exits 77 (skipped) when chromium, playwright-core or the captures are not there.
+import {spawn} from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
+import path from 'node:path';
+import readline from 'node:readline';
+
+const [tool, shared, outDir] = process.argv.slice(2);
+const chromium = '/usr/bin/chromium';
+const capture = path.join(shared, 'nmea', 'bt-q818.log');
+function skip(why) {
+  console.log('skipped: ' + why);
+  process.exit(77);
+}
+if (!fs.existsSync(chromium)) skip('no ' + chromium + ' (scripts/setup.sh installs it)');
+if (!fs.existsSync(capture)) skip('captures not present: ' + capture);
+let playwright;
+try {
+  playwright = await import('playwright-core');
+} catch {
+  skip('playwright-core not installed (scripts/setup.sh runs npm ci in tests/web)');
+}
+
+const token = 'a token for the browser test';
+const root = fs.mkdtempSync(path.join(os.tmpdir(), 'zelkora-page-test-'));
+fs.mkdirSync(path.join(root, 'config', 'Chirova'), {recursive: true});
+fs.mkdirSync(path.join(root, 'run'), {mode: 0o700});
+fs.writeFileSync(path.join(root, 'config', 'Chirova', 'zelkora.ini'), '[Zelkora]\nautoMaxTBC=1000000\n');
+const env = Object.assign({}, process.env, {
+  XDG_RUNTIME_DIR: path.join(root, 'run'),
+  XDG_CONFIG_HOME: path.join(root, 'config'),
+  TZ: 'UTC',
+});
+const children = [];
+let failures = 0;
+
+function check(ok, what) {
+  console.log((ok ? 'ok: ' : 'FAILED: ') + what);
+  if (!ok) failures++;
+}
+
+// Starts a child; resolves with it and its first line of output.
+function start(args) {
+  const child = spawn(tool, args, {env, stdio: ['ignore', 'pipe', 'inherit']});
+  children.push(child);
+  const lines = readline.createInterface({input: child.stdout});
+  child.lines = [];
+  lines.on('line', (l) => child.lines.push(l));
+  return child;
+}
+
+async function until(what, test, ms) {
+  const end = Date.now() + ms;
+  while (Date.now() < end) {
+    if (await test()) {
+      console.log('ok: ' + what);
+      return true;
+    }
+    await new Promise((r) => setTimeout(r, 200));
+  }
+  check(false, what + ' within ' + ms + ' ms');
+  return false;
+}
+
+function freePort() {
+  return new Promise((resolve) => {
+    const s = net.createServer();
+    s.listen(0, '127.0.0.1', () => {
+      const port = s.address().port;
+      s.close(() => resolve(port));
+    });
+  });
+}
+
+let context;
+try {
+  const module = start(['simulate-module', '--mix', 'passes', '--calls-per-second', '10']);
+  const gps = start(['simulate-gps', '--nmea', capture, '--baud', '115200', '--loop']);
+  await until('the simulators start', () => module.lines.length > 0 && gps.lines.length > 0, 10000);
+  const modulePort = parseInt(module.lines[0].slice(3), 10);
+  const gpsPort = parseInt(gps.lines[0].slice(3), 10);
+  const http = await freePort();
+  const config = path.join(root, 'station.conf');
+  fs.writeFileSync(config, `port = ${modulePort}\ngps = ${gpsPort}\ngps_baud = 115200\n` +
+                           `http = ${http}\nhttp_token = ${token}\n`);
+  const station = start(['station', '--config', config, '--dir', path.join(root, 'out'), '--now']);
+  const said = (text) => station.lines.some((l) => l.includes(text));
+  await until('the station records', () => said('start: recording'), 15000);
+  await until('the station has a fix', () => said('position from the GPS'), 20000);
+  const base = `http://127.0.0.1:${http}`;
+
+  const userData = fs.mkdtempSync(path.join(root, 'chromium-'));
+  context = await playwright.chromium.launchPersistentContext(userData, {
+    executablePath: chromium,
+    headless: true,
+    viewport: {width: 390, height: 844},
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  const page = context.pages()[0] || await context.newPage();
+
+  // Without the token: the page sends to the form, the controls answer 401.
+  for (const control of ['record', 'stop', 'schedule']) {
+    const r = await page.request.post(`${base}/api/${control}`);
+    check(r.status() === 401, `POST /api/${control} without the token answers 401 (got ${r.status()})`);
+  }
+  await page.goto(base + '/');
+  check(page.url() === base + '/login', 'the page sends to the login form');
+  await page.fill('#token', token);
+  await Promise.all([page.waitForURL(base + '/'), page.click('button[type=submit]')]);
+
+  await until('the page shows "recording"',
+              async () => (await page.textContent('#state')) === 'recording', 10000);
+  await until('the page shows the fix', async () => /^-?\d+\.\d+,-?\d+\.\d+$/.test(await page.textContent('#gps')), 10000);
+  await until('the live view gets dots',
+              async () => Number(await page.getAttribute('body', 'data-live-dots')) > 0, 15000);
+  await until('a recent pass with its picture', () => page.evaluate(() => {
+    const img = document.querySelector('#files img');
+    return img !== null && img.complete && img.naturalWidth > 0;
+  }), 30000);
+  const fits = await page.evaluate(() => document.documentElement.scrollWidth <= 390);
+  check(fits, 'nothing is wider than the phone');
+  if (outDir) {
+    // The picture for the README shows a pass or two in the live view.
+    await until('a few hundred live dots', async () =>
+      Number(await page.getAttribute('body', 'data-live-dots')) > 300, 20000);
+    fs.mkdirSync(outDir, {recursive: true});
+    await page.screenshot({path: path.join(outDir, 'station-390x844.png')});
+  }
+
+  // A pass opens with its picture and its calls.
+  await page.click('#files li');
+  await until('the pass shows its calls', async () => (await page.$$('#calls tr')).length > 0, 10000);
+  if (outDir) await page.screenshot({path: path.join(outDir, 'station-pass-390x844.png')});
+  await page.click('#close');
+
+  // "Stop" with the token (the session cookie) stops the recording.
+  await page.click('#stop');
+  await until('the station stops from the page', () => said('stop: stopped from the web page'), 10000);
+  await until('the page shows "stopped"', async () => (await page.textContent('#state')) === 'stopped', 10000);
+  const status = await page.request.get(`${base}/api/status`);
+  check((await status.json()).state === 'stopped', '/api/status says stopped');
+} catch (e) {
+  check(false, 'the test ran: ' + e.stack);
+} finally {
+  if (context) await context.close();
+  for (const c of children.reverse()) c.kill('SIGTERM');
+  await new Promise((r) => setTimeout(r, 500));
+  fs.rmSync(root, {recursive: true, force: true});
+}
+process.exit(failures ? 1 : 0);
