@@ -18,6 +18,9 @@ packages=(
     # scripts/package.sh makes the Debian package (dpkg-shlibdeps finds its dependencies);
     # its test checks the desktop entry and renders the manual pages
     dpkg-dev desktop-file-utils groff-base
+    # the window tests run on a virtual X display, without a window manager and under the
+    # two that touch boards and desktops use; xwininfo tells which windows cover the screen
+    xvfb matchbox-window-manager openbox x11-utils
 )
 
 missing=()

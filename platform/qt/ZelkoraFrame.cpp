@@ -31,11 +31,13 @@
 #include "platform/qt/OptionForms.h"
 #include "platform/qt/PortSearchDialog.h"
 #include "platform/qt/QtGraphics.h"
+#include "platform/qt/ScreenFit.h"
 #include "platform/qt/SerialTestDialog.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
     setWindowTitle("Zelkora");
+    platform::qt::makeDialogsFingerSized(screen());
     setCentralWidget(view_);
     buildMenus();
     doc_.onFileChanged = [this] { ShowCurrentFile(); };
@@ -114,7 +116,8 @@ void ZelkoraFrame::ApplyFullScreen(bool on) {
     menuBar()->setVisible(!on);
     if (on) {
         if (!isFullScreen()) maximisedBeforeFullScreen_ = isMaximized();
-        showFullScreen();
+        platform::qt::showCoveringScreen(*this, this);
+        show();
     } else if (maximisedBeforeFullScreen_) {
         showMaximized();
     } else {
@@ -360,13 +363,16 @@ void ZelkoraFrame::showAbout() {
     QDialog box(this);
     box.setWindowTitle(QString::fromStdString(text.title));
     auto* layout = new QVBoxLayout(&box);
+    // OK in the bottom-right corner, 2 pixels in from the edges.
+    const QMargins m = layout->contentsMargins();
+    layout->setContentsMargins(m.left(), m.top(), 2, 2);
     for (const std::string* line : {&text.comments, &text.copyright, &text.company, &text.version,
                                     &text.release, &text.built}) {
         layout->addWidget(new QLabel(QString::fromStdString(*line), &box));
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
     connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
-    // The OK button sits in the bottom-right corner.
+    layout->addStretch(1);
     layout->addWidget(buttons, 0, Qt::AlignRight | Qt::AlignBottom);
     box.exec();
 }
