@@ -225,7 +225,7 @@ void ZelkoraFrame::buildMenus() {
         a->setData(i);
     }
     graphicsMenu_->addSeparator();
-    graphicsMenu_->addAction("GraphSpeed", this, [this] { runSpeedTest(); })->setData(-1);
+    graphicsMenu_->addAction("GraphSpeed", this, [this] { RunSpeedTest(); })->setData(-1);
     connect(graphicsMenu_, &QMenu::aboutToShow, this, [this] { updateGraphicsMenu(); });
 
     AddGpsMenu(*menuBar(), gps_);
@@ -285,7 +285,9 @@ class SpeedTestHost : public SpeedTest::Host {
     void StopClock() override { view_.StopClock(); }
     void StartClock() override { view_.StartClock(); }
     uint32_t TickMs() override { return static_cast<uint32_t>(clock_.elapsed()); }
-    void SleepZero() override { std::this_thread::sleep_for(std::chrono::milliseconds(0)); }
+    // A zero-length sleep gives up the rest of the time slice; sleep_for(0) returns at once
+    // without asking the system.
+    void SleepZero() override { std::this_thread::yield(); }
     platform::WindowDc& Window() override { return dc_; }
     void PaintPending() override {
         view_.update();
@@ -302,7 +304,7 @@ class SpeedTestHost : public SpeedTest::Host {
 
 }  // namespace
 
-void ZelkoraFrame::runSpeedTest() {
+void ZelkoraFrame::RunSpeedTest() {
     SpeedTestHost host(*view_);
     SpeedTest test(settings_, view_->surface(), host);
     test.Run();

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -182,6 +183,77 @@ TEST(TouchWindow, AMenuFollowsATurnedScreen) {
     QApplication::processEvents();
     EXPECT_EQ(menu.button(12)->geometry(), QRect(322, 602, 156, 196));
     EXPECT_LT(menu.button(12)->font().pixelSize(), 64);
+}
+
+}  // namespace
+
+namespace {
+
+// "GraphSpeed" on the two ways the picture reaches the screen that draw themselves: every
+// figure is reported, and the random dots and lines it drew are on the screen afterwards.
+TEST(TouchWindow, TheSpeedTestDrawsAndReportsEveryFigure) {
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1), 0);
+    const std::string folder = root + "/Batfiles/";
+    std::filesystem::create_directories(folder);
+    writeSequenceFolder(folder, 1);
+    application(root);
+    for (int graphics : {2, 3}) {
+        platform::QtProfileStore store;
+        AppSettings settings;
+        settings.load(store);
+        settings.GPath = folder;
+        settings.GraphicsSystem = graphics;
+        ZelkoraDoc doc(settings, store);
+        ZelkoraFrame frame(settings, doc);
+        ASSERT_EQ(frame.view().StartGraphics(), 0);
+        doc.CheckFolder();
+        doc.ScanFolder();
+        frame.ShowCurrentFile();
+        frame.ShowOnScreen();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        frame.view().InitialUpdate();
+        frame.view().plotView().EndHint();
+        QApplication::processEvents();
+        const platform::PixelRect plot = frame.view().plotView().plotRect();
+        const QRect plotArea(plot.left, plot.top, plot.width(), plot.height());
+        auto count = [&](QRgb colour) {
+            const QImage shown =
+                frame.view().grab().toImage().convertToFormat(QImage::Format_RGB32);
+            int n = 0;
+            for (int y = plotArea.top(); y <= plotArea.bottom(); ++y)
+                for (int x = plotArea.left(); x <= plotArea.right(); ++x)
+                    n += (shown.pixel(x, y) & 0xF8FCF8) == (colour & 0xF8FCF8);
+            return n;
+        };
+        const QRgb dot = qRgb(0, 0, 0);
+        const QRgb bar = qRgb(settings.Cybars & 0xFF, (settings.Cybars >> 8) & 0xFF,
+                              (settings.Cybars >> 16) & 0xFF);
+        const int dotsBefore = count(dot), barsBefore = count(bar);
+        QString results;
+        whenModal([&](QWidget* modal) {
+            auto* box = dynamic_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            whenModal([&](QWidget* second) {
+                auto* shown = dynamic_cast<QMessageBox*>(second);
+                ASSERT_NE(shown, nullptr);
+                results = shown->text();
+                shown->accept();
+            });
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        frame.RunSpeedTest();
+        QApplication::processEvents();
+        for (const char* label : {"DrawPixel ", "DrawYbar  ", "ClearData ", "BlitData  ",
+                                  "DrawDC    ", "Sleep     ", "PeekDraw  "}) {
+            const QRegularExpression figure(QString(label) + " *[0-9.]+ (s|ms|us|ns)");
+            EXPECT_TRUE(figure.match(results).hasMatch())
+                << graphics << ": " << label << " in " << results.toStdString();
+        }
+        EXPECT_GT(count(dot), dotsBefore + 50) << graphics;
+        EXPECT_GT(count(bar), barsBefore + plotArea.width()) << graphics;
+    }
 }
 
 }  // namespace
