@@ -257,3 +257,49 @@ TEST(TouchWindow, TheSpeedTestDrawsAndReportsEveryFigure) {
 }
 
 }  // namespace
+
+namespace {
+
+// A start of recording that fails (no module, the search cancelled) leaves the file shown
+// as it was.
+TEST(TouchWindow, AFailedRecordingStartKeepsTheFileShown) {
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1), 0);
+    std::filesystem::create_directories(root + "/runtime");
+    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1), 0);
+    const std::string folder = root + "/Batfiles/";
+    std::filesystem::create_directories(folder);
+    const std::vector<std::string> names = writeSequenceFolder(folder);
+    application(root);
+    platform::QtProfileStore store;
+    AppSettings settings;
+    settings.load(store);
+    settings.GPath = folder;
+    settings.Name = names[0];
+    settings.SerialPort = 250;  // nothing there
+    ZelkoraDoc doc(settings, store);
+    ZelkoraFrame frame(settings, doc);
+    frame.portStatusHoldMs = 0;
+    ASSERT_EQ(frame.view().StartGraphics(), 0);
+    doc.CheckFolder();
+    doc.ScanFolder();
+    doc.FindCurrent();
+    ASSERT_EQ(doc.LoadCurrentFile(), 0);
+    frame.ShowCurrentFile();
+    frame.ShowOnScreen();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.view().InitialUpdate();
+    ASSERT_EQ(frame.view().plotView().StatusContent().name, names[0]);
+    for (bool monitor : {false, true}) {
+        whenModal([](QWidget* search) { search->close(); });
+        frame.live().Start(monitor);
+        QApplication::processEvents();
+        EXPECT_FALSE(doc.recorder().recording());
+        EXPECT_EQ(doc.currentFileName(), names[0]);
+        EXPECT_EQ(frame.view().plotView().StatusContent().name, names[0]);
+    }
+}
+
+}  // namespace

@@ -26,9 +26,9 @@
 #include "tests/acquisition/PtyPeer.h"
 
 using testing_support::ChildProcess;
-using testing_support::waitUntil;
 using testing_support::PrivateRuntimeDir;
 using testing_support::PtyPeer;
+using testing_support::waitUntil;
 
 namespace {
 
