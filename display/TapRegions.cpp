@@ -1,6 +1,7 @@
 #include "display/TapRegions.h"
 
 #include <algorithm>
+#include <span>
 
 namespace {
 
@@ -52,7 +53,11 @@ TapRegions::Hit TapRegions::Find(const Areas& a, int32_t x, int32_t y, bool live
     const StatusLine::Fields& f = a.status;
     const Rect* nearest = nullptr;
     int32_t best = kFieldSlack * 2 + 1;
-    for (const Rect* r : {&f.name, &f.scale, &f.mode, &f.filter, &f.fullScreen, &f.liveText}) {
+    // While live the recorder's word lies over the mode and filter fields, which do nothing.
+    const Rect* const viewing[] = {&f.name, &f.scale, &f.mode, &f.filter, &f.fullScreen};
+    const Rect* const recording[] = {&f.name, &f.scale, &f.liveText, &f.fullScreen};
+    for (const Rect* r :
+         live ? std::span<const Rect* const>(recording) : std::span<const Rect* const>(viewing)) {
         const int32_t d = Distance(*r, x, y);
         if (d >= 0 && d < best) {
             best = d;

@@ -88,15 +88,15 @@ class QtGpsWindows::Progress : public GpsLink::ConnectionProgress {
     void close() override {
         // A failure stays up long enough to be read, or until the user taps it away.
         if (!texts_.empty() && texts_.back() == GpsLink::kConnectionFailed) {
-            const qint64 left = kFailureShownMs - shownAt_.elapsed();
-            if (left > 0) {
-                QEventLoop wait;
-                QTimer::singleShot(static_cast<int>(left), &wait, &QEventLoop::quit);
-                TapCatcher tap(wait);
-                dialog_.installEventFilter(&tap);
+            QEventLoop wait;
+            TapCatcher tap(wait);
+            dialog_.installEventFilter(&tap);
+            while (!tap.tapped && shownAt_.elapsed() < kFailureShownMs) {
+                QTimer::singleShot(static_cast<int>(kFailureShownMs - shownAt_.elapsed()),
+                                   Qt::PreciseTimer, &wait, &QEventLoop::quit);
                 wait.exec();
-                dialog_.removeEventFilter(&tap);
             }
+            dialog_.removeEventFilter(&tap);
         }
         dialog_.hide();
     }
@@ -110,9 +110,13 @@ class QtGpsWindows::Progress : public GpsLink::ConnectionProgress {
       public:
         explicit TapCatcher(QEventLoop& loop) : loop_(loop) {}
         bool eventFilter(QObject*, QEvent* event) override {
-            if (event->type() == QEvent::MouseButtonPress) loop_.quit();
+            if (event->type() == QEvent::MouseButtonPress) {
+                tapped = true;
+                loop_.quit();
+            }
             return false;
         }
+        bool tapped = false;
 
       private:
         QEventLoop& loop_;
