@@ -139,10 +139,7 @@ void runSetUp(const std::string& windowManager, int width, int height) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string root = dir.path().toStdString();
-    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-    std::filesystem::create_directories(root + "/runtime");
-    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1);
+    testing_support::usePrivateFolders(root);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     const std::string folder = root + "/Batfiles/";
     std::filesystem::create_directories(folder);
@@ -162,15 +159,7 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         settings.KeyShifted = 1;
         ZelkoraDoc doc(settings, store);
         ZelkoraFrame frame(settings, doc);
-        ASSERT_EQ(frame.view().StartGraphics(), 0);
-        doc.CheckFolder();
-        doc.ScanFolder();
-        doc.FindCurrent();
-        ASSERT_EQ(doc.LoadCurrentFile(), 0);
-        frame.ShowCurrentFile();
-        frame.ShowOnScreen();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-        frame.view().InitialUpdate();
+        ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
         ZelkoraView& view = frame.view();
         PlotView& plot = view.plotView();
         const QRect screen = QGuiApplication::primaryScreen()->geometry();

@@ -26,6 +26,7 @@
 #include "platform/qt/ZelkoraFrame.h"
 #include "tests/display/TouchFolder.h"
 #include "tests/display/WhenModal.h"
+#include "tests/tools/WindowSteps.h"
 
 namespace {
 
@@ -194,10 +195,10 @@ namespace {
 TEST(TouchWindow, TheSpeedTestDrawsAndReportsEveryFigure) {
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();
-    ASSERT_EQ(setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1), 0);
+    testing_support::usePrivateFolders(root);
     const std::string folder = root + "/Batfiles/";
     std::filesystem::create_directories(folder);
-    writeSequenceFolder(folder, 1);
+    const std::string name = writeSequenceFolder(folder, 1).at(0);
     application(root);
     for (int graphics : {2, 3}) {
         platform::QtProfileStore store;
@@ -205,15 +206,10 @@ TEST(TouchWindow, TheSpeedTestDrawsAndReportsEveryFigure) {
         settings.load(store);
         settings.GPath = folder;
         settings.GraphicsSystem = graphics;
+        settings.Name = name;
         ZelkoraDoc doc(settings, store);
         ZelkoraFrame frame(settings, doc);
-        ASSERT_EQ(frame.view().StartGraphics(), 0);
-        doc.CheckFolder();
-        doc.ScanFolder();
-        frame.ShowCurrentFile();
-        frame.ShowOnScreen();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-        frame.view().InitialUpdate();
+        ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
         frame.view().plotView().EndHint();
         QApplication::processEvents();
         const platform::PixelRect plot = frame.view().plotView().plotRect();
@@ -265,10 +261,7 @@ namespace {
 TEST(TouchWindow, AFailedRecordingStartKeepsTheFileShown) {
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();
-    ASSERT_EQ(setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1), 0);
-    std::filesystem::create_directories(root + "/runtime");
-    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
-    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1), 0);
+    testing_support::usePrivateFolders(root);
     const std::string folder = root + "/Batfiles/";
     std::filesystem::create_directories(folder);
     const std::vector<std::string> names = writeSequenceFolder(folder);
@@ -282,15 +275,7 @@ TEST(TouchWindow, AFailedRecordingStartKeepsTheFileShown) {
     ZelkoraDoc doc(settings, store);
     ZelkoraFrame frame(settings, doc);
     frame.portStatusHoldMs = 0;
-    ASSERT_EQ(frame.view().StartGraphics(), 0);
-    doc.CheckFolder();
-    doc.ScanFolder();
-    doc.FindCurrent();
-    ASSERT_EQ(doc.LoadCurrentFile(), 0);
-    frame.ShowCurrentFile();
-    frame.ShowOnScreen();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.view().InitialUpdate();
+    ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
     ASSERT_EQ(frame.view().plotView().StatusContent().name, names[0]);
     for (bool monitor : {false, true}) {
         whenModal([](QWidget* search) { search->close(); });
