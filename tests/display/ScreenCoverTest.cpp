@@ -27,6 +27,7 @@
 #include "display/WindowFit.h"
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/GpsMapWindow.h"
+#include "platform/qt/OptionForms.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "support/XSession.h"
@@ -209,6 +210,8 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         check("recording", [&] { frame.RecordingOptions(); });
         check("display", [&] { frame.DisplayOptions(); });
         check("about", [&] { frame.ShowAbout(); });
+        std::array<uint32_t, 16> custom{};
+        check("colour", [&] { OptionForms::ChooseColour(&frame, 0x00FF00, custom); });
         check("gps-settings", [&] { frame.gps().Perform(100); });
         check("exit", [&] { frame.AskYesNo("Exit Zelkora"); });
         check("ports", [&] { frame.SearchPorts(doc.recorder().modulePort()); });
