@@ -24,20 +24,31 @@
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/ZelkoraFrame.h"
+#include "support/XSession.h"
 #include "tests/display/TouchFolder.h"
 #include "tests/display/WhenModal.h"
 #include "tests/tools/WindowSteps.h"
 
 namespace {
 
-// The offscreen platform with one 800 x 480 screen, the size of a field board's panel.
+// An 800 x 480 screen, the size of a field board's panel: a virtual X display under
+// matchbox-window-manager, the touch boards' window manager, where both are installed, else
+// the offscreen platform. The display lives as long as the process.
 QApplication& application(const std::string& root) {
     static QApplication* app = nullptr;
     if (app == nullptr) {
-        const std::string config = root + "/screen.json";
-        std::ofstream(config) << R"({"screens": [{"name": "panel", "x": 0, "y": 0,
+        static std::unique_ptr<testing_support::XSession> x;
+        if (std::system("command -v Xvfb matchbox-window-manager >/dev/null 2>&1") == 0) {
+            x = std::make_unique<testing_support::XSession>(800, 480, "matchbox-window-manager");
+        }
+        if (x && x->ready()) {
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+        } else {
+            const std::string config = root + "/screen.json";
+            std::ofstream(config) << R"({"screens": [{"name": "panel", "x": 0, "y": 0,
             "width": 800, "height": 480, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
-        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
+            setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
+        }
         static int argc = 1;
         static char name[] = "test_touch_window";
         static char* argv[] = {name, nullptr};

@@ -38,12 +38,12 @@ class XSession {
             ready_ = true;
             return;
         }
-        wm_ = spawn(windowManager == "matchbox-window-manager"
-                        ? std::vector<std::string>{windowManager, "-use_titlebar", "yes"}
-                        : std::vector<std::string>{windowManager},
-                    -1);
+        wm_ = spawn({windowManager}, -1);
         // A window manager announces itself on the root window once it manages the screen.
+        // One that gave up at once (seen now and then while other displays start beside
+        // this one) is started again.
         for (int i = 0; i < 400 && !ready_; ++i) {
+            if (waitpid(wm_, nullptr, WNOHANG) == wm_) wm_ = spawn({windowManager}, -1);
             ready_ = std::system(
                          "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
                          "grep -q 'window id'") == 0;
