@@ -1,5 +1,7 @@
 #include "acquisition/PortSearch.h"
 
+#include <chrono>
+
 #include <array>
 
 #include "app/AppSettings.h"
@@ -34,10 +36,13 @@ void PortSearch::start(std::vector<int32_t> ports, int32_t singlePort, StatusNot
 
     worker_ = std::thread([this, weak, generation, ports = std::move(ports), singlePort,
                            status = std::move(status), finished = std::move(finished)]() {
-        const StatusNotice post = [weak, status](int32_t code, int32_t port) {
+        const StatusNotice post = [this, weak, status](int32_t code, int32_t port) {
             platform::postToUiThread([weak, status, code, port] {
                 if (!weak.expired() && status) status(code, port);
             });
+            std::unique_lock<std::mutex> lock(holdMutex_);
+            holdWake_.wait_for(lock, std::chrono::milliseconds(holdMs_),
+                               [this] { return stopFlag_.load() != 0; });
         };
         const int32_t result = search(port_, ports, singlePort, stopFlag_, post);
         platform::postToUiThread([weak, generation, finished, result] {
@@ -51,7 +56,11 @@ void PortSearch::start(std::vector<int32_t> ports, int32_t singlePort, StatusNot
 }
 
 void PortSearch::stop() {
-    stopFlag_.store(1);
+    {
+        const std::lock_guard<std::mutex> lock(holdMutex_);
+        stopFlag_.store(1);
+    }
+    holdWake_.notify_all();
     join();
     port_.requestStop();
 }

@@ -1,8 +1,10 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +52,10 @@ class PortSearch {
     void start(std::vector<int32_t> ports, int32_t singlePort, StatusNotice status,
                FinishedNotice finished);
 
+    // The worker waits this long after each status before it goes on (a stop ends the wait),
+    // so a window shows every status while the search is really at that step.
+    void setStatusHold(int32_t ms) { holdMs_ = ms; }
+
     // Sets the stop flag, waits for the worker, then ends a write in progress on the port.
     // The worker's last notices ("Search stopped by user", finished) still arrive.
     void stop();
@@ -77,6 +83,9 @@ class PortSearch {
     CommFile& port_;
     std::thread worker_;
     std::atomic<int32_t> stopFlag_{0};
+    int32_t holdMs_ = 0;
+    std::mutex holdMutex_;
+    std::condition_variable holdWake_;
     // Notices of a search that has been replaced, or of a destroyed object, are dropped.
     uint64_t generation_ = 0;
     std::shared_ptr<PortSearch*> self_;

@@ -360,7 +360,10 @@ void ZelkoraDoc::NoteSavedFile(const std::string& name) {
 }
 
 acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monitor) {
-    if (recorder_.recording()) return acquisition::RecordingControl::StartResult::AlreadyRecording;
+    using Result = acquisition::RecordingControl::StartResult;
+    if (recorder_.recording()) return Result::AlreadyRecording;
+    const std::string shownFolder = viewFolder_;
+    const std::string shownName = currentName_;
     ReturnToSequenceFolder();
     // The files written join the list in order, so it must hold the folder's files first.
     if (files_.empty()) ScanFolder();
@@ -369,7 +372,20 @@ acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monit
     PrepareRecordingFolder();
     currentName_.clear();
     recorder_.setMonitorMode(monitor);
-    return recorder_.StartRecording();
+    const Result result = recorder_.StartRecording();
+    if (result != Result::Started && !recorder_.recording()) {
+        // Nothing was recorded (no module, the search cancelled): the user goes on with the
+        // file they were looking at, not the newest of the folder.
+        if (viewFolder_ != shownFolder) {
+            viewFolder_ = shownFolder;
+            files_.clear();
+            ScanFolder();
+        }
+        currentName_ = shownName;
+        FindCurrent();
+        if (!currentName_.empty()) LoadCurrentFile();
+    }
+    return result;
 }
 
 void ZelkoraDoc::StopRecording() {

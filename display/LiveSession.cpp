@@ -21,7 +21,8 @@ LiveSession::LiveSession(AppSettings& settings, ZelkoraDoc& doc, PlotView& view,
         live_ = true;
         host_.StartDisplayTimer();
     };
-    hooks.showNewestFile = [this] { doc_.Last(); };
+    // A start that found no module leaves the file shown as it was (the document sees to
+    // that), so the newest file is not shown then.
     doc_.recorder().setHooks(std::move(hooks));
 }
 

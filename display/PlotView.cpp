@@ -231,7 +231,6 @@ void PlotView::FullRedraw() {
 
     screen_.leftward = false;
     marginsDirty_ = plotDirty_ = true;
-    keyGuard_ = false;
     redrawnOnce_ = true;
     if (invalidate) invalidate();
 }
@@ -410,7 +409,7 @@ void PlotView::SetFullScreen(bool on) {
 
 void PlotView::ChooseGraphics(int32_t graphicsSystem) {
     s_.GraphicsSystem = graphicsSystem;
-    hintPending_ = true;
+    hintUp_ = true;
     const int code = surface_.Reset(graphicsSystem);
     if (code != GraphicsSurface::kOk) {
         const std::string text = GraphicsSurface::MessageForCode(code);
@@ -604,6 +603,9 @@ void PlotView::ClockTick(int32_t hour, int32_t minute, int32_t second) {
     if (closing_ || !layoutOk_ || !surface_.ready() || surface_.canvas() == nullptr) return;
     const int32_t state = gpsState ? gpsState() : -1000;
     clockText_ = StatusLine::ClockText(state, hour, minute, second);
+    // The text's own background covers only its glyphs: a narrower text (the GPS letter
+    // going from "G" to a space) would leave the ends of the wider one beside it.
+    surface_.canvas()->fillRect(fields_.clock, s_.Cstatusback);
     surface_.canvas()->drawText(fields_.clock, clockText_, platform::TextAlign::Centre, s_.Cscale,
                                 s_.Cstatusback);
     MarkStatus();
@@ -645,13 +647,6 @@ void PlotView::DrawHint(platform::WindowDc& window) {
 
 void PlotView::PaintMarked(platform::WindowDc& window) {
     if (!surface_.ready()) return;
-    // The hint covers margins and plot alike; once the plot is shown again over its part, the
-    // margins go too, or the rest of the hint would stay beside the new dots and hide the
-    // frequency labels for as long as the plot keeps changing (a whole live recording).
-    if (hintOnWindow_ && plotDirty_) {
-        marginsDirty_ = true;
-        hintOnWindow_ = false;
-    }
     if (plotDirty_ || statusDirty_) {
         if (marginsDirty_) surface_.BlitMargins(window);
     } else {
@@ -669,12 +664,30 @@ void PlotView::PaintMarked(platform::WindowDc& window) {
     }
 }
 
+void PlotView::EndHint() {
+    if (!hintUp_) return;
+    hintUp_ = false;
+    // The hint covers margins and plot alike: both are shown again without it.
+    marginsDirty_ = plotDirty_ = true;
+    if (invalidate) invalidate();
+}
+
 void PlotView::OnPaint(platform::WindowDc& window) {
+    // Live dots coming in end the hint, or it would hide the frequency labels for as long as
+    // the plot keeps changing (a whole recording); the margins go with the plot.
+    if (hintUp_ && hintOnWindow_ && live_ && plotDirty_) {
+        hintUp_ = false;
+        marginsDirty_ = true;
+    }
     PaintMarked(window);
-    if (hintPending_ && redrawnOnce_ && layoutOk_) {
+    // Drawn on every paint until the user first taps or presses a key: a window manager
+    // that maps, moves or resizes the window after the first paint repaints it, and the
+    // hint must still be there when the window is at last on the screen.
+    if (hintUp_ && redrawnOnce_ && layoutOk_) {
         DrawHint(window);
-        hintPending_ = false;
         hintOnWindow_ = true;
+    } else {
+        hintOnWindow_ = false;
     }
 }
 

@@ -95,8 +95,11 @@ class PlotView {
     const std::string& clockText() const { return clockText_; }
 
     // --- painting ---
-    // The paint handler: copies what is marked to `window`, then a pending hint.
+    // The paint handler: copies what is marked to `window`, then the start-up hint while it
+    // is up.
     void OnPaint(platform::WindowDc& window);
+    // The user's first tap or key: the hint goes with the next paint.
+    void EndHint();
     // A paint without the start-up hint (the picture the headless renderer writes).
     void PaintWithoutHint(platform::WindowDc& window);
     std::function<void()> invalidate;
@@ -135,7 +138,7 @@ class PlotView {
     int32_t dotsPerColumn() const { return dotsPerColumn_; }
     int32_t liveRow(int32_t plane, int32_t column) const;
     int32_t liveDotCount() const { return liveDotCount_; }
-    bool hintPending() const { return hintPending_; }
+    bool hintUp() const { return hintUp_; }
     bool plotMarked() const { return plotDirty_; }
     bool marginsMarked() const { return marginsDirty_; }
     bool statusMarked() const { return statusDirty_; }
@@ -200,8 +203,8 @@ class PlotView {
 
     // painting
     bool plotDirty_ = false, marginsDirty_ = false, statusDirty_ = false;
-    bool hintPending_ = true;
-    bool hintOnWindow_ = false;  // drawn and not yet covered by a copy of the margins
+    bool hintUp_ = true;         // from the start and each graphics choice until the user acts
+    bool hintOnWindow_ = false;  // drawn by the latest paint
     bool redrawnOnce_ = false;
     bool keyGuard_ = false;
     bool closing_ = false;

@@ -42,6 +42,7 @@ class TapRegions {
         int32_t column = 0;
     };
 
+    // A tap within a few pixels of a status-line field, and on no region, counts for it.
     static Hit Find(const Areas& areas, int32_t x, int32_t y, bool live, bool allFile);
 
     // The bottom quarter of the plot, from the view's left edge, a third of the way to the
@@ -50,4 +51,7 @@ class TapRegions {
     // The bottom quarter of the plot, the last third from the plot's left edge to the view's
     // right edge.
     static Rect FullScreenArea(const Rect& view, const Rect& plot);
+
+  private:
+    static Hit FindExact(const Areas& areas, int32_t x, int32_t y, bool live, bool allFile);
 };

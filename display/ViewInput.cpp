@@ -30,6 +30,7 @@ void ViewInput::Refresh() {
 
 bool ViewInput::Tap(int32_t x, int32_t y) {
     if (!view_.layoutOk()) return false;
+    view_.EndHint();
     using T = TapRegions::Target;
     const TapRegions::Hit hit = TapRegions::Find(Areas(), x, y, view_.live(), view_.allFile());
     switch (hit.target) {
@@ -108,6 +109,7 @@ void ViewInput::ShowFromColumn(int32_t column, bool leftward) {
 }
 
 bool ViewInput::Key(KeyCommands::Key key) {
+    view_.EndHint();
     if (view_.keyGuard()) return true;
     view_.SetKeyGuard(true);
     host_.StartKeyGuardTimer();

@@ -25,3 +25,13 @@ int32_t WindowFit::MinimumViewWidth(int32_t digits3Width, int32_t digits4Width, 
     const int32_t clock = kWide - f.clock.left;
     return leftEnd + marker + clock;
 }
+
+int32_t WindowFit::FingerPixels(int32_t screenWidth, int32_t screenHeight, double dotsPerInch) {
+    constexpr int32_t kPanelPixels = 40;
+    constexpr int32_t kPanelShortSide = 480;
+    constexpr double kMillimetres = 7.0;
+    const int32_t shortSide = std::max(1, std::min(screenWidth, screenHeight));
+    const int32_t byScreen = kPanelPixels * std::min(shortSide, kPanelShortSide) / kPanelShortSide;
+    const auto byDensity = static_cast<int32_t>(kMillimetres * dotsPerInch / 25.4 + 0.5);
+    return std::max(byScreen, byDensity);
+}

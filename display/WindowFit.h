@@ -20,4 +20,9 @@ class WindowFit {
     // The narrowest view whose status line shows every field apart: name, scale, mode (or
     // the short recorder word), filter, the full-screen marker and the clock.
     static int32_t MinimumViewWidth(int32_t digits3Width, int32_t digits4Width, int32_t mWidth);
+
+    // The height of a control a finger hits on a screen of that size and density: 40 pixels
+    // on an 800 x 480 panel (7 mm on a 5" one), less on a smaller screen, and no less than
+    // 7 mm where the pixels are dense, so a desktop keeps ordinary buttons.
+    static int32_t FingerPixels(int32_t screenWidth, int32_t screenHeight, double dotsPerInch);
 };

@@ -24,6 +24,9 @@ packages=(
     lintian
     # the station's web page: its HTTP server, and the browser its test drives (with node)
     libcpp-httplib-dev chromium nodejs
+    # the window tests run on a virtual X display, without a window manager and under the
+    # two that touch boards and desktops use; xwininfo tells which windows cover the screen
+    xvfb matchbox-window-manager openbox x11-utils
 )
 
 missing=()

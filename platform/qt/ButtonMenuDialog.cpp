@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "platform/qt/ScreenFit.h"
+
 namespace {
 
 // The control identifiers of slots 1..12 in the dialog template the menus share.
@@ -44,8 +46,7 @@ ButtonMenuDialog::ButtonMenuDialog(DialogMenuTemplate& menu, QWidget* parent)
     // The whole screen the parent is on.
     const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 800, 480);
-    setGeometry(area);
-    setWindowState(Qt::WindowFullScreen);
+    platform::qt::showCoveringScreen(*this, parent);
     menu_.NoteScreen(toPixelRect(area));
     layOut();
     button(menu_.FocusSlot())->setFocus();

@@ -6,11 +6,13 @@ ComboSerialPortBox::ComboSerialPortBox(gps::PortList::Sources sources, QWidget* 
     : QComboBox(parent), list_(std::move(sources)) {}
 
 void ComboSerialPortBox::FillListed(int32_t wanted) {
+    wanted_ = wanted;
     list_.FillListed(wanted);
     show();
 }
 
 void ComboSerialPortBox::FillProbed(int32_t wanted) {
+    wanted_ = wanted;
     list_.FillProbed(wanted);
     show();
 }
@@ -31,4 +33,10 @@ void ComboSerialPortBox::show() {
     for (const gps::PortEntry& e : list_.entries())
         addItem(QString::fromStdString(e.text), e.itemData);
     setCurrentIndex(list_.selectedIndex());
+    // A remembered port that is not there now (a stick pulled out) is still the one a try
+    // goes to: it is shown, so the user sees which.
+    if (list_.selectedIndex() < 0 && wanted_ > 0) {
+        addItem(QString("COM%1: (not listed)").arg(wanted_), wanted_);
+        setCurrentIndex(count() - 1);
+    }
 }

@@ -24,4 +24,5 @@ class ComboSerialPortBox : public QComboBox {
     void show();
 
     gps::PortList list_;
+    int32_t wanted_ = -1;
 };

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/AppSettings.h"
@@ -78,15 +81,49 @@ class QtGpsWindows::Progress : public GpsLink::ConnectionProgress {
     void setStatus(const std::string& status) override {
         status_->setText(QString::fromStdString(status));
         texts_.push_back(status);
+        shownAt_.start();
         dialog_.repaint();
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
-    void close() override { dialog_.hide(); }
+    void close() override {
+        // A failure stays up long enough to be read, or until the user taps it away.
+        if (!texts_.empty() && texts_.back() == GpsLink::kConnectionFailed) {
+            QEventLoop wait;
+            TapCatcher tap(wait);
+            dialog_.installEventFilter(&tap);
+            while (!tap.tapped && shownAt_.elapsed() < kFailureShownMs) {
+                QTimer::singleShot(static_cast<int>(kFailureShownMs - shownAt_.elapsed()),
+                                   Qt::PreciseTimer, &wait, &QEventLoop::quit);
+                wait.exec();
+            }
+            dialog_.removeEventFilter(&tap);
+        }
+        dialog_.hide();
+    }
+    static constexpr qint64 kFailureShownMs = 2000;
 
     std::vector<std::string> texts_;
 
   private:
+    // Ends `loop` on a tap on the window it watches.
+    class TapCatcher : public QObject {
+      public:
+        explicit TapCatcher(QEventLoop& loop) : loop_(loop) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::MouseButtonPress) {
+                tapped = true;
+                loop_.quit();
+            }
+            return false;
+        }
+        bool tapped = false;
+
+      private:
+        QEventLoop& loop_;
+    };
+
     QDialog dialog_;
+    QElapsedTimer shownAt_;
     QLabel* heading_;
     QLabel* status_;
 };
@@ -164,8 +201,22 @@ std::optional<gps_settings::Choice> QtGpsWindows::EditSettings(SettingsForm& for
     auto* zone = new QHBoxLayout;
     zone->addWidget(plus);
     zone->addWidget(minus);
-    zone->addWidget(hours);
-    zone->addWidget(minutes);
+    // A spin box's own arrows are half its height: a finger gets buttons of its own.
+    for (QSpinBox* field : {hours, minutes}) {
+        field->setButtonSymbols(QAbstractSpinBox::NoButtons);
+        field->setAlignment(Qt::AlignCenter);
+        auto* down = new QPushButton("-", &dialog);
+        auto* up = new QPushButton("+", &dialog);
+        for (QPushButton* b : {down, up}) {
+            b->setAutoDefault(false);
+            b->setFixedWidth(b->sizeHint().height());
+        }
+        QObject::connect(down, &QPushButton::clicked, field, &QSpinBox::stepDown);
+        QObject::connect(up, &QPushButton::clicked, field, &QSpinBox::stepUp);
+        zone->addWidget(down);
+        zone->addWidget(field);
+        zone->addWidget(up);
+    }
     grid->addLayout(zone, 2, 1, 1, 3);
     auto* system = new QLabel(QString::fromStdString(form.systemZone), &dialog);
     system->setObjectName("systemZone");
@@ -194,8 +245,8 @@ bool QtGpsWindows::Confirm(const std::string& question) {
 }
 
 void QtGpsWindows::ShowClockMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, "SetTimeFromGPS", QString::fromStdString(text),
-                    QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::NoIcon, "Set Clock", QString::fromStdString(text), QMessageBox::Ok,
+                    parent_);
     box.setObjectName("SetTimeFromGPS");
     box.exec();
 }

@@ -11,6 +11,7 @@
 #include "app/ButtonMenus.h"
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/GpsForms.h"
+#include "platform/qt/ScreenFit.h"
 
 // The map area: the image the map draws into, redrawn in full only after a change of size,
 // scale or colours; between those the map moves its marker in the image itself.
@@ -69,6 +70,10 @@ GpsMapWindow::GpsMapWindow(GpsMap& map, QWidget* parent)
     menu_->setAutoDefault(false);
     menu_->setMinimumHeight(menu_->sizeHint().height() * 2);
     bottom->addWidget(menu_, 1);
+    // The satellite and scale texts keep a gap between them whatever their length.
+    bottom->setSpacing(fontMetrics().horizontalAdvance("  "));
+    satellites_->setMinimumWidth(fontMetrics().horizontalAdvance("Nsats = 999"));
+    scale_->setMinimumWidth(fontMetrics().horizontalAdvance("Scale: 50km"));
     satellites_->setAlignment(Qt::AlignCenter);
     bottom->addWidget(satellites_, 1);
     scale_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -79,7 +84,7 @@ GpsMapWindow::GpsMapWindow(GpsMap& map, QWidget* parent)
         showTexts();
         area_->update();
     });
-    setWindowState(windowState() | Qt::WindowFullScreen);
+    platform::qt::showCoveringScreen(*this, parent);
 }
 
 GpsMapWindow::~GpsMapWindow() {

@@ -14,12 +14,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/AppSettings.h"
 #include "app/DisplayOptionsDialog.h"
 #include "app/FrequencyRangeDialog.h"
 #include "app/RecordingOptionsDialog.h"
+#include "platform/qt/ScreenFit.h"
 
 namespace OptionForms {
 
@@ -127,15 +129,14 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
     }
     layout->addWidget(resolution);
 
-    auto* grid = new QGridLayout;
-    layout->addLayout(grid);
-    auto* divRatio = new QLineEdit(&dialog);
-    grid->addWidget(new QLabel("Div Ratio", &dialog), 0, 0);
-    grid->addWidget(divRatio, 0, 1);
+    // Rows side by side where they can be: with finger-sized fields the dialog must still
+    // fit a 480 pixel high panel.
     auto* picks = new QHBoxLayout;
-    grid->addLayout(picks, 1, 1);
+    layout->addLayout(picks);
+    auto* divRatio = new QLineEdit(&dialog);
+    picks->addWidget(new QLabel("Div Ratio", &dialog));
+    picks->addWidget(divRatio);
     auto* saveOnCal = new QCheckBox("Save On Cal", &dialog);
-    grid->addWidget(saveOnCal, 2, 0, 1, 2);
 
     auto* autoSave = new QGroupBox("AutoSave", &dialog);
     auto* autoGrid = new QGridLayout(autoSave);
@@ -144,11 +145,12 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
     auto* slack = new QLineEdit(autoSave);
     autoGrid->addWidget(new QLabel("LineLength", autoSave), 0, 0);
     autoGrid->addWidget(lineLength, 0, 1);
-    autoGrid->addWidget(new QLabel("Max TBC", autoSave), 1, 0);
-    autoGrid->addWidget(maxTbc, 1, 1);
-    autoGrid->addWidget(new QLabel("Slack", autoSave), 2, 0);
-    autoGrid->addWidget(slack, 2, 1);
+    autoGrid->addWidget(new QLabel("Max TBC", autoSave), 0, 2);
+    autoGrid->addWidget(maxTbc, 0, 3);
+    autoGrid->addWidget(new QLabel("Slack", autoSave), 0, 4);
+    autoGrid->addWidget(slack, 0, 5);
     layout->addWidget(autoSave);
+    layout->addWidget(saveOnCal);
 
     auto texts = [&] {
         return RecordingOptionsDialog::Texts{
@@ -240,20 +242,33 @@ uint32_t EditDisplayOptions(QWidget* parent, AppSettings& settings) {
 }
 
 namespace {
-// A list under whatever `layout` holds, to pick one entry from by OK or a tap on it. The
-// chosen row, or nothing when cancelled.
-std::optional<int> runList(QDialog& dialog, QVBoxLayout* layout, const QStringList& entries,
+// A list to pick one entry from, by a tap on it or OK: "Cancel" and "OK" on the top row
+// beside what `top` holds, and the list filling the dialog from just below them to its
+// bottom edge, tall enough for a good many rows. The chosen row, or nothing when cancelled.
+std::optional<int> runList(QDialog& dialog, QHBoxLayout* top, const QStringList& entries,
                            int current) {
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addLayout(top);
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    top->addWidget(box);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     auto* list = new QListWidget(&dialog);
     list->addItems(entries);
+    const int rowHeight = platform::qt::fingerPixels(dialog.screen());
+    for (int i = 0; i < list->count(); ++i) list->item(i)->setSizeHint(QSize(0, rowHeight));
+    layout->addWidget(list, 1);
+    if (const QWidget* parent = dialog.parentWidget(); parent != nullptr && parent->screen()) {
+        const QRect area = parent->screen()->availableGeometry();
+        dialog.resize(std::min(area.width(), 640), area.height() * 3 / 4);
+    }
     if (current >= 0 && current < list->count()) {
         list->setCurrentRow(current);
         list->scrollToItem(list->currentItem(), QAbstractItemView::PositionAtCenter);
     }
-    layout->addWidget(list, 1);
-    QDialogButtonBox* box = addButtons(dialog, layout);
-    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    // A tap on a name is a choice, as on the handheld's list.
+    // A tap on a name is a choice, as on the handheld's list; Return takes the selected one.
+    QObject::connect(list, &QListWidget::itemClicked, &dialog, &QDialog::accept);
     QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
     if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0) return std::nullopt;
     return list->currentRow();
@@ -262,15 +277,14 @@ std::optional<int> runList(QDialog& dialog, QVBoxLayout* layout, const QStringLi
 
 std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenRequest& request) {
     QDialog dialog(parent);
-    auto* layout = begin(dialog, "Open");
+    dialog.setWindowTitle("Open");
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(q(request.folder), &dialog), 1);
     top->addWidget(new QLabel(q(request.countText), &dialog));
-    layout->addLayout(top);
     // Names as the folder spells them, as everywhere else: the chosen one opens as it stands.
     QStringList names;
     for (const std::string& name : request.names) names << q(name);
-    const auto row = runList(dialog, layout, names, request.preselected);
+    const auto row = runList(dialog, top, names, request.preselected);
     if (!row || *row < 0 || static_cast<size_t>(*row) >= request.names.size()) return std::nullopt;
     return request.names[static_cast<size_t>(*row)];
 }
@@ -278,10 +292,12 @@ std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenReq
 std::optional<size_t> ChooseFolder(QWidget* parent,
                                    const std::vector<ZelkoraDoc::FolderChoice>& choices) {
     QDialog dialog(parent);
-    auto* layout = begin(dialog, "Choose folder");
+    dialog.setWindowTitle("Choose folder");
+    auto* top = new QHBoxLayout;
+    top->addStretch(1);
     QStringList names;
     for (const auto& c : choices) names << q(c.displayName);
-    const auto row = runList(dialog, layout, names, 0);
+    const auto row = runList(dialog, top, names, 0);
     if (!row) return std::nullopt;
     return static_cast<size_t>(*row);
 }

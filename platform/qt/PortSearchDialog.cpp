@@ -26,6 +26,7 @@ PortSearchDialog::PortSearchDialog(AppSettings& settings, acquisition::CommFile&
     setObjectName("PortSearch");
     setWindowTitle("Find DETLINK");
     clock_.start();
+    search_.setStatusHold(holdMs);
     nextStatus_->setSingleShot(true);
     connect(nextStatus_, &QTimer::timeout, this, [this] {
         state_.Advance(now());

@@ -31,11 +31,13 @@
 #include "platform/qt/OptionForms.h"
 #include "platform/qt/PortSearchDialog.h"
 #include "platform/qt/QtGraphics.h"
+#include "platform/qt/ScreenFit.h"
 #include "platform/qt/SerialTestDialog.h"
 
 ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
     setWindowTitle("Zelkora");
+    platform::qt::makeDialogsFingerSized(screen());
     setCentralWidget(view_);
     buildMenus();
     doc_.onFileChanged = [this] { ShowCurrentFile(); };
@@ -114,7 +116,8 @@ void ZelkoraFrame::ApplyFullScreen(bool on) {
     menuBar()->setVisible(!on);
     if (on) {
         if (!isFullScreen()) maximisedBeforeFullScreen_ = isMaximized();
-        showFullScreen();
+        platform::qt::showCoveringScreen(*this, this);
+        show();
     } else if (maximisedBeforeFullScreen_) {
         showMaximized();
     } else {
@@ -222,7 +225,7 @@ void ZelkoraFrame::buildMenus() {
         a->setData(i);
     }
     graphicsMenu_->addSeparator();
-    graphicsMenu_->addAction("GraphSpeed", this, [this] { runSpeedTest(); })->setData(-1);
+    graphicsMenu_->addAction("GraphSpeed", this, [this] { RunSpeedTest(); })->setData(-1);
     connect(graphicsMenu_, &QMenu::aboutToShow, this, [this] { updateGraphicsMenu(); });
 
     AddGpsMenu(*menuBar(), gps_);
@@ -282,7 +285,9 @@ class SpeedTestHost : public SpeedTest::Host {
     void StopClock() override { view_.StopClock(); }
     void StartClock() override { view_.StartClock(); }
     uint32_t TickMs() override { return static_cast<uint32_t>(clock_.elapsed()); }
-    void SleepZero() override { std::this_thread::sleep_for(std::chrono::milliseconds(0)); }
+    // A zero-length sleep gives up the rest of the time slice; sleep_for(0) returns at once
+    // without asking the system.
+    void SleepZero() override { std::this_thread::yield(); }
     platform::WindowDc& Window() override { return dc_; }
     void PaintPending() override {
         view_.update();
@@ -299,7 +304,7 @@ class SpeedTestHost : public SpeedTest::Host {
 
 }  // namespace
 
-void ZelkoraFrame::runSpeedTest() {
+void ZelkoraFrame::RunSpeedTest() {
     SpeedTestHost host(*view_);
     SpeedTest test(settings_, view_->surface(), host);
     test.Run();
@@ -360,13 +365,16 @@ void ZelkoraFrame::showAbout() {
     QDialog box(this);
     box.setWindowTitle(QString::fromStdString(text.title));
     auto* layout = new QVBoxLayout(&box);
+    // OK in the bottom-right corner, 2 pixels in from the edges.
+    const QMargins m = layout->contentsMargins();
+    layout->setContentsMargins(m.left(), m.top(), 2, 2);
     for (const std::string* line : {&text.comments, &text.copyright, &text.company, &text.version,
                                     &text.release, &text.built}) {
         layout->addWidget(new QLabel(QString::fromStdString(*line), &box));
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
     connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
-    // The OK button sits in the bottom-right corner.
+    layout->addStretch(1);
     layout->addWidget(buttons, 0, Qt::AlignRight | Qt::AlignBottom);
     box.exec();
 }

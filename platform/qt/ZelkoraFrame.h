@@ -35,6 +35,8 @@ class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
     // Opens within the available area of its screen: maximised on a screen smaller than
     // the preferred size, else at that size.
     void ShowOnScreen();
+    // "GraphSpeed": times the drawing of the back-end in use and reports it.
+    void RunSpeedTest();
 
     // ViewHost
     void RunMenu(DialogMenuTemplate& menu) override;
@@ -67,7 +69,6 @@ class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
     void updateGraphicsMenu();
     void updateTimeMenu();
     void updateRecordMenu();
-    void runSpeedTest();
     void runSerialTest();
 
     AppSettings& settings_;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -319,14 +320,20 @@ TEST(GpsWindow, SettingsDialogStoresNoPortAsMinusOneAndConnectThenFails) {
         EXPECT_EQ(settings.GPSbaudrate, 115200);
         EXPECT_EQ(settings.GPStz, 600);
 
-        // Connect on no port: "Connection Failed", and the map still opens.
+        // Connect on no port: "Connection Failed", up for two seconds at least (it cannot be
+        // read otherwise), and the map still opens after it.
         bool mapShown = false;
+        QElapsedTimer clock;
+        qint64 failureUp = 0;
         whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
             mapShown = true;
+            failureUp = clock.elapsed();
             map->reject();
         });
+        clock.start();
         frame.gps().Perform(GpsViewCommands::kConnect);
         EXPECT_TRUE(mapShown);
+        EXPECT_GE(failureUp, 2000);
         EXPECT_EQ(frame.gpsWindows().progressTexts(),
                   (std::vector<std::string>{"Connecting to GPS", "Port -1 - please wait",
                                             "Connection Failed"}));

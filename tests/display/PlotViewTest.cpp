@@ -272,6 +272,23 @@ TEST_F(ViewTest, LiveStatusWordsFollowTheirCountdowns) {
     EXPECT_EQ(view->StatusContent().liveText, "Record");
 }
 
+TEST_F(ViewTest, TheClockLeavesNothingOfTheTextBefore) {
+    view->OnInitialUpdate();
+    // What a wider text before left in the field ("( 0429:21)" after the GPS letter went).
+    const Rect clock = view->statusFields().clock;
+    platform::Canvas& canvas = *surface->canvas();
+    canvas.fillRect(clock, 0x0000FF);
+    const auto at = [&](int32_t x, int32_t y) {
+        return canvas.pixels()[static_cast<size_t>(y) * canvas.stridePixels() + x];
+    };
+    const uint16_t before = at(clock.left, clock.top);
+    view->ClockTick(4, 29, 21);
+    int32_t left = 0;
+    for (int32_t y = clock.top; y < clock.bottom; ++y)
+        for (int32_t x = clock.left; x < clock.right; ++x) left += at(x, y) == before;
+    EXPECT_EQ(left, 0);
+}
+
 TEST_F(ViewTest, PaintMarksDecideWhatIsCopied) {
     view->OnInitialUpdate();
     fake::Window w(320, 240);
@@ -282,20 +299,31 @@ TEST_F(ViewTest, PaintMarksDecideWhatIsCopied) {
     EXPECT_EQ(w.copies.size(), 2u);
     EXPECT_EQ(platform.frameBuffer.beginCount, 1);
     EXPECT_EQ(w.fills, 3);
-    EXPECT_FALSE(view->hintPending());
-    // A clock tick marks only the status line.
+    EXPECT_TRUE(view->hintUp());
+    // A clock tick marks only the status line; the hint is drawn again over what is copied.
     view->ClockTick(12, 34, 56);
     fake::Window w2(320, 240);
     view->OnPaint(w2);
     ASSERT_EQ(w2.copies.size(), 1u);
     EXPECT_EQ(w2.copies[0].source, view->statusRect());
     EXPECT_EQ(platform.frameBuffer.beginCount, 1);
-    // A plain repaint shows everything.
+    EXPECT_EQ(w2.fills, 3);
+    // A repaint by the window system (a window manager mapping or moving the window) still
+    // carries the hint.
     fake::Window w3(320, 240);
     view->OnPaint(w3);
     EXPECT_EQ(w3.copies.size(), 2u);
-    EXPECT_EQ(platform.frameBuffer.beginCount, 2);
-    EXPECT_EQ(w3.fills, 0);
+    EXPECT_EQ(w3.fills, 3);
+    // The user's first tap or key ends it: margins and plot are shown again without it.
+    view->EndHint();
+    EXPECT_TRUE(view->plotMarked());
+    EXPECT_TRUE(view->marginsMarked());
+    fake::Window w4(320, 240);
+    view->OnPaint(w4);
+    EXPECT_EQ(w4.copies.size(), 2u);
+    EXPECT_EQ(platform.frameBuffer.beginCount, 3);
+    EXPECT_EQ(w4.fills, 0);
+    EXPECT_FALSE(view->hintUp());
 }
 
 TEST_F(ViewTest, TheHintGoesWhollyWhenThePlotChanges) {
@@ -308,7 +336,7 @@ TEST_F(ViewTest, TheHintGoesWhollyWhenThePlotChanges) {
     view->PrepareLive(1);
     fake::Window w(320, 240);
     view->OnPaint(w);
-    ASSERT_FALSE(view->hintPending());
+    ASSERT_TRUE(view->hintUp());
     const int32_t x = 2, y = view->statusRect().top - 30;
     const uint16_t hint = w.picture.at(x, y);
     // The first dots mark only the plot; the labels must come back with them.
@@ -341,7 +369,7 @@ TEST_F(ViewTest, ARefusedLayoutFallsBackToThePainterWithAMessage) {
     // The "Graphics" menu: setting, hint, back-end.
     view->ChooseGraphics(2);
     EXPECT_EQ(settings.GraphicsSystem, 2);
-    EXPECT_TRUE(view->hintPending());
+    EXPECT_TRUE(view->hintUp());
     EXPECT_EQ(surface->GetBackEnd(), GraphicsBackEnd::Gapi);
 }
 

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -23,19 +24,31 @@
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/ZelkoraFrame.h"
+#include "support/XSession.h"
 #include "tests/display/TouchFolder.h"
 #include "tests/display/WhenModal.h"
+#include "tests/tools/WindowSteps.h"
 
 namespace {
 
-// The offscreen platform with one 800 x 480 screen, the size of a field board's panel.
+// An 800 x 480 screen, the size of a field board's panel: a virtual X display under
+// matchbox-window-manager, the touch boards' window manager, where both are installed, else
+// the offscreen platform. The display lives as long as the process.
 QApplication& application(const std::string& root) {
     static QApplication* app = nullptr;
     if (app == nullptr) {
-        const std::string config = root + "/screen.json";
-        std::ofstream(config) << R"({"screens": [{"name": "panel", "x": 0, "y": 0,
+        static std::unique_ptr<testing_support::XSession> x;
+        if (std::system("command -v Xvfb matchbox-window-manager >/dev/null 2>&1") == 0) {
+            x = std::make_unique<testing_support::XSession>(800, 480, "matchbox-window-manager");
+        }
+        if (x && x->ready()) {
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+        } else {
+            const std::string config = root + "/screen.json";
+            std::ofstream(config) << R"({"screens": [{"name": "panel", "x": 0, "y": 0,
             "width": 800, "height": 480, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
-        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
+            setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
+        }
         static int argc = 1;
         static char name[] = "test_touch_window";
         static char* argv[] = {name, nullptr};
@@ -182,6 +195,107 @@ TEST(TouchWindow, AMenuFollowsATurnedScreen) {
     QApplication::processEvents();
     EXPECT_EQ(menu.button(12)->geometry(), QRect(322, 602, 156, 196));
     EXPECT_LT(menu.button(12)->font().pixelSize(), 64);
+}
+
+}  // namespace
+
+namespace {
+
+// "GraphSpeed" on the two ways the picture reaches the screen that draw themselves: every
+// figure is reported, and the random dots and lines it drew are on the screen afterwards.
+TEST(TouchWindow, TheSpeedTestDrawsAndReportsEveryFigure) {
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    testing_support::usePrivateFolders(root);
+    const std::string folder = root + "/Batfiles/";
+    std::filesystem::create_directories(folder);
+    const std::string name = writeSequenceFolder(folder, 1).at(0);
+    application(root);
+    for (int graphics : {2, 3}) {
+        platform::QtProfileStore store;
+        AppSettings settings;
+        settings.load(store);
+        settings.GPath = folder;
+        settings.GraphicsSystem = graphics;
+        settings.Name = name;
+        ZelkoraDoc doc(settings, store);
+        ZelkoraFrame frame(settings, doc);
+        ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
+        frame.view().plotView().EndHint();
+        QApplication::processEvents();
+        const platform::PixelRect plot = frame.view().plotView().plotRect();
+        const QRect plotArea(plot.left, plot.top, plot.width(), plot.height());
+        auto count = [&](QRgb colour) {
+            const QImage shown =
+                frame.view().grab().toImage().convertToFormat(QImage::Format_RGB32);
+            int n = 0;
+            for (int y = plotArea.top(); y <= plotArea.bottom(); ++y)
+                for (int x = plotArea.left(); x <= plotArea.right(); ++x)
+                    n += (shown.pixel(x, y) & 0xF8FCF8) == (colour & 0xF8FCF8);
+            return n;
+        };
+        const QRgb dot = qRgb(0, 0, 0);
+        const QRgb bar = qRgb(settings.Cybars & 0xFF, (settings.Cybars >> 8) & 0xFF,
+                              (settings.Cybars >> 16) & 0xFF);
+        const int dotsBefore = count(dot), barsBefore = count(bar);
+        QString results;
+        whenModal([&](QWidget* modal) {
+            auto* box = dynamic_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            whenModal([&](QWidget* second) {
+                auto* shown = dynamic_cast<QMessageBox*>(second);
+                ASSERT_NE(shown, nullptr);
+                results = shown->text();
+                shown->accept();
+            });
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        frame.RunSpeedTest();
+        QApplication::processEvents();
+        for (const char* label : {"DrawPixel ", "DrawYbar  ", "ClearData ", "BlitData  ",
+                                  "DrawDC    ", "Sleep     ", "PeekDraw  "}) {
+            const QRegularExpression figure(QString(label) + " *[0-9.]+ (s|ms|us|ns)");
+            EXPECT_TRUE(figure.match(results).hasMatch())
+                << graphics << ": " << label << " in " << results.toStdString();
+        }
+        EXPECT_GT(count(dot), dotsBefore + 50) << graphics;
+        EXPECT_GT(count(bar), barsBefore + plotArea.width()) << graphics;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A start of recording that fails (no module, the search cancelled) leaves the file shown
+// as it was.
+TEST(TouchWindow, AFailedRecordingStartKeepsTheFileShown) {
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    testing_support::usePrivateFolders(root);
+    const std::string folder = root + "/Batfiles/";
+    std::filesystem::create_directories(folder);
+    const std::vector<std::string> names = writeSequenceFolder(folder);
+    application(root);
+    platform::QtProfileStore store;
+    AppSettings settings;
+    settings.load(store);
+    settings.GPath = folder;
+    settings.Name = names[0];
+    settings.SerialPort = 250;  // nothing there
+    ZelkoraDoc doc(settings, store);
+    ZelkoraFrame frame(settings, doc);
+    frame.portStatusHoldMs = 0;
+    ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
+    ASSERT_EQ(frame.view().plotView().StatusContent().name, names[0]);
+    for (bool monitor : {false, true}) {
+        whenModal([](QWidget* search) { search->close(); });
+        frame.live().Start(monitor);
+        QApplication::processEvents();
+        EXPECT_FALSE(doc.recorder().recording());
+        EXPECT_EQ(doc.currentFileName(), names[0]);
+        EXPECT_EQ(frame.view().plotView().StatusContent().name, names[0]);
+    }
 }
 
 }  // namespace

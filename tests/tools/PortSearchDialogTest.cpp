@@ -26,9 +26,9 @@
 #include "tests/acquisition/PtyPeer.h"
 
 using testing_support::ChildProcess;
-using testing_support::waitUntil;
 using testing_support::PrivateRuntimeDir;
 using testing_support::PtyPeer;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -85,11 +85,11 @@ class PortSearchDialogTest : public ::testing::Test {
     }
 
     // The machine's own serial ports are left out: what is searched is what the test set up.
-    std::unique_ptr<PortSearchDialog> open() {
+    std::unique_ptr<PortSearchDialog> open(int32_t holdMs = kHoldMs) {
         auto d = std::make_unique<PortSearchDialog>(
             settings, port,
             gps::PortList::Sources{{}, platform::listVirtualPorts, gps::PortList::CanOpenPort},
-            kHoldMs, nullptr);
+            holdMs, nullptr);
         d->show();
         return d;
     }
@@ -132,6 +132,29 @@ TEST_F(PortSearchDialogTest, SearchShowsEachStatusInOrderAndCloses) {
                                                "Trying port 300", "Success port 300"}));
     EXPECT_EQ(port.isOpen(), 1);
     port.close();
+}
+
+// Each status is shown while the search is at that step, not replayed after it ended:
+// "Stop" works and the other buttons wait for as long as a status is up. A remembered port
+// that is not listed is shown in the list, since "Try this port" tries it.
+TEST_F(PortSearchDialogTest, TheStatusesAreTheSearchAsItRuns) {
+    settings.SerialPort = 250;
+    auto d = open(1000);
+    EXPECT_EQ(d->portBox().currentText().toStdString(), "COM250: (not listed)");
+    EXPECT_EQ(d->portBox().selectedPort(), 250);
+    d->portBox().setCurrentIndex(0);
+    emit d->portBox().activated(0);
+    QTest::mouseClick(d->button("Search ports"), Qt::LeftButton);
+    ASSERT_TRUE(
+        waitUntil([&] { return d->state().statusText() == "Com port 201 not found"; }, 20000));
+    EXPECT_TRUE(d->button("Stop")->isEnabled());
+    for (const char* idle : {"Search ports", "Try this port", "Refresh"})
+        EXPECT_FALSE(d->button(idle)->isEnabled()) << idle;
+    QTest::mouseClick(d->button("Stop"), Qt::LeftButton);
+    EXPECT_TRUE(
+        waitUntil([&] { return d->state().statusText() == "Search stopped by user"; }, 20000));
+    EXPECT_FALSE(d->button("Stop")->isEnabled());
+    EXPECT_EQ(port.isOpen(), 0);
 }
 
 TEST_F(PortSearchDialogTest, TryThisPortOnTheSecondSimulatorAndOnTheDeadPort) {

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <string>
 
 #include "app/ZelkoraDoc.h"
 #include "platform/PixelRect.h"
@@ -23,6 +26,29 @@ inline bool showFrame(ZelkoraFrame& frame, ZelkoraDoc& doc) {
     frame.ShowCurrentFile();
     frame.resize(800, 480);
     frame.show();
+    if (!QTest::qWaitForWindowExposed(&frame)) return false;
+    frame.view().InitialUpdate();
+    return true;
+}
+
+// Settings and run-time folders of the test's own under `root`, as a fresh user has them.
+inline void usePrivateFolders(const std::string& root) {
+    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    std::filesystem::create_directories(root + "/runtime");
+    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1);
+}
+
+// Brings `frame` up as the program starts: the Name setting's file of the folder shown, the
+// window placed on its screen; false when the file or the window did not come up.
+inline bool startAsProgram(ZelkoraFrame& frame, ZelkoraDoc& doc) {
+    if (frame.view().StartGraphics() != 0) return false;
+    doc.CheckFolder();
+    doc.ScanFolder();
+    doc.FindCurrent();
+    if (doc.LoadCurrentFile() != 0) return false;
+    frame.ShowCurrentFile();
+    frame.ShowOnScreen();
     if (!QTest::qWaitForWindowExposed(&frame)) return false;
     frame.view().InitialUpdate();
     return true;

@@ -1,0 +1,251 @@
+// The window on the set-ups field users have, each on a virtual X display of its own: a
+// touch board with no window manager and one with matchbox-window-manager (800 x 480), and
+// a desktop under openbox (1280 x 800). What is checked is what the user sees: which
+// windows cover the screen (as xwininfo reports them), the pixels of the screen, and the
+// size of everything a finger taps. ctest runs each set-up in a process of its own.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/AppSettings.h"
+#include "app/ZelkoraDoc.h"
+#include "display/WindowFit.h"
+#include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/GpsMapWindow.h"
+#include "platform/qt/OptionForms.h"
+#include "platform/qt/QtProfileStore.h"
+#include "platform/qt/ZelkoraFrame.h"
+#include "support/XSession.h"
+#include "tests/display/TouchFolder.h"
+#include "tests/tools/WindowSteps.h"
+
+namespace {
+
+using testing_support::centre;
+using testing_support::waitUntil;
+
+constexpr int kPatienceMs = 20000;
+
+bool installed(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Where xwininfo says the window is on the screen, when it is shown.
+QRect onScreen(const QWidget* w) {
+    const std::string command = "xwininfo -id " + std::to_string(w->winId()) + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return {};
+    int x = 0, y = 0, width = 0, height = 0;
+    bool viewable = false;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::sscanf(line, " Absolute upper-left X: %d", &x);
+        std::sscanf(line, " Absolute upper-left Y: %d", &y);
+        std::sscanf(line, " Width: %d", &width);
+        std::sscanf(line, " Height: %d", &height);
+        if (std::string(line).find("IsViewable") != std::string::npos) viewable = true;
+    }
+    pclose(pipe);
+    return viewable ? QRect(x, y, width, height) : QRect();
+}
+
+// Waits until `w` covers the whole screen; false when it never does.
+bool coversScreen(const QWidget* w) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    return waitUntil([&] { return onScreen(w) == screen; }, kPatienceMs);
+}
+
+QImage screenShot(const char* name) {
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    if (const char* dir = std::getenv("ZELKORA_SETUP_SHOTS"))
+        shot.save(QString("%1/%2.png").arg(dir, name));
+    return shot;
+}
+
+// Waits until the screen shows what `w` draws, where `w` is (the window manager may map
+// and stack it after Qt says it is exposed); false when it never does.
+bool showsOnScreen(QWidget* w, const char* name) {
+    return waitUntil(
+        [&] {
+            const QImage own = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage shot = screenShot(name);
+            const QPoint at = w->mapToGlobal(QPoint(0, 0));
+            int same = 0;
+            for (int y = 0; y < own.height(); y += 2) {
+                for (int x = 0; x < own.width(); x += 2) {
+                    same += shot.pixel(at.x() + x, at.y() + y) == own.pixel(x, y);
+                }
+            }
+            return same > own.width() * own.height() / 4 * 9 / 10;
+        },
+        kPatienceMs);
+}
+
+// Every control a finger taps in `dialog` is at least `finger` pixels tall, rows included.
+void expectFingerSized(QWidget* dialog, int finger) {
+    for (QWidget* w : dialog->findChildren<QWidget*>()) {
+        if (!w->isVisible()) continue;
+        const bool tapped = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                            qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w);
+        if (tapped) {
+            EXPECT_GE(w->height(), finger)
+                << dialog->windowTitle().toStdString() << ": " << w->metaObject()->className()
+                << " " << w->property("text").toString().toStdString();
+        }
+        if (auto* list = qobject_cast<QListWidget*>(w); list != nullptr && list->count() > 0) {
+            EXPECT_GE(list->visualItemRect(list->item(0)).height(), finger)
+                << dialog->windowTitle().toStdString();
+        }
+    }
+}
+
+void runSetUp(const std::string& windowManager, int width, int height) {
+    for (const std::string& p : {std::string("Xvfb"), std::string("xwininfo"), windowManager}) {
+        if (!p.empty() && !installed(p)) GTEST_SKIP() << p << " is not installed";
+    }
+    if (QCoreApplication::instance() != nullptr) {
+        GTEST_SKIP() << "one set-up per process (ctest runs each by itself)";
+    }
+    testing_support::XSession x(width, height, windowManager);
+    ASSERT_TRUE(x.ready()) << "the X display or its window manager did not start";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString();
+    testing_support::usePrivateFolders(root);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    const std::string folder = root + "/Batfiles/";
+    std::filesystem::create_directories(folder);
+    const std::vector<std::string> names = writeSequenceFolder(folder);
+    std::filesystem::create_directories(root + "/config/Chirova");
+    std::ofstream(root + "/config/Chirova/zelkora.ini")
+        << "[Zelkora]\nGPath=" << folder << "\nName=" << names.back() << "\nGraphicsSystem=0\n";
+    int argc = 1;
+    char name[] = "test_screen_cover";
+    char* argv[] = {name, nullptr};
+    auto app = std::make_unique<QApplication>(argc, argv);
+    {
+        platform::QtProfileStore store;
+        AppSettings& settings = appSettings();
+        settings.load(store);
+        settings.FullScreen = 0;
+        settings.KeyShifted = 1;
+        ZelkoraDoc doc(settings, store);
+        ZelkoraFrame frame(settings, doc);
+        ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
+        ZelkoraView& view = frame.view();
+        PlotView& plot = view.plotView();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        ASSERT_EQ(screen.size(), QSize(width, height));
+
+        // The start-up hint (the view draws it while it is up) is on the screen.
+        EXPECT_TRUE(plot.hintUp());
+        EXPECT_TRUE(showsOnScreen(&frame, "start"));
+        const QPoint strip = view.mapToGlobal(QPoint(4, 16));  // left of "Using ..."
+        EXPECT_EQ(screenShot("start").pixelColor(strip), QColor(Qt::black)) << "no hint";
+
+        // A button menu covers the screen.
+        bool menuCovered = false;
+        whenModal([&](QWidget* modal) {
+            auto* menu = dynamic_cast<ButtonMenuDialog*>(modal);
+            ASSERT_NE(menu, nullptr);
+            menuCovered = coversScreen(menu) && showsOnScreen(menu, "menu");
+            QTest::mouseClick(menu->button(12), Qt::LeftButton);
+        });
+        QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.menuArea()));
+        EXPECT_TRUE(menuCovered) << "the button menu is at " << onScreen(&frame).width();
+
+        // The GPS map covers the screen; its map area takes most of it.
+        bool mapCovered = false;
+        whenModal([&](QWidget* modal) {
+            auto* map = dynamic_cast<GpsMapWindow*>(modal);
+            ASSERT_NE(map, nullptr);
+            mapCovered = coversScreen(map) && showsOnScreen(map, "map");
+            EXPECT_GT(map->mapArea()->height(), height / 2);
+            QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(map->width() - 5, 5));
+        });
+        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(plot.plotRect().left + 20, 60));
+        EXPECT_TRUE(mapCovered);
+
+        // The main window's own full screen, and back within the screen.
+        QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
+        EXPECT_TRUE(coversScreen(&frame));
+        EXPECT_TRUE(showsOnScreen(&frame, "full-screen"));
+        QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const QRect r = onScreen(&frame);
+                return frame.menuBar()->isVisible() && r.isValid() && screen.contains(r);
+            },
+            kPatienceMs));
+
+        // Controls a finger can hit, in every dialog the window opens.
+        const int finger = WindowFit::FingerPixels(
+            width, height, QGuiApplication::primaryScreen()->logicalDotsPerInch());
+        auto check = [&](const char* shot, std::function<void()> open) {
+            whenModal([&, shot](QWidget* modal) {
+                EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+                expectFingerSized(modal, finger);
+                EXPECT_TRUE(showsOnScreen(modal, shot));
+                modal->close();
+            });
+            open();
+        };
+        int32_t low = 10, high = 120;
+        check("frequency", [&] { frame.EditFrequencyRange(low, high); });
+        check("recording", [&] { frame.RecordingOptions(); });
+        check("display", [&] { frame.DisplayOptions(); });
+        check("about", [&] { frame.ShowAbout(); });
+        std::array<uint32_t, 16> custom{};
+        check("colour", [&] { OptionForms::ChooseColour(&frame, 0x00FF00, custom); });
+        check("gps-settings", [&] { frame.gps().Perform(100); });
+        check("exit", [&] { frame.AskYesNo("Exit Zelkora"); });
+        check("ports", [&] { frame.SearchPorts(doc.recorder().modulePort()); });
+        // The file list: below "Cancel" down to the bottom edge.
+        whenModal([&](QWidget* modal) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+            expectFingerSized(modal, finger);
+            auto* list = modal->findChild<QListWidget*>();
+            ASSERT_NE(list, nullptr);
+            QPushButton* cancel = nullptr;
+            for (auto* b : modal->findChildren<QPushButton*>())
+                if (b->text() == "Cancel") cancel = b;
+            ASSERT_NE(cancel, nullptr);
+            EXPECT_GE(list->geometry().top(), cancel->geometry().bottom());
+            EXPECT_GE(list->geometry().bottom(), modal->height() - 8);
+            EXPECT_TRUE(showsOnScreen(modal, "files"));
+            modal->close();
+        });
+        frame.OpenFile();
+        frame.close();
+    }
+    app.reset();
+}
+
+TEST(ScreenCover, TouchBoardWithoutWindowManager) {
+    runSetUp("", 800, 480);
+}
+
+TEST(ScreenCover, TouchBoardUnderMatchbox) {
+    runSetUp("matchbox-window-manager", 800, 480);
+}
+
+TEST(ScreenCover, DesktopUnderOpenbox) {
+    runSetUp("openbox", 1280, 800);
+}
+
+}  // namespace
