@@ -70,13 +70,20 @@ bool RecordingControl::checkModule() {
     if (settings_.SerialPort <= 0) return false;
     if (port_.init(settings_.SerialPort, kModuleBaud, 1, 0) != 0) return false;
     if (port_.setTimeouts(0, 0, 200, 0, 10) == 0) return false;
-    // Whatever a module left in the line before this start is no part of the reply.
-    port_.purge();
-    const uint8_t query = kVersionQuery;
-    if (port_.ComWriteBytes(&query, 1) != 1) return false;
-    std::array<uint8_t, kVersionReplyLength + 1> reply{};
-    const int32_t got = port_.ComGetBytes(reply, kVersionReplyLength);
-    return got == kVersionReplyLength && reply[0] == kVersionReply;
+    // A module that missed the query or whose reply came late (a line just opened, a busy
+    // host) is asked once more before the start is refused: an unattended station would
+    // otherwise lose a whole search interval of the night.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // Whatever a module left in the line before, a late reply included, is no part of
+        // the reply.
+        port_.purge();
+        const uint8_t query = kVersionQuery;
+        if (port_.ComWriteBytes(&query, 1) != 1) return false;
+        std::array<uint8_t, kVersionReplyLength + 1> reply{};
+        const int32_t got = port_.ComGetBytes(reply, kVersionReplyLength);
+        if (got == kVersionReplyLength && reply[0] == kVersionReply) return true;
+    }
+    return false;
 }
 
 void RecordingControl::prepareAccumulator() {

@@ -32,7 +32,9 @@ constexpr int32_t kPort = 231;
 
 class FakeModule {
   public:
-    FakeModule(PtyPeer& peer, std::vector<uint8_t> reply) : peer_(peer), reply_(std::move(reply)) {
+    // `deafTo` queries go unanswered first, as by a module that has just been plugged in.
+    FakeModule(PtyPeer& peer, std::vector<uint8_t> reply, int deafTo = 0)
+        : peer_(peer), reply_(std::move(reply)), deafTo_(deafTo) {
         thread_ = std::thread([this] { run(); });
     }
     ~FakeModule() {
@@ -65,7 +67,7 @@ class FakeModule {
                 {
                     std::lock_guard lock(mutex_);
                     commands_.push_back(static_cast<char>(buf[i]));
-                    if (buf[i] == 'v') toSend = reply_;
+                    if (buf[i] == 'v' && deafTo_-- <= 0) toSend = reply_;
                     if (buf[i] == 'G' && starts_ < streams_.size()) toSend = streams_[starts_++];
                 }
                 peer_.send(toSend);
@@ -75,6 +77,7 @@ class FakeModule {
 
     PtyPeer& peer_;
     std::vector<uint8_t> reply_;
+    int deafTo_ = 0;
     mutable std::mutex mutex_;
     std::string commands_;
     std::vector<std::vector<uint8_t>> streams_;
@@ -308,7 +311,14 @@ TEST_F(Recording, ShortVersionReplyIsNotAModule) {
     EXPECT_EQ(control.StartRecording(), RecordingControl::StartResult::NoModule);
     EXPECT_EQ(searches, 1);
     EXPECT_EQ(settings.SerialPort, 0);
-    EXPECT_EQ(module.commands(), "v");
+    EXPECT_EQ(module.commands(), "vv");  // asked once more before it is refused
+}
+
+TEST_F(Recording, AModuleThatMissesTheFirstQueryIsAskedAgain) {
+    FakeModule module(peer, kReply, 1);
+    EXPECT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
+    EXPECT_EQ(searches, 0);
+    ASSERT_TRUE(waitFor([&] { return module.commands() == "vvG"; })) << module.commands();
 }
 
 TEST_F(Recording, SearchFindsThePortWhenTheRememberedOneIsSilent) {

@@ -470,7 +470,7 @@ TEST_F(StationCommand, AFloodOfRequestsCostsTheRecordingNothing) {
     const std::vector<std::string> targets{
         "/api/status", "/api/files", "/", "/api/activity", "/api/files/..%2Fstation.log",
         "/api/nothing"};
-    std::atomic<int> answered{0}, failed{0};
+    std::atomic<int> answered{0}, refused{0}, failed{0};
     std::mutex codesMutex;
     std::string codes;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -482,6 +482,10 @@ TEST_F(StationCommand, AFloodOfRequestsCostsTheRecordingNothing) {
                     http, testing_support::get(targets[i % targets.size()], kBearer));
                 if (code == 200 || code == 404) {
                     answered.fetch_add(1);
+                } else if (code == 503) {
+                    // Over the connection limit for a moment: a client whose closed
+                    // connection a worker has not yet seen on a busy machine still counts.
+                    refused.fetch_add(1);
                 } else {
                     failed.fetch_add(1);
                     std::lock_guard lock(codesMutex);
@@ -494,6 +498,7 @@ TEST_F(StationCommand, AFloodOfRequestsCostsTheRecordingNothing) {
     while (std::chrono::steady_clock::now() < end) dots += live.receive(500);
     for (auto& t : clients) t.join();
     EXPECT_GT(answered.load(), 1000);
+    EXPECT_LT(refused.load() * 100, answered.load()) << "more than 1 in 100 refused";
     EXPECT_EQ(failed.load(), 0) << "answered " << codes;
     EXPECT_NE(dots.find("data: {\"dots\":[["), std::string::npos) << dots.substr(0, 400);
     // Thinned: the line at its busiest costs a live view well under 50 kB/s.
