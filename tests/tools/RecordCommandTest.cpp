@@ -253,7 +253,7 @@ TEST_F(RecordCommand, DeviceClockStampsEachBurstAtItsFirstByte) {
     const Arrivals arrivals = readArrivals(root / "sim.log");
     ASSERT_GE(names.size(), 3u);
     size_t searchFrom = 0;
-    int stamped = 0;
+    std::vector<int64_t> errors;
     for (const std::string& name : names) {
         const SavedFile f = readSaved(out, name);
         if (f.intervals.empty()) continue;
@@ -262,15 +262,18 @@ TEST_F(RecordCommand, DeviceClockStampsEachBurstAtItsFirstByte) {
         searchFrom = static_cast<size_t>(at) + 1;
         const auto error = burstStampError(log, arrivals, f, at);
         ASSERT_TRUE(error.has_value()) << name;
-        // The stamp belongs to its own burst: another burst's is off by a whole call period
-        // (70 ms at least), while a busy machine may let the recorder sleep through a
-        // burst's first byte for some milliseconds. How close the stamps come is
-        // bench_burst_stamps' figure.
-        EXPECT_LT(std::abs(*error), 50000)
-            << name << ": the burst stamp is " << *error << " µs off its first byte's arrival";
-        ++stamped;
+        // Never before the burst's first byte reached the host (the two processes' clocks may
+        // differ by a millisecond or two): the recorder cannot read what has not come. Late
+        // it may be, as long as a busy machine keeps it asleep.
+        EXPECT_GT(*error, -5000) << name << ": the burst stamp is " << -*error
+                                 << " µs before its first byte's arrival";
+        errors.push_back(std::abs(*error));
     }
-    EXPECT_GT(stamped, 0);
+    ASSERT_FALSE(errors.empty());
+    // Most stamps are at the first byte; how close they come is bench_burst_stamps' figure.
+    std::sort(errors.begin(), errors.end());
+    EXPECT_LT(errors[errors.size() / 2], 10000) << "median stamp error " << errors[errors.size() / 2]
+                                                << " µs";
 }
 
 TEST_F(RecordCommand, MonitorModeSavesThePassesAndNothingOfNoise) {
