@@ -28,9 +28,9 @@ for day in "${days[@]}"; do
         offset=$((target - $(date +%s)))
         runs=$((runs + 1))
         echo "== $day $hour $zone"
-        spec="${offset}s"
-        [ "$offset" -lt 0 ] || spec="+$spec"
-        if ! TZ=$zone faketime -f "$spec" \
+        shift_by="${offset}s"
+        [ "$offset" -lt 0 ] || shift_by="+$shift_by"
+        if ! TZ=$zone faketime -f "$shift_by" \
             ctest --test-dir build -R "$pattern" -j"$(nproc)" --output-on-failure \
             >"build/clock-check-$day-${hour/:/}.log" 2>&1; then
             failed+=("$day $hour")
