@@ -1,5 +1,6 @@
 // zelkora-tool calls FILE|DIR...: one row per call of every sequence file, as CSV or JSON.
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "sequence/JulianTime.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/JsonText.h"
+#include "tools/zelkora-tool/OrderedWork.h"
 #include "tools/zelkora-tool/ProgressLine.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/SequenceWalk.h"
@@ -17,7 +19,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool calls [--filter LEVEL] [--echoes] [--json] FILE|DIR...";
+    "zelkora-tool calls [--filter LEVEL] [--echoes] [--json] [-j N] FILE|DIR...";
 
 // The recorder's local clock at `offsetUs` into the file, to the microsecond; empty for a
 // file type that holds no start time.
@@ -44,8 +46,50 @@ std::string csvField(const std::string& s) {
     return out + "\"";
 }
 
-// Numbers formatted without printf: a folder of full files gives millions of rows.
+// Numbers are formatted without printf, and mostly without floating-point formatting: a
+// folder of full files gives millions of rows, and formatting was most of the work.
+
+// Writes the digits of `value`, at least `width` of them, zero-padded.
+void appendDigits(std::string& row, uint64_t value, int width) {
+    char text[24];
+    char* end = std::to_chars(text, text + sizeof text, value).ptr;
+    for (auto n = static_cast<int>(end - text); n < width; ++n) row += '0';
+    row.append(text, end);
+}
+
+// `scaled` / 10^decimals with that many decimals.
+void appendScaled(std::string& row, bool negative, uint64_t scaled, int decimals) {
+    uint64_t unit = 1;
+    for (int i = 0; i < decimals; ++i) unit *= 10;
+    if (negative) row += '-';
+    appendDigits(row, scaled / unit, 1);
+    row += '.';
+    appendDigits(row, scaled % unit, decimals);
+}
+
+// Microseconds as milliseconds with three decimals, exactly as the value in milliseconds
+// would be printed.
+void appendMillis(std::string& row, int64_t us) {
+    appendScaled(row, us < 0, us < 0 ? 0 - static_cast<uint64_t>(us) : static_cast<uint64_t>(us),
+                 3);
+}
+
+// `value` with `decimals` (2 or 3) decimals, correctly rounded as std::to_chars does. The
+// value is scaled and rounded in integers; only when it lies so close to halfway between two
+// results that the scaling's rounding could decide it (or is out of range) does the exact
+// floating-point formatter decide.
 void appendFixed(std::string& row, double value, int decimals) {
+    const double scale = decimals == 2 ? 100.0 : 1000.0;
+    const double scaled = std::fabs(value) * scale;
+    if (scaled < 1e9) {  // false for NaN
+        const double whole = std::floor(scaled);
+        const double fraction = scaled - whole;
+        if (std::fabs(fraction - 0.5) > 1e-6) {
+            appendScaled(row, std::signbit(value),
+                         static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0), decimals);
+            return;
+        }
+    }
     char text[48];
     const auto end =
         std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
@@ -58,52 +102,118 @@ void appendInteger(std::string& row, int64_t value) {
     row.append(text, end.ptr);
 }
 
-// One call as a CSV row or a JSON object, in the column order of the header.
-std::string rowOf(const std::string& file, size_t index, const std::string& start,
-                  const CallMeasurements::Call& c, bool json, bool echoColumn) {
-    std::string row;
-    auto key = [&](const char* name) {
-        row += row.empty() ? (json ? "{" : "") : ",";
-        if (json) row.append("\"").append(name).append("\":");
-    };
-    key("file");
-    row += json ? tool::jsonString(file) : csvField(file);
-    key("call");
-    appendInteger(row, static_cast<int64_t>(index));
-    key("start_time");
-    row += !json ? start : start.empty() ? std::string("null") : tool::jsonString(start);
-    key("offset_ms");
-    appendFixed(row, c.startUs / 1000.0, 3);
-    key("duration_ms");
-    appendFixed(row, c.durationUs / 1000.0, 3);
-    key("dots");
-    appendInteger(row, c.dots);
-    for (const auto& [name, khz] : {std::pair{"fmax_khz", c.fmaxKhz},
-                                    {"fmin_khz", c.fminKhz},
-                                    {"fmean_khz", c.fmeanKhz},
-                                    {"fchar_khz", c.fcharKhz},
-                                    {"fknee_khz", c.fkneeKhz}}) {
-        key(name);
-        appendFixed(row, khz, 3);
+// What every row of one file shares: its name as a field, and its date, worked out once.
+class FileRows {
+  public:
+    FileRows(const std::string& path, const SequenceFileHeader& header, bool json)
+        : header_(header), json_(json) {
+        file_ = json ? tool::jsonString(path) : csvField(path);
+        const std::string start = startTimeText(header, 0);
+        if (start.empty()) return;
+        // "YYYY-MM-DDT" and the time of day at the file's start.
+        const size_t t = start.find('T');
+        datePrefix_ = start.substr(0, t + 1);
+        const SequenceStartTime& s = header.start;
+        const JulianTime at = JulianTime::fromDateTime(s.year, s.month, s.day, s.hour, s.minute,
+                                                       s.second, s.microsecond());
+        int32_t hour = 0, minute = 0, second = 0, micro = 0;
+        at.timeFields(hour, minute, second, micro);
+        startOfDayUs_ = hour * JulianTime::kHour + minute * JulianTime::kMinute +
+                        second * JulianTime::kSecond + micro;
+        dated_ = true;
     }
-    key("slope_oct_per_s");
-    appendFixed(row, c.slopeOctPerS, 2);
-    key("tbc_ms");
-    if (c.tbcUs >= 0) {
-        appendFixed(row, c.tbcUs / 1000.0, 3);
-    } else if (json) {
-        row += "null";
+
+    // One call as a CSV row or a JSON object, in the column order of the header.
+    void append(std::string& row, size_t index, const CallMeasurements::Call& c,
+                bool echoColumn) const {
+        bool first = true;
+        auto key = [&](const char* name) {
+            if (first) {
+                if (json_) row += '{';
+                first = false;
+            } else {
+                row += ',';
+            }
+            if (json_) row.append("\"").append(name).append("\":");
+        };
+        key("file");
+        row += file_;
+        key("call");
+        appendInteger(row, static_cast<int64_t>(index));
+        key("start_time");
+        appendStart(row, c.startUs);
+        key("offset_ms");
+        appendMillis(row, c.startUs);
+        key("duration_ms");
+        appendMillis(row, c.durationUs);
+        key("dots");
+        appendInteger(row, c.dots);
+        key("fmax_khz");
+        appendFixed(row, c.fmaxKhz, 3);
+        key("fmin_khz");
+        appendFixed(row, c.fminKhz, 3);
+        key("fmean_khz");
+        appendFixed(row, c.fmeanKhz, 3);
+        key("fchar_khz");
+        appendFixed(row, c.fcharKhz, 3);
+        key("fknee_khz");
+        appendFixed(row, c.fkneeKhz, 3);
+        key("slope_oct_per_s");
+        appendFixed(row, c.slopeOctPerS, 2);
+        key("tbc_ms");
+        if (c.tbcUs >= 0) {
+            appendMillis(row, c.tbcUs);
+        } else if (json_) {
+            row += "null";
+        }
+        if (echoColumn) {
+            key("echo");
+            row += json_ ? (c.echo ? "true" : "false") : (c.echo ? "1" : "0");
+        }
+        row += json_ ? "}\n" : "\n";
     }
-    if (echoColumn) {
-        key("echo");
-        row += json ? (c.echo ? "true" : "false") : (c.echo ? "1" : "0");
+
+  private:
+    void appendStart(std::string& row, int64_t offsetUs) const {
+        const int64_t ofDay = startOfDayUs_ + offsetUs;
+        if (!dated_ || ofDay < 0 || ofDay >= JulianTime::kDay) {
+            // Past midnight, before the file, or no date: worked out in full.
+            const std::string text = startTimeText(header_, offsetUs);
+            row += !json_ ? text : text.empty() ? std::string("null") : tool::jsonString(text);
+            return;
+        }
+        const auto us = static_cast<uint64_t>(ofDay);
+        if (json_) row += '"';
+        row += datePrefix_;
+        appendDigits(row, us / JulianTime::kHour, 2);
+        row += ':';
+        appendDigits(row, us / JulianTime::kMinute % 60, 2);
+        row += ':';
+        appendDigits(row, us / JulianTime::kSecond % 60, 2);
+        row += '.';
+        appendDigits(row, us % JulianTime::kSecond, 6);
+        if (json_) row += '"';
     }
-    row += json ? "}\n" : "\n";
-    return row;
-}
+
+    const SequenceFileHeader& header_;
+    bool json_;
+    std::string file_;
+    std::string datePrefix_;
+    int64_t startOfDayUs_ = 0;
+    bool dated_ = false;
+};
+
+// One file's share of the work: read, measured and formatted by a worker, written out in
+// turn. Reused from file to file, so that its buffers keep their size.
+struct FileWork {
+    tool::LoadedSequence loaded;
+    std::string rows;
+    std::string message;
+    bool failed = false;
+};
 
 int run(const std::vector<std::string>& args) {
-    tool::ToolArgs parsed({"--filter"}, {"--json", "--echoes"});
+    tool::ToolArgs parsed({"--filter", "--jobs"}, {"--json", "--echoes"});
     if (!parsed.parse(args)) return tool::usageError("calls", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -126,6 +236,8 @@ int run(const std::vector<std::string>& args) {
             "  slope_oct_per_s     slope of that flattest part (negative: falling)\n"
             "  tbc_ms              time since the previous call's start (empty for the first\n"
             "                      call and for echoes)\n"
+            "-j N, --jobs N: files measured at once (default: the number of cores); the\n"
+            "output is the same whatever N.\n"
             "Exit status 2 if any file could not be opened or is corrupt.\n",
             kUsage);
         return tool::kExitOk;
@@ -139,37 +251,54 @@ int run(const std::vector<std::string>& args) {
     }
     const bool json = parsed.has("--json");
     const bool echoes = parsed.has("--echoes");
+    const std::optional<int> jobs = tool::jobsOption(parsed);
+    if (!jobs) return tool::usageError("calls", parsed.error(), kUsage);
 
     bool failed = false;
     const std::vector<std::string> paths = tool::sequencePaths(parsed.positional(), failed);
+    // Written in large blocks: one file's rows at a time through a large buffer.
+    std::setvbuf(stdout, nullptr, _IOFBF, size_t{1} << 20);
     if (!json) {
         std::printf(
             "file,call,start_time,offset_ms,duration_ms,dots,fmax_khz,fmin_khz,fmean_khz,"
             "fchar_khz,fknee_khz,slope_oct_per_s,tbc_ms%s\n",
             echoes ? ",echo" : "");
     }
-    tool::ProgressLine progress("calls", static_cast<int64_t>(paths.size()));
-    for (const std::string& path : paths) {
-        tool::LoadedSequence loaded;
-        if (tool::loadSequenceFile(path, loaded) != tool::kExitOk) {
-            failed = true;
-        } else {
-            const DotStore& d = *loaded.dots;
-            const auto calls = CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
-                                                      shown.fminMhz, shown.fmaxMhz, echoes);
-            // An echo carries the number of the call it follows.
-            size_t number = 0;
-            for (const CallMeasurements::Call& c : calls) {
-                if (!c.echo) ++number;
-                const std::string row =
-                    rowOf(path, number, startTimeText(loaded.header, c.startUs), c, json, echoes);
-                std::fwrite(row.data(), 1, row.size(), stdout);
-            }
+    std::vector<FileWork> slots(tool::OrderedWork::slots(*jobs));
+    auto work = [&](size_t index, size_t slot) {
+        FileWork& w = slots[slot];
+        const std::string& path = paths[index];
+        w.rows.clear();
+        w.message.clear();
+        w.failed = tool::loadSequenceFile(path, w.loaded, &w.message) != tool::kExitOk;
+        if (w.failed) return;
+        const DotStore& d = *w.loaded.dots;
+        const auto calls = CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
+                                                  shown.fminMhz, shown.fmaxMhz, echoes);
+        const FileRows rows(path, w.loaded.header, json);
+        // An echo carries the number of the call it follows.
+        size_t number = 0;
+        for (const CallMeasurements::Call& c : calls) {
+            if (!c.echo) ++number;
+            rows.append(w.rows, number, c, echoes);
         }
+    };
+    tool::ProgressLine progress("calls", static_cast<int64_t>(paths.size()));
+    bool writeFailed = false;
+    tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t, size_t slot) {
+        FileWork& w = slots[slot];
+        if (w.failed) {
+            // In its place among the rows, as a single job prints it.
+            std::fflush(stdout);
+            progress.clear();
+            std::fputs(w.message.c_str(), stderr);
+            failed = true;
+        }
+        writeFailed |= std::fwrite(w.rows.data(), 1, w.rows.size(), stdout) != w.rows.size();
         progress.step();
-    }
+    });
     progress.finish();
-    if (std::fflush(stdout) != 0) return tool::kExitFailure;
+    if (std::fflush(stdout) != 0 || writeFailed) return tool::kExitFailure;
     return failed ? tool::kExitBadFile : tool::kExitOk;
 }
 

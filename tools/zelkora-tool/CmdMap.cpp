@@ -45,8 +45,10 @@ bool waypointOf(const std::string& path, const tool::LoadedSequence& s,
     out.at.altitude = altitude;
     out.name = std::filesystem::path(path).filename().string();
     const DotStore& d = *s.dots;
+    // The count and the median fchar are all it prints, so the knee is not sought.
     out.description = describe(CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
-                                                      shown.fminMhz, shown.fmaxMhz));
+                                                      shown.fminMhz, shown.fmaxMhz, false,
+                                                      CallMeasurements::Detail::kCharacteristic));
     return true;
 }
 

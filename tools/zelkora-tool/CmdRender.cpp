@@ -63,8 +63,9 @@ int32_t parseScale(const std::string& text) {
 // first dot up to the next column's first.
 void drawCallMarks(QPainter& painter, const PlotView& view, const DotStore& dots,
                    const AppSettings& s) {
-    const auto calls = CallMeasurements::Find(dots.times, dots.frequency, dots.count,
-                                              view.filterLevel(), s.Fmin, s.Fmax, true);
+    const auto calls =
+        CallMeasurements::Find(dots.times, dots.frequency, dots.count, view.filterLevel(), s.Fmin,
+                               s.Fmax, true, CallMeasurements::Detail::kExtent);
     const auto firstDot = view.columnFirstDot();
     const PlotView::Rect plot = view.plotRect();
     const int32_t columns =

@@ -8,15 +8,27 @@
 
 namespace tool {
 
-int loadSequenceFile(const std::string& path, LoadedSequence& out) {
-    std::vector<uint8_t> image;
+namespace {
+
+int refuse(const char* what, const std::string& path, std::string* message) {
+    const std::string line = std::string(what) + path + "\n";
+    if (message != nullptr) {
+        *message = line;
+    } else {
+        std::fputs(line.c_str(), stderr);
+    }
+    return kExitBadFile;
+}
+
+}  // namespace
+
+int loadSequenceFile(const std::string& path, LoadedSequence& out, std::string* message) {
+    std::vector<uint8_t>& image = out.image;
     if (!platform::readRegularFile(path, seqformat::kMaxFileSize, image)) {
-        std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
-        return kExitBadFile;
+        return refuse("Cannot open file ", path, message);
     }
     if (!readSequenceHeader(image, out.header) || decodeSequenceImage(image, *out.dots) <= 0) {
-        std::fprintf(stderr, "File Corrupt %s\n", path.c_str());
-        return kExitBadFile;
+        return refuse("File Corrupt ", path, message);
     }
     computeDotFrequencies(*out.dots);
     return kExitOk;
