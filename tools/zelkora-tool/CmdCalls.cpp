@@ -52,9 +52,13 @@ std::string csvField(const std::string& s) {
 // Writes the digits of `value`, at least `width` of them, zero-padded.
 void appendDigits(std::string& row, uint64_t value, int width) {
     char text[24];
-    char* end = std::to_chars(text, text + sizeof text, value).ptr;
-    for (auto n = static_cast<int>(end - text); n < width; ++n) row += '0';
-    row.append(text, end);
+    char* const end = text + sizeof text;
+    char* p = end;
+    do {
+        *--p = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 || end - p < width);
+    row.append(p, end);
 }
 
 // `scaled` / 10^decimals with that many decimals.
