@@ -38,14 +38,6 @@ std::string startTimeText(const SequenceFileHeader& header, int64_t offsetUs) {
     return text;
 }
 
-// A CSV field: quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
-    for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
-}
-
 // Numbers are formatted without printf, and mostly without floating-point formatting: a
 // folder of full files gives millions of rows, and formatting was most of the work.
 
@@ -111,7 +103,7 @@ class FileRows {
   public:
     FileRows(const std::string& path, const SequenceFileHeader& header, bool json)
         : header_(header), json_(json) {
-        file_ = json ? tool::jsonString(path) : csvField(path);
+        file_ = json ? tool::jsonString(path) : tool::csvField(path);
         const std::string start = startTimeText(header, 0);
         if (start.empty()) return;
         // "YYYY-MM-DDT" and the time of day at the file's start.
@@ -268,9 +260,9 @@ int run(const std::vector<std::string>& args) {
             "fchar_khz,fknee_khz,slope_oct_per_s,tbc_ms%s\n",
             echoes ? ",echo" : "");
     }
-    std::vector<FileWork> slots(tool::OrderedWork::slots(*jobs));
+    std::vector<FileWork> perSlot(tool::OrderedWork::slotCount(*jobs));
     auto work = [&](size_t index, size_t slot) {
-        FileWork& w = slots[slot];
+        FileWork& w = perSlot[slot];
         const std::string& path = paths[index];
         w.rows.clear();
         w.message.clear();
@@ -290,7 +282,7 @@ int run(const std::vector<std::string>& args) {
     tool::ProgressLine progress("calls", static_cast<int64_t>(paths.size()));
     bool writeFailed = false;
     tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t, size_t slot) {
-        FileWork& w = slots[slot];
+        FileWork& w = perSlot[slot];
         if (w.failed) {
             // In its place among the rows, as a single job prints it.
             std::fflush(stdout);

@@ -5,12 +5,14 @@
 
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/JsonText.h"
+#include "tools/zelkora-tool/OrderedWork.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
+#include "tools/zelkora-tool/SequenceWalk.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
 
-constexpr const char* kUsage = "zelkora-tool info [--json] FILE...";
+constexpr const char* kUsage = "zelkora-tool info [--json] [-j N] FILE|DIR...";
 
 struct InfoFields {
     std::string file;
@@ -45,27 +47,25 @@ InfoFields fieldsOf(const std::string& path, const tool::LoadedSequence& s) {
     return f;
 }
 
-void printText(const InfoFields& f) {
-    std::printf(
-        "file: %s\ntype: %s\nratio: %d\ndots: %d\nduration_us: %lld\nstart: %s\n"
-        "position: %s\n",
-        f.file.c_str(), f.type.c_str(), f.ratio, f.dots, static_cast<long long>(f.durationUs),
-        f.start.empty() ? "none" : f.start.c_str(),
-        f.position.empty() ? "none" : f.position.c_str());
+std::string text(const InfoFields& f) {
+    char line[160];
+    std::snprintf(line, sizeof line, "\nratio: %d\ndots: %d\nduration_us: %lld\nstart: ", f.ratio,
+                  f.dots, static_cast<long long>(f.durationUs));
+    return "file: " + f.file + "\ntype: " + f.type + line + (f.start.empty() ? "none" : f.start) +
+           "\nposition: " + (f.position.empty() ? "none" : f.position) + "\n";
 }
 
-void printJson(const InfoFields& f) {
-    std::printf(
-        "{\"file\":%s,\"type\":%s,\"ratio\":%d,\"dots\":%d,\"duration_us\":%lld,"
-        "\"start\":%s,\"position\":%s}\n",
-        tool::jsonString(f.file).c_str(), tool::jsonString(f.type).c_str(), f.ratio, f.dots,
-        static_cast<long long>(f.durationUs),
-        f.start.empty() ? "null" : tool::jsonString(f.start).c_str(),
-        f.position.empty() ? "null" : tool::jsonString(f.position).c_str());
+std::string json(const InfoFields& f) {
+    char numbers[160];
+    std::snprintf(numbers, sizeof numbers, ",\"ratio\":%d,\"dots\":%d,\"duration_us\":%lld",
+                  f.ratio, f.dots, static_cast<long long>(f.durationUs));
+    return "{\"file\":" + tool::jsonString(f.file) + ",\"type\":" + tool::jsonString(f.type) +
+           numbers + ",\"start\":" + (f.start.empty() ? "null" : tool::jsonString(f.start)) +
+           ",\"position\":" + (f.position.empty() ? "null" : tool::jsonString(f.position)) + "}\n";
 }
 
 int run(const std::vector<std::string>& args) {
-    tool::ToolArgs parsed({}, {"--json"});
+    tool::ToolArgs parsed({"--jobs"}, {"--json"});
     if (!parsed.parse(args)) return tool::usageError("info", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -74,31 +74,49 @@ int run(const std::vector<std::string>& args) {
             "duration in microseconds, start time (none for types before 0x84) and the\n"
             "position block as text (none when the file holds no position), one 'key: value'\n"
             "line each and a blank line between files. With --json, one JSON object per line\n"
-            "with the same keys (start and position null when absent).\n"
+            "with the same keys (start and position null when absent). A folder stands for\n"
+            "its sequence files in browsing order.\n"
+            "-j N, --jobs N: files read at once (default: the number of cores); the output is\n"
+            "the same whatever N.\n"
             "Exit status 2 if any file could not be opened or is corrupt.\n",
             kUsage);
         return tool::kExitOk;
     }
     if (parsed.positional().empty()) return tool::usageError("info", "no file given", kUsage);
-    const bool json = parsed.has("--json");
-    int status = tool::kExitOk;
-    bool first = true;
-    for (const std::string& path : parsed.positional()) {
+    const bool asJson = parsed.has("--json");
+    const std::optional<int> jobs = tool::jobsOption(parsed);
+    if (!jobs) return tool::usageError("info", parsed.error(), kUsage);
+    bool failed = false;
+    const std::vector<std::string> paths = tool::sequencePaths(parsed.positional(), failed);
+    struct FileWork {
         tool::LoadedSequence loaded;
-        if (tool::loadSequenceFile(path, loaded) != tool::kExitOk) {
-            status = tool::kExitBadFile;
-            continue;
+        std::string out;      // the file's lines
+        std::string message;  // why it could not be read
+    };
+    std::vector<FileWork> perSlot(tool::OrderedWork::slotCount(*jobs));
+    auto work = [&](size_t index, size_t slot) {
+        FileWork& w = perSlot[slot];
+        w.out.clear();
+        w.message.clear();
+        if (tool::loadSequenceFile(paths[index], w.loaded, &w.message) != tool::kExitOk) return;
+        const InfoFields f = fieldsOf(paths[index], w.loaded);
+        w.out = asJson ? json(f) : text(f);
+    };
+    bool first = true;
+    tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t, size_t slot) {
+        const FileWork& w = perSlot[slot];
+        if (!w.message.empty()) {
+            std::fflush(stdout);
+            std::fputs(w.message.c_str(), stderr);
+            failed = true;
+            return;
         }
-        const InfoFields f = fieldsOf(path, loaded);
-        if (json) {
-            printJson(f);
-        } else {
-            if (!first) std::printf("\n");
-            printText(f);
-        }
+        if (!asJson && !first) std::fputs("\n", stdout);
+        std::fputs(w.out.c_str(), stdout);
         first = false;
-    }
-    return status;
+    });
+    if (std::fflush(stdout) != 0) return tool::kExitFailure;
+    return failed ? tool::kExitBadFile : tool::kExitOk;
 }
 
 const tool::CommandRegistration registration{

@@ -17,7 +17,7 @@ std::optional<int> jobsOption(ToolArgs& args) {
     return static_cast<int>(*jobs);
 }
 
-size_t OrderedWork::slots(int jobs) {
+size_t OrderedWork::slotCount(int jobs) {
     // Two items per thread keep every thread busy while the calling thread writes out the
     // oldest one.
     return jobs <= 1 ? 1 : 2 * static_cast<size_t>(jobs);
@@ -32,7 +32,7 @@ void OrderedWork::run(size_t count, int jobs, const std::function<void(size_t, s
         }
         return;
     }
-    const size_t window = slots(jobs);
+    const size_t window = slotCount(jobs);
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<char> ready(window, 0);

@@ -16,12 +16,12 @@ std::optional<int> jobsOption(ToolArgs& args);
 // Items 0 .. count-1 worked on by `jobs` threads and handed on in their order, as a single
 // thread would: `work(index, slot)` runs on any thread, `emit(index, slot)` on the calling
 // thread, in index order, so output comes out byte for byte as with one job. At most
-// `slots(jobs)` items are in flight (worked on or waiting for their turn), so a caller keeps
+// `slotCount(jobs)` items are in flight (worked on or waiting for their turn), so a caller keeps
 // one result per slot, reused from item to item, and memory stays bounded however many
 // items there are. With one job everything runs on the calling thread in slot 0.
 class OrderedWork {
   public:
-    static size_t slots(int jobs);
+    static size_t slotCount(int jobs);
     static void run(size_t count, int jobs, const std::function<void(size_t, size_t)>& work,
                     const std::function<void(size_t, size_t)>& emit);
 };
