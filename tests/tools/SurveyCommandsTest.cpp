@@ -129,6 +129,17 @@ TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrder) {
                   250000 + static_cast<long long>(offsetUs));
     EXPECT_EQ(f[2], expected);
 
+    // A call after midnight is on the next day.
+    TempDir late;
+    encodeCalls(tool, late, 2, "2011-12-31 23:59:59.950000", "");
+    const auto newYear = lines(tool.run("calls --filter 2 -j 1 " + quoted(late.path())).out);
+    ASSERT_EQ(newYear.size(), 3u);
+    const auto offsetMs = std::stod(fields(newYear[2])[3]);
+    std::snprintf(expected, sizeof expected, "2012-01-01T00:00:00.%06lld",
+                  std::llround(offsetMs * 1000) - 50000);
+    EXPECT_EQ(fields(newYear[2])[2], expected);
+    EXPECT_EQ(fields(newYear[1])[2].substr(0, 20), "2011-12-31T23:59:59.");
+
     const ToolRun json = tool.run("calls --json --filter 2 " + quoted(first));
     ASSERT_EQ(json.status, 0);
     const auto objects = lines(json.out);
