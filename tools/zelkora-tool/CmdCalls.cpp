@@ -144,16 +144,14 @@ class FileRows {
         appendMillis(row, c.durationUs);
         key("dots");
         appendInteger(row, c.dots);
-        key("fmax_khz");
-        appendFixed(row, c.fmaxKhz, 3);
-        key("fmin_khz");
-        appendFixed(row, c.fminKhz, 3);
-        key("fmean_khz");
-        appendFixed(row, c.fmeanKhz, 3);
-        key("fchar_khz");
-        appendFixed(row, c.fcharKhz, 3);
-        key("fknee_khz");
-        appendFixed(row, c.fkneeKhz, 3);
+        for (const auto& [name, khz] : {std::pair{"fmax_khz", c.fmaxKhz},
+                                        {"fmin_khz", c.fminKhz},
+                                        {"fmean_khz", c.fmeanKhz},
+                                        {"fchar_khz", c.fcharKhz},
+                                        {"fknee_khz", c.fkneeKhz}}) {
+            key(name);
+            appendFixed(row, khz, 3);
+        }
         key("slope_oct_per_s");
         appendFixed(row, c.slopeOctPerS, 2);
         key("tbc_ms");
@@ -197,15 +195,6 @@ class FileRows {
     std::string datePrefix_;
     int64_t startOfDayUs_ = 0;
     bool dated_ = false;
-};
-
-// One file's share of the work: read, measured and formatted by a worker, written out in
-// turn. Reused from file to file, so that its buffers keep their size.
-struct FileWork {
-    tool::LoadedSequence loaded;
-    std::string rows;
-    std::string message;
-    bool failed = false;
 };
 
 int run(const std::vector<std::string>& args) {
@@ -252,50 +241,26 @@ int run(const std::vector<std::string>& args) {
 
     bool failed = false;
     const std::vector<std::string> paths = tool::sequencePaths(parsed.positional(), failed);
-    // Written in large blocks: one file's rows at a time through a large buffer.
-    std::setvbuf(stdout, nullptr, _IOFBF, size_t{1} << 20);
-    if (!json) {
-        std::printf(
-            "file,call,start_time,offset_ms,duration_ms,dots,fmax_khz,fmin_khz,fmean_khz,"
-            "fchar_khz,fknee_khz,slope_oct_per_s,tbc_ms%s\n",
-            echoes ? ",echo" : "");
-    }
-    std::vector<FileWork> perSlot(tool::OrderedWork::slotCount(*jobs));
-    auto work = [&](size_t index, size_t slot) {
-        FileWork& w = perSlot[slot];
-        const std::string& path = paths[index];
-        w.rows.clear();
-        w.message.clear();
-        w.failed = tool::loadSequenceFile(path, w.loaded, &w.message) != tool::kExitOk;
-        if (w.failed) return;
-        const DotStore& d = *w.loaded.dots;
+    const std::string header =
+        json ? ""
+             : std::string(
+                   "file,call,start_time,offset_ms,duration_ms,dots,fmax_khz,fmin_khz,"
+                   "fmean_khz,fchar_khz,fknee_khz,slope_oct_per_s,tbc_ms") +
+                   (echoes ? ",echo\n" : "\n");
+    auto format = [&](const std::string& path, const tool::LoadedSequence& file, std::string& out) {
+        const DotStore& d = *file.dots;
         const auto calls = CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
                                                   shown.fminMhz, shown.fmaxMhz, echoes);
-        const FileRows rows(path, w.loaded.header, json);
+        const FileRows rows(path, file.header, json);
         // An echo carries the number of the call it follows.
         size_t number = 0;
         for (const CallMeasurements::Call& c : calls) {
             if (!c.echo) ++number;
-            rows.append(w.rows, number, c, echoes);
+            rows.append(out, number, c, echoes);
         }
     };
     tool::ProgressLine progress("calls", static_cast<int64_t>(paths.size()));
-    bool writeFailed = false;
-    tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t, size_t slot) {
-        FileWork& w = perSlot[slot];
-        if (w.failed) {
-            // In its place among the rows, as a single job prints it.
-            std::fflush(stdout);
-            progress.clear();
-            std::fputs(w.message.c_str(), stderr);
-            failed = true;
-        }
-        writeFailed |= std::fwrite(w.rows.data(), 1, w.rows.size(), stdout) != w.rows.size();
-        progress.step();
-    });
-    progress.finish();
-    if (std::fflush(stdout) != 0 || writeFailed) return tool::kExitFailure;
-    return failed ? tool::kExitBadFile : tool::kExitOk;
+    return tool::printSequenceTexts(paths, *jobs, format, header, "", &progress, failed);
 }
 
 const tool::CommandRegistration registration{

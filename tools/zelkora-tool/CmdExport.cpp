@@ -63,32 +63,12 @@ int run(const std::vector<std::string>& args) {
         std::fwrite(out.data(), 1, out.size(), stdout);
         return std::fflush(stdout) == 0 ? tool::kExitOk : tool::kExitFailure;
     }
-    struct FileWork {
-        tool::LoadedSequence loaded;
-        std::string out;
-        std::string message;
-    };
-    std::vector<FileWork> perSlot(tool::OrderedWork::slotCount(*jobs));
-    auto work = [&](size_t index, size_t slot) {
-        FileWork& w = perSlot[slot];
-        w.out.clear();
-        w.message.clear();
-        if (tool::loadSequenceFile(paths[index], w.loaded, &w.message) != tool::kExitOk) return;
-        appendRows(*w.loaded.dots, tool::csvField(paths[index]) + ",", w.out);
-    };
-    std::fputs("file,index,time_us,frequency_mhz,status\n", stdout);
-    bool writeFailed = false;
-    tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t, size_t slot) {
-        const FileWork& w = perSlot[slot];
-        if (!w.message.empty()) {
-            std::fflush(stdout);
-            std::fputs(w.message.c_str(), stderr);
-            failed = true;
-        }
-        writeFailed |= std::fwrite(w.out.data(), 1, w.out.size(), stdout) != w.out.size();
-    });
-    if (std::fflush(stdout) != 0 || writeFailed) return tool::kExitFailure;
-    return failed ? tool::kExitBadFile : tool::kExitOk;
+    return tool::printSequenceTexts(
+        paths, *jobs,
+        [](const std::string& path, const tool::LoadedSequence& file, std::string& out) {
+            appendRows(*file.dots, tool::csvField(path) + ",", out);
+        },
+        "file,index,time_us,frequency_mhz,status\n", "", nullptr, failed);
 }
 
 const tool::CommandRegistration registration{

@@ -88,35 +88,13 @@ int run(const std::vector<std::string>& args) {
     if (!jobs) return tool::usageError("info", parsed.error(), kUsage);
     bool failed = false;
     const std::vector<std::string> paths = tool::sequencePaths(parsed.positional(), failed);
-    struct FileWork {
-        tool::LoadedSequence loaded;
-        std::string out;      // the file's lines
-        std::string message;  // why it could not be read
-    };
-    std::vector<FileWork> perSlot(tool::OrderedWork::slotCount(*jobs));
-    auto work = [&](size_t index, size_t slot) {
-        FileWork& w = perSlot[slot];
-        w.out.clear();
-        w.message.clear();
-        if (tool::loadSequenceFile(paths[index], w.loaded, &w.message) != tool::kExitOk) return;
-        const InfoFields f = fieldsOf(paths[index], w.loaded);
-        w.out = asJson ? json(f) : text(f);
-    };
-    bool first = true;
-    tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t, size_t slot) {
-        const FileWork& w = perSlot[slot];
-        if (!w.message.empty()) {
-            std::fflush(stdout);
-            std::fputs(w.message.c_str(), stderr);
-            failed = true;
-            return;
-        }
-        if (!asJson && !first) std::fputs("\n", stdout);
-        std::fputs(w.out.c_str(), stdout);
-        first = false;
-    });
-    if (std::fflush(stdout) != 0) return tool::kExitFailure;
-    return failed ? tool::kExitBadFile : tool::kExitOk;
+    return tool::printSequenceTexts(
+        paths, *jobs,
+        [&](const std::string& path, const tool::LoadedSequence& file, std::string& out) {
+            const InfoFields f = fieldsOf(path, file);
+            out = asJson ? json(f) : text(f);
+        },
+        "", asJson ? "" : "\n", nullptr, failed);
 }
 
 const tool::CommandRegistration registration{

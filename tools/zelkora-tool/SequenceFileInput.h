@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,5 +21,20 @@ struct LoadedSequence {
 // standard error, or into `message` when given (a worker thread leaves the printing to the
 // thread that keeps the output in order), and the result is kExitBadFile.
 int loadSequenceFile(const std::string& path, LoadedSequence& out, std::string* message = nullptr);
+
+class ProgressLine;
+
+// Turns each file of `paths` into text with `format` (on `jobs` threads) and writes `header`
+// and then the texts to standard output in the files' order, `separator` between two files'
+// texts, through a
+// large buffer; a file that cannot be read is reported on standard error in its place.
+// `progress` (may be null) steps once a file. The exit status: kExitFailure when standard
+// output could not be written, else kExitBadFile when a file could not be read (or
+// `failedBefore`), else 0.
+using SequenceText =
+    std::function<void(const std::string& path, const LoadedSequence& file, std::string& out)>;
+int printSequenceTexts(const std::vector<std::string>& paths, int jobs, const SequenceText& format,
+                       const std::string& header, const char* separator, ProgressLine* progress,
+                       bool failedBefore);
 
 }  // namespace tool
