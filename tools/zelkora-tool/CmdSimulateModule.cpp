@@ -123,10 +123,11 @@ struct FileCloser {
 };
 
 int run(const std::vector<std::string>& argv) {
-    tool::ToolArgs args({"--port", "--seed", "--calls-per-second", "--overflow-every",
-                         "--silent-after", "--ratio", "--log", "--mix", "--noise-load",
-                         "--marker-every", "--message-every", "--message", "--capture"},
-                        {});
+    tool::ToolArgs args(
+        {"--port", "--seed", "--calls-per-second", "--overflow-every", "--silent-after", "--ratio",
+         "--log", "--mix", "--noise-load", "--marker-every", "--message-every", "--message",
+         "--capture"},
+        {});
     if (const auto done = tool::parseOptionsOnly(args, argv, kName, kUsage, kHelp)) return *done;
 
     acquisition::ModuleSimulatorOptions options;
