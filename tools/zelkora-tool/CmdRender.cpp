@@ -244,8 +244,6 @@ int run(const std::vector<std::string>& args) {
     if (out) {
         outputs.push_back(*out);
     } else {
-        std::error_code ec;
-        std::filesystem::create_directories(*pngDir, ec);
         std::set<std::string> names;
         for (const std::string& path : paths) {
             const std::string name = std::filesystem::path(path).filename().string() + ".png";
@@ -263,6 +261,11 @@ int run(const std::vector<std::string>& args) {
     }
     if (int status = tool::refuseOutputOverInputs("render", outputs, pictureLike); status != 0) {
         return status;
+    }
+    if (pngDir) {
+        // Made once nothing is refused; a folder that cannot be made fails each picture.
+        std::error_code ec;
+        std::filesystem::create_directories(*pngDir, ec);
     }
 
     // The pictures are made on the offscreen platform, which needs no display.
