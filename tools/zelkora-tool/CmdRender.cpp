@@ -268,6 +268,14 @@ int run(const std::vector<std::string>& args) {
         std::filesystem::create_directories(*pngDir, ec);
     }
 
+    if (out) {
+        // A single file that cannot be read is refused before the graphics start, which
+        // have messages of their own.
+        tool::LoadedSequence loaded;
+        if (int status = tool::loadSequenceFile(paths.front(), loaded); status != tool::kExitOk) {
+            return status;
+        }
+    }
     // The pictures are made on the offscreen platform, which needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;

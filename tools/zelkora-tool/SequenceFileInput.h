@@ -28,9 +28,9 @@ class ProgressLine;
 // and then the texts to standard output in the files' order, `separator` between two files'
 // texts, through a
 // large buffer; a file that cannot be read is reported on standard error in its place.
-// `progress` (may be null) steps once a file. The exit status: kExitFailure when standard
-// output could not be written, else kExitBadFile when a file could not be read (or
-// `failedBefore`), else 0.
+// `progress` (may be null) steps once a file. The exit status: kExitBadFile when a file
+// could not be read (or `failedBefore`), else 0; standard output's own failure is the
+// tool's to report as it ends.
 using SequenceText =
     std::function<void(const std::string& path, const LoadedSequence& file, std::string& out)>;
 int printSequenceTexts(const std::vector<std::string>& paths, int jobs, const SequenceText& format,
