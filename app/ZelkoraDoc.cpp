@@ -69,7 +69,7 @@ void ZelkoraDoc::saveSettings() {
 
 bool ZelkoraDoc::CheckFolder() {
     if (!makeFolderUsable()) return false;
-    recovery_.onFolderCheck(folderPath());
+    if (!sweepDeferred_) recovery_.onFolderCheck(folderPath());
     return true;
 }
 
@@ -176,11 +176,54 @@ void ZelkoraDoc::setCurrentFileName(const std::string& name) {
 }
 
 int32_t ZelkoraDoc::ScanFolder() {
-    files_.clear();
     currentName_ = settings_.Name;
     listedFolder_ = folderPath();
     // Files that a save cut short get their names first, so that the list shows them.
     OrphanRecovery::sweep(listedFolder_);
+    return relist();
+}
+
+bool ZelkoraDoc::holdsData(const std::string& name) const {
+    std::error_code ec;
+    const auto size = fs::file_size(fs::path(listedFolder_) / name, ec);
+    return !ec && size > 0;
+}
+
+void ZelkoraDoc::OpenAtStart() {
+    if (!makeFolderUsable()) return;
+    sweepDeferred_ = true;
+    currentName_ = settings_.Name;
+    listedFolder_ = folderPath();
+    files_.clear();
+    if (files_.scan(listedFolder_, SequenceFolder::Sizes::kLater) <= 0) {
+        currentName_.clear();
+        currentIndex_ = -1;
+        return;
+    }
+    currentIndex_ = files_.find(currentName_);
+    if (currentIndex_ < 0 || !holdsData(files_.names()[static_cast<size_t>(currentIndex_)])) {
+        currentIndex_ = -1;
+        for (int32_t i = files_.size() - 1; i >= 0 && currentIndex_ < 0; --i) {
+            if (holdsData(files_.names()[static_cast<size_t>(i)])) currentIndex_ = i;
+        }
+    }
+    if (currentIndex_ < 0) {
+        currentName_.clear();
+        return;
+    }
+    currentName_ = files_.names()[static_cast<size_t>(currentIndex_)];
+    LoadCurrentFile();
+}
+
+void ZelkoraDoc::FinishStartScan() {
+    if (!sweepDeferred_) return;
+    sweepDeferred_ = false;
+    if (!CheckFolder() || listedFolder_ != folderPath()) return;
+    relist();
+}
+
+int32_t ZelkoraDoc::relist() {
+    files_.clear();
     int32_t n = files_.scan(listedFolder_);
     if (n <= 0) {
         currentName_.clear();

@@ -71,6 +71,12 @@ class ZelkoraDoc {
 
     // --- the file list and browsing ---
     int32_t ScanFolder();
+    // The window's start, at the cost of one read of the folder's names: the folder is
+    // listed without the sizes of its files, and the remembered file, else the newest, is
+    // loaded; an empty file (a save's claim) is passed over by its size alone. The orphan
+    // sweep and the sizes of the rest wait for FinishStartScan, once the window shows.
+    void OpenAtStart();
+    void FinishStartScan();
     void AddName(const std::string& name);
     void FindCurrent();
     void First();
@@ -149,6 +155,9 @@ class ZelkoraDoc {
     std::function<void()> onFileChanged;
 
   private:
+    // Lists the folder again (sizes included), the current file kept by its name.
+    int32_t relist();
+    bool holdsData(const std::string& name) const;
     bool makeFolderUsable();
     void browseTo(int32_t index);
     void collectSavedNames();
@@ -160,8 +169,9 @@ class ZelkoraDoc {
     platform::ProfileStore& store_;
     SequenceFolder files_;
     OrphanRecovery recovery_;
-    std::string listedFolder_;  // the folder the list was made from
-    std::string viewFolder_;    // a folder opened from elsewhere, or empty
+    bool sweepDeferred_ = false;  // from OpenAtStart until FinishStartScan
+    std::string listedFolder_;    // the folder the list was made from
+    std::string viewFolder_;      // a folder opened from elsewhere, or empty
     int32_t currentIndex_ = -1;
     std::string currentName_;
     std::string statusText_;

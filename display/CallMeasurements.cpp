@@ -90,7 +90,7 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
                                                            std::span<const int32_t> frequency,
                                                            int32_t count, int32_t level,
                                                            int32_t fminMhz, int32_t fmaxMhz,
-                                                           bool withEchoes) {
+                                                           bool withEchoes, Detail detail) {
     count = std::clamp<int32_t>(count, 0,
                                 static_cast<int32_t>(std::min(times.size(), frequency.size())));
     std::vector<int32_t> shown(static_cast<size_t>(count));
@@ -112,8 +112,8 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
     std::optional<Call> latest;  // the latest call, to judge echoes by
     Span open;
     auto at = [&](int32_t i) { return int64_t{times[static_cast<size_t>(i)]}; };
-    auto measure = [&](const Span& s) {
-        Call c = Measure(s.times, s.frequency, 0, static_cast<int32_t>(s.times.size()) - 1);
+    auto measure = [&](const Span& s, Detail how) {
+        Call c = Measure(s.times, s.frequency, 0, static_cast<int32_t>(s.times.size()) - 1, how);
         c.first = s.first;
         c.last = s.last;
         return c;
@@ -122,7 +122,7 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
         if (open.times.empty()) return;
         const auto dots = static_cast<int32_t>(open.times.size());
         if (dots >= kMinCallDots && int64_t{open.times.back()} - open.times.front() >= kMinCallUs) {
-            Call c = measure(open);
+            Call c = measure(open, detail);
             if (latest) c.tbcUs = c.startUs - latest->startUs;
             calls.push_back(c);
             latest = c;
@@ -130,19 +130,20 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
         open.times.clear();
         open.frequency.clear();
     };
-    Span fragment;
+    // A fragment is a stretch of neighbouring dots, measured where it lies.
+    auto append = [&](Span& to, int32_t first, int32_t last) {
+        to.times.insert(to.times.end(), times.begin() + first, times.begin() + last + 1);
+        to.frequency.insert(to.frequency.end(), frequency.begin() + first,
+                            frequency.begin() + last + 1);
+    };
     for (int32_t i = 0; i < count;) {
         if (!shown[static_cast<size_t>(i)]) {
             ++i;
             continue;
         }
-        fragment.first = i;
-        fragment.times.clear();
-        fragment.frequency.clear();
+        const int32_t first = i;
         int32_t end = i;
         while (true) {
-            fragment.times.push_back(times[static_cast<size_t>(end)]);
-            fragment.frequency.push_back(frequency[static_cast<size_t>(end)]);
             if (end + 1 >= count || !shown[static_cast<size_t>(end + 1)] ||
                 at(end + 1) - at(end) >= kMergeGapUs ||
                 isJump(frequency[static_cast<size_t>(end)],
@@ -151,21 +152,20 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
             }
             ++end;
         }
-        fragment.last = end;
+        const int32_t last = end;
         i = end + 1;
 
-        if (!open.times.empty() && at(fragment.first) - at(open.last) < kMergeGapUs &&
+        if (!open.times.empty() && at(first) - at(open.last) < kMergeGapUs &&
             !isJump(frequency[static_cast<size_t>(open.last)],
-                    frequency[static_cast<size_t>(fragment.first)])) {
-            open.last = fragment.last;
-            open.times.insert(open.times.end(), fragment.times.begin(), fragment.times.end());
-            open.frequency.insert(open.frequency.end(), fragment.frequency.begin(),
-                                  fragment.frequency.end());
+                    frequency[static_cast<size_t>(first)])) {
+            open.last = last;
+            append(open, first, last);
             continue;
         }
         close();
-        if (latest && static_cast<int32_t>(fragment.times.size()) >= kMinDots) {
-            const Call c = measure(fragment);
+        if (latest && last - first + 1 >= kMinDots) {
+            // Whether it is an echo takes its extent only.
+            const Call c = Measure(times, frequency, first, last, Detail::kExtent);
             const bool echo = c.startUs - (latest->startUs + latest->durationUs) <=
                                   std::min(kEchoWindowUs, kEchoWindowCalls * latest->durationUs) &&
                               static_cast<double>(c.durationUs) <
@@ -174,16 +174,17 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
                               c.fmaxKhz <= latest->fmaxKhz * (1 + kEchoRangeMargin);
             if (echo) {
                 if (withEchoes) {
-                    calls.push_back(c);
+                    calls.push_back(detail == Detail::kExtent
+                                        ? c
+                                        : Measure(times, frequency, first, last, detail));
                     calls.back().echo = true;
                 }
                 continue;
             }
         }
-        open.first = fragment.first;
-        open.last = fragment.last;
-        open.times = fragment.times;
-        open.frequency = fragment.frequency;
+        open.first = first;
+        open.last = last;
+        append(open, first, last);
     }
     close();
     return calls;
@@ -191,7 +192,7 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
 
 CallMeasurements::Call CallMeasurements::Measure(std::span<const int32_t> times,
                                                  std::span<const int32_t> frequency, int32_t first,
-                                                 int32_t last) {
+                                                 int32_t last, Detail detail) {
     Call c;
     c.first = first;
     c.last = last;
@@ -207,6 +208,7 @@ CallMeasurements::Call CallMeasurements::Measure(std::span<const int32_t> times,
         sum += khz;
     }
     c.fmeanKhz = sum / c.dots;
+    if (detail == Detail::kExtent) return c;
 
     const LineSums line(times, frequency, first, last);
     // The final share of the call, but never fewer dots than a line needs.
@@ -231,6 +233,7 @@ CallMeasurements::Call CallMeasurements::Measure(std::span<const int32_t> times,
     const int32_t flatEnd = flatStart + window - 1;
     c.fcharKhz = line.khz(flat.at(line.x(flatEnd)));
     c.slopeOctPerS = flat.slope * 1000.0;
+    if (detail == Detail::kCharacteristic) return c;
 
     // The knee: the split of the call up to the flattest part into two lines (at least two
     // dots each) that fits best; the knee is where the two lines meet. A call without a bend

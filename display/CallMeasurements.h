@@ -50,19 +50,26 @@ class CallMeasurements {
         bool echo = false;        // an echo of the call before it
     };
 
+    // How much of a call to measure: everything; the extent (times, dots, fmin, fmax, fmean)
+    // and the characteristic part (fchar, slope) without the knee; or the extent only. What
+    // is not measured stays 0.
+    enum class Detail { kAll, kCharacteristic, kExtent };
+
     // The calls of dots 0 .. count-1 at filter level `level` (times in microseconds,
     // frequencies in thousandths of a hertz, 0 where not defined). As in the view, dots
     // outside fminMhz .. fmaxMhz are not shown; a jump of an octave or more between
     // neighbouring shown dots ends a call. Echoes are left out unless `withEchoes`; each is
-    // then marked and follows its call. A call's measurements use its shown dots only.
+    // then marked and follows its call. A call's measurements use its shown dots only, and
+    // go as far as `detail`; which calls are found does not depend on it.
     static std::vector<Call> Find(std::span<const int32_t> times,
                                   std::span<const int32_t> frequency, int32_t count, int32_t level,
-                                  int32_t fminMhz, int32_t fmaxMhz, bool withEchoes = false);
+                                  int32_t fminMhz, int32_t fmaxMhz, bool withEchoes = false,
+                                  Detail detail = Detail::kAll);
 
     // The measurements of dots first .. last (at least one dot, each with a defined
     // frequency); `tbcUs` is left at -1.
     static Call Measure(std::span<const int32_t> times, std::span<const int32_t> frequency,
-                        int32_t first, int32_t last);
+                        int32_t first, int32_t last, Detail detail = Detail::kAll);
 
     // The median of the calls' characteristic frequencies; 0 when there are none.
     static double MedianFchar(const std::vector<Call>& calls);

@@ -34,7 +34,7 @@ int SequenceFolder::compareNames(const std::string& a, const std::string& b) {
     return byFolded != 0 ? byFolded : compareCodeUnits(a, b, false);
 }
 
-int32_t SequenceFolder::scan(const std::string& folderPath) {
+int32_t SequenceFolder::scan(const std::string& folderPath, Sizes sizes) {
     names_.clear();
     std::error_code ec;
     std::filesystem::directory_iterator it(folderPath, ec);
@@ -51,7 +51,7 @@ int32_t SequenceFolder::scan(const std::string& folderPath) {
         // it runs, or that a save cut short by a crash or a power cut left behind until the
         // orphan recovery replaces it.
         std::error_code sizeError;
-        if (it->file_size(sizeError) == 0 && !sizeError) continue;
+        if (sizes == Sizes::kChecked && it->file_size(sizeError) == 0 && !sizeError) continue;
         found.push_back(std::move(name));
     }
     // A stable sort gives exactly what inserting one name at a time does (twins keep their

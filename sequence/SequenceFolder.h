@@ -18,9 +18,14 @@ class SequenceFolder {
     // comparison); names that differ only in case then compare by their own code units.
     static int compareNames(const std::string& a, const std::string& b);
 
+    // Whether a scan leaves out empty files, which takes a look at every file's size; with
+    // kLater it reads the folder's names only (and a file's type where the folder does not
+    // say it), and the caller looks at the sizes of the files it uses.
+    enum class Sizes { kChecked, kLater };
+
     // Rebuilds the list from the folder's regular files that match the pattern and are not
     // empty. Returns the number of names listed; -1 when the folder cannot be read.
-    int32_t scan(const std::string& folderPath);
+    int32_t scan(const std::string& folderPath, Sizes sizes = Sizes::kChecked);
     // Binary insertion that keeps the list ascending; an equal name goes after its twin.
     void addName(const std::string& name);
     void clear() { names_.clear(); }

@@ -21,13 +21,7 @@ void openFirstFile(ZelkoraDoc& doc, const QStringList& files) {
         doc.OpenPath(files.first().toStdString());
         return;
     }
-    doc.CheckFolder();
-    doc.ScanFolder();
-    if (doc.currentIndex() < 0 && !doc.fileList().empty()) {
-        doc.setCurrentFileName(doc.fileList().names().back());
-        doc.FindCurrent();
-    }
-    if (!doc.fileList().empty()) doc.LoadCurrentFile();
+    doc.OpenAtStart();
 }
 
 }  // namespace
@@ -86,6 +80,8 @@ int main(int argc, char** argv) {
     frame.ShowCurrentFile();
     frame.ShowOnScreen();
     frame.view().InitialUpdate();
+    // The window is up before a large card is swept and its files' sizes looked at.
+    QTimer::singleShot(0, &frame, [&doc] { doc.FinishStartScan(); });
 
     const int32_t savedPort = settings.SerialPort;
     const int32_t savedLastPort = settings.SerialPortLastSuccessful;

@@ -249,6 +249,30 @@ TEST_F(ZelkoraDocTest, FolderCheckRecoversWhatASaveCutShortLeft) {
     EXPECT_EQ(doc.fileList().names(), (std::vector<std::string>{"L7011845.14#", "M1010000.00#"}));
 }
 
+TEST_F(ZelkoraDocTest, StartOpensTheNewestFileAndSweepsOnceTheWindowShows) {
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    dir.write("K9301200.00#", imageOf({100, 120}));
+    dir.write("L7011845.14#", imageOf({100, 120, 60}));
+    dir.write("M1010000.00#", {});  // the claim of a save that a power cut stopped
+    dir.write("J1010000.00#.tmp000000", imageOf({250}));
+    std::filesystem::last_write_time(dir.file("J1010000.00#.tmp000000"), old);
+    settings.Name = "M1010000.00#";
+    doc.OpenAtStart();
+    // The newest file that holds something; the orphan waits for the window.
+    EXPECT_EQ(doc.currentFileName(), "L7011845.14#");
+    EXPECT_TRUE(doc.fileLoaded());
+    EXPECT_FALSE(doc.fileBad());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("J1010000.00#.tmp000000")));
+    EXPECT_EQ(doc.fileList().size(), 3);
+    doc.FinishStartScan();
+    EXPECT_FALSE(std::filesystem::exists(dir.file("J1010000.00#.tmp000000")));
+    EXPECT_EQ(doc.fileList().names(),
+              (std::vector<std::string>{"J1010000.00#", "K9301200.00#", "L7011845.14#"}));
+    EXPECT_EQ(doc.currentIndex(), 2);
+    doc.Previous();
+    EXPECT_EQ(doc.currentFileName(), "K9301200.00#");
+}
+
 TEST_F(ZelkoraDocTest, OpenPathBrowsesTheFilesFolderWithoutMovingTheSequenceFolder) {
     dir.write("A0010000.00#", imageOf({100}));
     TempDir other;

@@ -52,10 +52,19 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
     const std::string png = name == "render" ? " --png '" + work.file("out.png") + "'" : "";
     ASSERT_EQ(::mkfifo(work.file("fifo").c_str(), 0600), 0);
     std::filesystem::create_directory(work.file("folder"));
+    // info, export and render take a folder for its sequence files.
+    const bool takesFolders = name == "info" || name == "export" || name == "render";
     for (const std::string& path :
          {work.file("fifo"), work.file("folder"), std::string("/dev/null")}) {
+        if (takesFolders && path == work.file("folder")) continue;
         EXPECT_EQ(runTool(work, name + " '" + path + "'" + png), 2) << path;
         EXPECT_EQ(readText(work.file("err")), "Cannot open file " + path + "\n");
+    }
+    if (takesFolders) {
+        EXPECT_EQ(
+            runTool(work, name + " '" + work.file("folder") + "'" +
+                              (name == "render" ? " --png-dir '" + work.file("p") + "'" : "")),
+            0);
     }
     EXPECT_EQ(runTool(work, name + " '" + good + "'" + png), 0) << readText(work.file("err"));
     if (name != "render") {

@@ -149,4 +149,60 @@ TEST_F(RealRecordings, DamagedCopiesExitOneWithTheTimeOfTheDamage) {
     EXPECT_EQ(late("nan"), late("float"));
 }
 
+// Every batch command gives with two jobs what it gives with one, byte for byte, bad files
+// and all: import (names, files, messages), calls, map, info, export and render.
+TEST_F(RealRecordings, TwoJobsGiveTheOutputOfOne) {
+    std::string recordings;
+    for (const char* name : {"phone-detector-pipistrelle.wav", "open-logger-pass.wav",
+                             "handheld-logger-pass.wav", "open-logger-no-bats.wav"}) {
+        recordings += quoted(rec(name)) + " ";
+    }
+    const std::string cut = damaged(rec("open-logger-pass.wav"), work.file("cut.wav"),
+                                    SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.5);
+    const std::string inputs = recordings + quoted(cut) + " " + quoted(work.file("none.wav"));
+    // Each run in a folder of the same name, so that what it prints can be compared whole.
+    auto in = [&](const std::string& jobs, const std::string& args) {
+        fs::create_directories(work.file(jobs));
+        return tool.run(args + " -j " + jobs, "",
+                        "cd " + quoted(work.file(jobs)) +
+                            " && XDG_CONFIG_HOME=" + quoted(work.file("cfg")) + " TZ=UTC");
+    };
+    const auto first = in("1", "import " + inputs + " --dir night");
+    const auto second = in("2", "import " + inputs + " --dir night");
+    EXPECT_EQ(first.status, 1) << first.err;  // the cut copy and the missing one
+    EXPECT_EQ(std::tuple(first.status, first.out, first.err),
+              std::tuple(second.status, second.out, second.err));
+    EXPECT_EQ(std::distance(fs::directory_iterator(work.file("1/night")), fs::directory_iterator()),
+              5);  // the four sequences of the recordings and the cut copy's first
+    for (const auto& entry : fs::directory_iterator(work.file("1/night"))) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(work.read("1/night/" + name), work.read("2/night/" + name)) << name;
+    }
+    work.write("1/GPS.zlg", {});
+    work.write("2/GPS.zlg", {});
+    for (const std::string& command :
+         {std::string("import ") + inputs + " --dir night", std::string("calls night"),
+          std::string("calls --echoes --json night missing.00#"), std::string("info night"),
+          std::string("export night"), std::string("map GPS.zlg night --gpx night.gpx")}) {
+        const auto one = in("1", command), two = in("2", command);
+        EXPECT_EQ(std::tuple(one.status, one.out, one.err),
+                  std::tuple(two.status, two.out, two.err))
+            << command;
+        if (!command.starts_with("map")) {
+            EXPECT_NE(one.out + one.err, "") << command;
+        }
+    }
+    const std::string gpx = testing_support::readText(work.file("1/night.gpx"));
+    EXPECT_EQ(gpx, testing_support::readText(work.file("2/night.gpx")));
+    // The phone's file: as many calls as `calls` finds at the default threshold.
+    EXPECT_NE(gpx.find("<desc>120 calls, median fchar 19.0 kHz</desc>"), std::string::npos);
+    const auto render = in("2", "render night --png-dir pictures");
+    EXPECT_EQ(render.status, 0) << render.err;
+    for (const auto& entry : fs::directory_iterator(work.file("2/night"))) {
+        const std::string png = testing_support::readText(
+            work.file("2/pictures/" + entry.path().filename().string() + ".png"));
+        EXPECT_EQ(png.substr(1, 3), "PNG") << entry.path();
+    }
+}
+
 }  // namespace

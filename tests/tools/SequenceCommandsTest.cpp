@@ -252,11 +252,14 @@ TEST(InfoCommand, UnreadableAndCorruptFiles) {
                          quoted(dir.file("SHORT.AB#")) + " " + quoted(dir.file("NONE.AB#")) + " " +
                          quoted(dir.file("RATIO.AB#")) + " " + quoted(dir.path()));
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out.find("file: "), 0u);
-    EXPECT_EQ(r.out.rfind("file: "), 0u);  // only the good file is described
+    // Only the good file is described, given by name and again as one of the folder's.
+    EXPECT_EQ(r.out.find("file: " + dir.file("GOOD.AB#") + "\n"), 0u);
+    EXPECT_NE(r.out.rfind("\n\nfile: " + dir.path() + "/GOOD.AB#\n"), std::string::npos);
+    EXPECT_EQ(testing_support::occurrences(r.out, "file: "), 2u);
     EXPECT_EQ(r.err, "File Corrupt " + dir.file("SHORT.AB#") + "\nCannot open file " +
                          dir.file("NONE.AB#") + "\nFile Corrupt " + dir.file("RATIO.AB#") +
-                         "\nCannot open file " + dir.path() + "\n");
+                         "\nFile Corrupt " + dir.path() + "/RATIO.AB#\nFile Corrupt " + dir.path() +
+                         "/SHORT.AB#\n");
     EXPECT_EQ(tool.run("export " + quoted(dir.file("SHORT.AB#"))).status, 2);
     EXPECT_EQ(tool.run("export").status, 64);
     EXPECT_EQ(tool.run("info").status, 64);

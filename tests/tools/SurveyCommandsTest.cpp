@@ -129,6 +129,17 @@ TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrder) {
                   250000 + static_cast<long long>(offsetUs));
     EXPECT_EQ(f[2], expected);
 
+    // A call after midnight is on the next day.
+    TempDir late;
+    encodeCalls(tool, late, 2, "2011-12-31 23:59:59.950000", "");
+    const auto newYear = lines(tool.run("calls --filter 2 -j 1 " + quoted(late.path())).out);
+    ASSERT_EQ(newYear.size(), 3u);
+    const auto offsetMs = std::stod(fields(newYear[2])[3]);
+    std::snprintf(expected, sizeof expected, "2012-01-01T00:00:00.%06lld",
+                  std::llround(offsetMs * 1000) - 50000);
+    EXPECT_EQ(fields(newYear[2])[2], expected);
+    EXPECT_EQ(fields(newYear[1])[2].substr(0, 20), "2011-12-31T23:59:59.");
+
     const ToolRun json = tool.run("calls --json --filter 2 " + quoted(first));
     ASSERT_EQ(json.status, 0);
     const auto objects = lines(json.out);
@@ -155,6 +166,53 @@ TEST(CallsCommand, BadFilesAndOptions) {
           std::string("calls --filter two x"), std::string("calls --bogus x")}) {
         EXPECT_EQ(tool.run(args).status, 64) << args;
     }
+}
+
+// info, export and render take a folder as calls does; a file name that needs quoting in CSV
+// gets it, and what would overwrite a picture or mix inputs is refused before any work.
+TEST(FolderCommands, InfoExportAndRenderTakeFolders) {
+    TempDir dir;
+    Tool tool;
+    const std::string night = dir.file("night");
+    std::filesystem::create_directories(night);
+    TempDir a, b;
+    encodeCalls(tool, a, 1, "2026-06-12 22:14:03", "");
+    encodeCalls(tool, b, 2, "2026-06-12 22:15:03", "");
+    std::filesystem::rename(std::filesystem::directory_iterator(a.path())->path(),
+                            night + "/P6122214,x.03#");
+    std::filesystem::rename(std::filesystem::directory_iterator(b.path())->path(),
+                            night + "/P6122215.03#");
+
+    const ToolRun info = tool.run("info -j 2 " + quoted(night));
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out.find("file: " + night + "/P6122214,x.03#\n"), 0u) << info.out;
+    EXPECT_NE(info.out.find("\n\nfile: " + night + "/P6122215.03#\n"), std::string::npos);
+
+    const ToolRun exported = tool.run("export " + quoted(night) + " " + quoted(a.file("none")));
+    EXPECT_EQ(exported.status, 2);
+    EXPECT_EQ(exported.err, "Cannot open file " + a.file("none") + "\n");
+    const auto rows = lines(exported.out);
+    ASSERT_GT(rows.size(), 3u);
+    EXPECT_EQ(rows[0], "file,index,time_us,frequency_mhz,status");
+    EXPECT_EQ(rows[1].rfind("\"" + night + "/P6122214,x.03#\",0,0,", 0), 0u) << rows[1];
+    EXPECT_EQ(rows.back().rfind(night + "/P6122215.03#,", 0), 0u) << rows.back();
+
+    const ToolRun drawn = tool.run("render " + quoted(night) + " --png-dir " +
+                                   quoted(dir.file("pictures")) + " --size 320x200");
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    for (const char* name : {"P6122214,x.03#.png", "P6122215.03#.png"}) {
+        EXPECT_EQ(readText(dir.file(std::string("pictures/") + name)).substr(1, 3), "PNG") << name;
+    }
+    // One picture for a folder, two inputs of one name, and a bad -j are usage errors.
+    std::filesystem::copy(night + "/P6122215.03#", a.file("P6122215.03#"));
+    for (const std::string& args :
+         {"render " + quoted(night) + " --png " + quoted(dir.file("x.png")),
+          "render " + quoted(night) + " " + quoted(a.file("P6122215.03#")) + " --png-dir " +
+              quoted(dir.file("p2")),
+          "calls -j 0 " + quoted(night), "info -jx " + quoted(night)}) {
+        EXPECT_EQ(tool.run(args).status, 64) << args;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("p2")));
 }
 
 TEST(CallsCommand, ProgressLineOnlyOnATerminal) {

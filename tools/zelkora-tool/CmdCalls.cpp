@@ -7,6 +7,7 @@
 #include "display/CallMeasurements.h"
 #include "tools/zelkora-tool/CallRows.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/OrderedWork.h"
 #include "tools/zelkora-tool/ProgressLine.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/SequenceWalk.h"
@@ -15,10 +16,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool calls [--filter LEVEL] [--echoes] [--json] FILE|DIR...";
+    "zelkora-tool calls [--filter LEVEL] [--echoes] [--json] [-j N] FILE|DIR...";
 
 int run(const std::vector<std::string>& args) {
-    tool::ToolArgs parsed({"--filter"}, {"--json", "--echoes"});
+    tool::ToolArgs parsed({"--filter", "--jobs"}, {"--json", "--echoes"});
     if (!parsed.parse(args)) return tool::usageError("calls", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -41,6 +42,8 @@ int run(const std::vector<std::string>& args) {
             "  slope_oct_per_s     slope of that flattest part (negative: falling)\n"
             "  tbc_ms              time since the previous call's start (empty for the first\n"
             "                      call and for echoes)\n"
+            "-j N, --jobs N: files measured at once (default: the number of cores); the\n"
+            "output is the same whatever N.\n"
             "Exit status 2 if any file could not be opened or is corrupt.\n",
             kUsage);
         return tool::kExitOk;
@@ -54,38 +57,31 @@ int run(const std::vector<std::string>& args) {
     }
     const bool json = parsed.has("--json");
     const bool echoes = parsed.has("--echoes");
+    const std::optional<int> jobs = tool::jobsOption(parsed);
+    if (!jobs) return tool::usageError("calls", parsed.error(), kUsage);
 
     bool failed = false;
     const std::vector<std::string> paths = tool::sequencePaths(parsed.positional(), failed);
-    if (!json) {
-        std::printf(
-            "file,call,start_time,offset_ms,duration_ms,dots,fmax_khz,fmin_khz,fmean_khz,"
-            "fchar_khz,fknee_khz,slope_oct_per_s,tbc_ms%s\n",
-            echoes ? ",echo" : "");
-    }
-    tool::ProgressLine progress("calls", static_cast<int64_t>(paths.size()));
-    for (const std::string& path : paths) {
-        tool::LoadedSequence loaded;
-        if (tool::loadSequenceFile(path, loaded) != tool::kExitOk) {
-            failed = true;
-        } else {
-            const DotStore& d = *loaded.dots;
-            const auto calls = CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
-                                                      shown.fminMhz, shown.fmaxMhz, echoes);
-            // An echo carries the number of the call it follows.
-            size_t number = 0;
-            for (const CallMeasurements::Call& c : calls) {
-                if (!c.echo) ++number;
-                const std::string row = tool::callRow(
-                    path, number, tool::startTimeText(loaded.header, c.startUs), c, json, echoes);
-                std::fwrite(row.data(), 1, row.size(), stdout);
-            }
+    const std::string header =
+        json ? ""
+             : std::string(
+                   "file,call,start_time,offset_ms,duration_ms,dots,fmax_khz,fmin_khz,"
+                   "fmean_khz,fchar_khz,fknee_khz,slope_oct_per_s,tbc_ms") +
+                   (echoes ? ",echo\n" : "\n");
+    auto format = [&](const std::string& path, const tool::LoadedSequence& file, std::string& out) {
+        const DotStore& d = *file.dots;
+        const auto calls = CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
+                                                  shown.fminMhz, shown.fmaxMhz, echoes);
+        const tool::CallRows rows(path, file.header, json);
+        // An echo carries the number of the call it follows.
+        size_t number = 0;
+        for (const CallMeasurements::Call& c : calls) {
+            if (!c.echo) ++number;
+            rows.append(out, number, c, echoes);
         }
-        progress.step();
-    }
-    progress.finish();
-    if (std::fflush(stdout) != 0) return tool::kExitFailure;
-    return failed ? tool::kExitBadFile : tool::kExitOk;
+    };
+    tool::ProgressLine progress("calls", static_cast<int64_t>(paths.size()));
+    return tool::printSequenceTexts(paths, *jobs, format, header, "", &progress, failed);
 }
 
 const tool::CommandRegistration registration{

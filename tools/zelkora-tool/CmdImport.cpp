@@ -25,6 +25,7 @@
 #include "sequence/SequenceSaver.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/CrossingFeed.h"
+#include "tools/zelkora-tool/OrderedWork.h"
 #include "tools/zelkora-tool/ProgressLine.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 #include "tools/zelkora-tool/WavMetadata.h"
@@ -35,7 +36,8 @@ using acquisition::ZeroCrossingExtractor;
 
 constexpr const char* kName = "import";
 constexpr const char* kUsage =
-    "zelkora-tool import WAV... [--ratio N] [--threshold DB] [--time-expansion F] [--dir DIR]";
+    "zelkora-tool import WAV... [--ratio N] [--threshold DB] [--time-expansion F] [--dir DIR]\n"
+    "       [-j N]";
 constexpr const char* kHelp =
     "Turns full-spectrum recordings (WAV, FLAC and the other formats libsndfile reads; the\n"
     "first channel) into type 0x84 sequence files, as a frequency-division detector in\n"
@@ -59,19 +61,30 @@ constexpr const char* kHelp =
     "  --threshold DB       level in dB of full scale that counts as signal (default -36)\n"
     "  --time-expansion F   the recording runs F times slower than real time (default: the\n"
     "                       guan TE value, else 1); intervals are in real time\n"
-    "  --dir DIR            where the files go (default: the GPath setting); made when missing\n";
+    "  --dir DIR            where the files go (default: the GPath setting); made when missing\n"
+    "  -j N, --jobs N       recordings analysed at once (default: the number of cores); the\n"
+    "                       files and what is printed are the same whatever N\n";
 
 constexpr sf_count_t kFrames = 65536;
 
 // The progress line while one is shown; messages clear it first, so that each starts on a
 // line of its own.
 tool::ProgressLine* progressShown = nullptr;
+// Where a worker's messages go until the recording's turn comes to be reported; standard
+// error when not set.
+thread_local std::string* messagesHeld = nullptr;
 
 [[gnu::format(printf, 1, 2)]] void warn(const char* format, ...) {
-    if (progressShown != nullptr) progressShown->clear();
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    if (messagesHeld != nullptr) {
+        char text[1024];
+        std::vsnprintf(text, sizeof text, format, args);
+        messagesHeld->append(text);
+    } else {
+        if (progressShown != nullptr) progressShown->clear();
+        std::vfprintf(stderr, format, args);
+    }
     va_end(args);
 }
 
@@ -214,9 +227,21 @@ void warnDamage(const std::string& path, const Source& source, int64_t frame, do
          clockText(at).c_str(), what.c_str());
 }
 
-// Imports one recording; the exit status for it. `alreadyThere` counts the sequences that
-// the folder held already.
-int importOne(const std::string& path, const Options& options, int64_t& alreadyThere) {
+// One recording's import: worked out by any thread, its files written and its messages shown
+// in the recordings' order, so that the names the files get and all that is printed are the
+// same however many recordings are worked on at once.
+struct Imported {
+    struct Sequence {
+        std::vector<uint8_t> image;
+        JulianTime start;
+    };
+    std::vector<Sequence> sequences;
+    std::string messages;
+    int status = tool::kExitOk;
+};
+
+// Analyses one recording into `out`; the exit status for it.
+int analyse(const std::string& path, const Options& options, Imported& out) {
     SF_INFO info{};
     // Opened as every input is: a FIFO or a device would leave the library waiting.
     platform::InputFile input;
@@ -251,21 +276,20 @@ int importOne(const std::string& path, const Options& options, int64_t& alreadyT
     sequence->setFolder(options.folder);
     sequence->setPosition(source.position);
     tool::CrossingFeed feed(*sequence, source.start);
-    // A file holding this very sequence (an import run before) is not written again.
-    bool wasThere = false;
-    sequence->setWriter([&](const DotStore& store, JulianTime start, const PositionBlock& position,
-                            std::string& name) {
-        return SequenceSaver::write(options.folder, store, SequenceHeaderText{}, start, position,
-                                    &name, &wasThere);
-    });
-    sequence->setSaveListener([&](const std::string& name) {
-        feed.saved();
-        if (wasThere) {
-            ++alreadyThere;
-        } else {
-            std::printf("%s%s\n", options.folder.c_str(), name.c_str());
-        }
-    });
+    // Kept as encoded images; they are written when the recording's turn comes.
+    sequence->setWriter(
+        [&](const DotStore& store, JulianTime start, const PositionBlock& position, std::string&) {
+            try {
+                out.sequences.push_back(
+                    {encodeSequenceImage(store, SequenceHeaderText{},
+                                         SequenceStartTime::fromJulian(start), position),
+                     start});
+            } catch (const std::bad_alloc&) {
+                return SequenceSaver::kNoMemory;
+            }
+            return SequenceSaver::kOk;
+        });
+    sequence->setSaveListener([&](const std::string&) { feed.saved(); });
 
     std::vector<float> frames(static_cast<size_t>(kFrames) * static_cast<size_t>(info.channels));
     std::vector<float> mono(static_cast<size_t>(kFrames));
@@ -286,7 +310,6 @@ int importOne(const std::string& path, const Options& options, int64_t& alreadyT
     // The recording ends as a detector falling silent: a sequence with calls is written. A
     // damaged recording ends the same way at the damage, so that what came before is kept.
     if (ok) ok = sequence->saveKept() >= 0;
-    std::fflush(stdout);
     if (!ok) {
         warn("zelkora-tool import: %s: a sequence file could not be written\n", path.c_str());
         return tool::kExitFailure;
@@ -313,8 +336,29 @@ int importOne(const std::string& path, const Options& options, int64_t& alreadyT
     return damaged ? tool::kExitFailure : tool::kExitOk;
 }
 
+// Writes what `analyse` kept, in order; a file holding this very sequence (an import run
+// before) is not written again, and counts in `alreadyThere`. The exit status.
+int writeImported(const std::string& path, const Options& options, const Imported& imported,
+                  int64_t& alreadyThere) {
+    for (const Imported::Sequence& s : imported.sequences) {
+        std::string name;
+        bool wasThere = false;
+        if (SequenceSaver::writeImage(options.folder, s.image, s.start, &name, &wasThere) < 0) {
+            warn("zelkora-tool import: %s: a sequence file could not be written\n", path.c_str());
+            return tool::kExitFailure;
+        }
+        if (wasThere) {
+            ++alreadyThere;
+        } else {
+            std::printf("%s%s\n", options.folder.c_str(), name.c_str());
+        }
+    }
+    std::fflush(stdout);
+    return tool::kExitOk;
+}
+
 int run(const std::vector<std::string>& argv) {
-    tool::ToolArgs args({"--ratio", "--threshold", "--time-expansion", "--dir"}, {});
+    tool::ToolArgs args({"--ratio", "--threshold", "--time-expansion", "--dir", "--jobs"}, {});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
     if (args.helpRequested()) {
         std::printf("usage: %s\n\n%s", kUsage, kHelp);
@@ -351,6 +395,8 @@ int run(const std::vector<std::string>& argv) {
         }
         options.timeExpansion = te;
     }
+    const std::optional<int> jobs = tool::jobsOption(args);
+    if (!jobs) return tool::usageError(kName, args.error(), kUsage);
     options.folder = args.value("--dir").value_or(settings.GPath);
     std::error_code ec;
     std::filesystem::create_directories(options.folder, ec);
@@ -358,15 +404,30 @@ int run(const std::vector<std::string>& argv) {
 
     int status = tool::kExitOk;
     int64_t alreadyThere = 0;
-    tool::ProgressLine progress(kName, static_cast<int64_t>(args.positional().size()));
+    const std::vector<std::string>& paths = args.positional();
+    tool::ProgressLine progress(kName, static_cast<int64_t>(paths.size()));
     progressShown = &progress;
-    for (size_t i = 0; i < args.positional().size(); ++i) {
-        const std::string& path = args.positional()[i];
-        progress.show(static_cast<int64_t>(i), path);
-        const int r = importOne(path, options, alreadyThere);
+    std::vector<Imported> perSlot(tool::OrderedWork::slotCount(*jobs));
+    auto work = [&](size_t index, size_t slot) {
+        Imported& imported = perSlot[slot];
+        imported = Imported{};
+        messagesHeld = &imported.messages;
+        imported.status = analyse(paths[index], options, imported);
+        messagesHeld = nullptr;
+    };
+    tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t index, size_t slot) {
+        Imported& imported = perSlot[slot];
+        progress.show(static_cast<int64_t>(index), paths[index]);
+        int r = writeImported(paths[index], options, imported, alreadyThere);
+        if (!imported.messages.empty()) {
+            progress.clear();
+            std::fputs(imported.messages.c_str(), stderr);
+        }
+        if (r == tool::kExitOk) r = imported.status;
         // A bad file does not stop the others; the worst outcome is the exit status.
         if (r != tool::kExitOk && status != tool::kExitFailure) status = r;
-    }
+        imported = Imported{};
+    });
     if (alreadyThere > 0) {
         warn("zelkora-tool import: %lld sequence(s) already in %s, not written again\n",
              static_cast<long long>(alreadyThere), options.folder.c_str());

@@ -5,12 +5,14 @@
 
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/JsonText.h"
+#include "tools/zelkora-tool/OrderedWork.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
+#include "tools/zelkora-tool/SequenceWalk.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
 
-constexpr const char* kUsage = "zelkora-tool info [--json] FILE...";
+constexpr const char* kUsage = "zelkora-tool info [--json] [-j N] FILE|DIR...";
 
 struct InfoFields {
     std::string file;
@@ -45,27 +47,25 @@ InfoFields fieldsOf(const std::string& path, const tool::LoadedSequence& s) {
     return f;
 }
 
-void printText(const InfoFields& f) {
-    std::printf(
-        "file: %s\ntype: %s\nratio: %d\ndots: %d\nduration_us: %lld\nstart: %s\n"
-        "position: %s\n",
-        f.file.c_str(), f.type.c_str(), f.ratio, f.dots, static_cast<long long>(f.durationUs),
-        f.start.empty() ? "none" : f.start.c_str(),
-        f.position.empty() ? "none" : f.position.c_str());
+std::string text(const InfoFields& f) {
+    char line[160];
+    std::snprintf(line, sizeof line, "\nratio: %d\ndots: %d\nduration_us: %lld\nstart: ", f.ratio,
+                  f.dots, static_cast<long long>(f.durationUs));
+    return "file: " + f.file + "\ntype: " + f.type + line + (f.start.empty() ? "none" : f.start) +
+           "\nposition: " + (f.position.empty() ? "none" : f.position) + "\n";
 }
 
-void printJson(const InfoFields& f) {
-    std::printf(
-        "{\"file\":%s,\"type\":%s,\"ratio\":%d,\"dots\":%d,\"duration_us\":%lld,"
-        "\"start\":%s,\"position\":%s}\n",
-        tool::jsonString(f.file).c_str(), tool::jsonString(f.type).c_str(), f.ratio, f.dots,
-        static_cast<long long>(f.durationUs),
-        f.start.empty() ? "null" : tool::jsonString(f.start).c_str(),
-        f.position.empty() ? "null" : tool::jsonString(f.position).c_str());
+std::string json(const InfoFields& f) {
+    char numbers[160];
+    std::snprintf(numbers, sizeof numbers, ",\"ratio\":%d,\"dots\":%d,\"duration_us\":%lld",
+                  f.ratio, f.dots, static_cast<long long>(f.durationUs));
+    return "{\"file\":" + tool::jsonString(f.file) + ",\"type\":" + tool::jsonString(f.type) +
+           numbers + ",\"start\":" + (f.start.empty() ? "null" : tool::jsonString(f.start)) +
+           ",\"position\":" + (f.position.empty() ? "null" : tool::jsonString(f.position)) + "}\n";
 }
 
 int run(const std::vector<std::string>& args) {
-    tool::ToolArgs parsed({}, {"--json"});
+    tool::ToolArgs parsed({"--jobs"}, {"--json"});
     if (!parsed.parse(args)) return tool::usageError("info", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -74,31 +74,27 @@ int run(const std::vector<std::string>& args) {
             "duration in microseconds, start time (none for types before 0x84) and the\n"
             "position block as text (none when the file holds no position), one 'key: value'\n"
             "line each and a blank line between files. With --json, one JSON object per line\n"
-            "with the same keys (start and position null when absent).\n"
+            "with the same keys (start and position null when absent). A folder stands for\n"
+            "its sequence files in browsing order.\n"
+            "-j N, --jobs N: files read at once (default: the number of cores); the output is\n"
+            "the same whatever N.\n"
             "Exit status 2 if any file could not be opened or is corrupt.\n",
             kUsage);
         return tool::kExitOk;
     }
     if (parsed.positional().empty()) return tool::usageError("info", "no file given", kUsage);
-    const bool json = parsed.has("--json");
-    int status = tool::kExitOk;
-    bool first = true;
-    for (const std::string& path : parsed.positional()) {
-        tool::LoadedSequence loaded;
-        if (tool::loadSequenceFile(path, loaded) != tool::kExitOk) {
-            status = tool::kExitBadFile;
-            continue;
-        }
-        const InfoFields f = fieldsOf(path, loaded);
-        if (json) {
-            printJson(f);
-        } else {
-            if (!first) std::printf("\n");
-            printText(f);
-        }
-        first = false;
-    }
-    return status;
+    const bool asJson = parsed.has("--json");
+    const std::optional<int> jobs = tool::jobsOption(parsed);
+    if (!jobs) return tool::usageError("info", parsed.error(), kUsage);
+    bool failed = false;
+    const std::vector<std::string> paths = tool::sequencePaths(parsed.positional(), failed);
+    return tool::printSequenceTexts(
+        paths, *jobs,
+        [&](const std::string& path, const tool::LoadedSequence& file, std::string& out) {
+            const InfoFields f = fieldsOf(path, file);
+            out = asJson ? json(f) : text(f);
+        },
+        "", asJson ? "" : "\n", nullptr, failed);
 }
 
 const tool::CommandRegistration registration{

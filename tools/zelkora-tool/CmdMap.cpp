@@ -8,6 +8,7 @@
 
 #include "display/CallMeasurements.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/OrderedWork.h"
 #include "tools/zelkora-tool/ProgressLine.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
 #include "tools/zelkora-tool/SequenceWalk.h"
@@ -19,7 +20,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT | --png OUT)... [--filter LEVEL]";
+    "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT | --png OUT)... [--filter LEVEL]\n"
+    "       [-j N]";
 
 std::string describe(const std::vector<CallMeasurements::Call>& calls) {
     if (calls.empty()) return "0 calls";
@@ -45,13 +47,15 @@ bool waypointOf(const std::string& path, const tool::LoadedSequence& s,
     out.at.altitude = altitude;
     out.name = std::filesystem::path(path).filename().string();
     const DotStore& d = *s.dots;
+    // The count and the median fchar are all it prints, so the knee is not sought.
     out.description = describe(CallMeasurements::Find(d.times, d.frequency, d.count, shown.level,
-                                                      shown.fminMhz, shown.fmaxMhz));
+                                                      shown.fminMhz, shown.fmaxMhz, false,
+                                                      CallMeasurements::Detail::kCharacteristic));
     return true;
 }
 
 int run(const std::vector<std::string>& args) {
-    tool::ToolArgs parsed({"--gpx", "--kml", "--png", "--filter"}, {});
+    tool::ToolArgs parsed({"--gpx", "--kml", "--png", "--filter", "--jobs"}, {});
     if (!parsed.parse(args)) return tool::usageError("map", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -62,7 +66,8 @@ int run(const std::vector<std::string>& args) {
             "its start time in UTC and, as description, its number of calls and their median\n"
             "fchar (see 'calls'; --filter as there). Start times are the recorder's local\n"
             "clock and are turned into UTC by this machine's time zone (TZ).\n"
-            "--png draws the track and waypoints on a plain background, 1000 x 700 pixels.\n",
+            "--png draws the track and waypoints on a plain background, 1000 x 700 pixels.\n"
+            "-j N, --jobs N: files read at once (default: the number of cores).\n",
             kUsage);
         return tool::kExitOk;
     }
@@ -74,6 +79,8 @@ int run(const std::vector<std::string>& args) {
     const auto kml = parsed.value("--kml");
     const auto png = parsed.value("--png");
     if (!gpx && !kml && !png) return tool::usageError("map", "no output given", kUsage);
+    const std::optional<int> jobs = tool::jobsOption(parsed);
+    if (!jobs) return tool::usageError("map", parsed.error(), kUsage);
     tool::ShownDots shown;
     std::string error;
     const auto level = parsed.value("--filter");
@@ -103,16 +110,31 @@ int run(const std::vector<std::string>& args) {
     tool::SurveyMap map;
     if (int status = map.readTrack(positional[0]); status != tool::kExitOk) return status;
     tool::ProgressLine progress("map", static_cast<int64_t>(paths.size()));
-    for (const std::string& path : paths) {
+    struct FileWork {
         tool::LoadedSequence loaded;
-        tool::SurveyMap::Waypoint w;
-        if (tool::loadSequenceFile(path, loaded) != tool::kExitOk) {
+        tool::SurveyMap::Waypoint waypoint;
+        bool isWaypoint = false;
+        std::string message;  // why the file could not be read
+    };
+    std::vector<FileWork> perSlot(tool::OrderedWork::slotCount(*jobs));
+    auto work = [&](size_t index, size_t slot) {
+        FileWork& w = perSlot[slot];
+        w.message.clear();
+        w.isWaypoint =
+            tool::loadSequenceFile(paths[index], w.loaded, &w.message) == tool::kExitOk &&
+            waypointOf(paths[index], w.loaded, shown, w.waypoint);
+    };
+    tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t, size_t slot) {
+        FileWork& w = perSlot[slot];
+        if (!w.message.empty()) {
+            progress.clear();
+            std::fputs(w.message.c_str(), stderr);
             failed = true;
-        } else if (waypointOf(path, loaded, shown, w)) {
-            map.waypoints.push_back(std::move(w));
+        } else if (w.isWaypoint) {
+            map.waypoints.push_back(std::move(w.waypoint));
         }
         progress.step();
-    }
+    });
     const std::string title = std::filesystem::path(positional[0]).filename().string();
     if (gpx && !map.writeGpx(*gpx, title)) return tool::kExitFailure;
     if (kml && !map.writeKml(*kml, title)) return tool::kExitFailure;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -23,14 +24,18 @@
 #include "platform/qt/QtViewFont.h"
 #include "sequence/DotStore.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/OrderedWork.h"
+#include "tools/zelkora-tool/ProgressLine.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
+#include "tools/zelkora-tool/SequenceWalk.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 #include "tools/zelkora-tool/ToolFiles.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool render FILE --png OUT [--size WxH] [--mode true|comp|all]\n"
+    "zelkora-tool render (FILE --png OUT | FILE|DIR... --png-dir DIR) [--size WxH]\n"
+    "       [--mode true|comp|all] [-j N]\n"
     "       [--scale F1..F10|D1..D4] [--first INDEX] [--filter 0..5] [--lin|--log]\n"
     "       [--fmin KHZ] [--fmax KHZ] [--bigdots 0|1] [--calls]";
 
@@ -63,8 +68,9 @@ int32_t parseScale(const std::string& text) {
 // first dot up to the next column's first.
 void drawCallMarks(QPainter& painter, const PlotView& view, const DotStore& dots,
                    const AppSettings& s) {
-    const auto calls = CallMeasurements::Find(dots.times, dots.frequency, dots.count,
-                                              view.filterLevel(), s.Fmin, s.Fmax, true);
+    const auto calls =
+        CallMeasurements::Find(dots.times, dots.frequency, dots.count, view.filterLevel(), s.Fmin,
+                               s.Fmax, true, CallMeasurements::Detail::kExtent);
     const auto firstDot = view.columnFirstDot();
     const PlotView::Rect plot = view.plotRect();
     const int32_t columns =
@@ -84,9 +90,67 @@ void drawCallMarks(QPainter& painter, const PlotView& view, const DotStore& dots
     }
 }
 
+// What every picture of a run shares.
+struct Picture {
+    AppSettings settings;
+    int32_t width = 800, height = 480;
+    int32_t first = 0;
+    bool calls = false;
+};
+
+// Draws one sequence file into `png`; false with the reason in `message` (a line).
+// `fallback` gets the note of a surface that had to fall back, which a run shows once.
+bool drawPng(const std::string& path, Picture picture, tool::LoadedSequence& loaded,
+             QByteArray& png, std::string& message, std::string& fallback) {
+    if (tool::loadSequenceFile(path, loaded, &message) != tool::kExitOk) return false;
+    AppSettings& s = picture.settings;
+    // The name as the folder holds it, as the window's list shows it.
+    const std::string name = std::filesystem::path(path).filename().string();
+    DotStore* dots = loaded.dots.get();
+    const QFont font = platform::qt::viewFont(platform::qt::screenDotsPerInch());
+    platform::qt::ImageScreenHost host(picture.width, picture.height);
+    platform::qt::QtGraphicsPlatform graphics(host, font);
+    GraphicsSurface surface(graphics);
+    if (int code = surface.Init(s.GraphicsSystem); code != GraphicsSurface::kOk) {
+        fallback = GraphicsSurface::MessageForCode(code) + "\n";
+        if (surface.FallBackToDeviceContext() != GraphicsSurface::kOk) return false;
+    }
+    PlotView view(s, surface, graphics);
+    view.SetBarHeight(0);
+    view.SetSequence(dots);
+    view.SetNameText(name);
+    view.OnInitialUpdate();
+    if (!view.layoutOk()) {
+        message = "zelkora-tool render: " + std::to_string(picture.width) + "x" +
+                  std::to_string(picture.height) + " leaves no room for the plot\n";
+        return false;
+    }
+    if (picture.first > 0) {
+        view.SetFirstIndex(picture.first);
+        view.FullRedraw();
+    }
+    const platform::LocalClockReading now = platform::readLocalClock();
+    view.ClockTick(now.hour, now.minute, now.second);
+    {
+        QPainter painter(&host.image());
+        platform::qt::QtWindowDc window(painter, font);
+        view.PaintWithoutHint(window);
+        if (picture.calls) drawCallMarks(painter, view, *dots, s);
+    }
+    // The picture is made whole in memory and then put in place in one step, so that a full
+    // disk or a failed write leaves no truncated PNG that looks like a result.
+    png.clear();
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !host.image().save(&buffer, "PNG")) {
+        message = "zelkora-tool render: cannot make the PNG picture\n";
+        return false;
+    }
+    return true;
+}
+
 int run(const std::vector<std::string>& args) {
     tool::ToolArgs parsed({"--png", "--size", "--mode", "--scale", "--first", "--filter", "--fmin",
-                           "--fmax", "--bigdots"},
+                           "--fmax", "--bigdots", "--png-dir", "--jobs"},
                           {"--lin", "--log", "--calls"});
     if (!parsed.parse(args)) return tool::usageError("render", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
@@ -97,13 +161,26 @@ int run(const std::vector<std::string>& args) {
             "given come from the settings. --size defaults to 800x480; --fmin/--fmax are\n"
             "in kHz; --first is the index of the dot at the screen's left edge. --calls marks\n"
             "each call as `calls` finds it with a green bar along the plot's foot, and each\n"
-            "echo with a red bar above that.\n",
+            "echo with a red bar above that.\n"
+            "--png-dir DIR draws every file given (a folder: its sequence files in browsing\n"
+            "order) to DIR/NAME.png, NAME being the file's name; -j N, --jobs N draws N at\n"
+            "once (default: the number of cores).\n",
             kUsage);
         return tool::kExitOk;
     }
-    if (parsed.positional().size() != 1) return tool::usageError("render", "one FILE", kUsage);
+    if (parsed.positional().empty()) return tool::usageError("render", "no file given", kUsage);
     const auto out = parsed.value("--png");
-    if (!out) return tool::usageError("render", "--png OUT is required", kUsage);
+    const auto pngDir = parsed.value("--png-dir");
+    if (!out == !pngDir) {
+        return tool::usageError("render", "give either --png OUT or --png-dir DIR", kUsage);
+    }
+    std::error_code notFolder;
+    if (out && (parsed.positional().size() != 1 ||
+                std::filesystem::is_directory(parsed.positional().front(), notFolder))) {
+        return tool::usageError("render", "several files or a folder need --png-dir DIR", kUsage);
+    }
+    const std::optional<int> jobs = tool::jobsOption(parsed);
+    if (!jobs) return tool::usageError("render", parsed.error(), kUsage);
     if (parsed.has("--lin") && parsed.has("--log")) {
         return tool::usageError("render", "--lin and --log exclude each other", kUsage);
     }
@@ -161,65 +238,94 @@ int run(const std::vector<std::string>& args) {
     if (parsed.has("--lin")) s.Floglin = 0;
     if (parsed.has("--log")) s.Floglin = 1;
 
-    const std::string path = parsed.positional().front();
-    if (int status = tool::refuseOutputOverInputs("render", {*out}, {path}); status != 0) {
+    bool failed = false;
+    const std::vector<std::string> paths = tool::sequencePaths(parsed.positional(), failed);
+    std::vector<std::string> outputs;
+    if (out) {
+        outputs.push_back(*out);
+    } else {
+        std::set<std::string> names;
+        for (const std::string& path : paths) {
+            const std::string name = std::filesystem::path(path).filename().string() + ".png";
+            if (!names.insert(name).second) {
+                return tool::usageError("render", "two inputs would both be drawn to " + name,
+                                        kUsage);
+            }
+            outputs.push_back((std::filesystem::path(*pngDir) / name).string());
+        }
+    }
+    // Only an input named like a picture can be one of the pictures.
+    std::vector<std::string> pictureLike;
+    for (const std::string& path : paths) {
+        if (out || path.ends_with(".png")) pictureLike.push_back(path);
+    }
+    if (int status = tool::refuseOutputOverInputs("render", outputs, pictureLike); status != 0) {
         return status;
     }
-    // The name as the folder holds it, as the window's list shows it.
-    const std::string name = std::filesystem::path(path).filename().string();
-    tool::LoadedSequence loaded;
-    if (int status = tool::loadSequenceFile(path, loaded); status != tool::kExitOk) return status;
-    DotStore* dots = loaded.dots.get();
+    if (pngDir) {
+        // Made once nothing is refused; a folder that cannot be made fails each picture.
+        std::error_code ec;
+        std::filesystem::create_directories(*pngDir, ec);
+    }
 
-    // The picture is made on the offscreen platform, which needs no display.
+    if (out) {
+        // A single file that cannot be read is refused before the graphics start, which
+        // have messages of their own.
+        tool::LoadedSequence loaded;
+        if (int status = tool::loadSequenceFile(paths.front(), loaded); status != tool::kExitOk) {
+            return status;
+        }
+    }
+    // The pictures are made on the offscreen platform, which needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
     char arg0[] = "zelkora-tool";
     char* argv[] = {arg0, nullptr};
     QGuiApplication app(argc, argv);
 
-    const QFont font = platform::qt::viewFont(platform::qt::screenDotsPerInch());
-    platform::qt::ImageScreenHost host(width, height);
-    platform::qt::QtGraphicsPlatform graphics(host, font);
-    GraphicsSurface surface(graphics);
-    if (int code = surface.Init(s.GraphicsSystem); code != GraphicsSurface::kOk) {
-        std::fprintf(stderr, "%s\n", GraphicsSurface::MessageForCode(code).c_str());
-        if (surface.FallBackToDeviceContext() != GraphicsSurface::kOk) return tool::kExitFailure;
-    }
-    PlotView view(s, surface, graphics);
-    view.SetBarHeight(0);
-    view.SetSequence(dots);
-    view.SetNameText(name);
-    view.OnInitialUpdate();
-    if (!view.layoutOk()) {
-        std::fprintf(stderr, "zelkora-tool render: %dx%d leaves no room for the plot\n", width,
-                     height);
-        return tool::kExitFailure;
-    }
-    if (*first > 0) {
-        view.SetFirstIndex(static_cast<int32_t>(*first));
-        view.FullRedraw();
-    }
-    const platform::LocalClockReading now = platform::readLocalClock();
-    view.ClockTick(now.hour, now.minute, now.second);
-
-    {
-        QPainter painter(&host.image());
-        platform::qt::QtWindowDc window(painter, font);
-        view.PaintWithoutHint(window);
-        if (parsed.has("--calls")) drawCallMarks(painter, view, *dots, s);
-    }
-    // The picture is made whole in memory and then put in place in one step, so that a full
-    // disk or a failed write leaves no truncated PNG that looks like a result.
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        if (!buffer.open(QIODevice::WriteOnly) || !host.image().save(&buffer, "PNG")) {
-            std::fprintf(stderr, "zelkora-tool render: cannot make the PNG picture\n");
-            return tool::kExitFailure;
+    Picture picture{s, width, height, static_cast<int32_t>(*first), parsed.has("--calls")};
+    struct FileWork {
+        tool::LoadedSequence loaded;
+        QByteArray png;
+        std::string message;
+        std::string fallback;
+        bool drawn = false;
+    };
+    std::vector<FileWork> perSlot(tool::OrderedWork::slotCount(*jobs));
+    auto work = [&](size_t index, size_t slot) {
+        FileWork& w = perSlot[slot];
+        w.message.clear();
+        w.fallback.clear();
+        w.drawn = drawPng(paths[index], picture, w.loaded, w.png, w.message, w.fallback);
+    };
+    int status = failed ? tool::kExitBadFile : tool::kExitOk;
+    tool::ProgressLine progress("render", static_cast<int64_t>(paths.size()));
+    bool fallbackShown = false;
+    tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t index, size_t slot) {
+        FileWork& w = perSlot[slot];
+        if (!w.fallback.empty() && !fallbackShown) {
+            progress.clear();
+            std::fputs(w.fallback.c_str(), stderr);
+            fallbackShown = true;
         }
-    }
-    return tool::writeOutput(*out, png) ? tool::kExitOk : tool::kExitFailure;
+        if (!w.message.empty()) {
+            progress.clear();
+            std::fputs(w.message.c_str(), stderr);
+        }
+        int result = tool::kExitOk;
+        if (!w.drawn) {
+            // A file that cannot be read is a bad file; anything else, a failed picture.
+            result =
+                w.message.starts_with("Cannot open file ") || w.message.starts_with("File Corrupt ")
+                    ? tool::kExitBadFile
+                    : tool::kExitFailure;
+        } else if (!tool::writeOutput(outputs[out ? 0 : index], w.png)) {
+            result = tool::kExitFailure;
+        }
+        if (result != tool::kExitOk && status != tool::kExitFailure) status = result;
+        progress.step();
+    });
+    return status;
 }
 
 const tool::CommandRegistration registration{

@@ -43,4 +43,11 @@ std::string jsonString(const std::string& s) {
     return out + "\"";
 }
 
+std::string csvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
 }  // namespace tool

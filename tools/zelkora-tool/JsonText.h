@@ -7,4 +7,7 @@ namespace tool {
 // U+FFFD.
 std::string jsonString(const std::string& s);
 
+// A CSV field: quoted when it holds a separator, a quote or a line break.
+std::string csvField(const std::string& s);
+
 }  // namespace tool

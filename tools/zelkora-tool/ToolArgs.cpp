@@ -23,10 +23,15 @@ bool ToolArgs::parse(const std::vector<std::string>& args) {
                                args.end());
             break;
         }
-        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            std::string name = a;
+        // "-j N" and "-jN", as make and compilers take them, for "--jobs N".
+        const bool shortJobs =
+            a.size() >= 2 && a.compare(0, 2, "-j") == 0 && valueOptions_.count("--jobs") != 0;
+        if (shortJobs || (a.size() > 2 && a.compare(0, 2, "--") == 0)) {
+            std::string name = shortJobs ? "--jobs" : a;
             std::optional<std::string> inlineValue;
-            if (auto eq = a.find('='); eq != std::string::npos) {
+            if (shortJobs) {
+                if (a.size() > 2) inlineValue = a.substr(2);
+            } else if (auto eq = a.find('='); eq != std::string::npos) {
                 name = a.substr(0, eq);
                 inlineValue = a.substr(eq + 1);
             }
