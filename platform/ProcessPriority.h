@@ -8,4 +8,9 @@ namespace platform {
 // would answer the module check late and the host would rightly call the module absent.
 bool preferPromptScheduling();
 
+// Lets the calling thread give way to every ordinary thread of the machine (nice 10): for
+// work that must never take the processor from a recording, such as a web page's server on a
+// board that is also recording. True when it did.
+bool yieldToOtherWork();
+
 }  // namespace platform

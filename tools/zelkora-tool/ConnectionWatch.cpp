@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "platform/ProcessPriority.h"
+
 namespace tool::web {
 
 namespace {
@@ -116,6 +118,7 @@ void ConnectionWatch::shutDownAll() {
 
 void ConnectionWatch::watch() {
     ::pthread_setname_np(::pthread_self(), "web");
+    platform::yieldToOtherWork();  // the recorder comes first, even under a flood
     std::unique_lock lock(mutex_);
     while (!stop_.wait_for(lock, kLookEvery, [this] { return stopping_; })) {
         const auto now = std::chrono::steady_clock::now();

@@ -17,6 +17,7 @@
 
 #include "display/CallMeasurements.h"
 #include "platform/FreeSpace.h"
+#include "platform/ProcessPriority.h"
 #include "tools/zelkora-tool/CallRows.h"
 #include "tools/zelkora-tool/ConnectionWatch.h"
 #include "tools/zelkora-tool/SequenceFileInput.h"
@@ -171,6 +172,7 @@ class ConnectionPool : public httplib::TaskQueue {
     void work(bool refusing) {
         // Named, so that the web's share of the processor can be told from the recorder's.
         ::pthread_setname_np(::pthread_self(), "web");
+        platform::yieldToOtherWork();  // the recorder comes first, even under a flood
         tRefusing = refusing;
         std::deque<Job>& queue = refusing ? refused_ : jobs_;
         std::unique_lock lock(mutex_);
@@ -338,6 +340,7 @@ bool StationWebServer::start(const ListenAddress& address, std::string& why) {
     }
     impl_->thread = std::thread([this] {
         ::pthread_setname_np(::pthread_self(), "web");
+        platform::yieldToOtherWork();  // the recorder comes first, even under a flood
         impl_->server.listen_after_bind();
     });
     return true;
