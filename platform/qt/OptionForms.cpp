@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -21,6 +20,7 @@
 #include "app/DisplayOptionsDialog.h"
 #include "app/FrequencyRangeDialog.h"
 #include "app/RecordingOptionsDialog.h"
+#include "platform/qt/ColourChooserDialog.h"
 #include "platform/qt/ScreenFit.h"
 
 namespace OptionForms {
@@ -53,16 +53,6 @@ void refuse(QWidget* parent, QLineEdit* field, const std::string& message) {
     QMessageBox::warning(parent, "Zelkora", q(message));
     field->setFocus();
     field->selectAll();
-}
-
-QColor toQColor(uint32_t colour) {
-    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                  static_cast<int>((colour >> 16) & 0xFF));
-}
-
-uint32_t fromQColor(const QColor& c) {
-    return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
-           (static_cast<uint32_t>(c.blue()) << 16);
 }
 
 }  // namespace
@@ -304,14 +294,12 @@ std::optional<size_t> ChooseFolder(QWidget* parent,
 
 std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial,
                                      std::array<uint32_t, 16>& custom) {
-    for (int i = 0; i < 16; ++i) QColorDialog::setCustomColor(i, toQColor(custom[i]));
-    QColorDialog dialog(toQColor(initial), parent);
-    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    ColourChooserDialog dialog(initial, custom, parent);
     const bool ok = dialog.exec() == QDialog::Accepted;
     // Custom colours made in the chooser are kept even when it was cancelled.
-    for (int i = 0; i < 16; ++i) custom[i] = fromQColor(QColorDialog::customColor(i));
+    custom = dialog.custom();
     if (!ok) return std::nullopt;
-    return fromQColor(dialog.selectedColor());
+    return dialog.colour();
 }
 
 }  // namespace OptionForms

@@ -24,7 +24,7 @@ std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenReq
 // The index of the chosen storage location, or nothing when cancelled.
 std::optional<size_t> ChooseFolder(QWidget* parent,
                                    const std::vector<ZelkoraDoc::FolderChoice>& choices);
-// The window system's colour chooser with the sixteen custom colours (0x00BBGGRR each).
+// The colour chooser with the sixteen custom colours (0x00BBGGRR each).
 std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial,
                                      std::array<uint32_t, 16>& custom);
 

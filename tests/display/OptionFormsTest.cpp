@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "app/AppSettings.h"
+#include "platform/qt/ColourChooserDialog.h"
 #include "platform/qt/OptionForms.h"
 #include "tests/display/WhenModal.h"
 
@@ -111,6 +112,41 @@ TEST(OptionForms, FileListShowsTheCountAndTheCurrentFile) {
               std::optional<std::string>("z6122217.03#"));
     EXPECT_TRUE(labels.contains("Files: 3"));
     EXPECT_TRUE(labels.contains("/data/Batfiles/"));
+}
+
+// A colour picked by finger: a swatch, a step of one channel, kept as a custom colour; the
+// custom colour stays after a later Cancel.
+TEST(OptionForms, ColourChooserPicksStepsAndKeepsCustomColours) {
+    application();
+    std::array<uint32_t, 16> custom{};
+    custom[1] = 0x123456;
+    whenModal([&](QWidget* w) {
+        auto* dialog = dynamic_cast<ColourChooserDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        QTest::mouseClick(dialog->basicSwatch(5), Qt::LeftButton);  // red, 0x00BBGGRR 0x0000FF
+        for (auto* b : dialog->findChildren<QPushButton*>()) {
+            // One step up on each channel; red stays at its top.
+            if (b->text() == "+") QTest::mouseClick(b, Qt::LeftButton);
+        }
+        QTest::mouseClick(dialog->addToCustomButton(), Qt::LeftButton);
+        QTest::mouseClick(okOf(dialog), Qt::LeftButton);
+    });
+    EXPECT_EQ(OptionForms::ChooseColour(nullptr, 0x00FF00, custom),
+              std::optional<uint32_t>(0x0101FF));
+    EXPECT_EQ(custom[0], 0x0101FFu);
+    EXPECT_EQ(custom[1], 0x123456u);
+
+    whenModal([&](QWidget* w) {
+        auto* dialog = dynamic_cast<ColourChooserDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        QTest::mouseClick(dialog->customSwatch(1), Qt::LeftButton);
+        EXPECT_EQ(dialog->colour(), 0x123456u);
+        QTest::mouseClick(dialog->basicSwatch(4), Qt::LeftButton);  // white, into slot 1
+        QTest::mouseClick(dialog->addToCustomButton(), Qt::LeftButton);
+        dialog->reject();
+    });
+    EXPECT_EQ(OptionForms::ChooseColour(nullptr, 0x00FF00, custom), std::nullopt);
+    EXPECT_EQ(custom[1], 0xFFFFFFu);
 }
 
 }  // namespace

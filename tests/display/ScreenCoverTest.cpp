@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -101,7 +102,8 @@ void expectFingerSized(QWidget* dialog, int finger) {
     for (QWidget* w : dialog->findChildren<QWidget*>()) {
         if (!w->isVisible()) continue;
         const bool tapped = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
-                            qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w);
+                            qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+                            qobject_cast<QAbstractSlider*>(w);
         if (tapped) {
             EXPECT_GE(w->height(), finger)
                 << dialog->windowTitle().toStdString() << ": " << w->metaObject()->className()
@@ -201,6 +203,7 @@ void runSetUp(const std::string& windowManager, int width, int height) {
                 EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
                 expectFingerSized(modal, finger);
                 EXPECT_TRUE(showsOnScreen(modal, shot));
+                EXPECT_TRUE(screen.contains(onScreen(modal))) << shot << " runs off the screen";
                 modal->close();
             });
             open();
