@@ -1,7 +1,8 @@
 #include "acquisition/ZeroCrossingExtractor.h"
 
+#include <algorithm>
 #include <cmath>
-#include <numbers>
+#include <utility>
 
 namespace acquisition {
 
@@ -12,30 +13,32 @@ bool ZeroCrossingExtractor::valid(const Settings& s) {
            std::isfinite(realRate) && std::isfinite(s.thresholdDb);
 }
 
-ZeroCrossingExtractor::ZeroCrossingExtractor(const Settings& s) {
+ZeroCrossingExtractor::ZeroCrossingExtractor(const Settings& s)
+    : filter_(s.highPassHz, s.sampleRate * s.timeExpansion), hysteresisDb_(s.hysteresisDb) {
     // Everything is designed at the real sample rate: a time-expanded recording has the
     // bats' frequencies divided by F, and its cut-off and envelope time with them.
     const double realRate = s.sampleRate * s.timeExpansion;
-    const double w = 2 * std::numbers::pi * s.highPassHz / realRate;
-    const double alpha = std::sin(w) / (2 * std::numbers::sqrt2 / 2);  // Q = 1/√2
-    const double a0 = 1 + alpha;
-    const double c = std::cos(w);
-    b0_ = (1 + c) / 2 / a0;
-    b1_ = -(1 + c) / a0;
-    b2_ = b0_;
-    a1_ = -2 * c / a0;
-    a2_ = (1 - alpha) / a0;
-
-    open_ = std::pow(10.0, s.thresholdDb / 20);
-    close_ = std::pow(10.0, (s.thresholdDb - s.hysteresisDb) / 20);
-    band_ = close_ / 2;
+    setThreshold(s.thresholdDb);
     decay_ = std::exp(-1 / (s.releaseSeconds * realRate));
     microsPerSample_ = 1e6 / realRate;
     ratio_ = s.ratio;
 }
 
+void ZeroCrossingExtractor::setThreshold(double thresholdDb) {
+    open_ = std::pow(10.0, thresholdDb / 20);
+    close_ = std::pow(10.0, (thresholdDb - hysteresisDb_) / 20);
+    band_ = close_ / 2;
+}
+
+void ZeroCrossingExtractor::setThresholdSteps(std::vector<double> thresholdDb,
+                                              int64_t samplesPerStep) {
+    steps_ = std::move(thresholdDb);
+    samplesPerStep_ = std::max<int64_t>(1, samplesPerStep);
+    nextStepAt_ = steps_.empty() ? -1 : 0;
+}
+
 void ZeroCrossingExtractor::restart() {
-    x1_ = x2_ = y1_ = y2_ = 0;
+    filter_.reset();
     envelope_ = 0;
     gateOpen_ = false;
     side_ = 0;
@@ -44,6 +47,11 @@ void ZeroCrossingExtractor::restart() {
 
 void ZeroCrossingExtractor::feed(std::span<const float> samples, std::vector<double>& kept) {
     for (const float sample : samples) {
+        if (index_ == nextStepAt_) {
+            const auto step = static_cast<size_t>(index_ / samplesPerStep_);
+            setThreshold(steps_[std::min(step, steps_.size() - 1)]);
+            nextStepAt_ = step + 1 < steps_.size() ? index_ + samplesPerStep_ : -1;
+        }
         if (!std::isfinite(sample)) {
             if (firstNonFinite_ < 0) firstNonFinite_ = index_;
             ++nonFinite_;
@@ -51,12 +59,7 @@ void ZeroCrossingExtractor::feed(std::span<const float> samples, std::vector<dou
             ++index_;
             continue;
         }
-        const double x = sample;
-        const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
-        x2_ = x1_;
-        x1_ = x;
-        y2_ = y1_;
-        y1_ = y;
+        const double y = filter_(sample);
 
         // A peak follower: instant attack, exponential release.
         const double level = std::fabs(y);

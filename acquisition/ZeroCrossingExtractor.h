@@ -3,6 +3,8 @@
 #include <span>
 #include <vector>
 
+#include "acquisition/HighPassFilter.h"
+
 namespace acquisition {
 
 // Turns full-spectrum audio into the zero-crossing intervals a frequency-division detector
@@ -39,6 +41,11 @@ class ZeroCrossingExtractor {
     // and the comparator afresh, so that it cannot spoil every sample after it.
     void feed(std::span<const float> samples, std::vector<double>& kept);
 
+    // From the first sample on, the threshold changes every `samplesPerStep` samples to the
+    // next of `thresholdDb` (the last one holds to the end): a gate that follows the
+    // recording's own background (see NoiseFloor). Call before the first feed.
+    void setThresholdSteps(std::vector<double> thresholdDb, int64_t samplesPerStep);
+
     // Samples that were not finite numbers, and the index of the first (-1: none).
     int64_t nonFinite() const { return nonFinite_; }
     int64_t firstNonFinite() const { return firstNonFinite_; }
@@ -46,9 +53,13 @@ class ZeroCrossingExtractor {
   private:
     void restart();
 
-    // 2nd-order Butterworth high-pass, direct form I.
-    double b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
-    double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
+    void setThreshold(double thresholdDb);
+
+    HighPassFilter filter_;
+    double hysteresisDb_ = 6;
+    std::vector<double> steps_;  // the threshold for each step of samplesPerStep_ samples
+    int64_t samplesPerStep_ = 1;
+    int64_t nextStepAt_ = -1;  // the sample index at which the next step begins; -1: none
 
     double open_ = 0;   // envelope level that opens the gate
     double close_ = 0;  // and that closes it again

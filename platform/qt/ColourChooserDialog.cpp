@@ -108,8 +108,10 @@ ColourChooserDialog::ColourChooserDialog(uint32_t initial, const std::array<uint
             const uint32_t shift = 8 * static_cast<uint32_t>(i);
             setColour((colour_ & ~(0xFFu << shift)) | (static_cast<uint32_t>(v) << shift));
         });
-        connect(less, &QPushButton::clicked, slider, [slider] { slider->setValue(slider->value() - 1); });
-        connect(more, &QPushButton::clicked, slider, [slider] { slider->setValue(slider->value() + 1); });
+        connect(less, &QPushButton::clicked, slider,
+                [slider] { slider->setValue(slider->value() - 1); });
+        connect(more, &QPushButton::clicked, slider,
+                [slider] { slider->setValue(slider->value() + 1); });
         channels->addWidget(new QLabel(names[i], this), i, 0);
         channels->addWidget(less, i, 1);
         channels->addWidget(slider, i, 2);

@@ -12,9 +12,8 @@ class QSlider;
 // buttons. Qt's own chooser has 13 px wells and spin arrows and does not fit a 480 px screen.
 // Colours are 0x00BBGGRR, as the settings hold them.
 class ColourChooserDialog : public QDialog {
-public:
-    ColourChooserDialog(uint32_t initial, const std::array<uint32_t, 16>& custom,
-                        QWidget* parent);
+  public:
+    ColourChooserDialog(uint32_t initial, const std::array<uint32_t, 16>& custom, QWidget* parent);
 
     uint32_t colour() const { return colour_; }
     // The custom colours as the user left them (also after Cancel).
@@ -25,7 +24,7 @@ public:
     QPushButton* customSwatch(int index) const { return customs_.at(static_cast<size_t>(index)); }
     QPushButton* addToCustomButton() const { return addToCustom_; }
 
-private:
+  private:
     void setColour(uint32_t colour);
     void selectCustom(int index);
 

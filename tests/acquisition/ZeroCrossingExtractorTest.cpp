@@ -1,5 +1,6 @@
-// The zero-crossing extractor on synthetic tones whose frequencies and levels are known;
-// sweeps and time expansion are tested end to end with the import.
+// The zero-crossing extractor and the background measurement on synthetic tones and hiss
+// whose frequencies and levels are known; sweeps and time expansion are tested end to end
+// with the import.
 #include "acquisition/ZeroCrossingExtractor.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <vector>
+
+#include "acquisition/NoiseFloor.h"
 
 using acquisition::ZeroCrossingExtractor;
 
@@ -97,6 +101,37 @@ TEST(ZeroCrossingExtractor, RejectsSettingsThatCannotWork) {
     EXPECT_TRUE(ZeroCrossingExtractor::valid(s));
     s.ratio = 0;
     EXPECT_FALSE(ZeroCrossingExtractor::valid(s));
+}
+
+}  // namespace
+
+namespace {
+
+// The background is measured between the calls: hiss that drops by 20 dB halfway is
+// followed, loud calls every 50 ms do not lift it, and digital silence stays silence.
+TEST(NoiseFloor, FollowsTheHissAndNotTheCalls) {
+    const double rate = 384000;
+    std::vector<float> audio(static_cast<size_t>(rate * 2));
+    std::mt19937 random(3);
+    std::normal_distribution<float> loud(0, 0.01F), quiet(0, 0.001F);  // -40 and -60 dB
+    for (size_t i = 0; i < audio.size(); ++i) {
+        audio[i] = i < audio.size() / 2 ? loud(random) : quiet(random);
+    }
+    const std::vector<float> call = tone(rate, 45000, 0.004, 0.1);  // -20 dB
+    for (size_t at = 0; at + call.size() < audio.size(); at += static_cast<size_t>(rate / 20)) {
+        for (size_t i = 0; i < call.size(); ++i) audio[at + i] += call[i];
+    }
+    acquisition::NoiseFloor floor(rate, 12000);
+    floor.add(audio);
+    const std::vector<double> levels = floor.levelsDb();
+    const double stepSeconds = static_cast<double>(floor.samplesPerStep()) / rate;
+    ASSERT_EQ(levels.size(), static_cast<size_t>(std::ceil(2 / stepSeconds)));
+    EXPECT_NEAR(levels[static_cast<size_t>(0.4 / stepSeconds)], -40, 1.5);
+    EXPECT_NEAR(levels[static_cast<size_t>(1.6 / stepSeconds)], -60, 1.5);
+
+    acquisition::NoiseFloor silent(rate, 12000);
+    silent.add(std::vector<float>(static_cast<size_t>(rate / 2), 0.0F));
+    EXPECT_EQ(silent.levelsDb().front(), acquisition::NoiseFloor::kSilenceDb);
 }
 
 }  // namespace

@@ -53,8 +53,9 @@ class RealRecordings : public ::testing::Test {
 };
 
 TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
-    // Four of the five pipistrelle calls in the first half second are above -40 dBFS.
-    ASSERT_EQ(import(rec("phone-detector-pipistrelle.wav"), "phone", "--threshold -40"), 0);
+    // All at the default threshold, which follows each recording's background. Four of the
+    // five pipistrelle calls in the first half second stand clear of the phone's hiss.
+    ASSERT_EQ(import(rec("phone-detector-pipistrelle.wav"), "phone"), 0);
     int pipistrelles = 0;
     for (const auto& [offset, duration, fmax, fchar, echo] : calls("phone")) {
         if (echo || offset > 500 || fmax < 40) continue;
@@ -62,11 +63,12 @@ TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
         EXPECT_TRUE(fchar >= 44 && fchar <= 47) << offset << " ms: " << fchar << " kHz";
     }
     EXPECT_EQ(pipistrelles, 4);
-    // The open logger's loud sweep is one call of 12.5 ms; its reverberation is echoes.
+    // The open logger's loud sweep is one call of 12.5 ms; its reverberation, which runs to
+    // 38 ms, is echoes.
     ASSERT_EQ(import(rec("open-logger-pass.wav"), "open"), 0);
     int sweeps = 0, echoes = 0;
     for (const auto& [offset, duration, fmax, fchar, echo] : calls("open")) {
-        if (offset > 50) continue;
+        if (offset > 40) continue;
         echo ? ++echoes : ++sweeps;
         if (!echo) {
             EXPECT_NEAR(duration, 12.5, 1.0);
@@ -74,11 +76,12 @@ TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
     }
     EXPECT_EQ(sweeps, 1);
     EXPECT_GE(echoes, 6);
-    // The handheld's dense pass above its noise floor.
-    ASSERT_EQ(import(rec("handheld-logger-pass.wav"), "hand", "--threshold -22"), 0);
+    // The handheld's dense pass, where a person marks 60-70 calls, and not its hiss (at a
+    // fixed -36 dB the hiss gave 291 rows).
+    ASSERT_EQ(import(rec("handheld-logger-pass.wav"), "hand"), 0);
     int handheld = 0;
     for (const auto& row : calls("hand")) handheld += row[4] == 0;
-    EXPECT_EQ(handheld, 21);
+    EXPECT_TRUE(handheld >= 55 && handheld <= 70) << handheld;
     EXPECT_EQ(std::tuple(import(rec("open-logger-no-bats.wav"), "none"), last.out),
               std::tuple(0, ""));
 }
@@ -90,14 +93,14 @@ TEST_F(RealRecordings, RecorderClockInAnyZoneAndASecondImportWritesNothing) {
     ASSERT_EQ(run("import " + all + quoted(work.file("a")), "Australia/Sydney").status, 0);
     ASSERT_EQ(run("import " + all + quoted(work.file("b")), "America/New_York").status, 0);
     // 21:34:14+0100, 22:39:11 and 20:26:15+01:00 as the recorders wrote them.
-    for (const char* name : {"W8152134.14#", "Y5312239.11#", "Y5312239.13#", "Y9032026.15#"}) {
+    for (const char* name : {"W8152134.14#", "Y5312239.11#", "Y9032026.15#"}) {
         EXPECT_FALSE(work.read(std::string("a/") + name).empty()) << name;
         EXPECT_EQ(work.read(std::string("a/") + name), work.read(std::string("b/") + name));
     }
     const auto again = run("import " + all + quoted(work.file("a")), "Asia/Tokyo");
     EXPECT_EQ(std::tuple(again.status, again.out), std::tuple(0, ""));
-    EXPECT_NE(again.err.find("4 sequence(s) already in"), std::string::npos) << again.err;
-    EXPECT_EQ(std::distance(fs::directory_iterator(work.file("a")), fs::directory_iterator()), 4);
+    EXPECT_NE(again.err.find("3 sequence(s) already in"), std::string::npos) << again.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(work.file("a")), fs::directory_iterator()), 3);
 }
 
 // The recording rewritten in `format`, one sample spoilt when `nanAt` is given, then cut to
@@ -173,7 +176,7 @@ TEST_F(RealRecordings, TwoJobsGiveTheOutputOfOne) {
     EXPECT_EQ(std::tuple(first.status, first.out, first.err),
               std::tuple(second.status, second.out, second.err));
     EXPECT_EQ(std::distance(fs::directory_iterator(work.file("1/night")), fs::directory_iterator()),
-              5);  // the four sequences of the recordings and the cut copy's first
+              4);  // the three sequences of the recordings and the cut copy's first
     for (const auto& entry : fs::directory_iterator(work.file("1/night"))) {
         const std::string name = entry.path().filename().string();
         EXPECT_EQ(work.read("1/night/" + name), work.read("2/night/" + name)) << name;
@@ -195,7 +198,7 @@ TEST_F(RealRecordings, TwoJobsGiveTheOutputOfOne) {
     const std::string gpx = testing_support::readText(work.file("1/night.gpx"));
     EXPECT_EQ(gpx, testing_support::readText(work.file("2/night.gpx")));
     // The phone's file: as many calls as `calls` finds at the default threshold.
-    EXPECT_NE(gpx.find("<desc>120 calls, median fchar 19.0 kHz</desc>"), std::string::npos);
+    EXPECT_NE(gpx.find("<desc>126 calls, median fchar 19.7 kHz</desc>"), std::string::npos);
     const auto render = in("2", "render night --png-dir pictures");
     EXPECT_EQ(render.status, 0) << render.err;
     for (const auto& entry : fs::directory_iterator(work.file("2/night"))) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/NoiseFloor.h"
 #include "acquisition/ZeroCrossingExtractor.h"
 #include "app/AppSettings.h"
 #include "platform/InputFile.h"
@@ -58,7 +59,9 @@ constexpr const char* kHelp =
     "The position comes from the guan Loc Position (and Loc Elevation, else 0 m).\n"
     "\n"
     "  --ratio N            division ratio, 1-64 (default 16)\n"
-    "  --threshold DB       level in dB of full scale that counts as signal (default -36)\n"
+    "  --threshold DB       level in dB of full scale that counts as signal (default: 14 dB\n"
+    "                       above the recording's background there, measured over half a\n"
+    "                       second around each moment, and not below -60 dB)\n"
     "  --time-expansion F   the recording runs F times slower than real time (default: the\n"
     "                       guan TE value, else 1); intervals are in real time\n"
     "  --dir DIR            where the files go (default: the GPath setting); made when missing\n"
@@ -66,6 +69,14 @@ constexpr const char* kHelp =
     "                       files and what is printed are the same whatever N\n";
 
 constexpr sf_count_t kFrames = 65536;
+
+// The gate that follows a recording's background stands this far above it: the hiss's own
+// peaks within the envelope's millisecond reach 9-10 dB above its mean level, so the hiss of
+// the noisiest shared recording (a handheld at -40 dB) stays shut out, while a quiet logger's
+// weak calls 12-20 dB above its -54 dB background get through.
+constexpr double kAboveBackgroundDb = 14;
+// Nor does it go below this, where a recording is digitally silent between calls.
+constexpr double kLowestThresholdDb = -60;
 
 // The progress line while one is shown; messages clear it first, so that each starts on a
 // line of its own.
@@ -120,7 +131,7 @@ std::optional<JulianTime> modificationTime(const std::string& path) {
 
 struct Options {
     int32_t ratio = 16;
-    double thresholdDb = -36;
+    std::optional<double> thresholdDb;  // none: follow the recording's background
     std::optional<double> timeExpansion;
     std::string folder;
     int32_t slack = 1, lineLength = 5, maxTbc = 5000000;
@@ -245,9 +256,14 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     SF_INFO info{};
     // Opened as every input is: a FIFO or a device would leave the library waiting.
     platform::InputFile input;
-    std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file(
-        input.open(path) ? sf_open_fd(input.descriptor(), SFM_READ, &info, SF_FALSE) : nullptr,
-        &sf_close);
+    using Audio = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
+    auto openAudio = [&] {
+        info = SF_INFO{};
+        return Audio(
+            input.open(path) ? sf_open_fd(input.descriptor(), SFM_READ, &info, SF_FALSE) : nullptr,
+            &sf_close);
+    };
+    Audio file = openAudio();
     if (!file || info.channels < 1 || info.samplerate < 1) {
         warn("Cannot open file %s\n", path.c_str());
         return tool::kExitBadFile;
@@ -258,7 +274,7 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     settings.sampleRate = info.samplerate;
     settings.timeExpansion = source.timeExpansion;
     settings.ratio = options.ratio;
-    settings.thresholdDb = options.thresholdDb;
+    settings.thresholdDb = options.thresholdDb.value_or(kLowestThresholdDb);
     if (!ZeroCrossingExtractor::valid(settings)) {
         warn(
             "zelkora-tool import: %s: %d samples per second%s cannot carry a %.0f Hz "
@@ -268,6 +284,43 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
         return tool::kExitFailure;
     }
     ZeroCrossingExtractor extractor(settings);
+
+    std::vector<float> frames(static_cast<size_t>(kFrames) * static_cast<size_t>(info.channels));
+    std::vector<float> mono(static_cast<size_t>(kFrames));
+    // The first channel from where the file stands, a block at a time, until `take` says
+    // stop; the frames read.
+    auto readFirstChannel = [&](auto take) {
+        int64_t read = 0;
+        for (sf_count_t n; (n = sf_readf_float(file.get(), frames.data(), kFrames)) > 0;) {
+            for (sf_count_t i = 0; i < n; ++i) {
+                mono[static_cast<size_t>(i)] = frames[static_cast<size_t>(i * info.channels)];
+            }
+            read += n;
+            if (!take(std::span<const float>(mono.data(), static_cast<size_t>(n)))) break;
+        }
+        return read;
+    };
+
+    if (!options.thresholdDb) {
+        acquisition::NoiseFloor background(settings.sampleRate * settings.timeExpansion,
+                                           settings.highPassHz);
+        readFirstChannel([&](std::span<const float> block) {
+            background.add(block);
+            return true;
+        });
+        // From the start again; opened afresh, since a decoder that met damage may not seek.
+        const SF_INFO first = info;
+        file.reset();
+        file = openAudio();
+        if (!file || info.channels != first.channels || info.samplerate != first.samplerate) {
+            warn("Cannot open file %s\n", path.c_str());
+            return tool::kExitBadFile;
+        }
+        std::vector<double> levels = background.levelsDb();
+        for (double& level : levels)
+            level = std::max(level + kAboveBackgroundDb, kLowestThresholdDb);
+        extractor.setThresholdSteps(std::move(levels), background.samplesPerStep());
+    }
 
     auto sequence = std::make_unique<SequenceFile>();
     sequence->start(options.ratio, "", options.slack, options.lineLength, options.maxTbc, false,
@@ -291,22 +344,16 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
         });
     sequence->setSaveListener([&](const std::string&) { feed.saved(); });
 
-    std::vector<float> frames(static_cast<size_t>(kFrames) * static_cast<size_t>(info.channels));
-    std::vector<float> mono(static_cast<size_t>(kFrames));
     std::vector<double> kept;
     bool ok = true;
-    int64_t read = 0;
-    for (sf_count_t n; ok && (n = sf_readf_float(file.get(), frames.data(), kFrames)) > 0;) {
-        for (sf_count_t i = 0; i < n; ++i) {
-            mono[static_cast<size_t>(i)] = frames[static_cast<size_t>(i * info.channels)];
-        }
-        read += n;
+    const int64_t read = readFirstChannel([&](std::span<const float> block) {
         kept.clear();
-        extractor.feed(std::span<const float>(mono.data(), static_cast<size_t>(n)), kept);
+        extractor.feed(block, kept);
         for (const double t : kept) {
             if (!(ok = feed.add(t))) break;
         }
-    }
+        return ok;
+    });
     // The recording ends as a detector falling silent: a sequence with calls is written. A
     // damaged recording ends the same way at the damage, so that what came before is kept.
     if (ok) ok = sequence->saveKept() >= 0;
@@ -380,11 +427,12 @@ int run(const std::vector<std::string>& argv) {
     if (!ratio) return tool::usageError(kName, args.error(), kUsage);
     options.ratio = static_cast<int32_t>(*ratio);
     if (auto text = args.value("--threshold")) {
-        if (!parseReal(*text, options.thresholdDb) || options.thresholdDb > 0 ||
-            options.thresholdDb < -120) {
+        double level = 0;
+        if (!parseReal(*text, level) || level > 0 || level < -120) {
             return tool::usageError(
                 kName, "--threshold needs a level from -120 to 0 dB, not '" + *text + "'", kUsage);
         }
+        options.thresholdDb = level;
     }
     if (auto text = args.value("--time-expansion")) {
         double te = 0;
