@@ -159,6 +159,61 @@ void callsAgainstInfo(benchmark::State& state) {
 
 BENCHMARK(callsAgainstInfo)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
+// import over 40 recordings (the shared ones ten times over) and render over the imported
+// files twenty times over, with one job and with two: the processor time over the wall-clock time
+// of two jobs (the goal: near 2 on two cores) and what the second job gains.
+void importAndRenderOnTwoCores(benchmark::State& state) {
+    if (!std::filesystem::exists(kRecordings)) {
+        state.SkipWithError("no shared recordings");
+        return;
+    }
+    const auto dir = std::filesystem::temp_directory_path() / "zelkora-bench-two-cores";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "wav");
+    std::string recordings;
+    for (int copy = 0; copy < 10; ++copy) {
+        for (const auto& entry : std::filesystem::directory_iterator(kRecordings)) {
+            if (entry.path().extension() != ".wav") continue;
+            const auto to = dir / "wav" / (std::to_string(copy) + entry.path().filename().string());
+            std::filesystem::copy_file(entry.path(), to);
+            recordings += " '" + to.string() + "'";
+        }
+    }
+    const std::string tool = "XDG_CONFIG_HOME='" + (dir / "cfg").string() + "' " + kTool;
+    Timed import1, import2, render1, render2;
+    for (auto _ : state) {
+        import1 =
+            timed(tool + " import -j 1" + recordings + " --dir '" + (dir / "i1").string() + "'");
+        import2 =
+            timed(tool + " import -j 2" + recordings + " --dir '" + (dir / "i2").string() + "'");
+        // Twenty of each imported file, as a night of a busy site gives.
+        std::filesystem::create_directories(dir / "night");
+        int n = 0;
+        for (int copy = 0; copy < 20; ++copy) {
+            for (const auto& entry : std::filesystem::directory_iterator(dir / "i1")) {
+                char name[16];
+                std::snprintf(name, sizeof name, "P%07d.00#", n++);
+                std::filesystem::copy_file(entry.path(), dir / "night" / name);
+            }
+        }
+        const std::string render = tool + " render '" + (dir / "night").string() + "' --png-dir '";
+        render1 = timed(render + (dir / "png1").string() + "' -j 1");
+        render2 = timed(render + (dir / "png2").string() + "' -j 2");
+    }
+    if (import1.wall < 0 || import2.wall < 0 || render1.wall < 0 || render2.wall < 0) {
+        state.SkipWithError("a command failed");
+    }
+    state.counters["import_s"] = import1.wall;
+    state.counters["import_j2_speedup"] = import1.wall / import2.wall;
+    state.counters["import_j2_cpu_per_wall"] = import2.cpu / import2.wall;
+    state.counters["render_s"] = render1.wall;
+    state.counters["render_j2_speedup"] = render1.wall / render2.wall;
+    state.counters["render_j2_cpu_per_wall"] = render2.cpu / render2.wall;
+    std::filesystem::remove_all(dir);
+}
+
+BENCHMARK(importAndRenderOnTwoCores)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
