@@ -27,6 +27,7 @@
 #include "app/ZelkoraDoc.h"
 #include "display/WindowFit.h"
 #include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/GpsForms.h"
 #include "platform/qt/GpsMapWindow.h"
 #include "platform/qt/OptionForms.h"
 #include "platform/qt/QtProfileStore.h"
@@ -215,6 +216,7 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         check("about", [&] { frame.ShowAbout(); });
         std::array<uint32_t, 16> custom{};
         check("colour", [&] { OptionForms::ChooseColour(&frame, 0x00FF00, custom); });
+        check("map-colours", [&] { GpsForms::EditMapColours(&frame, settings); });
         check("gps-settings", [&] { frame.gps().Perform(100); });
         check("exit", [&] { frame.AskYesNo("Exit Zelkora"); });
         check("ports", [&] { frame.SearchPorts(doc.recorder().modulePort()); });
