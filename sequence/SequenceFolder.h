@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The sorted list of sequence file names of one folder. Names are kept as the folder holds
@@ -12,7 +13,7 @@ class SequenceFolder {
   public:
     // True when `name` is a sequence file name: any name whose three-character extension
     // ends in '#' (the pattern "*.??#").
-    static bool isSequenceFileName(const std::string& name);
+    static bool isSequenceFileName(std::string_view name);
     // Code-unit order of the names folded to upper case (bytes of UTF-8 compare like code
     // points, which for the ASCII names the system writes is the same as a 16-bit
     // comparison); names that differ only in case then compare by their own code units.

@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QEvent>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 #include "app/AppSettings.h"
 #include "app/ZelkoraDoc.h"
@@ -23,6 +26,30 @@ void openFirstFile(ZelkoraDoc& doc, const QStringList& files) {
     }
     doc.OpenAtStart();
 }
+
+// Runs `then` once, as soon as `widget` has painted for the first time: work that can wait
+// for the window must not hold up its first picture, and a window manager (or none) decides
+// when that comes.
+class AfterFirstPaint : public QObject {
+  public:
+    AfterFirstPaint(QWidget& widget, std::function<void()> then)
+        : QObject(&widget), then_(std::move(then)) {
+        widget.installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && then_) {
+            watched->removeEventFilter(this);
+            // Queued, so that the paint and its flush to the screen come first.
+            QTimer::singleShot(0, this, std::exchange(then_, nullptr));
+        }
+        return false;
+    }
+
+  private:
+    std::function<void()> then_;
+};
 
 }  // namespace
 
@@ -80,8 +107,8 @@ int main(int argc, char** argv) {
     frame.ShowCurrentFile();
     frame.ShowOnScreen();
     frame.view().InitialUpdate();
-    // The window is up before a large card is swept and its files' sizes looked at.
-    QTimer::singleShot(0, &frame, [&doc] { doc.FinishStartScan(); });
+    // The window is on the screen before a large card is swept and its files' sizes looked at.
+    new AfterFirstPaint(frame.view(), [&doc] { doc.FinishStartScan(); });
 
     const int32_t savedPort = settings.SerialPort;
     const int32_t savedLastPort = settings.SerialPortLastSuccessful;

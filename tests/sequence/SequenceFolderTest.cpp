@@ -1,6 +1,7 @@
 #include "sequence/SequenceFolder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -26,9 +27,14 @@ TEST(SequenceFolderScan, ListsMatchingFilesAsSpelledInStartOrder) {
         dir.write(name, {1, 2, 3});
     }
     std::filesystem::create_directory(dir.file("M1010000.00#"));  // a folder is no sequence
+    // A link to a sequence is one; a link to nothing and a FIFO are not.
+    std::filesystem::create_symlink("K9301200.00#", dir.file("N2020000.00#"));
+    std::filesystem::create_symlink("gone", dir.file("N2020000.01#"));
+    ASSERT_EQ(::mkfifo(dir.file("N2020000.02#").c_str(), 0600), 0);
     SequenceFolder list;
-    EXPECT_EQ(list.scan(dir.path()), 4);
-    EXPECT_EQ(list.names(), (Names{"abc.xy#", "K9301200.00#", "L7011845.02#", "L7011845.14#"}));
+    EXPECT_EQ(list.scan(dir.path()), 5);
+    EXPECT_EQ(list.names(), (Names{"abc.xy#", "K9301200.00#", "L7011845.02#", "L7011845.14#",
+                                   "N2020000.00#"}));
     EXPECT_EQ(list.find("L7011845.02#"), 2);
     // A name remembered in another case still finds its file.
     EXPECT_EQ(list.find("l7011845.02#"), 2);
@@ -88,6 +94,8 @@ TEST(SequenceFolderScan, EmptyFilesAreClaimsNotSequences) {
     SequenceFolder list;
     EXPECT_EQ(list.scan(dir.path()), 1);
     EXPECT_EQ(list.names(), (Names{"L7011845.15#"}));
+    // The window's first read of a full card takes names only; sizes come later.
+    EXPECT_EQ(list.scan(dir.path(), SequenceFolder::Sizes::kLater), 2);
 }
 
 TEST(SequenceFolderScan, MissingFolderIsReportedNotListed) {
