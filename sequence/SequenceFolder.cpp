@@ -1,6 +1,7 @@
 #include "sequence/SequenceFolder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 
@@ -47,27 +48,33 @@ int32_t SequenceFolder::scan(const std::string& folderPath, Sizes sizes) {
         folderPath, [](std::string_view name) { return isSequenceFileName(name); },
         sizes == Sizes::kChecked);
     if (!found) return -1;
-    // Sorted by the folded name with the name itself after it, as compareNames orders them,
-    // but on keys made once: a card of a million names is sorted in a fraction of a second.
-    // Names in one folder differ, so no two entries tie and the order is the one that
-    // inserting one name at a time gives.
-    struct Entry {
-        std::string key;
-        std::string name;
+    // Sorted as compareNames orders them (the folded name, then the name itself), but on
+    // keys made once: the first 16 folded characters of each name packed into two numbers
+    // that compare as the characters do, so that a card of a million names sorts in a
+    // fraction of a second. Sequence names have 12 characters; longer ones that share
+    // their first 16 are told apart by the full comparison. Names in one folder differ, so
+    // no two entries tie and the order is the one that inserting one name at a time gives.
+    struct Key {
+        uint64_t high = 0, low = 0;
+        uint32_t index = 0;
     };
-    std::vector<Entry> entries;
-    entries.reserve(found->size());
-    for (std::string& name : *found) {
-        std::string key = name;
-        for (char& c : key) c = static_cast<char>(folded(c));
-        entries.push_back({std::move(key), std::move(name)});
+    std::vector<Key> keys(found->size());
+    for (size_t i = 0; i < found->size(); ++i) {
+        const std::string& name = (*found)[i];
+        Key& k = keys[i];
+        k.index = static_cast<uint32_t>(i);
+        for (size_t c = 0; c < 16; ++c) {
+            const uint64_t code = c < name.size() ? folded(name[c]) : 0;
+            (c < 8 ? k.high : k.low) |= code << (8 * (7 - c % 8));
+        }
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        const int byKey = a.key.compare(b.key);
-        return byKey != 0 ? byKey < 0 : a.name < b.name;
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.high != b.high) return a.high < b.high;
+        if (a.low != b.low) return a.low < b.low;
+        return compareNames((*found)[a.index], (*found)[b.index]) < 0;
     });
-    names_.reserve(entries.size());
-    for (Entry& e : entries) names_.push_back(std::move(e.name));
+    names_.reserve(keys.size());
+    for (const Key& k : keys) names_.push_back(std::move((*found)[k.index]));
     return size();
 }
 
