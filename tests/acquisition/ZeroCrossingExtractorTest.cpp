@@ -78,6 +78,20 @@ TEST(ZeroCrossingExtractor, GateHoldsBackQuietAndLowSignals) {
     EXPECT_TRUE(extract(s, dither).empty());
 }
 
+TEST(ZeroCrossingExtractor, AThresholdThatStepsOpensTheGateWhereItFalls) {
+    // A steady −30 dBFS tone for 0.1 s; the threshold is −20 dB for the first 0.05 s and
+    // −40 dB after: crossings are kept from 0.05 s on, and only then.
+    const double rate = 384000;
+    ZeroCrossingExtractor extractor(ZeroCrossingExtractor::Settings{});
+    extractor.setThresholdSteps({-20, -40}, static_cast<int64_t>(rate / 20));
+    std::vector<double> kept;
+    extractor.feed(tone(rate, 40000, 0.1, std::pow(10, -30.0 / 20)), kept);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_NEAR(kept.front(), 50000, 500);
+    // 2 000 periods in the open half, 4 000 crossings, every 16th kept.
+    EXPECT_NEAR(static_cast<double>(kept.size()), 250, 3);
+}
+
 TEST(ZeroCrossingExtractor, HysteresisKeepsAFadingCallWhole) {
     // A tone that fades from −30 to −40 dBFS: once open, the gate stays open down to −42.
     const double rate = 384000, seconds = 0.01;
