@@ -173,6 +173,9 @@ TEST_F(ImportCommand, TimeExpansionGivesTheSameIntervals) {
              calls(38400, 4, 0.05, 0.6, [&](double u) { return hz(u / 10) / 10; }));
     const auto direct = run({(root / "direct.wav").string()});
     const auto slow = run({(root / "slow.wav").string(), "--time-expansion", "10"});
+    // Taken as real time, its 38.4 kHz cannot carry a 20 kHz cut-off.
+    EXPECT_TRUE(run({(root / "slow.wav").string(), "--high-pass", "20"}, 1).empty());
+    EXPECT_NE(errors.find("--high-pass too high"), std::string::npos) << errors;
     ASSERT_EQ(direct.size(), 1u) << errors;
     ASSERT_EQ(slow.size(), 1u) << errors;
     const File a = readFile(direct[0]);
@@ -214,6 +217,7 @@ TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
     EXPECT_NE(errors.find("1 sequence(s) already in"), std::string::npos);
     run({(root / "quiet.wav").string(), "--ratio", "0"}, 64);
     run({(root / "quiet.wav").string(), "--threshold", "loud"}, 64);
+    run({(root / "quiet.wav").string(), "--high-pass", "0.5"}, 64);
 }
 
 TEST_F(ImportCommand, TimeFromTheFileNameBeforeTheModificationTime) {

@@ -37,12 +37,12 @@ using acquisition::ZeroCrossingExtractor;
 
 constexpr const char* kName = "import";
 constexpr const char* kUsage =
-    "zelkora-tool import WAV... [--ratio N] [--threshold DB] [--time-expansion F] [--dir DIR]\n"
-    "       [-j N]";
+    "zelkora-tool import WAV... [--ratio N] [--threshold DB] [--high-pass KHZ]\n"
+    "       [--time-expansion F] [--dir DIR] [-j N]";
 constexpr const char* kHelp =
     "Turns full-spectrum recordings (WAV, FLAC and the other formats libsndfile reads; the\n"
     "first channel) into type 0x84 sequence files, as a frequency-division detector in\n"
-    "Monitor mode would have recorded them: the audio is high-pass filtered at 12 kHz, zero\n"
+    "Monitor mode would have recorded them: the audio is high-pass filtered, zero\n"
     "crossings are counted while its level is above the threshold, every Nth is kept, and\n"
     "the intervals go through the recorder's call detector (the autoLineLength, autoSlack\n"
     "and autoMaxTBC settings), which splits them into files; a file also ends at 15 seconds\n"
@@ -62,6 +62,10 @@ constexpr const char* kHelp =
     "  --threshold DB       level in dB of full scale that counts as signal (default: 14 dB\n"
     "                       above the recording's background there, measured over half a\n"
     "                       second around each moment, and not below -60 dB)\n"
+    "  --high-pass KHZ      cut-off of the high-pass filter, 1-150 kHz (default 12); zero\n"
+    "                       crossings follow the loudest sound, so a recording with a\n"
+    "                       steady low band (insects, machines) keeps its weaker calls\n"
+    "                       above that band only with a cut-off above it\n"
     "  --time-expansion F   the recording runs F times slower than real time (default: the\n"
     "                       guan TE value, else 1); intervals are in real time\n"
     "  --dir DIR            where the files go (default: the GPath setting); made when missing\n"
@@ -132,6 +136,7 @@ std::optional<JulianTime> modificationTime(const std::string& path) {
 struct Options {
     int32_t ratio = 16;
     std::optional<double> thresholdDb;  // none: follow the recording's background
+    double highPassHz = ZeroCrossingExtractor::Settings{}.highPassHz;
     std::optional<double> timeExpansion;
     std::string folder;
     int32_t slack = 1, lineLength = 5, maxTbc = 5000000;
@@ -275,10 +280,11 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     settings.timeExpansion = source.timeExpansion;
     settings.ratio = options.ratio;
     settings.thresholdDb = options.thresholdDb.value_or(kLowestThresholdDb);
+    settings.highPassHz = options.highPassHz;
     if (!ZeroCrossingExtractor::valid(settings)) {
         warn(
             "zelkora-tool import: %s: %d samples per second%s cannot carry a %.0f Hz "
-            "high-pass; is --time-expansion missing?\n",
+            "high-pass; is --time-expansion missing, or --high-pass too high?\n",
             path.c_str(), info.samplerate, source.timeExpansion != 1 ? " after time expansion" : "",
             settings.highPassHz);
         return tool::kExitFailure;
@@ -405,7 +411,8 @@ int writeImported(const std::string& path, const Options& options, const Importe
 }
 
 int run(const std::vector<std::string>& argv) {
-    tool::ToolArgs args({"--ratio", "--threshold", "--time-expansion", "--dir", "--jobs"}, {});
+    tool::ToolArgs args(
+        {"--ratio", "--threshold", "--high-pass", "--time-expansion", "--dir", "--jobs"}, {});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
     if (args.helpRequested()) {
         std::printf("usage: %s\n\n%s", kUsage, kHelp);
@@ -433,6 +440,15 @@ int run(const std::vector<std::string>& argv) {
                 kName, "--threshold needs a level from -120 to 0 dB, not '" + *text + "'", kUsage);
         }
         options.thresholdDb = level;
+    }
+    if (auto text = args.value("--high-pass")) {
+        double khz = 0;
+        if (!parseReal(*text, khz) || khz < 1 || khz > 150) {
+            return tool::usageError(
+                kName, "--high-pass needs a cut-off from 1 to 150 kHz, not '" + *text + "'",
+                kUsage);
+        }
+        options.highPassHz = khz * 1000;
     }
     if (auto text = args.value("--time-expansion")) {
         double te = 0;
