@@ -18,6 +18,7 @@
 #include "ChildProcess.h"
 #include "HttpClient.h"
 #include "SimulatorLog.h"
+#include "support/PrivateFolders.h"
 #include "support/SmallVolume.h"
 #include "support/ToolRunner.h"
 
@@ -87,14 +88,8 @@ class StationCommand : public ::testing::Test {
         char pattern[] = "/tmp/zelkora-station-test-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root = pattern;
-        fs::create_directories(root / "run");
-        ::chmod((root / "run").c_str(), 0700);
-        fs::create_directories(root / "config" / "Chirova");
         // Short passes end in files within seconds.
-        std::ofstream(root / "config" / "Chirova" / "zelkora.ini")
-            << "[Zelkora]\nautoMaxTBC=1000000\n";
-        ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        testing_support::usePrivateFolders(root, "[Zelkora]\nautoMaxTBC=1000000\n");
         // Local dates are UTC dates here, whatever zone the machine is in.
         ::setenv("TZ", "UTC", 1);
         out = root / "out";
@@ -192,7 +187,9 @@ class StationCommand : public ::testing::Test {
 };
 
 // When the station says a line happened: its UTC stamp.
-std::time_t stampOf(const std::string& line) { return parseUtc(line.substr(0, line.find(' '))); }
+std::time_t stampOf(const std::string& line) {
+    return parseUtc(line.substr(0, line.find(' ')));
+}
 
 TEST_F(StationCommand, RecordsNowIntoTheNightlyFolderWithLogAndStatus) {
     const int port = startModule();
@@ -222,10 +219,10 @@ TEST_F(StationCommand, RecordsNowIntoTheNightlyFolderWithLogAndStatus) {
     for (size_t at = log.find(" saved "); at != std::string::npos; at = log.find(" saved ", at + 1))
         ++savedLines;
     EXPECT_EQ(savedLines, static_cast<size_t>(allFiles));
-    EXPECT_EQ(status.rfind("state=stopped night=" + nightName +
-                               " files=" + std::to_string(files) + " last=",
-                           0),
-              0u)
+    EXPECT_EQ(
+        status.rfind(
+            "state=stopped night=" + nightName + " files=" + std::to_string(files) + " last=", 0),
+        0u)
         << status;
     EXPECT_NE(status.find(" free_mb="), std::string::npos);
     EXPECT_NE(status.find(" gps=off\n"), std::string::npos) << status;
@@ -356,7 +353,8 @@ TEST_F(StationCommand, ScheduledNightStartsAtSunsetFromTheGpsPositionAndStopsAtS
         const std::time_t rise = parseUtc(field(printed.out, "sunrise"));
         ASSERT_GT(set, 0) << printed.out;
         ASSERT_GT(rise, set) << printed.out;
-        if (night.empty() || std::llabs((set + rise) / 2 - now) < std::llabs((sunset + sunrise) / 2 - now)) {
+        if (night.empty() ||
+            std::llabs((set + rise) / 2 - now) < std::llabs((sunset + sunrise) / 2 - now)) {
             night = date;
             sunset = set;
             sunrise = rise;

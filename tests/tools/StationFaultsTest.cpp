@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "support/PrivateFolders.h"
 #include "support/SmallVolume.h"
 #include "support/ToolRunner.h"
 
@@ -35,12 +36,7 @@ const fs::path kCapture = fs::path(ZELKORA_SHARED_DATA) / "nmea" / "bt-q818.log"
 class StationFaults : public ::testing::Test {
   protected:
     void SetUp() override {
-        fs::create_directories(root.path() + "/run");
-        ::chmod((root.path() + "/run").c_str(), 0700);
-        fs::create_directories(root.path() + "/config/Chirova");
-        std::ofstream(root.file("config/Chirova/zelkora.ini")) << "[Zelkora]\nautoMaxTBC=1000000\n";
-        ::setenv("XDG_RUNTIME_DIR", root.file("run").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", root.file("config").c_str(), 1);
+        testing_support::usePrivateFolders(root.path(), "[Zelkora]\nautoMaxTBC=1000000\n");
         std::signal(SIGPIPE, SIG_IGN);
     }
 

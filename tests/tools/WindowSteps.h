@@ -14,6 +14,7 @@
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "tests/display/WhenModal.h"
+#include "tests/support/PrivateFolders.h"
 
 namespace testing_support {
 
@@ -29,14 +30,6 @@ inline bool showFrame(ZelkoraFrame& frame, ZelkoraDoc& doc) {
     if (!QTest::qWaitForWindowExposed(&frame)) return false;
     frame.view().InitialUpdate();
     return true;
-}
-
-// Settings and run-time folders of the test's own under `root`, as a fresh user has them.
-inline void usePrivateFolders(const std::string& root) {
-    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-    std::filesystem::create_directories(root + "/runtime");
-    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1);
 }
 
 // Brings `frame` up as the program starts: the Name setting's file of the folder shown, the
