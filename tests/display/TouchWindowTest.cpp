@@ -86,22 +86,10 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
     application(root);
 
     // The program's start, as main() makes it.
-    platform::QtProfileStore store;
-    AppSettings settings;
-    settings.load(store);
-    settings.FullScreen = 0;
-    settings.KeyShifted = 1;
-    ZelkoraDoc doc(settings, store);
-    ZelkoraFrame frame(settings, doc);
-    ASSERT_EQ(frame.view().StartGraphics(), 0);
-    doc.CheckFolder();
-    doc.ScanFolder();
-    doc.FindCurrent();
-    ASSERT_EQ(doc.LoadCurrentFile(), 0);
-    frame.ShowCurrentFile();
-    frame.ShowOnScreen();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.view().InitialUpdate();
+    platform::ProgramWindow program;
+    ZelkoraDoc& doc = program.doc;
+    ZelkoraFrame& frame = program.frame;
+    ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
     // The first picture carries the hint where to tap.
     if (!pictureFolder().isEmpty()) frame.grab().save(pictureFolder() + "/main-view.png");
     QApplication::processEvents();
