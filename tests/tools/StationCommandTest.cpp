@@ -161,17 +161,24 @@ class StationCommand : public ::testing::Test {
         return files;
     }
 
-    // checkFiles over every nightly folder the station made. A run that passes local noon
-    // rightly splits its files between two nights, so the test counts them all rather than
-    // guessing the night from its own clock.
-    int checkNights() {
-        int files = 0;
+    // Every nightly folder the station made. A run that passes local noon rightly splits its
+    // files between two nights, so the tests take them all rather than guessing the night
+    // from their own clock.
+    std::vector<fs::path> nightFolders() const {
+        std::vector<fs::path> nights;
         for (const auto& entry : fs::directory_iterator(out)) {
             if (!entry.is_directory()) continue;
             const std::string name = entry.path().filename().string();
             EXPECT_TRUE(isDate(name)) << "not a nightly folder: " << name;
-            files += checkFiles(entry.path());
+            nights.push_back(entry.path());
         }
+        return nights;
+    }
+
+    // checkFiles over every nightly folder.
+    int checkNights() {
+        int files = 0;
+        for (const fs::path& night : nightFolders()) files += checkFiles(night);
         return files;
     }
 
@@ -431,16 +438,6 @@ TEST_F(StationCommand, SchedulePrinterFollowsTheTimeZoneAndSaysNoneAtThePole) {
 
 using testing_support::HttpConnection;
 
-// The nightly folders the station made (a run that passes local noon makes two).
-std::vector<fs::path> nightFolders(const fs::path& out) {
-    std::vector<fs::path> nights;
-    for (const auto& entry : fs::directory_iterator(out)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_directory() && name.size() == 10 && name[4] == '-') nights.push_back(entry);
-    }
-    return nights;
-}
-
 const std::string kToken = "a token for the tests only";
 const std::string kBearer = "Authorization: Bearer " + kToken + "\r\n";
 
@@ -508,7 +505,7 @@ TEST_F(StationCommand, AFloodOfRequestsCostsTheRecordingNothing) {
     stopModule();
     testing_support::Tool tool;
     std::string folders;
-    for (const fs::path& night : nightFolders(out)) {
+    for (const fs::path& night : nightFolders()) {
         folders += " " + testing_support::quoted(night.string());
     }
     ASSERT_FALSE(folders.empty());
@@ -636,9 +633,7 @@ TEST_F(StationCommand, NoTokenNoWebPageOffTheLoopbackButTheStationRecords) {
     EXPECT_FALSE(HttpConnection(http).connected());
     EXPECT_EQ(station->wait(20000), 0) << seen;
     stopModule();
-    int files = 0;
-    for (const fs::path& night : nightFolders(out)) files += checkFiles(night);
-    EXPECT_GE(files, 1);
+    EXPECT_GE(checkNights(), 1);
     EXPECT_NE(readText((root / "station.err").string()).find("needs http_token"),
               std::string::npos);
 }
