@@ -1,17 +1,23 @@
 // zelkora-tool station end to end: the module simulator (and the GPS simulator) on
-// pseudo-terminals, the station recording into its nightly folder, its log and status file.
+// pseudo-terminals, the station recording into its nightly folder, its log and status file,
+// and what a night brings: a module or GPS receiver unplugged and plugged back, a base folder
+// that turned read-only, a full disk. Every fault reaches the log, once, with its time.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -33,7 +39,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
-const fs::path kCaptures = fs::path(ZELKORA_SHARED_DATA) / "nmea";
+const fs::path kCapture = fs::path(ZELKORA_SHARED_DATA) / "nmea" / "bt-q818.log";
 
 std::string dateOf(std::time_t t) {
     char text[16];
@@ -110,13 +116,34 @@ class StationCommand : public ::testing::Test {
             args.push_back(std::to_string(port));
         }
         module = std::make_unique<ChildProcess>(args, (root / "sim.err").string());
-        std::string first;
-        if (!module->readLine(first, 5000) || first.rfind("COM", 0) != 0) return -1;
-        return std::atoi(first.c_str() + 3);
+        return portOf(*module);
     }
     void stopModule() {
         module->signal(SIGTERM);
         EXPECT_EQ(module->wait(5000), 0);
+    }
+
+    // Starts the GPS simulator on the capture (on `port` when given); returns its port number.
+    int startGps(int port = 0) {
+        std::vector<std::string> args{kTool,    "simulate-gps", "--nmea", kCapture.string(),
+                                      "--baud", "115200",       "--loop"};
+        if (port > 0) {
+            args.push_back("--port");
+            args.push_back(std::to_string(port));
+        }
+        gps = std::make_unique<ChildProcess>(args, (root / "gps.err").string());
+        return portOf(*gps);
+    }
+    void stopGps() {
+        gps->signal(SIGTERM);
+        EXPECT_EQ(gps->wait(5000), 0);
+    }
+
+    // A simulator's port number, from the first line it prints; -1 when there is none.
+    static int portOf(ChildProcess& simulator) {
+        std::string first;
+        if (!simulator.readLine(first, 5000) || first.rfind("COM", 0) != 0) return -1;
+        return std::atoi(first.c_str() + 3);
     }
 
     void writeConfig(const std::string& text) { std::ofstream(root / "station.conf") << text; }
@@ -184,10 +211,21 @@ class StationCommand : public ::testing::Test {
 
     std::string statusLine() const { return readText((out / "station.status").string()); }
 
+    // Waits at most `ms` for the status file to match `pattern`.
+    bool statusHolds(const std::string& pattern, int ms) const {
+        const std::regex re(pattern);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            if (std::regex_search(statusLine(), re)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
     fs::path root;
     fs::path out;
     std::vector<std::string> moduleMix{"--mix", "passes", "--calls-per-second", "10"};
-    std::unique_ptr<ChildProcess> module;
+    std::unique_ptr<ChildProcess> module, gps;
     int logs = 0;
     std::string seen;
     std::string matched;  // the line waitFor found last
@@ -273,27 +311,39 @@ TEST_F(StationCommand, AnUnpluggedModuleIsFoundAgain) {
     EXPECT_GE(checkNights(), 2);
 }
 
-TEST_F(StationCommand, AGpsPluggedInLateIsConnectedAndGivesThePosition) {
+// A GPS receiver plugged in after the station started is connected and gives the position;
+// unplugged, its loss is said once, in the log and the status; plugged back, it is read again.
+TEST_F(StationCommand, AGpsPluggedInLateOrPluggedBackIsReadAgain) {
+    if (!fs::exists(kCapture)) GTEST_SKIP() << "captures not present";
     const int port = startModule();
     ASSERT_GT(port, 0);
-    const fs::path capture = kCaptures / "bt-q818.log";
-    if (!fs::exists(capture)) GTEST_SKIP() << "captures not present";
     writeConfig("search_interval=2\ngps=4321\ngps_baud=115200\n");
     auto station = startStation({"--config", (root / "station.conf").string(), "--now", "--port",
-                                 std::to_string(port), "--seconds", "20"});
+                                 std::to_string(port), "--seconds", "60"});
     ASSERT_TRUE(waitFor(*station, "fault: GPS port 4321", 5000)) << seen;
-    ChildProcess gps({kTool, "simulate-gps", "--nmea", capture.string(), "--port", "4321", "--baud",
-                      "115200", "--loop"},
-                     (root / "gps.err").string());
-    std::string first;
-    ASSERT_TRUE(gps.readLine(first, 5000));
+    ASSERT_EQ(startGps(4321), 4321);
     ASSERT_TRUE(waitFor(*station, "GPS on port 4321", 6000)) << seen;
-    EXPECT_TRUE(waitFor(*station, "position from the GPS", 6000)) << seen;
+    ASSERT_TRUE(waitFor(*station, "position from the GPS", 8000)) << seen;
+
+    stopGps();  // unplugged: the receiver's pseudo-terminal goes away
+    ASSERT_TRUE(
+        waitFor(*station, "fault: the GPS on port 4321 has gone; tried again every 2 s", 5000))
+        << seen;
+    EXPECT_TRUE(statusHolds(" gps=lost\n", 3000)) << statusLine();
+
+    ASSERT_EQ(startGps(4321), 4321);  // plugged back
+    ASSERT_TRUE(waitFor(*station, "GPS on port 4321 again", 5000)) << seen;
+    // A fix from the receiver read again: the old one went with the loss.
+    EXPECT_TRUE(statusHolds(" gps=-?[0-9]+\\.[0-9]+,-?[0-9]+\\.", 5000)) << statusLine();
     station->signal(SIGTERM);
     EXPECT_EQ(station->wait(5000), 0) << seen;
-    gps.signal(SIGTERM);
-    gps.wait(5000);
+    stopGps();
     stopModule();
+    const std::string log = readText((out / "station.log").string());
+    EXPECT_EQ(testing_support::occurrences(log, "has gone"), 1u) << log;
+    // Every line of the log carries its time.
+    EXPECT_TRUE(std::regex_search(log, std::regex("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z ")));
+    EXPECT_FALSE(std::regex_search(log, std::regex("\n[^0-9\n]"))) << log;
 }
 
 TEST_F(StationCommand, LowDiskStopsSavingAndSpaceReturningResumesIt) {
@@ -337,15 +387,48 @@ TEST_F(StationCommand, LowDiskStopsSavingAndSpaceReturningResumesIt) {
     EXPECT_EQ(readText((root / "station.log").string()).find("fault"), std::string::npos);
 }
 
+// A base folder that turned read-only and a status file on a full disk: each is said once in
+// the log, and with nowhere to record the station ends.
+TEST_F(StationCommand, AReadOnlyFolderAndAFullDiskAreSaidOnceInTheLog) {
+    SmallVolume folder(256), full(64);
+    if (!folder.ok() || !full.ok()) GTEST_SKIP() << folder.reason();
+    ASSERT_EQ(::mount("none", folder.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
+        << std::strerror(errno);
+    full.fill();
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    const std::string status = full.path() + "/station.status";
+    const std::string logFile = (root / "station.log").string();
+    writeConfig("search_interval=1\nmin_free_mb=0\nlog=" + logFile + "\nstatus=" + status + "\n");
+    out = folder.path();
+    auto station = startStation({"--config", (root / "station.conf").string(), "--now", "--port",
+                                 std::to_string(port), "--seconds", "5"});
+    EXPECT_EQ(station->wait(20000), 1) << readText((root / "station.err").string());
+    stopModule();
+    const std::string log = readText(logFile);
+    EXPECT_EQ(
+        testing_support::occurrences(log, "fault: cannot create the folder " + folder.path() + "/"),
+        1u)
+        << log;
+    EXPECT_NE(log.find(": Read-only file system; tried again every 1 s\n"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("searching for the module"), std::string::npos) << log;
+    EXPECT_EQ(testing_support::occurrences(
+                  log, "fault: Cannot write file " + status + ": No space left on device\n"),
+              1u)
+        << log;
+    EXPECT_NE(log.find("station ended without a folder to record into"), std::string::npos);
+    EXPECT_FALSE(fs::exists(status));
+}
+
 // A night made to begin a few seconds from now: the offsets move a night's sunset and
 // sunrise, at the position the GPS simulator gives, to just ahead of the clock. The night
 // is the one whose middle is nearest the clock, so that both offsets stay within the
 // day the station allows at any hour the test runs.
 TEST_F(StationCommand, ScheduledNightStartsAtSunsetFromTheGpsPositionAndStopsAtSunrise) {
-    const fs::path capture = kCaptures / "bt-q818.log";
-    if (!fs::exists(capture)) GTEST_SKIP() << "captures not present";
+    if (!fs::exists(kCapture)) GTEST_SKIP() << "captures not present";
     double lat = 0, lon = 0;
-    ASSERT_TRUE(firstPosition(capture, lat, lon));
+    ASSERT_TRUE(firstPosition(kCapture, lat, lon));
 
     const std::time_t now = std::time(nullptr);
     testing_support::Tool tool;
@@ -370,13 +453,8 @@ TEST_F(StationCommand, ScheduledNightStartsAtSunsetFromTheGpsPositionAndStopsAtS
 
     const int port = startModule();
     ASSERT_GT(port, 0);
-    ChildProcess gps(
-        {kTool, "simulate-gps", "--nmea", capture.string(), "--baud", "115200", "--loop"},
-        (root / "gps.err").string());
-    std::string first;
-    ASSERT_TRUE(gps.readLine(first, 5000));
-    const int gpsPort = std::atoi(first.c_str() + 3);
-    ASSERT_GE(gpsPort, 200) << first;
+    const int gpsPort = startGps();
+    ASSERT_GE(gpsPort, 200);
 
     // Time enough for the station to start and hear the GPS on a busy machine.
     const std::time_t start = now + 20, stop = now + 32;
@@ -398,8 +476,7 @@ TEST_F(StationCommand, ScheduledNightStartsAtSunsetFromTheGpsPositionAndStopsAtS
     EXPECT_LE(stampOf(matched), stop + 3) << matched;
     station->signal(SIGTERM);
     EXPECT_EQ(station->wait(10000), 0) << seen;
-    gps.signal(SIGTERM);
-    EXPECT_EQ(gps.wait(5000), 0);
+    stopGps();
     stopModule();
 
     EXPECT_GE(checkFiles(out / night), 2);
