@@ -106,44 +106,35 @@ class StationCommand : public ::testing::Test {
         fs::remove_all(root);
     }
 
-    // Starts the module simulator (on `port` when given); returns its port number.
+    // Starts the module simulator, or the GPS simulator on the capture, on `port` when given;
+    // returns its port number, -1 when it did not say one.
     int startModule(int port = 0) {
         std::vector<std::string> args{kTool, "simulate-module", "--log",
                                       (root / ("sim" + std::to_string(logs++) + ".log")).string()};
         args.insert(args.end(), moduleMix.begin(), moduleMix.end());
-        if (port > 0) {
-            args.push_back("--port");
-            args.push_back(std::to_string(port));
-        }
-        module = std::make_unique<ChildProcess>(args, (root / "sim.err").string());
-        return portOf(*module);
+        return startSimulator(module, args, port, "sim.err");
     }
-    void stopModule() {
-        module->signal(SIGTERM);
-        EXPECT_EQ(module->wait(5000), 0);
-    }
-
-    // Starts the GPS simulator on the capture (on `port` when given); returns its port number.
     int startGps(int port = 0) {
-        std::vector<std::string> args{kTool,    "simulate-gps", "--nmea", kCapture.string(),
-                                      "--baud", "115200",       "--loop"};
+        return startSimulator(
+            gps, {kTool, "simulate-gps", "--nmea", kCapture.string(), "--baud", "115200", "--loop"},
+            port, "gps.err");
+    }
+    int startSimulator(std::unique_ptr<ChildProcess>& simulator, std::vector<std::string> args,
+                       int port, const std::string& errors) {
         if (port > 0) {
             args.push_back("--port");
             args.push_back(std::to_string(port));
         }
-        gps = std::make_unique<ChildProcess>(args, (root / "gps.err").string());
-        return portOf(*gps);
-    }
-    void stopGps() {
-        gps->signal(SIGTERM);
-        EXPECT_EQ(gps->wait(5000), 0);
-    }
-
-    // A simulator's port number, from the first line it prints; -1 when there is none.
-    static int portOf(ChildProcess& simulator) {
+        simulator = std::make_unique<ChildProcess>(args, (root / errors).string());
         std::string first;
-        if (!simulator.readLine(first, 5000) || first.rfind("COM", 0) != 0) return -1;
+        if (!simulator->readLine(first, 5000) || first.rfind("COM", 0) != 0) return -1;
         return std::atoi(first.c_str() + 3);
+    }
+    void stopModule() { stop(*module); }
+    void stopGps() { stop(*gps); }
+    static void stop(ChildProcess& simulator) {
+        simulator.signal(SIGTERM);
+        EXPECT_EQ(simulator.wait(5000), 0);
     }
 
     void writeConfig(const std::string& text) { std::ofstream(root / "station.conf") << text; }
