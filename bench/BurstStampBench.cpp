@@ -13,6 +13,7 @@
 #include <fstream>
 #include <thread>
 
+#include "support/PrivateFolders.h"
 #include "support/TempDir.h"
 #include "tools/ChildProcess.h"
 #include "tools/SimulatorLog.h"
@@ -28,12 +29,7 @@ void BM_BurstStamps(benchmark::State& state) {
     for (auto _ : state) {
         TempDir dir;
         const fs::path root = dir.path();
-        fs::create_directories(root / "run");
-        ::chmod((root / "run").c_str(), 0700);
-        fs::create_directories(root / "config" / "Chirova");
-        std::ofstream(root / "config" / "Chirova" / "zelkora.ini") << "[Zelkora]\nTimeKeeping=1\n";
-        ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        usePrivateFolders(root, "[Zelkora]\nTimeKeeping=1\n");
 
         ChildProcess sim({kTool, "simulate-module", "--log", (root / "sim.log").string(), "--mix",
                           "passes", "--calls-per-second", "10", "--seed", "4"},
@@ -41,9 +37,9 @@ void BM_BurstStamps(benchmark::State& state) {
         std::string line;
         if (!sim.readLine(line, 5000)) return state.SkipWithError("no simulator");
         const std::string port = std::to_string(std::atoi(line.c_str() + 3));
-        ChildProcess rec({kTool, "record", "--port", port, "--seconds", "8", "--dir",
-                          (root / "out").string()},
-                         (root / "rec.err").string());
+        ChildProcess rec(
+            {kTool, "record", "--port", port, "--seconds", "8", "--dir", (root / "out").string()},
+            (root / "rec.err").string());
         std::vector<std::string> names;
         const auto begin = std::chrono::steady_clock::now();
         for (int t = 0; std::chrono::steady_clock::now() - begin < std::chrono::seconds(7); ++t) {
@@ -66,15 +62,16 @@ void BM_BurstStamps(benchmark::State& state) {
             const int64_t at = f.intervals.empty() ? -1 : findRun(log, f.intervals, from);
             if (at < 0) continue;
             from = static_cast<size_t>(at) + 1;
-            if (const auto e = burstStampError(log, arrivals, f, at)) errors.push_back(std::abs(*e));
+            if (const auto e = burstStampError(log, arrivals, f, at))
+                errors.push_back(std::abs(*e));
         }
         if (errors.empty()) return state.SkipWithError("no file to measure");
         std::sort(errors.begin(), errors.end());
-        const auto within = std::count_if(errors.begin(), errors.end(),
-                                          [](int64_t e) { return e <= 1000; });
+        const auto within =
+            std::count_if(errors.begin(), errors.end(), [](int64_t e) { return e <= 1000; });
         state.counters["files"] = static_cast<double>(errors.size());
-        state.counters["within_1ms_pct"] = 100.0 * static_cast<double>(within) /
-                                           static_cast<double>(errors.size());
+        state.counters["within_1ms_pct"] =
+            100.0 * static_cast<double>(within) / static_cast<double>(errors.size());
         state.counters["median_us"] = static_cast<double>(errors[errors.size() / 2]);
         state.counters["worst_us"] = static_cast<double>(errors.back());
     }

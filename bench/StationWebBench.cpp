@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "tests/display/SyntheticSequence.h"
+#include "tests/support/PrivateFolders.h"
 #include "tests/tools/ChildProcess.h"
 #include "tests/tools/HttpClient.h"
 
@@ -37,13 +38,7 @@ struct Station {
     explicit Station(const std::vector<std::string>& mix) {
         char pattern[] = "/tmp/zelkora-web-bench-XXXXXX";
         root = ::mkdtemp(pattern);
-        fs::create_directories(root / "run");
-        ::chmod((root / "run").c_str(), 0700);
-        fs::create_directories(root / "config" / "Chirova");
-        std::ofstream(root / "config" / "Chirova" / "zelkora.ini")
-            << "[Zelkora]\nautoMaxTBC=1000000\n";
-        ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        testing_support::usePrivateFolders(root, "[Zelkora]\nautoMaxTBC=1000000\n");
         ::setenv("TZ", "UTC", 1);
         // Tonight's folder: the evening's date, the night running from noon to noon.
         const std::time_t evening = std::time(nullptr) - 12 * 3600;

@@ -162,16 +162,9 @@ bool OutputFile::commit() {
     }
     const int closed = ::close(fd_);
     fd_ = -1;
-    if (closed != 0) {
+    if (closed != 0 || ::rename(temporary_.c_str(), target_.c_str()) != 0) {
         fail(path_, errno);
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-        return false;
-    }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        fail(path_, errno);
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
+        discard();
         return false;
     }
     temporary_.clear();

@@ -1,57 +1,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QEvent>
 #include <QSocketNotifier>
-#include <QStringList>
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
-#include <utility>
 
-#include "app/AppSettings.h"
-#include "app/ZelkoraDoc.h"
 #include "platform/StopSignals.h"
-#include "platform/qt/QtProfileStore.h"
+#include "platform/qt/ProgramStart.h"
 #include "platform/qt/QtUiHandlers.h"
-#include "platform/qt/ZelkoraFrame.h"
-
-namespace {
-
-// The file named on the command line, else the Name setting's file, else the newest.
-void openFirstFile(ZelkoraDoc& doc, const QStringList& files) {
-    if (!files.isEmpty()) {
-        doc.OpenPath(files.first().toStdString());
-        return;
-    }
-    doc.OpenAtStart();
-}
-
-// Runs `then` once, as soon as `widget` has painted for the first time: work that can wait
-// for the window must not hold up its first picture, and a window manager (or none) decides
-// when that comes.
-class AfterFirstPaint : public QObject {
-  public:
-    AfterFirstPaint(QWidget& widget, std::function<void()> then)
-        : QObject(&widget), then_(std::move(then)) {
-        widget.installEventFilter(this);
-    }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && then_) {
-            watched->removeEventFilter(this);
-            // Queued, so that the paint and its flush to the screen come first.
-            QTimer::singleShot(0, this, std::exchange(then_, nullptr));
-        }
-        return false;
-    }
-
-  private:
-    std::function<void()> then_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -93,22 +49,11 @@ int main(int argc, char** argv) {
         QCoreApplication::exit(0);
     });
 
-    platform::QtProfileStore store;
-    AppSettings& settings = appSettings();
-    settings.load(store);
-    settings.FullScreen = 0;
-    settings.KeyShifted = 1;
-
-    ZelkoraDoc doc(settings, store);
-    ZelkoraFrame frame(settings, doc);
-    if (frame.view().StartGraphics() != 0) return 1;
-
-    openFirstFile(doc, parser.positionalArguments());
-    frame.ShowCurrentFile();
-    frame.ShowOnScreen();
-    frame.view().InitialUpdate();
-    // The window is on the screen before a large card is swept and its files' sizes looked at.
-    new AfterFirstPaint(frame.view(), [&doc] { doc.FinishStartScan(); });
+    platform::ProgramWindow program;
+    AppSettings& settings = program.settings;
+    ZelkoraDoc& doc = program.doc;
+    ZelkoraFrame& frame = program.frame;
+    if (!platform::showAtStart(frame, doc, parser.positionalArguments())) return 1;
 
     const int32_t savedPort = settings.SerialPort;
     const int32_t savedLastPort = settings.SerialPortLastSuccessful;

@@ -30,6 +30,7 @@
 #include "platform/qt/GpsForms.h"
 #include "platform/qt/GpsMapWindow.h"
 #include "platform/qt/OptionForms.h"
+#include "platform/qt/ProgramStart.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "support/XSession.h"
@@ -129,26 +130,21 @@ void runSetUp(const std::string& windowManager, int width, int height) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string root = dir.path().toStdString();
-    testing_support::usePrivateFolders(root);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     const std::string folder = root + "/Batfiles/";
     std::filesystem::create_directories(folder);
     const std::vector<std::string> names = writeSequenceFolder(folder);
-    std::filesystem::create_directories(root + "/config/Chirova");
-    std::ofstream(root + "/config/Chirova/zelkora.ini")
-        << "[Zelkora]\nGPath=" << folder << "\nName=" << names.back() << "\nGraphicsSystem=0\n";
+    testing_support::usePrivateFolders(
+        root, "[Zelkora]\nGPath=" + folder + "\nName=" + names.back() + "\nGraphicsSystem=0\n");
     int argc = 1;
     char name[] = "test_screen_cover";
     char* argv[] = {name, nullptr};
     auto app = std::make_unique<QApplication>(argc, argv);
     {
-        platform::QtProfileStore store;
-        AppSettings& settings = appSettings();
-        settings.load(store);
-        settings.FullScreen = 0;
-        settings.KeyShifted = 1;
-        ZelkoraDoc doc(settings, store);
-        ZelkoraFrame frame(settings, doc);
+        platform::ProgramWindow program;
+        AppSettings& settings = program.settings;
+        ZelkoraDoc& doc = program.doc;
+        ZelkoraFrame& frame = program.frame;
         ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
         ZelkoraView& view = frame.view();
         PlotView& plot = view.plotView();

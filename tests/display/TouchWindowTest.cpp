@@ -57,8 +57,16 @@ QApplication& application(const std::string& root) {
     return *app;
 }
 
-QPoint centre(const platform::PixelRect& r) {
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+using testing_support::centre;
+
+// A fresh user's folders under `root`, `files` sequence files in root/Batfiles/ (their
+// names are returned) and the window's screen.
+std::vector<std::string> freshUser(const std::string& root, int files = 3) {
+    testing_support::usePrivateFolders(root);
+    std::filesystem::create_directories(root + "/Batfiles/");
+    std::vector<std::string> names = writeSequenceFolder(root + "/Batfiles/", files);
+    application(root);
+    return names;
 }
 
 // Where the pictures for the README go, when asked for (scripts/screenshots.sh).
@@ -71,37 +79,18 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string root = dir.path().toStdString();
-    ASSERT_EQ(setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1), 0);
-    std::filesystem::create_directories(root + "/runtime");
-    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
-    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1), 0);
     const std::string folder = root + "/Batfiles/";
-    std::filesystem::create_directories(folder);
-    const std::vector<std::string> names = writeSequenceFolder(folder);
+    const std::vector<std::string> names = freshUser(root);
     ASSERT_EQ(names.size(), 3u);
-    std::filesystem::create_directories(root + "/config/Chirova");
     std::ofstream(root + "/config/Chirova/zelkora.ini")
         << "[Zelkora]\nGPath=" << folder << "\nName=" << names[2]
         << "\nViewCompressed=1\nHScaleComp=136\nSeeAllFile=0\nAllUse=0\nGraphicsSystem=0\n";
-    application(root);
 
     // The program's start, as main() makes it.
-    platform::QtProfileStore store;
-    AppSettings settings;
-    settings.load(store);
-    settings.FullScreen = 0;
-    settings.KeyShifted = 1;
-    ZelkoraDoc doc(settings, store);
-    ZelkoraFrame frame(settings, doc);
-    ASSERT_EQ(frame.view().StartGraphics(), 0);
-    doc.CheckFolder();
-    doc.ScanFolder();
-    doc.FindCurrent();
-    ASSERT_EQ(doc.LoadCurrentFile(), 0);
-    frame.ShowCurrentFile();
-    frame.ShowOnScreen();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.view().InitialUpdate();
+    platform::ProgramWindow program;
+    ZelkoraDoc& doc = program.doc;
+    ZelkoraFrame& frame = program.frame;
+    ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
     // The first picture carries the hint where to tap.
     if (!pictureFolder().isEmpty()) frame.grab().save(pictureFolder() + "/main-view.png");
     QApplication::processEvents();
@@ -177,10 +166,6 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
     EXPECT_EQ(saved.value("Zelkora/SeeAllFile").toInt(), 1);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(TouchWindow, AMenuFollowsATurnedScreen) {
     QTemporaryDir dir;
     application(dir.path().toStdString());
@@ -199,20 +184,12 @@ TEST(TouchWindow, AMenuFollowsATurnedScreen) {
     EXPECT_LT(menu.button(12)->font().pixelSize(), 64);
 }
 
-}  // namespace
-
-namespace {
-
 // "GraphSpeed" on the two ways the picture reaches the screen that draw themselves: every
 // figure is reported, and the random dots and lines it drew are on the screen afterwards.
 TEST(TouchWindow, TheSpeedTestDrawsAndReportsEveryFigure) {
     QTemporaryDir dir;
-    const std::string root = dir.path().toStdString();
-    testing_support::usePrivateFolders(root);
-    const std::string folder = root + "/Batfiles/";
-    std::filesystem::create_directories(folder);
-    const std::string name = writeSequenceFolder(folder, 1).at(0);
-    application(root);
+    const std::string folder = dir.path().toStdString() + "/Batfiles/";
+    const std::string name = freshUser(dir.path().toStdString(), 1).at(0);
     for (int graphics : {2, 3}) {
         platform::QtProfileStore store;
         AppSettings settings;
@@ -265,20 +242,12 @@ TEST(TouchWindow, TheSpeedTestDrawsAndReportsEveryFigure) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // A start of recording that fails (no module, the search cancelled) leaves the file shown
 // as it was.
 TEST(TouchWindow, AFailedRecordingStartKeepsTheFileShown) {
     QTemporaryDir dir;
-    const std::string root = dir.path().toStdString();
-    testing_support::usePrivateFolders(root);
-    const std::string folder = root + "/Batfiles/";
-    std::filesystem::create_directories(folder);
-    const std::vector<std::string> names = writeSequenceFolder(folder);
-    application(root);
+    const std::string folder = dir.path().toStdString() + "/Batfiles/";
+    const std::vector<std::string> names = freshUser(dir.path().toStdString());
     platform::QtProfileStore store;
     AppSettings settings;
     settings.load(store);

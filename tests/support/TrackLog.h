@@ -3,6 +3,7 @@
 #include <array>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "gps/TrackRecord.h"
 
@@ -25,6 +26,17 @@ inline void appendTrackRecord(std::ofstream& out, const TrackRecord& r) {
     std::array<uint8_t, TrackRecord::kSize> bytes{};
     r.encode(bytes);
     out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// A track file with a record for each of `seconds` after 20:10:00 UTC on 12 June 2026, in
+// the order given, at 520 m moving north 1e-5 degree a second.
+inline void writeTrack(const std::string& path, const std::vector<int>& seconds) {
+    std::ofstream out(path, std::ios::binary);
+    for (int s : seconds) {
+        TrackRecord r = trackRecordAt(s, 48123400 + 10 * s, -11567800);
+        r.altitudeMm = 520000;
+        appendTrackRecord(out, r);
+    }
 }
 
 }  // namespace testing_support

@@ -24,8 +24,8 @@
 
 using testing_support::centre;
 using testing_support::ChildProcess;
-using testing_support::waitUntil;
 using testing_support::pressInMenu;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -44,10 +44,7 @@ TEST(LiveRecordingWindow, RecordSaveAndStopByTapsAndKeys) {
     char pattern[] = "/tmp/zelkora-live-window-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const std::filesystem::path root = pattern;
-    std::filesystem::create_directories(root / "run");
-    std::filesystem::permissions(root / "run", std::filesystem::perms::owner_all);
-    ASSERT_EQ(::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1), 0);
-    ASSERT_EQ(::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1), 0);
+    testing_support::usePrivateFolders(root);
     const std::filesystem::path folder = root / "Batfiles";
     std::filesystem::create_directories(folder);
 
@@ -59,7 +56,6 @@ TEST(LiveRecordingWindow, RecordSaveAndStopByTapsAndKeys) {
     ASSERT_EQ(first.rfind("COM", 0), 0u) << first;
     const int port = std::atoi(first.c_str() + 3);
 
-    std::filesystem::create_directories(root / "config" / "Chirova");
     std::ofstream(root / "config" / "Chirova" / "zelkora.ini")
         << "[Zelkora]\nGPath=" << folder.string() << "/\nSerialPort=" << port
         << "\nGraphicsSystem=0\nHScaleRecord=1\n";
@@ -71,9 +67,7 @@ TEST(LiveRecordingWindow, RecordSaveAndStopByTapsAndKeys) {
 
     platform::QtProfileStore store;
     AppSettings settings;
-    settings.load(store);
-    settings.FullScreen = 0;
-    settings.KeyShifted = 1;
+    platform::loadStartSettings(settings, store);
     ZelkoraDoc doc(settings, store);
     {
         ZelkoraFrame frame(settings, doc);

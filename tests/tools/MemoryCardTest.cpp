@@ -19,6 +19,7 @@
 #include "sequence/SequenceFormat.h"
 #include "sequence/SequenceSaver.h"
 #include "sequence/SequenceTestData.h"
+#include "support/PrivateFolders.h"
 
 using namespace cardtest;
 
@@ -69,12 +70,7 @@ TEST_F(Fat32Card, SavesNeverReplaceAndSurviveTheUnmount) {
 
 TEST_F(Fat32Card, MonitorRecordingSavesItsPassesOnTheCard) {
     // The module simulator feeds `record --monitor`, whose folder is on the card.
-    fs::create_directories(root / "run");
-    ::chmod((root / "run").c_str(), 0700);
-    fs::create_directories(root / "config" / "Chirova");
-    std::ofstream(root / "config" / "Chirova" / "zelkora.ini") << "[Zelkora]\nautoMaxTBC=1000000\n";
-    ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    testing_support::usePrivateFolders(root, "[Zelkora]\nautoMaxTBC=1000000\n");
     ChildProcess simulator(
         {kTool, "simulate-module", "--mix", "passes", "--calls-per-second", "4", "--seed", "9"},
         (root / "sim.err").string());

@@ -32,15 +32,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A short track north through 20:10 UTC on 12 June 2026.
-void writeTrack(const std::string& path, int records) {
-    std::ofstream out(path, std::ios::binary);
-    for (int s = 0; s < records; ++s) {
-        testing_support::appendTrackRecord(
-            out, testing_support::trackRecordAt(s, 48123400 + 10 * s, -11567800));
-    }
-}
-
 // Folder entries other than those named: what a failed write may have left behind.
 std::vector<std::string> leftovers(const std::string& folder,
                                    const std::vector<std::string>& known) {
@@ -81,7 +72,7 @@ class FifoReader {
 class OutputTargets : public ::testing::Test {
   protected:
     void SetUp() override {
-        writeTrack(dir.file("GPS.zlg"), 5);
+        testing_support::writeTrack(dir.file("GPS.zlg"), {0, 1, 2, 3, 4});
         fs::create_directories(dir.file("night"));
         const ToolRun r = tool.run("encode --ratio 16 --start '2026-06-12 22:14:03' --dir " +
                                        testing_support::quoted(dir.file("night")) +

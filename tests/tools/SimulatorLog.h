@@ -1,12 +1,12 @@
 #pragma once
 // What the module simulator logged as sent, and the files a recorder wrote from it.
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <cstdlib>
-#include <climits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -67,9 +67,6 @@ inline int64_t findRun(const std::vector<LoggedInterval>& log, const std::vector
     return -1;
 }
 
-// When each interval's first byte reached the host, from the simulator's W lines: the bytes
-// of the logged items in order, handed over in the logged chunks. Also which intervals begin
-// a burst: the first value that starts in a chunk handed over after a pause of 1 ms or more.
 // When each interval's first byte reached the host, from the simulator's W lines (the bytes
 // of the logged items in order, handed over in the logged chunks), and the pause before the
 // chunk when it is the first value that starts in it (0 for every other value).
@@ -113,7 +110,6 @@ inline Arrivals readArrivals(const std::filesystem::path& path) {
     return a;
 }
 
-
 // How far a file's start stamp lies from the arrival of the first byte of the burst it was
 // taken at (µs), for a file found at `at` in the log. The start comes from the newest burst
 // stamp before the file's end: the stamp gives the time of that burst's first interval, and
@@ -125,7 +121,8 @@ inline std::optional<int64_t> burstStampError(const std::vector<LoggedInterval>&
                                               int64_t at) {
     const int64_t last = at + static_cast<int64_t>(f.intervals.size()) - 1;
     if (static_cast<size_t>(last) >= arrivals.firstByte.size()) return std::nullopt;
-    const int64_t fileStart = log[static_cast<size_t>(at)].end - log[static_cast<size_t>(at)].interval;
+    const int64_t fileStart =
+        log[static_cast<size_t>(at)].end - log[static_cast<size_t>(at)].interval;
     std::optional<int64_t> error;
     for (int64_t k = last; k >= 0; --k) {
         const int64_t pause = arrivals.pauseBefore[static_cast<size_t>(k)];

@@ -17,6 +17,7 @@
 #include "gps/TrackRecord.h"
 #include "support/TempDir.h"
 #include "support/ToolRunner.h"
+#include "support/TrackLog.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ using testing_support::quoted;
 using testing_support::readText;
 using testing_support::Tool;
 using testing_support::ToolRun;
+using testing_support::writeTrack;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -235,26 +237,6 @@ TEST(CallsCommand, ProgressLineOnlyOnATerminal) {
     const std::string wiped =
         "\r" + std::string(std::string("calls: 2/2 files").size(), ' ') + "\r";
     EXPECT_NE(shown.find(wiped), std::string::npos) << shown;
-}
-
-// Writes track records for the given seconds after 20:10:00 UTC on 12 June 2026, in the
-// order given, moving north 1e-5 degree a second.
-void writeTrack(const std::string& path, const std::vector<int>& seconds) {
-    std::ofstream out(path, std::ios::binary);
-    for (int s : seconds) {
-        TrackRecord r;
-        r.year = 2026;
-        r.month = 6;
-        r.day = 12;
-        r.timeMs = (20 * 3600 + 10 * 60 + s) * 1000;
-        r.latitudeE6 = 48123400 + 10 * s;
-        r.longitudeE6 = -11567800;
-        r.altitudeMm = 520000;
-        r.status = '=';
-        std::array<uint8_t, TrackRecord::kSize> bytes{};
-        r.encode(bytes);
-        out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
 }
 
 std::vector<std::string> allMatches(const std::string& text, const std::string& pattern) {

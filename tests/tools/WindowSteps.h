@@ -12,8 +12,10 @@
 #include "app/ZelkoraDoc.h"
 #include "platform/PixelRect.h"
 #include "platform/qt/ButtonMenuDialog.h"
+#include "platform/qt/ProgramStart.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "tests/display/WhenModal.h"
+#include "tests/support/PrivateFolders.h"
 
 namespace testing_support {
 
@@ -31,27 +33,11 @@ inline bool showFrame(ZelkoraFrame& frame, ZelkoraDoc& doc) {
     return true;
 }
 
-// Settings and run-time folders of the test's own under `root`, as a fresh user has them.
-inline void usePrivateFolders(const std::string& root) {
-    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-    std::filesystem::create_directories(root + "/runtime");
-    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1);
-}
-
 // Brings `frame` up as the program starts: the Name setting's file of the folder shown, the
 // window placed on its screen; false when the file or the window did not come up.
 inline bool startAsProgram(ZelkoraFrame& frame, ZelkoraDoc& doc) {
-    if (frame.view().StartGraphics() != 0) return false;
-    doc.CheckFolder();
-    doc.ScanFolder();
-    doc.FindCurrent();
-    if (doc.LoadCurrentFile() != 0) return false;
-    frame.ShowCurrentFile();
-    frame.ShowOnScreen();
-    if (!QTest::qWaitForWindowExposed(&frame)) return false;
-    frame.view().InitialUpdate();
-    return true;
+    return platform::showAtStart(frame, doc) && doc.fileLoaded() &&
+           QTest::qWaitForWindowExposed(&frame);
 }
 
 // Lets the window's events run until `pred` holds or `ms` have passed; whether it holds.
