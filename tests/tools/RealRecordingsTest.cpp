@@ -89,8 +89,8 @@ TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
     ASSERT_EQ(import(rec("open-logger-pass.wav"), "open30", "--high-pass 30"), 0);
     EXPECT_LE(approach("open"), 10);
     EXPECT_GE(approach("open30"), 16);
-    // The handheld's dense pass, where a person marks 60-70 calls, and not its hiss (at a
-    // fixed -36 dB the hiss gave 291 rows).
+    // The handheld's dense pass of about 80 calls, of which the 55-70 that stand out of its
+    // hiss are rows, and not the hiss itself (at a fixed -36 dB it gave 291 rows).
     ASSERT_EQ(import(rec("handheld-logger-pass.wav"), "hand"), 0);
     int handheld = 0;
     for (const auto& row : calls("hand")) handheld += row[4] == 0;
