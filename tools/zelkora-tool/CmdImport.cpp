@@ -433,32 +433,25 @@ int run(const std::vector<std::string>& argv) {
     const auto ratio = args.integer("--ratio", 16, 1, seqformat::kMaxRatio);
     if (!ratio) return tool::usageError(kName, args.error(), kUsage);
     options.ratio = static_cast<int32_t>(*ratio);
-    if (auto text = args.value("--threshold")) {
-        double level = 0;
-        if (!parseReal(*text, level) || level > 0 || level < -120) {
-            return tool::usageError(
-                kName, "--threshold needs a level from -120 to 0 dB, not '" + *text + "'", kUsage);
+    // A number option within its range, else the usage error that `needs` it.
+    std::string refused;
+    auto real = [&](const char* name, double lo, double hi, const char* needs) {
+        std::optional<double> value;
+        if (auto text = args.value(name)) {
+            double v = 0;
+            if (parseReal(*text, v) && v >= lo && v <= hi) {
+                value = v;
+            } else if (refused.empty()) {
+                refused = std::string(name) + " needs " + needs + ", not '" + *text + "'";
+            }
         }
-        options.thresholdDb = level;
-    }
-    if (auto text = args.value("--high-pass")) {
-        double khz = 0;
-        if (!parseReal(*text, khz) || khz < 1 || khz > 150) {
-            return tool::usageError(
-                kName, "--high-pass needs a cut-off from 1 to 150 kHz, not '" + *text + "'",
-                kUsage);
-        }
-        options.highPassHz = khz * 1000;
-    }
-    if (auto text = args.value("--time-expansion")) {
-        double te = 0;
-        if (!parseReal(*text, te) || te < 1 || te > 100) {
-            return tool::usageError(
-                kName, "--time-expansion needs a factor from 1 to 100, not '" + *text + "'",
-                kUsage);
-        }
-        options.timeExpansion = te;
-    }
+        return value;
+    };
+    options.thresholdDb = real("--threshold", -120, 0, "a level from -120 to 0 dB");
+    const auto highPassKhz = real("--high-pass", 1, 150, "a cut-off from 1 to 150 kHz");
+    options.timeExpansion = real("--time-expansion", 1, 100, "a factor from 1 to 100");
+    if (!refused.empty()) return tool::usageError(kName, refused, kUsage);
+    if (highPassKhz) options.highPassHz = *highPassKhz * 1000;
     const std::optional<int> jobs = tool::jobsOption(args);
     if (!jobs) return tool::usageError(kName, args.error(), kUsage);
     options.folder = args.value("--dir").value_or(settings.GPath);
