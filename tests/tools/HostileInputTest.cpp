@@ -99,15 +99,4 @@ TEST(RenderCommand, FullDiskFailsAndLeavesNoPicture) {
     EXPECT_EQ(readText(work.file("left")), "");  // no truncated picture, no temporary file
 }
 
-TEST(RenderCommand, PictureGoesThroughLinksAndIntoPipes) {
-    TempDir work;
-    work.write("GOOD.AB#", seqtest::encode(*seqtest::storeFromIntervals({100, 120, 60})));
-    std::filesystem::create_symlink("real.png", work.file("link.png"));
-    const std::string render = "render '" + work.file("GOOD.AB#") + "' --png ";
-    EXPECT_EQ(runTool(work, render + "'" + work.file("link.png") + "'"), 0);
-    EXPECT_EQ(readText(work.file("real.png")).substr(1, 3), "PNG");
-    EXPECT_EQ(runTool(work, render + "/dev/stdout", "'" + work.file("piped") + "'"), 0);
-    EXPECT_EQ(readText(work.file("piped")).substr(1, 3), "PNG");
-}
-
 }  // namespace
