@@ -1,13 +1,16 @@
 // Zero-crossing extraction from full-spectrum audio, and the measurement of its background
-// that comes first: how many times real time one core manages (the "x_real_time" counter;
-// the import needs at least 100 for both together).
+// that comes first, and the spectral gate before both: how many times real time one core
+// manages (the "x_real_time" counter; the import needs at least 100 for all its passes
+// together).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <numbers>
 #include <vector>
 
+#include "acquisition/BackgroundSpectrum.h"
 #include "acquisition/NoiseFloor.h"
+#include "acquisition/SpectralGate.h"
 #include "acquisition/ZeroCrossingExtractor.h"
 
 namespace {
@@ -69,6 +72,41 @@ void BM_MeasureBackground(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MeasureBackground)->Arg(384000)->Arg(500000)->Unit(benchmark::kMillisecond);
+
+// The spectral gate's share: measuring the background spectrum, then the gate itself, which
+// the import runs twice (for the level's background and for the crossings).
+void BM_BackgroundSpectrum(benchmark::State& state) {
+    const double rate = static_cast<double>(state.range(0));
+    const std::vector<float> audio = night(rate);
+    for (auto _ : state) {
+        acquisition::BackgroundSpectrum background(rate);
+        background.add(audio);
+        background.finish();
+        benchmark::DoNotOptimize(background.level(0, 0));
+    }
+    state.counters["x_real_time"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_BackgroundSpectrum)->Arg(384000)->Arg(500000)->Unit(benchmark::kMillisecond);
+
+void BM_SpectralGate(benchmark::State& state) {
+    const double rate = static_cast<double>(state.range(0));
+    const std::vector<float> audio = night(rate);
+    acquisition::BackgroundSpectrum background(rate);
+    background.add(audio);
+    background.finish();
+    std::vector<float> cleaned;
+    for (auto _ : state) {
+        acquisition::SpectralGate gate(background, 12000);
+        cleaned.clear();
+        gate.feed(audio, cleaned);
+        gate.finish(cleaned);
+        benchmark::DoNotOptimize(cleaned.data());
+    }
+    state.counters["x_real_time"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SpectralGate)->Arg(384000)->Arg(500000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
