@@ -9,6 +9,7 @@
 #include <functional>
 #include <iterator>
 #include <numbers>
+#include <random>
 
 #include "ChildProcess.h"
 #include "RiffImage.h"
@@ -129,6 +130,27 @@ TEST_F(ImportCommand, ToneCallsComeBackAtTheirFrequency) {
     for (size_t i : dots) EXPECT_NEAR(f.frequency[i], 40000000, 200000) << "dot " << i;
     EXPECT_NE(errors.find("modification time"), std::string::npos);
     EXPECT_EQ(errors.find('\r'), std::string::npos);  // no progress line off a terminal
+}
+
+TEST_F(ImportCommand, WeakCallsUnderHissAreCountedThroughTheGateOnly) {
+    // Six 45 kHz calls of 5 ms, 6 dB below hiss at -40 dB over the whole band: the crossings
+    // of the audio as it is follow the hiss, while through the spectral gate they follow
+    // the calls.
+    auto audio = calls(
+        384000, 6, 0.005, 0.05, [](double) { return 45000.0; },
+        0.01 * std::sqrt(2.0) * std::pow(10, -6.0 / 20));
+    std::mt19937 random(11);
+    std::normal_distribution<float> hiss(0, 0.01F);
+    for (float& s : audio) s += hiss(random);
+    writeWav(root / "weak.wav", 384000, audio);
+    const auto printed = run({(root / "weak.wav").string()});
+    ASSERT_EQ(printed.size(), 1u) << errors;
+    const File f = readFile(printed[0]);
+    size_t onTheCall = 0;
+    for (size_t i : callDots(f)) onTheCall += std::abs(f.frequency[i] - 45000000) < 1000000;
+    EXPECT_GE(onTheCall, 6u * 15);  // of about 20 a call
+    std::filesystem::remove_all(root / "out");
+    EXPECT_TRUE(run({(root / "weak.wav").string(), "--no-denoise"}).empty());
 }
 
 TEST_F(ImportCommand, SweepDotsFollowTheTrackAndTheStampPlacesThem) {

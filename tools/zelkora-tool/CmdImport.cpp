@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/BackgroundSpectrum.h"
 #include "acquisition/NoiseFloor.h"
+#include "acquisition/SpectralGate.h"
 #include "acquisition/ZeroCrossingExtractor.h"
 #include "app/AppSettings.h"
 #include "platform/InputFile.h"
@@ -38,11 +40,12 @@ using acquisition::ZeroCrossingExtractor;
 constexpr const char* kName = "import";
 constexpr const char* kUsage =
     "zelkora-tool import WAV... [--ratio N] [--threshold DB] [--high-pass KHZ]\n"
-    "       [--time-expansion F] [--dir DIR] [-j N]";
+    "       [--no-denoise] [--time-expansion F] [--dir DIR] [-j N]";
 constexpr const char* kHelp =
     "Turns full-spectrum recordings (WAV, FLAC and the other formats libsndfile reads; the\n"
     "first channel) into type 0x84 sequence files, as a frequency-division detector in\n"
-    "Monitor mode would have recorded them: the audio is high-pass filtered, zero\n"
+    "Monitor mode would have recorded them: what does not stand out of the recording's\n"
+    "background at its own frequency is taken away, the audio is high-pass filtered, zero\n"
     "crossings are counted while its level is above the threshold, every Nth is kept, and\n"
     "the intervals go through the recorder's call detector (the autoLineLength, autoSlack\n"
     "and autoMaxTBC settings), which splits them into files; a file also ends at 15 seconds\n"
@@ -60,12 +63,16 @@ constexpr const char* kHelp =
     "\n"
     "  --ratio N            division ratio, 1-64 (default 16)\n"
     "  --threshold DB       level in dB of full scale that counts as signal (default: 14 dB\n"
-    "                       above the recording's background there, measured over half a\n"
+    "                       above the gated audio's background there, measured over half a\n"
     "                       second around each moment, and not below -60 dB)\n"
-    "  --high-pass KHZ      cut-off of the high-pass filter, 1-150 kHz (default 12); zero\n"
-    "                       crossings follow the loudest sound, so a recording with a\n"
-    "                       steady low band (insects, machines) keeps its weaker calls\n"
-    "                       above that band only with a cut-off above it\n"
+    "  --high-pass KHZ      cut-off of the high-pass filter and of the spectral gate,\n"
+    "                       1-150 kHz (default 12); zero crossings follow the loudest sound,\n"
+    "                       so a band below the calls that comes and goes (insects,\n"
+    "                       machines) is taken away only by a cut-off above it\n"
+    "  --no-denoise         count the crossings of the audio as it is; by default only what\n"
+    "                       stands 8 dB above the background of its own few kilohertz\n"
+    "                       around that moment is kept, so that a weak call is counted\n"
+    "                       instead of the hiss around it\n"
     "  --time-expansion F   the recording runs F times slower than real time (default: the\n"
     "                       guan TE value, else 1); intervals are in real time\n"
     "  --dir DIR            where the files go (default: the GPath setting); made when missing\n"
@@ -73,11 +80,14 @@ constexpr const char* kHelp =
     "                       files and what is printed are the same whatever N\n";
 
 constexpr sf_count_t kFrames = 65536;
+// The longest recording whose spectrally gated audio is kept between passes: 128 MB a job.
+constexpr size_t kKeptCleanedFrames = size_t{1} << 25;
 
 // The gate that follows a recording's background stands this far above it: the hiss's own
 // peaks within the envelope's millisecond reach 9-10 dB above its mean level, so the hiss of
 // the noisiest shared recording (a handheld at -40 dB) stays shut out, while a quiet logger's
-// weak calls 12-20 dB above its -54 dB background get through.
+// weak calls 12-20 dB above its -54 dB background get through. After the spectral gate the
+// background is what little of the hiss the gate lets through.
 constexpr double kAboveBackgroundDb = 14;
 // Nor does it go below this, where a recording is digitally silent between calls.
 constexpr double kLowestThresholdDb = -60;
@@ -136,6 +146,7 @@ std::optional<JulianTime> modificationTime(const std::string& path) {
 struct Options {
     int32_t ratio = 16;
     std::optional<double> thresholdDb;  // none: follow the recording's background
+    bool denoise = true;                // the spectral gate before the crossings are counted
     double highPassHz = ZeroCrossingExtractor::Settings{}.highPassHz;
     std::optional<double> timeExpansion;
     std::string folder;
@@ -294,7 +305,9 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     std::vector<float> frames(static_cast<size_t>(kFrames) * static_cast<size_t>(info.channels));
     std::vector<float> mono(static_cast<size_t>(kFrames));
     // The first channel from where the file stands, a block at a time, until `take` says
-    // stop; the frames read.
+    // stop; the frames read. The library's error, if reading ended on one, stays in
+    // `readError`.
+    std::string readError;
     auto readFirstChannel = [&](auto take) {
         int64_t read = 0;
         for (sf_count_t n; (n = sf_readf_float(file.get(), frames.data(), kFrames)) > 0;) {
@@ -304,21 +317,80 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
             read += n;
             if (!take(std::span<const float>(mono.data(), static_cast<size_t>(n)))) break;
         }
+        readError = sf_error(file.get()) != SF_ERR_NO_ERROR ? sf_strerror(file.get()) : "";
+        return read;
+    };
+
+    // From the start again; opened afresh, since a decoder that met damage may not seek.
+    auto rewind = [&] {
+        const SF_INFO first = info;
+        file.reset();
+        file = openAudio();
+        return file && info.channels == first.channels && info.samplerate == first.samplerate;
+    };
+    const double realRate = settings.sampleRate * settings.timeExpansion;
+    std::optional<acquisition::BackgroundSpectrum> spectrum;
+    if (options.denoise) {
+        spectrum.emplace(realRate);
+        readFirstChannel([&](std::span<const float> block) {
+            spectrum->add(block);
+            return true;
+        });
+        spectrum->finish();
+        if (!rewind()) {
+            warn("Cannot open file %s\n", path.c_str());
+            return tool::kExitBadFile;
+        }
+    }
+    // The first channel, through the spectral gate when there is one; the frames read. The
+    // gate's output for a recording of up to kKeptCleanedFrames is kept from the first pass
+    // through it to the second, which then costs nothing (most recordings are triggered
+    // files of a few seconds).
+    std::vector<float> cleaned;
+    std::vector<float> keptCleaned;
+    std::optional<int64_t> keptRead;  // set once keptCleaned holds a whole pass
+    auto readCleaned = [&](auto take) {
+        if (!spectrum) return readFirstChannel(take);
+        if (keptRead) {
+            for (size_t at = 0; at < keptCleaned.size(); at += kFrames) {
+                const size_t n = std::min<size_t>(kFrames, keptCleaned.size() - at);
+                if (!take(std::span<const float>(keptCleaned).subspan(at, n))) break;
+            }
+            return *keptRead;
+        }
+        acquisition::SpectralGate gate(*spectrum, settings.highPassHz);
+        bool more = true;
+        bool keep = !options.thresholdDb;
+        auto give = [&](std::span<const float> block) {
+            if (keep && keptCleaned.size() + block.size() <= kKeptCleanedFrames) {
+                keptCleaned.insert(keptCleaned.end(), block.begin(), block.end());
+            } else if (keep) {
+                keep = false;
+                std::vector<float>().swap(keptCleaned);
+            }
+            return more = take(block);
+        };
+        const int64_t read = readFirstChannel([&](std::span<const float> block) {
+            cleaned.clear();
+            gate.feed(block, cleaned);
+            return give(cleaned);
+        });
+        if (more) {
+            cleaned.clear();
+            gate.finish(cleaned);
+            give(cleaned);
+        }
+        if (keep && more) keptRead = read;
         return read;
     };
 
     if (!options.thresholdDb) {
-        acquisition::NoiseFloor background(settings.sampleRate * settings.timeExpansion,
-                                           settings.highPassHz);
-        readFirstChannel([&](std::span<const float> block) {
+        acquisition::NoiseFloor background(realRate, settings.highPassHz);
+        readCleaned([&](std::span<const float> block) {
             background.add(block);
             return true;
         });
-        // From the start again; opened afresh, since a decoder that met damage may not seek.
-        const SF_INFO first = info;
-        file.reset();
-        file = openAudio();
-        if (!file || info.channels != first.channels || info.samplerate != first.samplerate) {
+        if (!rewind()) {
             warn("Cannot open file %s\n", path.c_str());
             return tool::kExitBadFile;
         }
@@ -352,7 +424,7 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
 
     std::vector<double> kept;
     bool ok = true;
-    const int64_t read = readFirstChannel([&](std::span<const float> block) {
+    const int64_t read = readCleaned([&](std::span<const float> block) {
         kept.clear();
         extractor.feed(block, kept);
         for (const double t : kept) {
@@ -374,11 +446,10 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
                    std::to_string(extractor.nonFinite()) +
                        " sample(s) not a number, taken as silence from there on");
     }
-    if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
+    if (!readError.empty()) {
         damaged = true;
-        warnDamage(
-            path, source, read, info.samplerate,
-            std::string("read error (") + sf_strerror(file.get()) + "); imported up to there");
+        warnDamage(path, source, read, info.samplerate,
+                   "read error (" + readError + "); imported up to there");
     } else if (read < source.promisedFrames) {
         damaged = true;
         warnDamage(path, source, read, info.samplerate,
@@ -412,7 +483,8 @@ int writeImported(const std::string& path, const Options& options, const Importe
 
 int run(const std::vector<std::string>& argv) {
     tool::ToolArgs args(
-        {"--ratio", "--threshold", "--high-pass", "--time-expansion", "--dir", "--jobs"}, {});
+        {"--ratio", "--threshold", "--high-pass", "--time-expansion", "--dir", "--jobs"},
+        {"--no-denoise"});
     if (!args.parse(argv)) return tool::usageError(kName, args.error(), kUsage);
     if (args.helpRequested()) {
         std::printf("usage: %s\n\n%s", kUsage, kHelp);
@@ -452,6 +524,7 @@ int run(const std::vector<std::string>& argv) {
     options.timeExpansion = real("--time-expansion", 1, 100, "a factor from 1 to 100");
     if (!refused.empty()) return tool::usageError(kName, refused, kUsage);
     if (highPassKhz) options.highPassHz = *highPassKhz * 1000;
+    options.denoise = !args.has("--no-denoise");
     const std::optional<int> jobs = tool::jobsOption(args);
     if (!jobs) return tool::usageError(kName, args.error(), kUsage);
     options.folder = args.value("--dir").value_or(settings.GPath);
