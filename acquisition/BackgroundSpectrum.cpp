@@ -63,6 +63,8 @@ void BackgroundSpectrum::finish() {
             levels_[static_cast<size_t>(s) * bins_ + k] = median(window);
         }
     }
+    // An hour at 384 kHz holds 18 million of them; the levels are all that is needed now.
+    std::vector<float>().swap(stepMedians_);
 }
 
 double BackgroundSpectrum::level(int64_t frame, int bin) const {
