@@ -110,6 +110,7 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
     };
     std::vector<Call> calls;
     std::optional<Call> latest;  // the latest call, to judge echoes by
+    int64_t trailEndUs = 0;      // the end of the latest call or of the last of its echoes
     Span open;
     auto at = [&](int32_t i) { return int64_t{times[static_cast<size_t>(i)]}; };
     auto measure = [&](const Span& s, Detail how) {
@@ -126,6 +127,7 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
             if (latest) c.tbcUs = c.startUs - latest->startUs;
             calls.push_back(c);
             latest = c;
+            trailEndUs = c.startUs + c.durationUs;
         }
         open.times.clear();
         open.frequency.clear();
@@ -168,11 +170,13 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
             const Call c = Measure(times, frequency, first, last, Detail::kExtent);
             const bool echo = c.startUs - (latest->startUs + latest->durationUs) <=
                                   std::min(kEchoWindowUs, kEchoWindowCalls * latest->durationUs) &&
+                              c.startUs - trailEndUs <= kEchoTrailGapUs &&
                               static_cast<double>(c.durationUs) <
                                   kEchoShare * static_cast<double>(latest->durationUs) &&
                               c.fminKhz >= latest->fminKhz * (1 - kEchoRangeMargin) &&
                               c.fmaxKhz <= latest->fmaxKhz * (1 + kEchoRangeMargin);
             if (echo) {
+                trailEndUs = std::max(trailEndUs, c.startUs + c.durationUs);
                 if (withEchoes) {
                     calls.push_back(detail == Detail::kExtent
                                         ? c

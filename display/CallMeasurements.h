@@ -29,6 +29,11 @@ class CallMeasurements {
     // weak fragments would look like echoes. It lasts less than kEchoShare of the call and
     // lies within the call's frequency range widened by kEchoRangeMargin on either side.
     static constexpr int64_t kEchoWindowUs = 40000;
+    // An echo trail runs on without a pause: each echo starts at most this long after the
+    // call or the echo before it. A fragment after a longer silence is the next call of a
+    // bat calling fast, weak enough to come in pieces (on the recordings, trails' pieces
+    // lie 1-8 ms apart and such calls start 15 ms and more after the trail).
+    static constexpr int64_t kEchoTrailGapUs = 10000;
     static constexpr int64_t kEchoWindowCalls = 3;
     static constexpr double kEchoShare = 0.5;
     static constexpr double kEchoRangeMargin = 0.2;

@@ -193,6 +193,28 @@ TEST(CallMeasurements, DropOutsJoinedEchoesAndBlipsLeftOut) {
     EXPECT_EQ(CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax).size(), 3u);
 }
 
+TEST(CallMeasurements, AnEchoTrailRunsWithoutAPauseAndTheNextWeakCallIsACall) {
+    // A 6 ms call, two echo pieces 1.5 ms and 1.3 ms after it and each other, then after a
+    // 10.1 ms pause a 1 ms piece at 50 kHz: in the call's range, short and soon enough to be
+    // an echo by those tests, but a trail does not pause; it is a call.
+    Dots d;
+    for (const auto& track : std::vector<std::vector<Corner>>{{{0, 60}, {4000, 45}},
+                                                              {{5000, 44.8}, {6000, 44}},
+                                                              {{7500, 45}, {8300, 45}},
+                                                              {{9600, 45}, {10400, 45}},
+                                                              {{20500, 50}, {21500, 50}}}) {
+        const Dots part = dotsOf(track);
+        d.times.insert(d.times.end(), part.times.begin(), part.times.end());
+        d.frequency.insert(d.frequency.end(), part.frequency.begin(), part.frequency.end());
+    }
+    const auto all = CallMeasurements::Find(
+        d.times, d.frequency, static_cast<int32_t>(d.times.size()), 0, kFmin, kFmax, true);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(std::tuple(all[0].echo, all[1].echo, all[2].echo, all[3].echo),
+              std::tuple(false, true, true, false));
+    EXPECT_EQ(std::tuple(all[3].startUs, all[3].tbcUs), std::tuple(20500, 20500));
+}
+
 TEST(CallMeasurements, MedianOfCharacteristicFrequencies) {
     std::vector<CallMeasurements::Call> calls;
     EXPECT_EQ(CallMeasurements::MedianFchar(calls), 0.0);
