@@ -54,6 +54,17 @@ Dots dotsOf(const std::vector<Corner>& track) {
     return d;
 }
 
+// The dots of several tracks, one after another.
+Dots dotsOfTracks(const std::vector<std::vector<Corner>>& tracks) {
+    Dots d;
+    for (const auto& track : tracks) {
+        const Dots part = dotsOf(track);
+        d.times.insert(d.times.end(), part.times.begin(), part.times.end());
+        d.frequency.insert(d.frequency.end(), part.frequency.begin(), part.frequency.end());
+    }
+    return d;
+}
+
 CallMeasurements::Call measure(const Dots& d) {
     return CallMeasurements::Measure(d.times, d.frequency, 0,
                                      static_cast<int32_t>(d.times.size()) - 1);
@@ -168,19 +179,14 @@ TEST(CallMeasurements, NoiseIsACallOnlyWithoutTheFilter) {
 TEST(CallMeasurements, DropOutsJoinedEchoesAndBlipsLeftOut) {
     // Twice, 80 ms apart: 60 -> 45 kHz in 4 ms, a 1 ms drop-out, on to 44 kHz by 6 ms, and a
     // 0.8 ms echo at 45 kHz 5 ms later; a 5-dot blip at 50 ms; a 90 kHz call at 106 ms.
-    Dots d;
-    for (const auto& track : std::vector<std::vector<Corner>>{{{0, 60}, {4000, 45}},
-                                                              {{5000, 44.8}, {6000, 44}},
-                                                              {{11000, 45}, {11800, 45}},
-                                                              {{50000, 40}, {50800, 40}},
-                                                              {{80000, 60}, {84000, 45}},
-                                                              {{85000, 44.8}, {86000, 44}},
-                                                              {{91000, 45}, {91800, 45}},
-                                                              {{106000, 90}, {107200, 90}}}) {
-        const Dots part = dotsOf(track);
-        d.times.insert(d.times.end(), part.times.begin(), part.times.end());
-        d.frequency.insert(d.frequency.end(), part.frequency.begin(), part.frequency.end());
-    }
+    const Dots d = dotsOfTracks({{{0, 60}, {4000, 45}},
+                                 {{5000, 44.8}, {6000, 44}},
+                                 {{11000, 45}, {11800, 45}},
+                                 {{50000, 40}, {50800, 40}},
+                                 {{80000, 60}, {84000, 45}},
+                                 {{85000, 44.8}, {86000, 44}},
+                                 {{91000, 45}, {91800, 45}},
+                                 {{106000, 90}, {107200, 90}}});
     const auto n = static_cast<int32_t>(d.times.size());
     const auto all = CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax, true);
     ASSERT_EQ(all.size(), 5u);
@@ -197,16 +203,11 @@ TEST(CallMeasurements, AnEchoTrailRunsWithoutAPauseAndTheNextWeakCallIsACall) {
     // A 6 ms call, two echo pieces 1.5 ms and 1.3 ms after it and each other, then after a
     // 10.1 ms pause a 1 ms piece at 50 kHz: in the call's range, short and soon enough to be
     // an echo by those tests, but a trail does not pause; it is a call.
-    Dots d;
-    for (const auto& track : std::vector<std::vector<Corner>>{{{0, 60}, {4000, 45}},
-                                                              {{5000, 44.8}, {6000, 44}},
-                                                              {{7500, 45}, {8300, 45}},
-                                                              {{9600, 45}, {10400, 45}},
-                                                              {{20500, 50}, {21500, 50}}}) {
-        const Dots part = dotsOf(track);
-        d.times.insert(d.times.end(), part.times.begin(), part.times.end());
-        d.frequency.insert(d.frequency.end(), part.frequency.begin(), part.frequency.end());
-    }
+    const Dots d = dotsOfTracks({{{0, 60}, {4000, 45}},
+                                 {{5000, 44.8}, {6000, 44}},
+                                 {{7500, 45}, {8300, 45}},
+                                 {{9600, 45}, {10400, 45}},
+                                 {{20500, 50}, {21500, 50}}});
     const auto all = CallMeasurements::Find(
         d.times, d.frequency, static_cast<int32_t>(d.times.size()), 0, kFmin, kFmax, true);
     ASSERT_EQ(all.size(), 4u);
