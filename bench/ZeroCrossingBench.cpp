@@ -8,9 +8,9 @@
 #include <numbers>
 #include <vector>
 
-#include "acquisition/BackgroundSpectrum.h"
+#include "acquisition/BandBackground.h"
+#include "acquisition/BandGate.h"
 #include "acquisition/NoiseFloor.h"
-#include "acquisition/SpectralGate.h"
 #include "acquisition/ZeroCrossingExtractor.h"
 
 namespace {
@@ -75,11 +75,11 @@ BENCHMARK(BM_MeasureBackground)->Arg(384000)->Arg(500000)->Unit(benchmark::kMill
 
 // The spectral gate's share: measuring the background spectrum, then the gate itself, which
 // the import runs twice (for the level's background and for the crossings).
-void BM_BackgroundSpectrum(benchmark::State& state) {
+void BM_BandBackground(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0));
     const std::vector<float> audio = night(rate);
     for (auto _ : state) {
-        acquisition::BackgroundSpectrum background(rate);
+        acquisition::BandBackground background(rate);
         background.add(audio);
         background.finish();
         benchmark::DoNotOptimize(background.level(0, 0));
@@ -87,17 +87,17 @@ void BM_BackgroundSpectrum(benchmark::State& state) {
     state.counters["x_real_time"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_BackgroundSpectrum)->Arg(384000)->Arg(500000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BandBackground)->Arg(384000)->Arg(500000)->Unit(benchmark::kMillisecond);
 
-void BM_SpectralGate(benchmark::State& state) {
+void BM_BandGate(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0));
     const std::vector<float> audio = night(rate);
-    acquisition::BackgroundSpectrum background(rate);
+    acquisition::BandBackground background(rate);
     background.add(audio);
     background.finish();
     std::vector<float> cleaned;
     for (auto _ : state) {
-        acquisition::SpectralGate gate(background, 12000);
+        acquisition::BandGate gate(background, 12000);
         cleaned.clear();
         gate.feed(audio, cleaned);
         gate.finish(cleaned);
@@ -106,7 +106,7 @@ void BM_SpectralGate(benchmark::State& state) {
     state.counters["x_real_time"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SpectralGate)->Arg(384000)->Arg(500000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BandGate)->Arg(384000)->Arg(500000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

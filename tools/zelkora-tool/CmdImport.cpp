@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/BackgroundSpectrum.h"
+#include "acquisition/BandBackground.h"
+#include "acquisition/BandGate.h"
 #include "acquisition/NoiseFloor.h"
-#include "acquisition/SpectralGate.h"
 #include "acquisition/ZeroCrossingExtractor.h"
 #include "app/AppSettings.h"
 #include "platform/InputFile.h"
@@ -329,14 +329,14 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
         return file && info.channels == first.channels && info.samplerate == first.samplerate;
     };
     const double realRate = settings.sampleRate * settings.timeExpansion;
-    std::optional<acquisition::BackgroundSpectrum> spectrum;
+    std::optional<acquisition::BandBackground> bands;
     if (options.denoise) {
-        spectrum.emplace(realRate);
+        bands.emplace(realRate);
         readFirstChannel([&](std::span<const float> block) {
-            spectrum->add(block);
+            bands->add(block);
             return true;
         });
-        spectrum->finish();
+        bands->finish();
         if (!rewind()) {
             warn("Cannot open file %s\n", path.c_str());
             return tool::kExitBadFile;
@@ -350,7 +350,7 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     std::vector<float> keptCleaned;
     std::optional<int64_t> keptRead;  // set once keptCleaned holds a whole pass
     auto readCleaned = [&](auto take) {
-        if (!spectrum) return readFirstChannel(take);
+        if (!bands) return readFirstChannel(take);
         if (keptRead) {
             for (size_t at = 0; at < keptCleaned.size(); at += kFrames) {
                 const size_t n = std::min<size_t>(kFrames, keptCleaned.size() - at);
@@ -358,7 +358,7 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
             }
             return *keptRead;
         }
-        acquisition::SpectralGate gate(*spectrum, settings.highPassHz);
+        acquisition::BandGate gate(*bands, settings.highPassHz);
         bool more = true;
         bool keep = !options.thresholdDb;
         auto give = [&](std::span<const float> block) {

@@ -1,6 +1,6 @@
 // The spectral gate on synthetic audio whose parts are known apart: weak calls under hiss,
 // a band that sings all the time, digital silence and a sample that is not a number.
-#include "acquisition/SpectralGate.h"
+#include "acquisition/BandGate.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "acquisition/BackgroundSpectrum.h"
+#include "acquisition/BandBackground.h"
 
-using acquisition::BackgroundSpectrum;
-using acquisition::SpectralGate;
+using acquisition::BandBackground;
+using acquisition::BandGate;
 
 namespace {
 
@@ -21,10 +21,10 @@ constexpr double kRate = 384000;
 
 // Through the gate in uneven blocks, as a file is read.
 std::vector<float> gated(const std::vector<float>& audio, double cutOffHz = 12000) {
-    BackgroundSpectrum background(kRate);
+    BandBackground background(kRate);
     background.add(audio);
     background.finish();
-    SpectralGate gate(background, cutOffHz);
+    BandGate gate(background, cutOffHz);
     std::vector<float> out;
     for (size_t at = 0; at < audio.size(); at += 1000) {
         gate.feed(
@@ -45,7 +45,7 @@ double powerDb(const std::vector<float>& a, size_t from, size_t to,
     return 10 * std::log10(sum / static_cast<double>(to - from) + 1e-30);
 }
 
-TEST(SpectralGate, WeakCallsComeOutOfTheHissAndASteadyBandIsTakenAway) {
+TEST(BandGate, WeakCallsComeOutOfTheHissAndASteadyBandIsTakenAway) {
     // One second of hiss at -40 dB with an 18 kHz band at -30 dB singing throughout, and a
     // 45 kHz call of 5 ms every 50 ms, 6 dB below the hiss over the whole band.
     const size_t n = static_cast<size_t>(kRate);
@@ -86,7 +86,7 @@ TEST(SpectralGate, WeakCallsComeOutOfTheHissAndASteadyBandIsTakenAway) {
         callDb + 10);  // they were there to be taken away
 }
 
-TEST(SpectralGate, DigitalSilencePassesUntouchedAndANanKeepsItsPlace) {
+TEST(BandGate, DigitalSilencePassesUntouchedAndANanKeepsItsPlace) {
     // A tone that starts and stops abruptly in digital silence: nothing to take away, so the
     // samples come out as they went in, and a sample that is not a number comes out as one.
     std::vector<float> audio(static_cast<size_t>(kRate / 10), 0.0F);

@@ -1,4 +1,4 @@
-#include "acquisition/SpectralGate.h"
+#include "acquisition/BandGate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,20 +7,20 @@
 
 namespace acquisition {
 
-SpectralGate::SpectralGate(const BackgroundSpectrum& background, double cutOffHz)
+BandGate::BandGate(const BandBackground& background, double cutOffHz)
     : background_(background),
-      spectrum_(background.sampleRate()),
+      frames_(background.sampleRate()),
       above_(std::pow(10.0, kAboveBackgroundDb / 10)),
       frameAbove_(std::pow(10.0, kFrameAboveBackgroundDb / 10)),
-      overlap_(static_cast<size_t>(spectrum_.size()), 0.0),
-      fft_(static_cast<size_t>(spectrum_.size())),
-      work_(static_cast<size_t>(spectrum_.bins())),
-      frameSamples_(static_cast<size_t>(spectrum_.size())),
-      response_(static_cast<size_t>(spectrum_.bins()), 1.0) {
+      overlap_(static_cast<size_t>(frames_.size()), 0.0),
+      fft_(static_cast<size_t>(frames_.size())),
+      work_(static_cast<size_t>(frames_.bins())),
+      frameSamples_(static_cast<size_t>(frames_.size())),
+      response_(static_cast<size_t>(frames_.bins()), 1.0) {
     // Below the cut-off the gain falls to nothing over an octave, smoothly: a brick wall
     // would ring before a call's abrupt start and put dots far below it.
-    for (int k = 0; k < spectrum_.bins(); ++k) {
-        const double octaves = std::log2(k * background.sampleRate() / spectrum_.size() / cutOffHz);
+    for (int k = 0; k < frames_.bins(); ++k) {
+        const double octaves = std::log2(k * background.sampleRate() / frames_.size() / cutOffHz);
         if (octaves < 0) {
             response_[static_cast<size_t>(k)] =
                 octaves <= -1 ? 0 : 0.5 + 0.5 * std::cos(std::numbers::pi * octaves);
@@ -28,27 +28,27 @@ SpectralGate::SpectralGate(const BackgroundSpectrum& background, double cutOffHz
     }
 }
 
-void SpectralGate::feed(std::span<const float> samples, std::vector<float>& out) {
+void BandGate::feed(std::span<const float> samples, std::vector<float>& out) {
     for (size_t i = 0; i < samples.size(); ++i) {
         if (!std::isfinite(samples[i])) nonFinite_.push_back(fed_ + static_cast<int64_t>(i));
     }
     fed_ += static_cast<int64_t>(samples.size());
-    spectrum_.add(samples, [&](int64_t frame, auto spectrum, auto own, auto smoothed) {
+    frames_.add(samples, [&](int64_t frame, auto spectrum, auto own, auto smoothed) {
         keep(frame, spectrum, own, smoothed, out);
     });
 }
 
-void SpectralGate::finish(std::vector<float>& out) {
-    spectrum_.finish([&](int64_t frame, auto spectrum, auto own, auto smoothed) {
+void BandGate::finish(std::vector<float>& out) {
+    frames_.finish([&](int64_t frame, auto spectrum, auto own, auto smoothed) {
         keep(frame, spectrum, own, smoothed, out);
     });
 }
 
-void SpectralGate::keep(int64_t frame, std::span<std::complex<double>> spectrum,
-                        std::span<const double> own, std::span<const double> smoothed,
-                        std::vector<float>& out) {
-    const int n = spectrum_.size();
-    const int bins = spectrum_.bins();
+void BandGate::keep(int64_t frame, std::span<std::complex<double>> spectrum,
+                    std::span<const double> own, std::span<const double> smoothed,
+                    std::vector<float>& out) {
+    const int n = frames_.size();
+    const int bins = frames_.bins();
     for (int k = 0; k < bins; ++k) {
         const auto i = static_cast<size_t>(k);
         const double background = background_.level(frame, k);
@@ -62,12 +62,12 @@ void SpectralGate::keep(int64_t frame, std::span<std::complex<double>> spectrum,
         work_[i] = kept ? spectrum[i] * response_[i] : 0.0;
     }
     fft_.inverse(work_, frameSamples_);
-    const std::span<const double> window = spectrum_.window();
+    const std::span<const double> window = frames_.window();
     for (size_t i = 0; i < overlap_.size(); ++i) overlap_[i] += frameSamples_[i] * window[i];
 
     // The frame's first hop of samples has had every frame that covers it. The frames begin
     // size - hop samples before the recording does; those samples are not given.
-    const int hop = spectrum_.hop();
+    const int hop = frames_.hop();
     const int64_t firstSample = frame * hop - (n - hop);
     for (int i = 0; i < hop; ++i) {
         const int64_t sample = firstSample + i;

@@ -1,4 +1,4 @@
-#include "acquisition/BackgroundSpectrum.h"
+#include "acquisition/BandBackground.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,25 +16,24 @@ T median(std::vector<T>& values) {
 
 }  // namespace
 
-BackgroundSpectrum::BackgroundSpectrum(double sampleRate)
+BandBackground::BandBackground(double sampleRate)
     : sampleRate_(sampleRate),
-      spectrum_(sampleRate),
-      framesPerStep_(
-          std::max<int64_t>(1, std::llround(kStepSeconds * sampleRate / spectrum_.hop()))),
-      bins_(static_cast<size_t>(spectrum_.bins())) {}
+      frames_(sampleRate),
+      framesPerStep_(std::max<int64_t>(1, std::llround(kStepSeconds * sampleRate / frames_.hop()))),
+      bins_(static_cast<size_t>(frames_.bins())) {}
 
-void BackgroundSpectrum::add(std::span<const float> samples) {
-    spectrum_.add(samples, [this](int64_t, auto, auto, std::span<const double> smoothed) {
+void BandBackground::add(std::span<const float> samples) {
+    frames_.add(samples, [this](int64_t, auto, auto, std::span<const double> smoothed) {
         takeFrame(smoothed);
     });
 }
 
-void BackgroundSpectrum::takeFrame(std::span<const double> smoothed) {
+void BandBackground::takeFrame(std::span<const double> smoothed) {
     step_.insert(step_.end(), smoothed.begin(), smoothed.end());
     if (static_cast<int64_t>(step_.size() / bins_) == framesPerStep_) closeStep();
 }
 
-void BackgroundSpectrum::closeStep() {
+void BandBackground::closeStep() {
     const size_t frames = step_.size() / bins_;
     std::vector<double> bin(frames);
     for (size_t k = 0; k < bins_; ++k) {
@@ -44,8 +43,8 @@ void BackgroundSpectrum::closeStep() {
     step_.clear();
 }
 
-void BackgroundSpectrum::finish() {
-    spectrum_.finish(
+void BandBackground::finish() {
+    frames_.finish(
         [this](int64_t, auto, auto, std::span<const double> smoothed) { takeFrame(smoothed); });
     if (!step_.empty()) closeStep();
 
@@ -67,7 +66,7 @@ void BackgroundSpectrum::finish() {
     std::vector<float>().swap(stepMedians_);
 }
 
-double BackgroundSpectrum::level(int64_t frame, int bin) const {
+double BandBackground::level(int64_t frame, int bin) const {
     if (levels_.empty()) return 0;
     const auto steps = static_cast<int64_t>(levels_.size() / bins_);
     const int64_t s = std::clamp<int64_t>(frame / framesPerStep_, 0, steps - 1);

@@ -1,4 +1,4 @@
-#include "acquisition/ShortTimeSpectrum.h"
+#include "acquisition/SmoothedFrames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,13 +10,13 @@ namespace {
 
 int frameSize(double sampleRate) {
     int size = 16;
-    while (size < sampleRate * ShortTimeSpectrum::kFrameSeconds && size < (1 << 16)) size *= 2;
+    while (size < sampleRate * SmoothedFrames::kFrameSeconds && size < (1 << 16)) size *= 2;
     return size;
 }
 
 }  // namespace
 
-ShortTimeSpectrum::ShortTimeSpectrum(double sampleRate)
+SmoothedFrames::SmoothedFrames(double sampleRate)
     : size_(frameSize(sampleRate)),
       fft_(static_cast<size_t>(size_)),
       window_(static_cast<size_t>(size_)),
@@ -32,14 +32,14 @@ ShortTimeSpectrum::ShortTimeSpectrum(double sampleRate)
     }
 }
 
-void ShortTimeSpectrum::add(std::span<const float> samples, const Frame& frame) {
+void SmoothedFrames::add(std::span<const float> samples, const Frame& frame) {
     for (const float sample : samples) {
         push(std::isfinite(sample) ? sample : 0.0F, frame);
         ++samples_;
     }
 }
 
-void ShortTimeSpectrum::push(float sample, const Frame& frame) {
+void SmoothedFrames::push(float sample, const Frame& frame) {
     input_[at_] = sample;
     if (++at_ == input_.size()) at_ = 0;
     ++taken_;
@@ -47,14 +47,14 @@ void ShortTimeSpectrum::push(float sample, const Frame& frame) {
     if ((at_ == 0 || at_ == input_.size() / 2) && taken_ >= size_) transform(frame);
 }
 
-void ShortTimeSpectrum::finish(const Frame& frame) {
+void SmoothedFrames::finish(const Frame& frame) {
     if (samples_ == 0) return;
     // The last frame holding a sample of the recording, and its neighbours after it.
     const int64_t last = (samples_ - 1 + size_ - hop()) / hop();
     while (handedOn_ <= last) push(0.0F, frame);
 }
 
-void ShortTimeSpectrum::transform(const Frame& frame) {
+void SmoothedFrames::transform(const Frame& frame) {
     const auto n = static_cast<size_t>(size_);
     const auto nBins = static_cast<size_t>(bins());
     // The oldest sample is the one the next will overwrite.

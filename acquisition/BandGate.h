@@ -4,13 +4,13 @@
 #include <span>
 #include <vector>
 
-#include "acquisition/BackgroundSpectrum.h"
-#include "acquisition/ShortTimeSpectrum.h"
+#include "acquisition/BandBackground.h"
+#include "acquisition/SmoothedFrames.h"
 
 namespace acquisition {
 
 // Keeps of a recording only what stands above its background at that frequency and moment:
-// a bin of a frame is kept when its neighbourhood (see ShortTimeSpectrum) stands
+// a bin of a frame is kept when its neighbourhood (see SmoothedFrames) stands
 // kAboveBackgroundDb above the background and the bin itself, in that frame, stands
 // kFrameAboveBackgroundDb above it. A call only 3-7 dB above a recording's whole-band hiss
 // stands 10 dB or more above the background of its own few kilohertz; with the rest of the
@@ -21,13 +21,13 @@ namespace acquisition {
 // The kept frames are transformed back and overlapped, so the samples come out as many as
 // went in and in the same places, a few frames late. A sample that was not a finite number
 // comes out as it went in, for the crossing counter to report.
-class SpectralGate {
+class BandGate {
   public:
     static constexpr double kAboveBackgroundDb = 8;
     static constexpr double kFrameAboveBackgroundDb = 6;
 
     // `background` measured on the same recording; it must outlive the gate.
-    SpectralGate(const BackgroundSpectrum& background, double cutOffHz);
+    BandGate(const BandBackground& background, double cutOffHz);
 
     // Takes the next samples and appends to `out` those that are done.
     void feed(std::span<const float> samples, std::vector<float>& out);
@@ -38,8 +38,8 @@ class SpectralGate {
     void keep(int64_t frame, std::span<std::complex<double>> spectrum, std::span<const double> own,
               std::span<const double> smoothed, std::vector<float>& out);
 
-    const BackgroundSpectrum& background_;
-    ShortTimeSpectrum spectrum_;
+    const BandBackground& background_;
+    SmoothedFrames frames_;
     double above_;
     double frameAbove_;
     std::vector<double> overlap_;  // sums of the frames from the oldest unfinished sample on

@@ -9,16 +9,17 @@
 
 namespace acquisition {
 
-// A recording cut into overlapping Hann-windowed frames and transformed, each frame handed
+// A recording cut into overlapping frames and transformed, each frame handed
 // on with its power smoothed over its neighbours in time and frequency. A weak call is a
 // track that runs through several frames and bins, while the background's chance peaks
 // stand alone; averaging over kSmoothFrames × kSmoothBins lets a threshold a few dB above
 // the background tell them apart.
 //
-// Frames are about kFrameSeconds long (a power of two of samples) and overlap by three
-// quarters. Frame m covers samples m·hop − (size − hop) .. m·hop + hop − 1, the samples
-// before the first taken as silence, so that every sample lies in four whole frames.
-class ShortTimeSpectrum {
+// Frames are about kFrameSeconds long (a power of two of samples), windowed by the square
+// root of a Hann window, and overlap by half. Frame m covers samples m·hop − hop ..
+// m·hop + hop − 1, the samples before the first taken as silence, so that every sample lies
+// in two whole frames.
+class SmoothedFrames {
   public:
     static constexpr double kFrameSeconds = 0.0013;
     static constexpr int kSmoothFrames = 5;
@@ -30,7 +31,7 @@ class ShortTimeSpectrum {
                                      std::span<const double>, std::span<const double>)>;
 
     // `sampleRate` at real time (a time-expanded recording's rate times its expansion).
-    explicit ShortTimeSpectrum(double sampleRate);
+    explicit SmoothedFrames(double sampleRate);
 
     int size() const { return size_; }
     int hop() const { return size_ / 2; }
