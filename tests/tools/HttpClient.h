@@ -90,19 +90,15 @@ class HttpConnection {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                                   end - std::chrono::steady_clock::now())
                                   .count();
-            pollfd p{fd_, POLLIN, 0};
-            if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) return in;
-            char buffer[4096];
-            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0) {
-                closed_ = true;
-                return in;
-            }
-            in.append(buffer, static_cast<size_t>(n));
+            if (left <= 0) return in;
+            const std::string piece = receiveSome(static_cast<int>(left));
+            if (piece.empty()) return in;
+            in += piece;
         }
     }
 
-    // What comes first within `ms` (a stream's next piece), empty when nothing does.
+    // What comes first within `ms` (a stream's next piece), empty when nothing does or the
+    // peer closed.
     std::string receiveSome(int ms) {
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, ms) <= 0) return {};
