@@ -137,10 +137,14 @@ class StationCommand : public ::testing::Test {
         EXPECT_EQ(simulator.wait(5000), 0);
     }
 
+    // The station started next reads this config.
     void writeConfig(const std::string& text) { std::ofstream(root / "station.conf") << text; }
 
     std::unique_ptr<ChildProcess> startStation(const std::vector<std::string>& options) {
         std::vector<std::string> args{kTool, "station", "--dir", out.string()};
+        if (fs::exists(root / "station.conf")) {
+            args.insert(args.end(), {"--config", (root / "station.conf").string()});
+        }
         args.insert(args.end(), options.begin(), options.end());
         return std::make_unique<ChildProcess>(args, (root / "station.err").string());
     }
@@ -234,8 +238,8 @@ TEST_F(StationCommand, RecordsNowIntoTheNightlyFolderWithLogAndStatus) {
     ASSERT_GT(port, 0);
     writeConfig("# a test station\nport = " + std::to_string(port) + "\n");
     const int http = testing_support::freeLoopbackPort();
-    auto station = startStation({"--config", (root / "station.conf").string(), "--now", "--http",
-                                 "0.0.0.0:" + std::to_string(http), "--seconds", "8"});
+    auto station =
+        startStation({"--now", "--http", "0.0.0.0:" + std::to_string(http), "--seconds", "8"});
     ASSERT_TRUE(waitFor(*station, "start: recording", 8000)) << seen;
     EXPECT_NE(seen.find("fault: the web page is not served on 0.0.0.0:" + std::to_string(http) +
                         ": an address other than the loopback needs http_token"),
@@ -262,10 +266,7 @@ TEST_F(StationCommand, RecordsNowIntoTheNightlyFolderWithLogAndStatus) {
     EXPECT_NE(log.find("start: recording on port " + std::to_string(port)), std::string::npos)
         << log;
     EXPECT_NE(log.find("stop: the station ends"), std::string::npos) << log;
-    size_t savedLines = 0;
-    for (size_t at = log.find(" saved "); at != std::string::npos; at = log.find(" saved ", at + 1))
-        ++savedLines;
-    EXPECT_EQ(savedLines, static_cast<size_t>(allFiles));
+    EXPECT_EQ(testing_support::occurrences(log, " saved "), static_cast<size_t>(allFiles));
     EXPECT_EQ(
         status.rfind(
             "state=stopped night=" + nightName + " files=" + std::to_string(files) + " last=", 0),
@@ -293,8 +294,7 @@ TEST_F(StationCommand, AnUnpluggedModuleIsFoundAgain) {
     const int port = startModule();
     ASSERT_GT(port, 0);
     writeConfig("search_interval=2\n");
-    auto station = startStation(
-        {"--config", (root / "station.conf").string(), "--now", "--port", std::to_string(port)});
+    auto station = startStation({"--now", "--port", std::to_string(port)});
     ASSERT_TRUE(waitFor(*station, "start: recording", 5000)) << seen;
     std::this_thread::sleep_for(std::chrono::seconds(2));
     stopModule();  // unplugged: the pseudo-terminal goes away
@@ -320,8 +320,7 @@ TEST_F(StationCommand, AGpsPluggedInLateOrPluggedBackIsReadAgain) {
     const int port = startModule();
     ASSERT_GT(port, 0);
     writeConfig("search_interval=2\ngps=4321\ngps_baud=115200\n");
-    auto station = startStation({"--config", (root / "station.conf").string(), "--now", "--port",
-                                 std::to_string(port), "--seconds", "60"});
+    auto station = startStation({"--now", "--port", std::to_string(port), "--seconds", "60"});
     ASSERT_TRUE(waitFor(*station, "fault: GPS port 4321", 5000)) << seen;
     ASSERT_EQ(startGps(4321), 4321);
     ASSERT_TRUE(waitFor(*station, "GPS on port 4321", 6000)) << seen;
@@ -357,8 +356,7 @@ TEST_F(StationCommand, LowDiskStopsSavingAndSpaceReturningResumesIt) {
     writeConfig("min_free_mb=1\nlog=" + (root / "station.log").string() +
                 "\nstatus=" + (root / "station.status").string() + "\n");
     out = volume.path();
-    auto station = startStation(
-        {"--config", (root / "station.conf").string(), "--now", "--port", std::to_string(port)});
+    auto station = startStation({"--now", "--port", std::to_string(port)});
     ASSERT_TRUE(waitFor(*station, "saved ", 20000)) << seen;
     // Something else fills the card to half a megabyte short of its end.
     const fs::path filler = out / "filler";
@@ -403,8 +401,7 @@ TEST_F(StationCommand, AReadOnlyFolderAndAFullDiskAreSaidOnceInTheLog) {
     const std::string logFile = (root / "station.log").string();
     writeConfig("search_interval=1\nmin_free_mb=0\nlog=" + logFile + "\nstatus=" + status + "\n");
     out = folder.path();
-    auto station = startStation({"--config", (root / "station.conf").string(), "--now", "--port",
-                                 std::to_string(port), "--seconds", "5"});
+    auto station = startStation({"--now", "--port", std::to_string(port), "--seconds", "5"});
     EXPECT_EQ(station->wait(20000), 1) << readText((root / "station.err").string());
     stopModule();
     const std::string log = readText(logFile);
@@ -466,7 +463,7 @@ TEST_F(StationCommand, ScheduledNightStartsAtSunsetFromTheGpsPositionAndStopsAtS
                   (static_cast<double>(stop) - sunrise) / 60.0);
     writeConfig(std::string(offsets) + "port=" + std::to_string(port) +
                 "\ngps=" + std::to_string(gpsPort) + "\ngps_baud=115200\n");
-    auto station = startStation({"--config", (root / "station.conf").string(), "--seconds", "45"});
+    auto station = startStation({"--seconds", "45"});
     ASSERT_TRUE(waitFor(*station, "position from the GPS", 15000)) << seen;
     ASSERT_TRUE(waitFor(*station, "night of " + night + ": sunset=", 5000)) << seen;
     EXPECT_TRUE(waitFor(*station, "waiting until ", 5000)) << seen;
@@ -570,15 +567,13 @@ void flood(int http) {
     EXPECT_TRUE(idle.closedWithin(5000)) << "an idle client was kept past 30 s";
 }
 
-// What the page refuses: the controls without the token or by GET, paths out of the nightly
-// folder, oversized heads and bodies, heads without end, a seventeenth connection, and
-// wrong tokens. The station's process is `pid`.
+// What the running station refuses beyond the router's own rules (StationWebTest holds
+// those): the controls without the token as configured, paths as typed, heads and bodies as
+// the server measures them, heads without end, a seventeenth connection, and wrong tokens
+// from connections of their own. The station's process is `pid`.
 void refusals(int http, pid_t pid) {
-    // The controls: not without the token, not by GET.
     EXPECT_EQ(request(http, "POST /api/stop HTTP/1.1\r\nHost: s\r\nContent-Length: 0\r\n\r\n"),
               401);
-    EXPECT_EQ(request(http, get("/api/stop", kBearer)), 405);
-    EXPECT_EQ(request(http, get("/", "")), 303);
     std::string files;
     EXPECT_EQ(request(http, get("/api/files", kBearer), &files), 200);
     const size_t at = files.find("{\"name\":\"");
@@ -595,12 +590,9 @@ void refusals(int http, pid_t pid) {
     EXPECT_EQ(request(http, get("/api/files/" + encoded + ".png", kBearer), &file), 200);
     EXPECT_NE(file.find("\x89PNG"), std::string::npos);
 
-    // Traversals, as typed and encoded.
-    for (const char* target :
-         {"/api/files/../station.log", "/api/files/..%2Fstation.log",
-          "/api/files/%2e%2e%2fstation.log", "/api/files/%2Fetc%2Fpasswd",
-          "/api/files/..%5Cstation.log", "/../station.log", "/api/files/%2E%2E?night=..",
-          "/api/files/station.log?night=%2E%2E"}) {
+    // Traversals as typed, which no library client would send: the server hands them to the
+    // router unchanged (the encoded ones are the router's affair, in StationWebTest).
+    for (const char* target : {"/api/files/../station.log", "/../station.log"}) {
         const int code = request(http, get(target, kBearer));
         EXPECT_TRUE(code == 404 || code == 400) << target << " gave " << code;
     }
@@ -613,9 +605,6 @@ void refusals(int http, pid_t pid) {
     EXPECT_EQ(request(http, get("/api/status", headers)), 431);
     EXPECT_EQ(request(http, "POST /login HTTP/1.1\r\nHost: s\r\nContent-Length: 5000\r\n\r\n" +
                                 std::string(5000, 't')),
-              413);
-    EXPECT_EQ(request(http, "POST /api/stop HTTP/1.1\r\nHost: s\r\n" + kBearer +
-                                "Content-Length: 5000\r\n\r\n" + std::string(5000, 't')),
               413);
 
     // Headers without end are cut off long before they could fill the station's memory.
@@ -650,7 +639,8 @@ void refusals(int http, pid_t pid) {
     }
     EXPECT_EQ(code, 200);
 
-    // Wrong tokens: five in a minute, then 429 for the right one too.
+    // Wrong tokens: five in a minute, then 429 for the right one too. Each request comes on a
+    // connection of its own, from another port: the count is per address, not per connection.
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(request(http, get("/api/status", "Authorization: Bearer wrong\r\n")), 401);
     }
@@ -668,8 +658,7 @@ TEST_F(StationCommand, AFloodOfRequestsAndWhatThePageRefusesCostTheRecordingNoth
     ASSERT_GT(port, 0);
     const int http = testing_support::freeLoopbackPort();
     writeConfig("http = " + std::to_string(http) + "\nhttp_token = " + kToken + "\n");
-    auto station = startStation(
-        {"--config", (root / "station.conf").string(), "--now", "--port", std::to_string(port)});
+    auto station = startStation({"--now", "--port", std::to_string(port)});
     ASSERT_TRUE(waitFor(*station, "web page on http://127.0.0.1:" + std::to_string(http), 8000))
         << seen;
     ASSERT_TRUE(waitFor(*station, "saved ", 30000)) << seen;
