@@ -1,7 +1,9 @@
 // The station's web page in Debian's chromium at a phone's size: the module and GPS
-// simulators feed a station serving its page with a token. The page must show the state and
-// the fix, get live dots, refuse the controls without the token and stop the recording with
-// it. Usage: node station-page.mjs ZELKORA_TOOL SHARED_DATA OUT_DIR
+// simulators feed a station serving its page with a token. The page must send to the login
+// form without the token, show the state and the fix, get live dots, open a pass and stop the
+// recording with the token. (The controls' 401 without the token is checked on the router in
+// StationWebTest and on the running station in StationCommandTest.)
+// Usage: node station-page.mjs ZELKORA_TOOL SHARED_DATA OUT_DIR
 // Exits 77 (skipped) when chromium, playwright-core or the captures are not there.
 import {spawn} from 'node:child_process';
 import fs from 'node:fs';
@@ -104,11 +106,7 @@ try {
   });
   const page = context.pages()[0] || await context.newPage();
 
-  // Without the token: the page sends to the form, the controls answer 401.
-  for (const control of ['record', 'stop', 'schedule']) {
-    const r = await page.request.post(`${base}/api/${control}`);
-    check(r.status() === 401, `POST /api/${control} without the token answers 401 (got ${r.status()})`);
-  }
+  // Without the token the page sends to the form.
   await page.goto(base + '/');
   check(page.url() === base + '/login', 'the page sends to the login form');
   await page.fill('#token', token);
@@ -139,12 +137,11 @@ try {
   if (outDir) await page.screenshot({path: path.join(outDir, 'station-pass-390x844.png')});
   await page.click('#close');
 
-  // "Stop" with the token (the session cookie) stops the recording.
+  // "Stop" with the token (the session cookie) stops the recording; the page's state is drawn
+  // from /api/status.
   await page.click('#stop');
   await until('the station stops from the page', () => said('stop: stopped from the web page'), 10000);
   await until('the page shows "stopped"', async () => (await page.textContent('#state')) === 'stopped', 10000);
-  const status = await page.request.get(`${base}/api/status`);
-  check((await status.json()).state === 'stopped', '/api/status says stopped');
 } catch (e) {
   check(false, 'the test ran: ' + e.stack);
 } finally {
