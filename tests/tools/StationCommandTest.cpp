@@ -18,12 +18,12 @@
 #include <iterator>
 #include <mutex>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
 #include "HttpClient.h"
 #include "SimulatorLog.h"
+#include "gps/GpsReceiver.h"
 #include "support/PrivateFolders.h"
 #include "support/SmallVolume.h"
 #include "support/ToolRunner.h"
@@ -49,21 +49,17 @@ std::string dateOf(std::time_t t) {
     return text;
 }
 
-// The first GGA position of an NMEA capture, in degrees.
+// The first position the receiver accepts from an NMEA capture, as the station reads it.
 bool firstPosition(const fs::path& capture, double& lat, double& lon) {
-    std::ifstream in(capture);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.find("GGA,") == std::string::npos) continue;
-        std::vector<std::string> f;
-        std::stringstream fields(line);
-        for (std::string s; std::getline(fields, s, ',');) f.push_back(s);
-        if (f.size() < 6 || f[2].size() < 4 || f[4].size() < 5) continue;
-        lat = std::stod(f[2].substr(0, 2)) + std::stod(f[2].substr(2)) / 60;
-        lon = std::stod(f[4].substr(0, 3)) + std::stod(f[4].substr(3)) / 60;
-        if (f[3] == "S") lat = -lat;
-        if (f[5] == "W") lon = -lon;
-        return true;
+    std::ifstream in(capture, std::ios::binary);
+    GpsReceiver rx;
+    for (char c = 0; in.get(c);) {
+        if ((rx.AddChar(static_cast<uint8_t>(c)) & GpsReceiver::kGga) &&
+            (rx.validity() & GpsReceiver::kValidFix)) {
+            lat = rx.current().latitude;
+            lon = rx.current().longitude;
+            return true;
+        }
     }
     return false;
 }
