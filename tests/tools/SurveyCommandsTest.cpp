@@ -23,6 +23,7 @@ namespace {
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
 
+using testing_support::occurrences;
 using testing_support::quoted;
 using testing_support::readText;
 using testing_support::Tool;
@@ -42,12 +43,6 @@ std::vector<std::string> fields(const std::string& row) {
     for (std::string f; std::getline(in, f, ',');) out.push_back(f);
     if (!row.empty() && row.back() == ',') out.emplace_back();
     return out;
-}
-
-size_t occurrences(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 // The intervals (µs, one per line) of `calls` calls 100 ms apart: each falls from 75 to
