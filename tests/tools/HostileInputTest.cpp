@@ -85,7 +85,7 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
     } else if (takesFolders) {
         work.write("good", seqtest::encode(*seqtest::storeFromIntervals({100, 120, 60})));
     } else {
-        return;  // map, import, station and check-sent: their outputs in OutputTargets
+        return;  // what the others read well and write: their own tests, and OutputTargets
     }
     EXPECT_EQ(runTool(work, reading(work, name, good)), 0) << readText(work.file("err"));
     if (name != "render") {
