@@ -144,7 +144,8 @@ TEST_F(OutputTargets, AFullDiskLeavesTheOldFileAndNothingElse) {
     if (!volume.ok()) GTEST_SKIP() << volume.reason();
     const std::string out = volume.path() + "/out";
     { std::ofstream(out) << "old"; }
-    // A picture of which only a part fits: no truncated picture, no temporary file.
+    // A picture of which only a part fits (some 34 KiB on 16 KiB): no truncated picture, no
+    // temporary file.
     const ToolRun big =
         tool.run("render " + testing_support::quoted(sequence) + " --size 2000x2000 --png " +
                  testing_support::quoted(volume.path() + "/big.png"));
