@@ -1,28 +1,28 @@
-// What the file-reading commands do with paths that are no regular file, and with output
+// What the commands that read files do with paths that are no regular file, and with output
 // that cannot be written: refused at once, never waited on, never reported as success.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
+#include <vector>
 
 #include "gps/TrackRecord.h"
 #include "sequence/SequenceTestData.h"
 #include "support/TempDir.h"
+#include "support/ToolRunner.h"
 
 namespace {
 
-const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
+using testing_support::quoted;
+using testing_support::readText;
 
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
 
 // The exit status within 10 seconds (124 after them: a reader waiting on a FIFO fails the
 // test instead of hanging it); standard error goes to the file "err".
@@ -34,11 +34,47 @@ int runTool(const TempDir& work, const std::string& args, const std::string& out
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
+// The command line that has `name` read `path`, as its input file (or config, or log).
+std::string reading(const TempDir& work, const std::string& name, const std::string& path) {
+    const std::string p = quoted(path);
+    if (name == "render") return "render " + p + " --png " + quoted(work.file("out.png"));
+    if (name == "map") return "map " + p + " --gpx " + quoted(work.file("out.gpx"));
+    if (name == "import") return "import " + p + " --dir " + quoted(work.file("imported"));
+    if (name == "station") return "station --config " + p + " --now --seconds 1";
+    if (name == "check-sent") return "check-sent --log " + p + " " + quoted(work.file("night"));
+    return name + " " + p;
+}
+
 class FileReadingCommand : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput) {
     TempDir work;
     const std::string name = GetParam();
+    ASSERT_EQ(::mkfifo(work.file("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(work.file("folder"));
+    std::filesystem::create_directory(work.file("night"));
+    // info, export and render take a folder for its sequence files.
+    const bool takesFolders = name == "info" || name == "export" || name == "render";
+    std::vector<std::string> notFiles = {work.file("fifo"), "/dev/null"};
+    if (!takesFolders) notFiles.push_back(work.file("folder"));
+    // An endless device, where device nodes can be made.
+    if (::mknod(work.file("zero").c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0) {
+        notFiles.push_back(work.file("zero"));
+    }
+    for (const std::string& path : notFiles) {
+        EXPECT_EQ(runTool(work, reading(work, name, path)), 2) << path;
+        EXPECT_EQ(readText(work.file("err")), "Cannot open file " + path + "\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(work.file("out.gpx")));
+    EXPECT_FALSE(std::filesystem::exists(work.file("out.png")));
+    if (takesFolders) {
+        EXPECT_EQ(
+            runTool(work, name + " '" + work.file("folder") + "'" +
+                              (name == "render" ? " --png-dir '" + work.file("p") + "'" : "")),
+            0);
+    }
+
+    // What reads well, and its standard output on a full device.
     const std::string good = work.file("good");
     if (name == "nmea") {
         std::ofstream(good) << "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\n";
@@ -46,27 +82,12 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
         std::array<uint8_t, TrackRecord::kSize> record{};
         TrackRecord{}.encode(record);
         work.write("good", std::vector<uint8_t>(record.begin(), record.end()));
-    } else {
+    } else if (takesFolders) {
         work.write("good", seqtest::encode(*seqtest::storeFromIntervals({100, 120, 60})));
+    } else {
+        return;  // what the others read well and write: their own tests, and OutputTargets
     }
-    const std::string png = name == "render" ? " --png '" + work.file("out.png") + "'" : "";
-    ASSERT_EQ(::mkfifo(work.file("fifo").c_str(), 0600), 0);
-    std::filesystem::create_directory(work.file("folder"));
-    // info, export and render take a folder for its sequence files.
-    const bool takesFolders = name == "info" || name == "export" || name == "render";
-    for (const std::string& path :
-         {work.file("fifo"), work.file("folder"), std::string("/dev/null")}) {
-        if (takesFolders && path == work.file("folder")) continue;
-        EXPECT_EQ(runTool(work, name + " '" + path + "'" + png), 2) << path;
-        EXPECT_EQ(readText(work.file("err")), "Cannot open file " + path + "\n");
-    }
-    if (takesFolders) {
-        EXPECT_EQ(
-            runTool(work, name + " '" + work.file("folder") + "'" +
-                              (name == "render" ? " --png-dir '" + work.file("p") + "'" : "")),
-            0);
-    }
-    EXPECT_EQ(runTool(work, name + " '" + good + "'" + png), 0) << readText(work.file("err"));
+    EXPECT_EQ(runTool(work, reading(work, name, good)), 0) << readText(work.file("err"));
     if (name != "render") {
         EXPECT_EQ(runTool(work, name + " '" + good + "'", "/dev/full"), 1);
         EXPECT_NE(readText(work.file("err")).find("standard output: No space left on device"),
@@ -75,28 +96,27 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
 }
 
 INSTANTIATE_TEST_SUITE_P(Tool, FileReadingCommand,
-                         ::testing::Values("info", "export", "render", "nmea", "track"),
-                         [](const auto& info) { return std::string(info.param); });
+                         ::testing::Values("info", "export", "render", "nmea", "track", "map",
+                                           "import", "station", "check-sent"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::erase(name, '-');
+                             return name;
+                         });
 
-TEST(RenderCommand, FullDiskFailsAndLeavesNoPicture) {
+// A config far beyond any real one, and a log line that is not one, are named as such.
+TEST(FileReadingCommand, HugeConfigAndBadLogLineAreNamed) {
     TempDir work;
-    work.write("GOOD.AB#", seqtest::encode(*seqtest::storeFromIntervals({100, 120, 60})));
-    const std::string card = work.file("card");
-    std::filesystem::create_directory(card);
-    // 16 KiB in a mount namespace of its own: half of this picture (some 30 KiB) fits.
-    const std::string mount = "mount -t tmpfs -o size=16k none '" + card + "'";
-    if (std::system(("unshare -m sh -c \"" + mount + "\" 2>/dev/null").c_str()) != 0) {
-        GTEST_SKIP() << "a small tmpfs cannot be mounted here (needs unshare and mount rights)";
-    }
-    const std::string script =
-        mount + " && XDG_CONFIG_HOME='" + work.file("config") + "' " + kTool + " render '" +
-        work.file("GOOD.AB#") + "' --size 2000x2000 --png '" + card +
-        "/out.png'; status=\\$?; ls -A '" + card + "' >'" + work.file("left") + "'; exit \\$status";
-    const int raw =
-        std::system(("unshare -m sh -c \"" + script + "\" 2>'" + work.file("err") + "'").c_str());
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
-    EXPECT_NE(readText(work.file("err")).find("No space left on device"), std::string::npos);
-    EXPECT_EQ(readText(work.file("left")), "");  // no truncated picture, no temporary file
+    std::filesystem::create_directory(work.file("night"));
+    work.write("huge.conf", std::vector<uint8_t>(1024 * 1024 + 1, '#'));
+    EXPECT_EQ(runTool(work, "station --config " + quoted(work.file("huge.conf")) + " --now"), 2);
+    EXPECT_NE(readText(work.file("err")).find("larger than 1 MiB"), std::string::npos)
+        << readText(work.file("err"));
+
+    std::ofstream(work.file("sent.log")) << "# sent\nI 1 40\nI 1 abc\n";
+    EXPECT_EQ(runTool(work, reading(work, "check-sent", work.file("sent.log"))), 2);
+    EXPECT_NE(readText(work.file("err")).find("line 3"), std::string::npos)
+        << readText(work.file("err"));
 }
 
 }  // namespace

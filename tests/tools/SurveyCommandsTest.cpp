@@ -1,8 +1,11 @@
-// `zelkora-tool calls` and `map` on files written by `encode` and a track file written
-// record by record, run as a script would run them.
+// `zelkora-tool calls`, `info`, `export`, `render` and `map` on files written by `encode` and
+// track files written record by record, run as a script would run them.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <QColor>
+#include <QImage>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -23,6 +26,7 @@ namespace {
 
 const std::string kTool = std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool";
 
+using testing_support::occurrences;
 using testing_support::quoted;
 using testing_support::readText;
 using testing_support::Tool;
@@ -42,12 +46,6 @@ std::vector<std::string> fields(const std::string& row) {
     for (std::string f; std::getline(in, f, ',');) out.push_back(f);
     if (!row.empty() && row.back() == ',') out.emplace_back();
     return out;
-}
-
-size_t occurrences(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 // The intervals (µs, one per line) of `calls` calls 100 ms apart: each falls from 75 to
@@ -249,6 +247,18 @@ std::vector<std::string> allMatches(const std::string& text, const std::string& 
     return out;
 }
 
+bool haveXmllint() {
+    return std::system("command -v xmllint >/dev/null 2>&1") == 0;
+}
+
+// xmllint's status on `gpx` against the part of the GPX 1.1 schema that map writes.
+int gpxSchemaCheck(const std::string& gpx) {
+    const std::string schema = std::string(ZELKORA_SOURCE_DIR) + "/tests/tools/gpx-1.1-subset.xsd";
+    return std::system(
+        ("xmllint --noout --schema " + quoted(schema) + " " + quoted(gpx) + " 2>/dev/null")
+            .c_str());
+}
+
 TEST(MapCommand, GpxTrackInSegmentsWithRecordingsAsWaypoints) {
     TempDir dir;
     Tool tool;
@@ -277,14 +287,8 @@ TEST(MapCommand, GpxTrackInSegmentsWithRecordingsAsWaypoints) {
               (std::vector<std::string>{"3 calls, median fchar 45.2 kHz"}));
     EXPECT_NE(text.find("<time>2026-06-12T20:12:16Z</time>"), std::string::npos);
 
-    if (std::system("command -v xmllint >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "xmllint (libxml2-utils) is not installed";
-    }
-    const std::string schema = std::string(ZELKORA_SOURCE_DIR) + "/tests/tools/gpx-1.1-subset.xsd";
-    EXPECT_EQ(std::system(("xmllint --noout --schema " + quoted(schema) + " " + quoted(gpx) +
-                           " 2>/dev/null")
-                              .c_str()),
-              0);
+    if (!haveXmllint()) GTEST_SKIP() << "xmllint (libxml2-utils) is not installed";
+    EXPECT_EQ(gpxSchemaCheck(gpx), 0);
     const std::string kmlText = readText(kml);
     EXPECT_EQ(std::system(("xmllint --noout " + quoted(kml)).c_str()), 0);
     EXPECT_EQ(occurrences(kmlText, "<LineString>"), 2u);
@@ -324,6 +328,54 @@ TEST(MapCommand, WinterTimeAndBadInput) {
                        quoted(dir.file("no/such/folder/out.gpx")))
                   .status,
               1);
+}
+
+// A walk across the meridian 180 (Fiji, Kiribati): the formats get longitudes they can hold,
+// and the picture draws the walk across the meridian, not around the globe.
+TEST(MapCommand, WalkAcrossTheMeridianOf180) {
+    TempDir dir;
+    {
+        // Eastwards from 179.99 E over 180 to 179.9905 W, moving north; every tenth second.
+        std::ofstream out(dir.file("GPS.zlg"), std::ios::binary);
+        for (int i = 0; i < 40; ++i) {
+            const int lon = 179990000 + 500 * i;  // 180 itself stays
+            testing_support::appendTrackRecord(
+                out, testing_support::trackRecordAt(10 * i, -16500000 + 200 * i,
+                                                    lon > 180000000 ? lon - 360000000 : lon));
+        }
+    }
+    Tool tool;
+    const auto r =
+        tool.run("map " + quoted(dir.file("GPS.zlg")) + " --gpx " + quoted(dir.file("w.gpx")) +
+                 " --kml " + quoted(dir.file("w.kml")) + " --png " + quoted(dir.file("w.png")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string gpx = readText(dir.file("w.gpx"));
+    EXPECT_EQ(occurrences(gpx, "<trkpt "), 40u);
+    EXPECT_EQ(occurrences(gpx, "lon=\"180."), 0u) << "180 is outside what GPX takes";
+    EXPECT_EQ(occurrences(gpx, "lon=\"-180.000000\""), 1u);
+    EXPECT_EQ(occurrences(readText(dir.file("w.kml")), "-180.000000,"), 1u);
+    if (haveXmllint()) {
+        EXPECT_EQ(gpxSchemaCheck(dir.file("w.gpx")), 0);
+    }
+
+    // The walk is 2 km east and 900 m north: drawn across the meridian it fills the picture
+    // both ways; drawn around the globe it would be a flat line 360 degrees long.
+    QImage png(QString::fromStdString(dir.file("w.png")));
+    ASSERT_FALSE(png.isNull());
+    int top = png.height(), bottom = -1, left = png.width(), right = -1;
+    for (int y = 40; y < png.height() - 40; ++y) {
+        for (int x = 0; x < png.width(); ++x) {
+            const QColor c = png.pixelColor(x, y);
+            if (c.blue() > 120 && c.red() < 80) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    EXPECT_GT(bottom - top, 200) << "the track is flat: drawn the long way round";
+    EXPECT_GT(right - left, 500);
 }
 
 }  // namespace
