@@ -84,6 +84,15 @@ class LineSums {
     std::vector<Sums> sums_;
 };
 
+// Whether the central four fifths of the dots lie within kTailSpread of each other: the
+// tail of a call holds its frequency, while a second bat's sweep or a cloud of reverberation
+// after a call spans half an octave or more.
+bool isSteady(std::vector<int32_t> frequency) {
+    std::sort(frequency.begin(), frequency.end());
+    const size_t n = frequency.size();
+    return frequency[n * 9 / 10] <= CallMeasurements::kTailSpread * frequency[n / 10];
+}
+
 }  // namespace
 
 std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32_t> times,
@@ -109,8 +118,11 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
         std::vector<int32_t> times, frequency;
     };
     std::vector<Call> calls;
-    std::optional<Call> latest;  // the latest call, to judge echoes by
-    int64_t trailEndUs = 0;      // the end of the latest call or of the last of its echoes
+    std::optional<Call> latest;    // the latest call, to judge echoes by
+    std::optional<Call> previous;  // the call before it, should the latest take in its tail
+    Span latestDots;               // the latest call's dots and those of its echoes
+    size_t latestAt = 0;           // where the latest call stands in `calls`
+    int64_t trailEndUs = 0;        // the end of the latest call or of the last of its echoes
     Span open;
     auto at = [&](int32_t i) { return int64_t{times[static_cast<size_t>(i)]}; };
     auto measure = [&](const Span& s, Detail how) {
@@ -124,13 +136,29 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
         const auto dots = static_cast<int32_t>(open.times.size());
         if (dots >= kMinCallDots && int64_t{open.times.back()} - open.times.front() >= kMinCallUs) {
             Call c = measure(open, detail);
+            if (latest && c.startUs - trailEndUs <= kTailGapUs && c.durationUs >= kMinTailUs &&
+                c.fmeanKhz >= latest->fminKhz * (1 - kEchoRangeMargin) &&
+                c.fmeanKhz <= latest->fmaxKhz * (1 + kEchoRangeMargin) && isSteady(open.frequency)) {
+                // The rest of the latest call: it and its echoes become one call with this.
+                calls.resize(latestAt);
+                latestDots.last = open.last;
+                latestDots.times.insert(latestDots.times.end(), open.times.begin(),
+                                        open.times.end());
+                latestDots.frequency.insert(latestDots.frequency.end(), open.frequency.begin(),
+                                            open.frequency.end());
+                open = std::move(latestDots);
+                c = measure(open, detail);
+                latest = previous;
+            }
             if (latest) c.tbcUs = c.startUs - latest->startUs;
+            latestAt = calls.size();
             calls.push_back(c);
+            previous = latest;
             latest = c;
             trailEndUs = c.startUs + c.durationUs;
+            latestDots = std::move(open);
         }
-        open.times.clear();
-        open.frequency.clear();
+        open = Span{};
     };
     // A fragment is a stretch of neighbouring dots, measured where it lies.
     auto append = [&](Span& to, int32_t first, int32_t last) {
@@ -177,6 +205,8 @@ std::vector<CallMeasurements::Call> CallMeasurements::Find(std::span<const int32
                               c.fmaxKhz <= latest->fmaxKhz * (1 + kEchoRangeMargin);
             if (echo) {
                 trailEndUs = std::max(trailEndUs, c.startUs + c.durationUs);
+                latestDots.last = last;
+                append(latestDots, first, last);
                 if (withEchoes) {
                     calls.push_back(detail == Detail::kExtent
                                         ? c

@@ -34,6 +34,15 @@ class CallMeasurements {
     // bat calling fast, weak enough to come in pieces (on the recordings, trails' pieces
     // lie 1-8 ms apart and such calls start 15 ms and more after the trail).
     static constexpr int64_t kEchoTrailGapUs = 10000;
+    // A call's quiet tail can break off at a longer drop-out. A steady run (the central
+    // four fifths of its dots within kTailSpread of each other) of at least kMinTailUs that
+    // starts within kTailGapUs of the call or of its last echo, with its mean frequency in
+    // the call's widened range, is the rest of that call: on the recordings such tails
+    // follow the call's steep start after 2-6 ms and last 3-17 ms. A second bat's call
+    // 3.5 ms later, or a cloud of reverberation, sweeps over half an octave or more.
+    static constexpr int64_t kTailGapUs = 6000;
+    static constexpr int64_t kMinTailUs = 3000;
+    static constexpr double kTailSpread = 1.25;
     static constexpr int64_t kEchoWindowCalls = 3;
     static constexpr double kEchoShare = 0.5;
     static constexpr double kEchoRangeMargin = 0.2;

@@ -216,6 +216,29 @@ TEST(CallMeasurements, AnEchoTrailRunsWithoutAPauseAndTheNextWeakCallIsACall) {
     EXPECT_EQ(std::tuple(all[3].startUs, all[3].tbcUs), std::tuple(20500, 20500));
 }
 
+TEST(CallMeasurements, ASteadyTailAfterADropOutIsTheRestOfItsCallASecondSweepIsNot) {
+    // A 1.5 ms steep start, an echo of it, and 1.4 ms after the echo a 10 ms tail at 54 kHz:
+    // one call. A second bat's 4 ms sweep 2 ms after a call, and a tail 6.5 ms after its
+    // call, are calls of their own.
+    const Dots d = dotsOfTracks({{{0, 70}, {1500, 55}},
+                                 {{3000, 55}, {3600, 55}},
+                                 {{5000, 54}, {15000, 54}},
+                                 {{50000, 90}, {51500, 45}},
+                                 {{53500, 80}, {57500, 50}},
+                                 {{100000, 70}, {101500, 55}},
+                                 {{108000, 54}, {118000, 54}}});
+    const auto calls = CallMeasurements::Find(
+        d.times, d.frequency, static_cast<int32_t>(d.times.size()), 0, kFmin, kFmax, true);
+    std::vector<std::tuple<int64_t, int64_t, bool>> got;
+    for (const auto& c : calls) got.emplace_back(c.startUs, c.durationUs, c.echo);
+    EXPECT_EQ(got, (std::vector<std::tuple<int64_t, int64_t, bool>>{{0, 15000, false},
+                                                                   {50000, 1500, false},
+                                                                   {53500, 4000, false},
+                                                                   {100000, 1500, false},
+                                                                   {108000, 10000, false}}));
+    EXPECT_EQ(std::tuple(calls[0].fminKhz, calls[1].tbcUs), std::tuple(54.0, 50000));
+}
+
 TEST(CallMeasurements, MedianOfCharacteristicFrequencies) {
     std::vector<CallMeasurements::Call> calls;
     EXPECT_EQ(CallMeasurements::MedianFchar(calls), 0.0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -64,19 +65,35 @@ TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
         EXPECT_TRUE(fchar >= 44 && fchar <= 47) << offset << " ms: " << fchar << " kHz";
     }
     EXPECT_EQ(pipistrelles, 5);
-    // The open logger's loud sound at 33-40 kHz: its reverberation is echoes, and nothing of
-    // it stands off its band (the gate let no hiss through just before its abrupt start).
+    // The open logger's loud sound at 33-40 kHz and its decay are one row of about 55 ms,
+    // and nothing of it stands off its band (the gate let no hiss through just before its
+    // abrupt start).
     ASSERT_EQ(import(rec("open-logger-pass.wav"), "open"), 0);
-    int echoes = 0;
+    int loud = 0;
     for (const auto& [offset, duration, fmax, fchar, echo] : calls("open")) {
         if (offset > 60) continue;
-        echoes += echo != 0;
+        loud += !echo && duration > 45;
         EXPECT_TRUE(fmax <= 45 && fchar >= 30) << offset << " ms: " << fmax << " kHz";
     }
-    EXPECT_GE(echoes, 6);
-    // Its approach of 16 calls at 52-60 kHz (0.8-1.7 s into the file) lies above a band at
-    // 16-20 kHz that comes and goes; each call is a row, the weak ones that come in pieces
-    // too (not echoes of the call before), and a cut-off above the band takes it away.
+    EXPECT_EQ(loud, 1);
+    // Its approach: 15 calls at 52-60 kHz above a band at 16-20 kHz that comes and goes,
+    // at these offsets (checked on a spectrogram). Several start steeply and break off
+    // before a long steady tail; each call is one row all the same. The call at 1619 ms,
+    // under the band's loudest stretch, needs a cut-off above the band.
+    ASSERT_EQ(import(rec("open-logger-pass.wav"), "open30", "--high-pass 30"), 0);
+    auto approach = [&](const std::string& folder) {
+        const auto rows = calls(folder);
+        std::string rowsPerCall;
+        for (double call : {823, 901, 977, 1050, 1119, 1198, 1279, 1357, 1427, 1474, 1512, 1548,
+                            1584, 1619, 1657}) {
+            rowsPerCall += std::to_string(std::ranges::count_if(rows, [&](const auto& r) {
+                return !r[4] && r[2] >= 45 && std::abs(r[0] - call) <= 12;
+            }));
+        }
+        return rowsPerCall;
+    };
+    EXPECT_EQ(approach("open"), "111111111111101");
+    EXPECT_EQ(approach("open30"), "111111111111111");
     auto rows = [&](const std::string& folder, double from, double to, double fmin, double fmax) {
         int n = 0;
         for (const auto& [offset, duration, fm, fchar, echo] : calls(folder)) {
@@ -84,10 +101,7 @@ TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
         }
         return n;
     };
-    ASSERT_EQ(import(rec("open-logger-pass.wav"), "open30", "--high-pass 30"), 0);
-    EXPECT_GE(rows("open", 820, 1720, 45, 200), 16);
-    EXPECT_GE(rows("open30", 820, 1720, 45, 200), 16);
-    EXPECT_GE(rows("open", 0, 1e9, 0, 25), 10);
+    EXPECT_GE(rows("open", 0, 1e9, 0, 25), 5);
     EXPECT_LE(rows("open30", 0, 1e9, 0, 25), 2);
     // The handheld's dense pass of about 80 call events, many of them two bats calling
     // 3-4 ms apart, and not its hiss (at a fixed -36 dB it gave 291 rows; with the audio as
@@ -214,7 +228,7 @@ TEST_F(RealRecordings, TwoJobsGiveTheOutputOfOne) {
     const std::string gpx = testing_support::readText(work.file("1/night.gpx"));
     EXPECT_EQ(gpx, testing_support::readText(work.file("2/night.gpx")));
     // The phone's file: as many calls as `calls` finds at the default threshold.
-    EXPECT_NE(gpx.find("<desc>126 calls, median fchar 21.3 kHz</desc>"), std::string::npos);
+    EXPECT_NE(gpx.find("<desc>102 calls, median fchar 20.8 kHz</desc>"), std::string::npos);
 }
 
 }  // namespace
