@@ -69,6 +69,16 @@ TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
     }
     EXPECT_EQ(pipistrelles, 5);
     EXPECT_GE(echoes, 12);
+    // A faint pass follows, about 28 calls at 44-48 kHz under louder bursts at 12-35 kHz:
+    // a cut-off above the bursts, and a fixed threshold instead of one that follows them,
+    // bring most of its calls in (2 at the default).
+    ASSERT_EQ(import(rec("phone-detector-pipistrelle.wav"), "faint",
+                     "--high-pass 35 --threshold -72"),
+              0);
+    int faint = 0;
+    for (const auto& [offset, duration, fmax, fchar, echo] : calls("faint"))
+        faint += !echo && offset > 500 && fmax <= 60 && fchar >= 43 && fchar <= 48;
+    EXPECT_GE(faint, 20);
     // The open logger's loud sound at 33-40 kHz and its decay are one row of about 55 ms,
     // and nothing of it stands off its band (the gate let no hiss through just before its
     // abrupt start).
