@@ -71,7 +71,8 @@ TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
     EXPECT_GE(echoes, 12);
     // A faint pass follows, about 28 calls at 44-48 kHz under louder bursts at 12-35 kHz:
     // a cut-off above the bursts, and a fixed threshold instead of one that follows them,
-    // bring most of its calls in (2 at the default).
+    // bring most of its calls in (2 at the default; the loud calls then take in their
+    // reverberation).
     ASSERT_EQ(import(rec("phone-detector-pipistrelle.wav"), "faint",
                      "--high-pass 35 --threshold -72"),
               0);
