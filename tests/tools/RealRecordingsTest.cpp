@@ -33,8 +33,10 @@ class RealRecordings : public ::testing::Test {
         return last.status;
     }
     // `calls --echoes` of a folder: offset_ms, duration_ms, fmax_khz, fchar_khz, echo.
-    std::vector<std::array<double, 5>> calls(const std::string& folder) {
-        std::istringstream lines(run("calls --echoes " + quoted(work.file(folder))).out);
+    std::vector<std::array<double, 5>> calls(const std::string& folder,
+                                             const std::string& options = "") {
+        std::istringstream lines(
+            run("calls --echoes " + options + " " + quoted(work.file(folder))).out);
         std::vector<std::array<double, 5>> rows;
         std::string line;
         for (std::getline(lines, line); std::getline(lines, line);) {
@@ -69,6 +71,13 @@ TEST_F(RealRecordings, CallsPerPassEchoesAndThePipistrellesFrequency) {
     }
     EXPECT_EQ(pipistrelles, 5);
     EXPECT_GE(echoes, 12);
+    // Narrowed to the species, the bursts at 12-35 kHz are gone: the five and two of the
+    // faint pass after them (1.02 and 1.11 s) are all the calls left.
+    std::string species;
+    for (const auto& [offset, duration, fmax, fchar, echo] : calls("phone", "--fmin 40")) {
+        if (!echo) species += std::to_string(std::lround(offset / 100)) + " ";
+    }
+    EXPECT_EQ(species, "0 2 3 4 5 10 11 ");
     // A faint pass follows, about 28 calls at 44-48 kHz under louder bursts at 12-35 kHz:
     // a cut-off above the bursts, and a fixed threshold instead of one that follows them,
     // bring most of its calls in (2 at the default; the loud calls then take in their

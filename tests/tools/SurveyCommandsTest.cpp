@@ -163,7 +163,9 @@ TEST(CallsCommand, BadFilesAndOptions) {
     EXPECT_NE(r.err.find("Cannot open file " + dir.file("missing.00#")), std::string::npos);
     for (const std::string& args :
          {std::string("calls"), std::string("calls --filter 6 x"),
-          std::string("calls --filter two x"), std::string("calls --bogus x")}) {
+          std::string("calls --filter two x"), std::string("calls --bogus x"),
+          std::string("calls --fmin 50 --fmax 40 x"), std::string("calls --fmin 4.5 x"),
+          std::string("map GPS.zlg --gpx g --fmax 0")}) {
         EXPECT_EQ(tool.run(args).status, 64) << args;
     }
 }

@@ -16,10 +16,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool calls [--filter LEVEL] [--echoes] [--json] [-j N] FILE|DIR...";
+    "zelkora-tool calls [--filter LEVEL] [--fmin KHZ] [--fmax KHZ] [--echoes] [--json] [-j N]\n"
+    "       FILE|DIR...";
 
 int run(const std::vector<std::string>& args) {
-    tool::ToolArgs parsed({"--filter", "--jobs"}, {"--json", "--echoes"});
+    tool::ToolArgs parsed({"--filter", "--fmin", "--fmax", "--jobs"}, {"--json", "--echoes"});
     if (!parsed.parse(args)) return tool::usageError("calls", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -27,7 +28,8 @@ int run(const std::vector<std::string>& args) {
             "Prints one row per call of every sequence file given; a folder stands for its\n"
             "sequence files in browsing order. A call is what a person marks as one call: the\n"
             "dots the view shows at the filter level LEVEL (0-5, default: the Z setting)\n"
-            "within the frequency range of the settings, joined across drop-outs under\n"
+            "from --fmin to --fmax kHz (default: the settings' Fmin..Fmax; narrow it to the\n"
+            "species looked for, and other sounds go), joined across drop-outs under\n"
             "1.2 ms; runs under 6 dots or 0.8 ms are left out, and so are echoes (fragments\n"
             "starting within 40 ms and 3 call lengths after a call and within 10 ms of it or\n"
             "of the echo before, inside its frequency range and under half as long). A steady\n"
@@ -54,8 +56,7 @@ int run(const std::vector<std::string>& args) {
     if (parsed.positional().empty()) return tool::usageError("calls", "no file given", kUsage);
     tool::ShownDots shown;
     std::string error;
-    const std::optional<std::string> level = parsed.value("--filter");
-    if (!tool::shownDotsFromSettings(level ? &*level : nullptr, shown, error)) {
+    if (!tool::shownDotsFromSettings(parsed, shown, error)) {
         return tool::usageError("calls", error, kUsage);
     }
     const bool json = parsed.has("--json");

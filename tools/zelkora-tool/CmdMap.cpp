@@ -21,7 +21,7 @@ namespace {
 
 constexpr const char* kUsage =
     "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT | --png OUT)... [--filter LEVEL]\n"
-    "       [-j N]";
+    "       [--fmin KHZ] [--fmax KHZ] [-j N]";
 
 std::string describe(const std::vector<CallMeasurements::Call>& calls) {
     if (calls.empty()) return "0 calls";
@@ -55,7 +55,8 @@ bool waypointOf(const std::string& path, const tool::LoadedSequence& s,
 }
 
 int run(const std::vector<std::string>& args) {
-    tool::ToolArgs parsed({"--gpx", "--kml", "--png", "--filter", "--jobs"}, {});
+    tool::ToolArgs parsed({"--gpx", "--kml", "--png", "--filter", "--fmin", "--fmax", "--jobs"},
+                          {});
     if (!parsed.parse(args)) return tool::usageError("map", parsed.error(), kUsage);
     if (parsed.helpRequested()) {
         std::printf(
@@ -64,8 +65,8 @@ int run(const std::vector<std::string>& args) {
             "(--kml), in time order, in segments cut where the fix was lost for more than a\n"
             "minute. Each sequence file in DIR with a position becomes a waypoint: its name,\n"
             "its start time in UTC and, as description, its number of calls and their median\n"
-            "fchar (see 'calls'; --filter as there). Start times are the recorder's local\n"
-            "clock and are turned into UTC by this machine's time zone (TZ).\n"
+            "fchar (see 'calls'; --filter, --fmin and --fmax as there). Start times are the\n"
+            "recorder's local clock and are turned into UTC by this machine's time zone (TZ).\n"
             "--png draws the track and waypoints on a plain background, 1000 x 700 pixels.\n"
             "-j N, --jobs N: files read at once (default: the number of cores).\n",
             kUsage);
@@ -83,8 +84,7 @@ int run(const std::vector<std::string>& args) {
     if (!jobs) return tool::usageError("map", parsed.error(), kUsage);
     tool::ShownDots shown;
     std::string error;
-    const auto level = parsed.value("--filter");
-    if (!tool::shownDotsFromSettings(level ? &*level : nullptr, shown, error)) {
+    if (!tool::shownDotsFromSettings(parsed, shown, error)) {
         return tool::usageError("map", error, kUsage);
     }
 

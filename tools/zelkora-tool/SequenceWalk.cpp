@@ -7,6 +7,7 @@
 #include "display/CallFilter.h"
 #include "platform/qt/QtProfileStore.h"
 #include "sequence/SequenceFolder.h"
+#include "tools/zelkora-tool/ToolArgs.h"
 
 namespace tool {
 
@@ -36,19 +37,30 @@ std::vector<std::string> sequencePaths(const std::vector<std::string>& args, boo
     return out;
 }
 
-bool shownDotsFromSettings(const std::string* levelOption, ShownDots& out, std::string& error) {
+bool shownDotsFromSettings(ToolArgs& options, ShownDots& out, std::string& error) {
     platform::QtProfileStore store;
     appSettings().load(store);
     out.level = appSettings().Z;
     out.fminMhz = appSettings().Fmin;
     out.fmaxMhz = appSettings().Fmax;
-    if (levelOption) {
-        const std::string& text = *levelOption;
-        if (text.size() != 1 || text[0] < '0' || text[0] > '0' + CallFilter::kMaxLevel) {
+    if (const std::optional<std::string> text = options.value("--filter")) {
+        if (text->size() != 1 || (*text)[0] < '0' || (*text)[0] > '0' + CallFilter::kMaxLevel) {
             error = "--filter must be a level 0 to 5";
             return false;
         }
-        out.level = text[0] - '0';
+        out.level = (*text)[0] - '0';
+    }
+    const auto fmin = options.integer("--fmin", out.fminMhz / 1000000, 1, 2000);
+    const auto fmax = options.integer("--fmax", out.fmaxMhz / 1000000, 1, 2000);
+    if (!fmin || !fmax) {
+        error = options.error();
+        return false;
+    }
+    if (options.value("--fmin")) out.fminMhz = static_cast<int32_t>(*fmin * 1000000);
+    if (options.value("--fmax")) out.fmaxMhz = static_cast<int32_t>(*fmax * 1000000);
+    if (out.fminMhz >= out.fmaxMhz) {
+        error = "--fmin must lie below --fmax";
+        return false;
     }
     return true;
 }

@@ -11,16 +11,19 @@ namespace tool {
 // sets `failed`.
 std::vector<std::string> sequencePaths(const std::vector<std::string>& args, bool& failed);
 
+class ToolArgs;
+
 // What decides which dots the view shows: the filter level (the `Z` setting unless
-// overridden) and the frequency range of the settings.
+// overridden) and the frequency range (the settings' `Fmin`..`Fmax` unless overridden).
 struct ShownDots {
     int32_t level = 2;
     int32_t fminMhz = 0;
     int32_t fmaxMhz = 0;
 };
 
-// From the saved settings; `levelOption` (the text of --filter) replaces the level when
-// given. False, with a usage message in `error`, when the option is not a level 0..5.
-bool shownDotsFromSettings(const std::string* levelOption, ShownDots& out, std::string& error);
+// From the saved settings; --filter LEVEL, --fmin KHZ and --fmax KHZ replace them when
+// given. False, with a usage message in `error`, when --filter is not a level 0..5, a
+// frequency not a whole number of kilohertz 1..2000, or the range empty.
+bool shownDotsFromSettings(ToolArgs& options, ShownDots& out, std::string& error);
 
 }  // namespace tool
