@@ -56,9 +56,10 @@ bool shownDotsFromSettings(ToolArgs& options, ShownDots& out, std::string& error
         error = options.error();
         return false;
     }
+    const bool given = options.value("--fmin") || options.value("--fmax");
     if (options.value("--fmin")) out.fminMhz = static_cast<int32_t>(*fmin * 1000000);
     if (options.value("--fmax")) out.fmaxMhz = static_cast<int32_t>(*fmax * 1000000);
-    if (out.fminMhz >= out.fmaxMhz) {
+    if (given && out.fminMhz >= out.fmaxMhz) {
         error = "--fmin must lie below --fmax";
         return false;
     }
