@@ -16,8 +16,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool calls [--filter LEVEL] [--fmin KHZ] [--fmax KHZ] [--echoes] [--json] [-j N]\n"
-    "       FILE|DIR...";
+    "zelkora-tool calls [--filter LEVEL] [--fmin KHZ] [--fmax KHZ] [--echoes] [--json]\n"
+    "       [-j N] FILE|DIR...";
 
 int run(const std::vector<std::string>& args) {
     tool::ToolArgs parsed({"--filter", "--fmin", "--fmax", "--jobs"}, {"--json", "--echoes"});

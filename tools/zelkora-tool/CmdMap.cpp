@@ -20,8 +20,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT | --png OUT)... [--filter LEVEL]\n"
-    "       [--fmin KHZ] [--fmax KHZ] [-j N]";
+    "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT | --png OUT)...\n"
+    "       [--filter LEVEL] [--fmin KHZ] [--fmax KHZ] [-j N]";
 
 std::string describe(const std::vector<CallMeasurements::Call>& calls) {
     if (calls.empty()) return "0 calls";
