@@ -176,67 +176,44 @@ TEST(CallMeasurements, NoiseIsACallOnlyWithoutTheFilter) {
             .empty());
 }
 
-TEST(CallMeasurements, DropOutsJoinedEchoesAndBlipsLeftOut) {
-    // Twice, 80 ms apart: 60 -> 45 kHz in 4 ms, a 1 ms drop-out, on to 44 kHz by 6 ms, and a
+TEST(CallMeasurements, DropOutsEchoesBlipsTrailsAndTails) {
+    // At 0 and 80 ms: 60 -> 45 kHz in 4 ms, a 1 ms drop-out, on to 44 kHz by 6 ms, and a
     // 0.8 ms echo at 45 kHz 5 ms later; a 5-dot blip at 50 ms; a 90 kHz call at 106 ms.
-    const Dots d = dotsOfTracks({{{0, 60}, {4000, 45}},
-                                 {{5000, 44.8}, {6000, 44}},
-                                 {{11000, 45}, {11800, 45}},
-                                 {{50000, 40}, {50800, 40}},
-                                 {{80000, 60}, {84000, 45}},
-                                 {{85000, 44.8}, {86000, 44}},
-                                 {{91000, 45}, {91800, 45}},
-                                 {{106000, 90}, {107200, 90}}});
+    // At 200 ms the same call with two echo pieces 1.5 and 1.3 ms apart, then after a 10.1 ms
+    // pause a 1 ms piece at 50 kHz: short and in range, but a trail does not pause.
+    // At 300 ms a 1.5 ms steep start, its echo, and 1.4 ms later a 10 ms tail at 54 kHz: one
+    // call. At 350 ms a second bat's 4 ms sweep 2 ms after a call, and at 400 ms a tail
+    // 6.5 ms after its call: calls of their own.
+    const Dots d = dotsOfTracks(
+        {{{0, 60}, {4000, 45}},          {{5000, 44.8}, {6000, 44}},   {{11000, 45}, {11800, 45}},
+         {{50000, 40}, {50800, 40}},     {{80000, 60}, {84000, 45}},   {{85000, 44.8}, {86000, 44}},
+         {{91000, 45}, {91800, 45}},     {{106000, 90}, {107200, 90}}, {{200000, 60}, {204000, 45}},
+         {{205000, 44.8}, {206000, 44}}, {{207500, 45}, {208300, 45}}, {{209600, 45}, {210400, 45}},
+         {{220500, 50}, {221500, 50}},   {{300000, 70}, {301500, 55}}, {{303000, 55}, {303600, 55}},
+         {{305000, 54}, {315000, 54}},   {{350000, 90}, {351500, 45}}, {{353500, 80}, {357500, 50}},
+         {{400000, 70}, {401500, 55}},   {{408000, 54}, {418000, 54}}});
     const auto n = static_cast<int32_t>(d.times.size());
     const auto all = CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax, true);
-    ASSERT_EQ(all.size(), 5u);
-    for (size_t k : {0, 2})
-        EXPECT_EQ(std::tuple(all[k].durationUs, all[k].fminKhz), std::tuple(6000, 44.0));
-    for (size_t k : {1, 3})
-        EXPECT_EQ(std::tuple(all[k].echo, all[k].startUs - all[k - 1].startUs, all[k].tbcUs),
-                  std::tuple(true, 11000, -1));
-    EXPECT_EQ(std::tuple(all[2].tbcUs, all[4].tbcUs, all[4].echo), std::tuple(80000, 26000, false));
-    EXPECT_EQ(CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax).size(), 3u);
-}
-
-TEST(CallMeasurements, AnEchoTrailRunsWithoutAPauseAndTheNextWeakCallIsACall) {
-    // A 6 ms call, two echo pieces 1.5 ms and 1.3 ms after it and each other, then after a
-    // 10.1 ms pause a 1 ms piece at 50 kHz: in the call's range, short and soon enough to be
-    // an echo by those tests, but a trail does not pause; it is a call.
-    const Dots d = dotsOfTracks({{{0, 60}, {4000, 45}},
-                                 {{5000, 44.8}, {6000, 44}},
-                                 {{7500, 45}, {8300, 45}},
-                                 {{9600, 45}, {10400, 45}},
-                                 {{20500, 50}, {21500, 50}}});
-    const auto all = CallMeasurements::Find(
-        d.times, d.frequency, static_cast<int32_t>(d.times.size()), 0, kFmin, kFmax, true);
-    ASSERT_EQ(all.size(), 4u);
-    EXPECT_EQ(std::tuple(all[0].echo, all[1].echo, all[2].echo, all[3].echo),
-              std::tuple(false, true, true, false));
-    EXPECT_EQ(std::tuple(all[3].startUs, all[3].tbcUs), std::tuple(20500, 20500));
-}
-
-TEST(CallMeasurements, ASteadyTailAfterADropOutIsTheRestOfItsCallASecondSweepIsNot) {
-    // A 1.5 ms steep start, an echo of it, and 1.4 ms after the echo a 10 ms tail at 54 kHz:
-    // one call. A second bat's 4 ms sweep 2 ms after a call, and a tail 6.5 ms after its
-    // call, are calls of their own.
-    const Dots d = dotsOfTracks({{{0, 70}, {1500, 55}},
-                                 {{3000, 55}, {3600, 55}},
-                                 {{5000, 54}, {15000, 54}},
-                                 {{50000, 90}, {51500, 45}},
-                                 {{53500, 80}, {57500, 50}},
-                                 {{100000, 70}, {101500, 55}},
-                                 {{108000, 54}, {118000, 54}}});
-    const auto calls = CallMeasurements::Find(
-        d.times, d.frequency, static_cast<int32_t>(d.times.size()), 0, kFmin, kFmax, true);
-    std::vector<std::tuple<int64_t, int64_t, bool>> got;
-    for (const auto& c : calls) got.emplace_back(c.startUs, c.durationUs, c.echo);
-    EXPECT_EQ(got, (std::vector<std::tuple<int64_t, int64_t, bool>>{{0, 15000, false},
-                                                                   {50000, 1500, false},
-                                                                   {53500, 4000, false},
-                                                                   {100000, 1500, false},
-                                                                   {108000, 10000, false}}));
-    EXPECT_EQ(std::tuple(calls[0].fminKhz, calls[1].tbcUs), std::tuple(54.0, 50000));
+    using Row = std::tuple<int64_t, int64_t, bool, int64_t>;  // start, duration, echo, tbc
+    std::vector<Row> got;
+    for (const auto& c : all) got.emplace_back(c.startUs, c.durationUs, c.echo, c.tbcUs);
+    EXPECT_EQ(got, (std::vector<Row>{{0, 6000, false, -1},
+                                     {11000, 800, true, -1},
+                                     {80000, 6000, false, 80000},
+                                     {91000, 800, true, -1},
+                                     {106000, 1200, false, 26000},
+                                     {200000, 6000, false, 94000},
+                                     {207500, 800, true, -1},
+                                     {209600, 800, true, -1},
+                                     {220500, 1000, false, 20500},
+                                     {300000, 15000, false, 79500},
+                                     {350000, 1500, false, 50000},
+                                     {353500, 4000, false, 3500},
+                                     {400000, 1500, false, 46500},
+                                     {408000, 10000, false, 8000}}));
+    ASSERT_EQ(got.size(), 14u);
+    EXPECT_EQ(std::tuple(all[0].fminKhz, all[9].fminKhz), std::tuple(44.0, 54.0));
+    EXPECT_EQ(CallMeasurements::Find(d.times, d.frequency, n, 0, kFmin, kFmax).size(), 10u);
 }
 
 TEST(CallMeasurements, MedianOfCharacteristicFrequencies) {
