@@ -1,11 +1,11 @@
 #include "sequence/OrphanRecovery.h"
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "sequence/SequenceFolder.h"
 #include "sequence/SequenceFormat.h"
 #include "sequence/SequenceNaming.h"
@@ -21,10 +21,8 @@ constexpr size_t kTextBegin = 6;
 constexpr size_t kTextEnd = 281;
 
 std::vector<uint8_t> readUpTo(const fs::path& path, size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes(limit);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
-    bytes.resize(static_cast<size_t>(in.gcount()));
+    std::vector<uint8_t> bytes;
+    if (!platform::readRegularFile(path.string(), limit, bytes)) bytes.clear();
     return bytes;
 }
 

@@ -1,12 +1,12 @@
 #include "sequence/SequenceSaver.h"
 
 #include <algorithm>
-#include <fstream>
 #include <new>
 #include <vector>
 
 #include "platform/AtomicFile.h"
 #include "platform/FreeSpace.h"
+#include "platform/InputFile.h"
 #include "platform/MessageSink.h"
 #include "sequence/SequenceNaming.h"
 
@@ -18,14 +18,12 @@ int32_t report(int32_t result) {
     return result;
 }
 
-// A file is at most a few tens of kilobytes: read whole and compared.
+// A file is at most a few tens of kilobytes: read whole and compared. A name taken by a
+// FIFO or a device holds no sequence, and is not opened.
 bool holdsExactly(const std::string& path, std::span<const uint8_t> image) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes(image.size() + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<size_t>(in.gcount()) == image.size() &&
-           std::equal(image.begin(), image.end(), bytes.begin(),
-                      [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); });
+    std::vector<uint8_t> bytes;
+    return platform::readRegularFile(path, image.size() + 1, bytes) &&
+           std::ranges::equal(bytes, image);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -83,6 +84,14 @@ TEST(SequenceSaver, NeverReplacesAFileStartedInTheSameSecond) {
     ASSERT_TRUE(readSequenceHeader(readAll(dir.file(b)), header));
     EXPECT_EQ(header.start.second, 14);
     EXPECT_EQ(header.start.hundredths, 75);
+    // A FIFO under a name is passed over when looking for the same sequence, not read: that
+    // would wait for a writer for ever.
+    ASSERT_EQ(::mkfifo(dir.file("L7011845.17#").c_str(), 0600), 0);
+    bool already = false;
+    ASSERT_EQ(SequenceSaver::write(dir.folder(), *first, {}, kStart + 3 * JulianTime::kSecond, {},
+                                   &c, &already),
+              0);
+    EXPECT_EQ(std::tuple(c, already), std::tuple("L7011845.18#", false));
 }
 
 TEST(SequenceSaver, NameProbingCrossesMinutesAndIsBounded) {
