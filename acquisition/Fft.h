@@ -22,14 +22,12 @@ class Fft {
   private:
     // In place on work_, the complex transform of size N/2; `sign` -1 forward, +1 inverse.
     void complexTransform(double sign);
-    // e^(-2πik/N), plain doubles (std::complex's product guards against infinities at a cost
-    // that would dominate the transform).
-    double twiddleRe(size_t k) const { return cos_[k]; }
-    double twiddleIm(size_t k) const { return sin_[k]; }
 
     size_t half_;
     std::vector<size_t> reversed_;  // the bit-reversed index of each index below N/2
-    std::vector<double> cos_;       // cos and sin of -2πk/N for k < N/2
+    // e^(-2πik/N) for k < N/2 as plain doubles: std::complex's product guards against
+    // infinities at a cost that would dominate the transform.
+    std::vector<double> cos_;
     std::vector<double> sin_;
     std::vector<double> work_;  // N/2 complex values, real and imaginary parts in turn
 };

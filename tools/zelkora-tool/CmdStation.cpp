@@ -2,8 +2,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>

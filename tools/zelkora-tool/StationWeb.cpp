@@ -10,6 +10,7 @@
 #include <random>
 
 #include "app/StationSchedule.h"
+#include "platform/InputFile.h"
 #include "sequence/SequenceFolder.h"
 #include "tools/zelkora-tool/JsonText.h"
 
@@ -532,11 +533,11 @@ Response Router::fileRequest(const std::vector<std::string>& parts, const std::s
     }
     const auto file = picture ? work_.picture(*path) : path;
     if (!file) return error(500, "the picture cannot be made");
-    FILE* in = std::fopen(file->c_str(), "rb");
-    if (!in) return error(500, "the file cannot be read");
-    char buffer[16384];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) r.body.append(buffer, n);
-    std::fclose(in);
+    std::vector<uint8_t> bytes;
+    if (!platform::readRegularFile(*file, SIZE_MAX, bytes)) {
+        return error(500, "the file cannot be read");
+    }
+    r.body.assign(bytes.begin(), bytes.end());
     if (picture) {
         r.type = "image/png";
     } else {

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <httplib.h>
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -35,10 +34,12 @@ StationFiles::StationFiles(ShownDots shown, std::string pictureDir, uint64_t min
 
 namespace {
 
-std::vector<CallMeasurements::Call> callsOf(const LoadedSequence& loaded, const ShownDots& shown) {
+std::vector<CallMeasurements::Call> callsOf(
+    const LoadedSequence& loaded, const ShownDots& shown,
+    CallMeasurements::Detail detail = CallMeasurements::Detail::kAll) {
     const DotStore& d = *loaded.dots;
     return CallMeasurements::Find(d.times, d.frequency, d.count, shown.level, shown.fminMhz,
-                                  shown.fmaxMhz);
+                                  shown.fmaxMhz, false, detail);
 }
 
 // Runs this program's `render` on `path`, writing `out`; true when it wrote the picture.
@@ -75,15 +76,10 @@ std::optional<FileSummary> StationFiles::summary(const std::string& path) {
     s.start = startTimeText(loaded.header, 0);
     const DotStore& d = *loaded.dots;
     s.durationMs = d.count > 0 ? d.times[static_cast<size_t>(d.count - 1)] / 1000.0 : 0.0;
-    const auto calls = callsOf(loaded, shown_);
+    // The count and the median fchar need no knees.
+    const auto calls = callsOf(loaded, shown_, CallMeasurements::Detail::kCharacteristic);
     s.calls = static_cast<int32_t>(calls.size());
-    if (!calls.empty()) {
-        std::vector<double> f;
-        for (const auto& c : calls) f.push_back(c.fcharKhz);
-        std::sort(f.begin(), f.end());
-        const size_t half = f.size() / 2;
-        s.medianFcharKhz = f.size() % 2 ? f[half] : (f[half - 1] + f[half]) / 2;
-    }
+    if (!calls.empty()) s.medianFcharKhz = CallMeasurements::MedianFchar(calls);
     std::lock_guard lock(summaryMutex_);
     // Months of nights would add up; the recent passes are what is asked for again.
     if (summaries_.size() >= kKeptSummaries) summaries_.clear();
