@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/posix/FileSync.h"
+
 namespace platform {
 
 namespace {
@@ -71,17 +73,11 @@ std::string writeTemporary(const std::string& path, std::span<const uint8_t> byt
         setError(error, "cannot create temporary file for " + path);
         return {};
     }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            setError(error, "cannot write " + path);
-            ::close(fd);
-            ::unlink(tmpl.c_str());
-            return {};
-        }
-        done += static_cast<size_t>(n);
+    if (posix::writeAll(fd, bytes) != 0) {
+        setError(error, "cannot write " + path);
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        return {};
     }
     // mkstemp makes the file private; a sequence file is for everyone to read. File systems
     // without permissions (FAT through FUSE answers ENOSYS) keep their mount's modes, so a
@@ -101,16 +97,6 @@ std::string writeTemporary(const std::string& path, std::span<const uint8_t> byt
         return {};
     }
     return tmpl;
-}
-
-void syncFolderOf(const std::string& path) {
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
 }
 
 // True while `path` is still the empty file this process created as `claim`.
@@ -137,7 +123,7 @@ bool publishOverClaim(const std::string& from, const std::string& to, bool* exis
                       std::string* error) {
     // The temporary file's own entry must be on the disk before an empty file under the
     // final name can be: a claim without data beside it could not be recovered.
-    syncFolderOf(to);
+    posix::syncFolderOf(to);
     int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         if (errno == EEXIST) return reportTaken(to, exists, error);
@@ -161,7 +147,7 @@ bool publishOverClaim(const std::string& from, const std::string& to, bool* exis
         setError(error, "cannot rename into " + to);
         return false;
     }
-    syncFolderOf(to);
+    posix::syncFolderOf(to);
     return true;
 }
 
@@ -174,7 +160,7 @@ bool publishFile(const std::string& from, const std::string& to, bool* exists, s
     // the rename flag, and failing that through the claim.
     if (callLink(from.c_str(), to.c_str()) == 0) {
         ::unlink(from.c_str());
-        syncFolderOf(to);
+        posix::syncFolderOf(to);
         return true;
     }
     if (errno == EEXIST) return reportTaken(to, exists, error);
@@ -183,7 +169,7 @@ bool publishFile(const std::string& from, const std::string& to, bool* exists, s
         return false;
     }
     if (callRenameNoReplace(from.c_str(), to.c_str()) == 0) {
-        syncFolderOf(to);
+        posix::syncFolderOf(to);
         return true;
     }
     if (errno == EEXIST) return reportTaken(to, exists, error);

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/posix/FileSync.h"
+
 namespace platform {
 
 namespace {
@@ -36,16 +38,6 @@ std::optional<int> ownDescriptor(const std::string& name) {
         }
     }
     return std::nullopt;
-}
-
-void syncFolderOf(const std::string& path) {
-    std::string folder = fs::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
 }
 
 }  // namespace
@@ -125,13 +117,7 @@ bool OutputFile::connectTo(const std::string& socketPath) {
 
 bool OutputFile::write(std::span<const uint8_t> bytes) {
     if (fd_ < 0 || failed_) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail(path_, n < 0 ? errno : ENOSPC);
-        done += static_cast<size_t>(n);
-    }
+    if (const int err = posix::writeAll(fd_, bytes)) return fail(path_, err);
     return true;
 }
 
@@ -168,7 +154,7 @@ bool OutputFile::commit() {
         return false;
     }
     temporary_.clear();
-    syncFolderOf(target_);
+    posix::syncFolderOf(target_);
     return true;
 }
 
