@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -120,19 +119,8 @@ bool parseReal(const std::string& text, double& out) {
     return !text.empty() && ec == std::errc() && ptr == end && std::isfinite(out);
 }
 
-// Local − UTC at a UTC instant, from the machine's time-zone rules (so a summer recording
-// gets the summer offset even when imported in winter). Only a file's modification time,
-// which is an instant and not a recorder's clock reading, needs it.
-int64_t localOffsetAt(int64_t utcSeconds) {
-    const std::time_t t = static_cast<std::time_t>(utcSeconds);
-    std::tm local{};
-    if (::localtime_r(&t, &local) == nullptr) return platform::localUtcOffsetSeconds();
-    const JulianTime wall =
-        JulianTime::fromDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                 local.tm_hour, local.tm_min, local.tm_sec, 0);
-    return wall.value() / JulianTime::kSecond - utcSeconds;
-}
-
+// A modification time is an instant, not a recorder's clock reading: it takes the zone's
+// offset at that instant (a summer recording gets the summer offset when imported in winter).
 std::optional<JulianTime> modificationTime(const std::string& path) {
     std::error_code ec;
     const auto written = std::filesystem::last_write_time(path, ec);
@@ -141,7 +129,7 @@ std::optional<JulianTime> modificationTime(const std::string& path) {
     const int64_t utcSeconds =
         std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
     return JulianTime(utcSeconds * JulianTime::kSecond) +
-           localOffsetAt(utcSeconds) * JulianTime::kSecond;
+           platform::localUtcOffsetSecondsAt(utcSeconds) * JulianTime::kSecond;
 }
 
 struct Options {
@@ -163,17 +151,10 @@ struct Source {
 
 // "YYYY-MM-DD hh:mm:ss[.ffffff]" of a recorder's clock.
 std::string clockText(JulianTime t) {
-    int32_t y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, us = 0;
+    int32_t y = 0, mo = 0, d = 0;
     if (!t.isValid() || !t.dateFields(y, mo, d)) return "?";
-    t.timeFields(h, mi, sec, us);
-    char text[40];
-    if (us == 0) {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, sec);
-    } else {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%06d", y, mo, d, h, mi, sec,
-                      us);
-    }
-    return text;
+    return t.format(t.value() % JulianTime::kSecond == 0 ? "YYYY-MM-DD hh:mm:ss"
+                                                         : "YYYY-MM-DD hh:mm:ssdddddd");
 }
 
 // The start, position and time expansion of one recording, from its metadata.
