@@ -124,7 +124,6 @@ RecordingControl::StartResult RecordingControl::StartRecording() {
             port_.close();
             recording_.store(0);
             settings_.SerialPort = 0;
-            if (hooks_.showNewestFile) hooks_.showNewestFile();
             return StartResult::NoModule;
         }
         port = found;

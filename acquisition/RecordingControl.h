@@ -66,8 +66,6 @@ class RecordingControl {
         std::function<int32_t()> prepareLiveDisplay;
         // The view starts its 25 ms display tick.
         std::function<void()> startDisplayTimer;
-        // No module was found: the view shows the newest file of the folder.
-        std::function<void()> showNewestFile;
         // The device clock (the local clock by default).
         std::function<JulianTime()> clock;
     };

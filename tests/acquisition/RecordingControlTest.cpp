@@ -139,7 +139,6 @@ class Recording : public ::testing::Test {
             ++searches;
             return 0;
         };
-        hooks.showNewestFile = [this] { ++newestShown; };
         control.setHooks(hooks);
     }
     void TearDown() override {
@@ -175,7 +174,6 @@ class Recording : public ::testing::Test {
     AppSettings settings;
     RecordingControl control{settings};
     int searches = 0;
-    int newestShown = 0;
     std::mutex messagesMutex;
     std::vector<std::string> messages;
 };
@@ -300,7 +298,6 @@ TEST_F(Recording, NoKnownPortGoesStraightToTheSearch) {
     settings.SerialPort = 0;
     EXPECT_EQ(control.StartRecording(), RecordingControl::StartResult::NoModule);
     EXPECT_EQ(searches, 1);
-    EXPECT_EQ(newestShown, 1);
     EXPECT_FALSE(control.recording());
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(module.commands(), "");  // no 'v' anywhere
@@ -330,7 +327,6 @@ TEST_F(Recording, SearchFindsThePortWhenTheRememberedOneIsSilent) {
                           },
                       .prepareLiveDisplay = {},
                       .startDisplayTimer = {},
-                      .showNewestFile = {},
                       .clock = [] { return kClock; }});
     EXPECT_EQ(control.StartRecording(), RecordingControl::StartResult::Started);
     EXPECT_EQ(settings.SerialPort, kPort);
