@@ -127,20 +127,14 @@ class HttpConnection {
     bool closed_ = false;
 };
 
-// The status code of a response, 0 when there is none.
-inline int statusOf(const std::string& response) {
-    if (response.rfind("HTTP/1.1 ", 0) != 0) return 0;
-    return std::atoi(response.c_str() + 9);
-}
-
-// One request on a connection of its own; the status and the whole response.
+// One request on a connection of its own; the status (0 when none came) and the whole response.
 inline int request(int port, const std::string& raw, std::string* response = nullptr,
                    int ms = 10000) {
     HttpConnection c(port);
     if (!c.connected() || !c.send(raw)) return 0;
     const std::string in = c.receive(ms);
     if (response) *response = in;
-    return statusOf(in);
+    return in.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(in.c_str() + 9) : 0;
 }
 
 inline std::string get(const std::string& target, const std::string& headers = "") {

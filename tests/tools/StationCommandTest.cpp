@@ -263,30 +263,14 @@ TEST_F(StationCommand, RecordsNowIntoTheNightlyFolderWithLogAndStatus) {
         << log;
     EXPECT_NE(log.find("stop: the station ends"), std::string::npos) << log;
     EXPECT_EQ(testing_support::occurrences(log, " saved "), static_cast<size_t>(allFiles));
-    EXPECT_EQ(
-        status.rfind(
-            "state=stopped night=" + nightName + " files=" + std::to_string(files) + " last=", 0),
-        0u)
-        << status;
-    EXPECT_NE(status.find(" free_mb="), std::string::npos);
-    EXPECT_NE(status.find(" gps=off\n"), std::string::npos) << status;
+    const std::regex stopped("^state=stopped night=" + nightName + " files=" +
+                             std::to_string(files) + " last=\\S+ free_mb=[0-9]+ gps=off\n");
+    EXPECT_TRUE(std::regex_search(status, stopped)) << status;
 }
 
-TEST_F(StationCommand, SigtermSavesThePassUnderWay) {
-    const int port = startModule();
-    ASSERT_GT(port, 0);
-    auto station = startStation({"--now", "--port", std::to_string(port)});
-    ASSERT_TRUE(waitFor(*station, "start: recording", 5000)) << seen;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    station->signal(SIGTERM);
-    EXPECT_TRUE(waitFor(*station, "station ended", 5000)) << seen;
-    EXPECT_EQ(station->wait(5000), 0);
-    stopModule();
-    EXPECT_NE(seen.find("saved "), std::string::npos) << seen;
-    EXPECT_GE(checkNights(), 1);
-}
-
-TEST_F(StationCommand, AnUnpluggedModuleIsFoundAgain) {
+// Unplugged, the module is searched for; plugged back, it records again until SIGTERM ends
+// the station cleanly, saving what was under way.
+TEST_F(StationCommand, AnUnpluggedModuleIsFoundAgainAndSigtermEndsCleanly) {
     const int port = startModule();
     ASSERT_GT(port, 0);
     writeConfig("search_interval=2\n");
@@ -302,10 +286,13 @@ TEST_F(StationCommand, AnUnpluggedModuleIsFoundAgain) {
     EXPECT_NE(statusLine().find("state=searching"), std::string::npos) << statusLine();
     ASSERT_EQ(startModule(port), port);  // plugged back
     ASSERT_TRUE(waitFor(*station, "start: recording", 8000)) << seen;
+    const size_t replugged = seen.size();
     std::this_thread::sleep_for(std::chrono::seconds(3));
     station->signal(SIGTERM);
+    EXPECT_TRUE(waitFor(*station, "station ended", 5000)) << seen;
     EXPECT_EQ(station->wait(5000), 0);
     stopModule();
+    EXPECT_NE(seen.find("saved ", replugged), std::string::npos) << seen;
     EXPECT_GE(checkNights(), 2);
 }
 
@@ -475,9 +462,6 @@ TEST_F(StationCommand, ScheduledNightStartsAtSunsetFromTheGpsPositionAndStopsAtS
     stopModule();
 
     EXPECT_GE(checkFiles(out / night), 2);
-    const std::string status = statusLine();
-    EXPECT_NE(status.find(" gps="), std::string::npos);
-    EXPECT_EQ(status.find("gps=off"), std::string::npos) << status;
 }
 
 TEST_F(StationCommand, SchedulePrinterFollowsTheTimeZoneAndSaysNoneAtThePole) {
@@ -664,15 +648,7 @@ TEST_F(StationCommand, AFloodOfRequestsAndWhatThePageRefusesCostTheRecordingNoth
     station->signal(SIGTERM);
     EXPECT_EQ(station->wait(8000), 0) << seen;
     stopModule();
-    testing_support::Tool tool;
-    std::string folders;
-    for (const fs::path& night : nightFolders()) {
-        folders += " " + testing_support::quoted(night.string());
-    }
-    ASSERT_FALSE(folders.empty());
-    const auto check = tool.run("check-sent --log " +
-                                testing_support::quoted((root / "sim0.log").string()) + folders);
-    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    EXPECT_GE(checkNights(), 1);
     const std::string log = readText((out / "station.log").string());
     EXPECT_EQ(log.find("fault"), std::string::npos) << log;
 }

@@ -13,6 +13,7 @@
 #include "gps/TrackRecord.h"
 #include "platform/MessageSink.h"
 #include "support/ToolRunner.h"
+#include "support/TrackLog.h"
 
 using testing_support::readText;
 using testing_support::Tool;
@@ -34,11 +35,16 @@ class TornTrackLog : public ::testing::Test {
         if (!fs::exists(kCapture)) GTEST_SKIP() << "captures not present: " << kCapture;
         const std::string nmea = readText(kCapture.string());
         const size_t half = nmea.find("\n$GPGGA", nmea.size() / 2) + 1;
-        firstHalf = nmea.substr(0, half);
         secondHalf = nmea.substr(half);
         appSettings().GPath = dir.folder();
         previous = platform::setMessageHandler(
             [this](const std::string& text, platform::MessageIcon) { messages.push_back(text); });
+        // A whole log of a few records, from the capture's first half.
+        logOn(nmea.substr(0, half));
+        whole = readText(log().string());
+        records = whole.size() / TrackRecord::kSize;
+        ASSERT_GE(records, 3u);
+        ASSERT_EQ(whole.size() % TrackRecord::kSize, 0u);
     }
     void TearDown() override { platform::setMessageHandler(previous); }
 
@@ -55,21 +61,28 @@ class TornTrackLog : public ::testing::Test {
     }
 
     fs::path log() const { return dir.path() / "GPS.zlg"; }
+    std::string keptAside() const { return readText((dir.path() / "GPS.zlg.torn").string()); }
+    ToolRun track() { return tool.run("track " + testing_support::quoted(log().string())); }
+
+    // `track` reads the log whole and quietly: `n` lines on the logger's day, and a header.
+    void expectTrackReads(size_t n) {
+        const ToolRun r = track();
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(testing_support::occurrences(r.out, "\n"), 1 + n);
+        EXPECT_EQ(testing_support::occurrences(r.out, "\n2014-12-31,"), n);
+    }
 
     gps_test::SettingsGuard guard;
     gps_test::TempFolder dir;
     platform::MessageHandler previous;
     std::vector<std::string> messages;
-    std::string firstHalf, secondHalf;
+    std::string secondHalf, whole;
+    size_t records = 0;
     Tool tool;
 };
 
 TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
-    logOn(firstHalf);
-    const std::string whole = readText(log().string());
-    const size_t records = whole.size() / TrackRecord::kSize;
-    ASSERT_GE(records, 3u);
-    ASSERT_EQ(whole.size() % TrackRecord::kSize, 0u);
     const size_t kept = (records - 1) * TrackRecord::kSize;
 
     for (size_t cut = 1; cut < TrackRecord::kSize; ++cut) {
@@ -80,14 +93,10 @@ TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
         messages.clear();
 
         // Read before the logger repairs it: every whole record, nothing complained about.
-        ToolRun r = tool.run("track " + testing_support::quoted(log().string()));
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(testing_support::occurrences(r.out, "\n"),
-                  records);  // the header and the whole records
+        expectTrackReads(records - 1);
 
         logOn(secondHalf);
-        EXPECT_EQ(readText((dir.path() / "GPS.zlg.torn").string()), torn);
+        EXPECT_EQ(keptAside(), torn);
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_NE(messages[0].find(GpsLink::kTornMessage), std::string::npos);
         const std::string repaired = readText(log().string());
@@ -96,34 +105,22 @@ TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
         ASSERT_GT(repaired.size(), kept);
 
         // Everything logged after the repair reads back, in step.
-        r = tool.run("track " + testing_support::quoted(log().string()));
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(testing_support::occurrences(r.out, "\n"),
-                  1 + repaired.size() / TrackRecord::kSize);
-        EXPECT_EQ(testing_support::occurrences(r.out, "\n2014-12-31,"),
-                  repaired.size() / TrackRecord::kSize);
+        expectTrackReads(repaired.size() / TrackRecord::kSize);
     }
 
     // Logging on again finds nothing torn, and the copy made once stays as it was.
-    const std::string kept_aside = readText((dir.path() / "GPS.zlg.torn").string());
+    const std::string aside = keptAside();
     messages.clear();
     logOn("");
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(readText((dir.path() / "GPS.zlg.torn").string()), kept_aside);
+    EXPECT_EQ(keptAside(), aside);
 }
 
 TEST_F(TornTrackLog, ReadersTakeEveryWholeRecordBeforeATearAndSkipImpossibleTimes) {
-    logOn(firstHalf);
-    std::string bytes = readText(log().string());
-    const size_t records = bytes.size() / TrackRecord::kSize;
-    ASSERT_GE(records, 3u);
+    std::string bytes = whole;
     // The second record on the 30th of February, the third at 24:00:00.000.
     bytes.replace(TrackRecord::kSize + 2, 4, "0230");
-    TrackRecord late;
-    ASSERT_TRUE(late.decode(std::span<const uint8_t, TrackRecord::kSize>(
-        reinterpret_cast<const uint8_t*>(bytes.data()) + 2 * TrackRecord::kSize,
-        TrackRecord::kSize)));
+    TrackRecord late = testing_support::trackRecordAt(0, 48123400, -11567800);
     late.timeMs = 24 * 3600 * 1000;
     std::array<uint8_t, TrackRecord::kSize> encoded{};
     late.encode(encoded);
@@ -133,7 +130,7 @@ TEST_F(TornTrackLog, ReadersTakeEveryWholeRecordBeforeATearAndSkipImpossibleTime
     const std::string appended = bytes.substr(0, TrackRecord::kSize);
     writeFile(log(), bytes + appended.substr(0, 7) + appended + appended);
 
-    ToolRun r = tool.run("track " + testing_support::quoted(log().string()));
+    ToolRun r = track();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(testing_support::occurrences(r.out, "\n"), 1 + records - 2);
     EXPECT_NE(r.err.find("2 records with an impossible date or time skipped"), std::string::npos)
@@ -142,16 +139,16 @@ TEST_F(TornTrackLog, ReadersTakeEveryWholeRecordBeforeATearAndSkipImpossibleTime
         << r.err;
 
     const std::string gpx = (dir.path() / "out.gpx").string();
-    r = tool.run("map " + testing_support::quoted(log().string()) + " --gpx " +
-                 testing_support::quoted(gpx));
+    const std::string map =
+        "map " + testing_support::quoted(log().string()) + " --gpx " + testing_support::quoted(gpx);
+    r = tool.run(map);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(testing_support::occurrences(readText(gpx), "<trkpt "), records - 2);
     EXPECT_NE(r.err.find("zelkora-tool map: "), std::string::npos) << r.err;
 
     // Nothing usable at all is still a corrupt file.
     writeFile(log(), std::string(40, 'x'));
-    r = tool.run("map " + testing_support::quoted(log().string()) + " --gpx " +
-                 testing_support::quoted(gpx));
+    r = tool.run(map);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("File Corrupt"), std::string::npos) << r.err;
 }
