@@ -85,8 +85,8 @@ TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrder) {
     TempDir dir;
     Tool tool;
     // The later file is written first and given a lower-case name, as some cards hold them:
-    // the folder still lists it second, under its own name.
-    const std::string later = encodeCalls(tool, dir, 2, "2011-06-12 22:20:00", "");
+    // the folder still lists it second, under its own name. It starts 50 ms before a new year.
+    const std::string later = encodeCalls(tool, dir, 2, "2011-12-31 23:59:59.950000", "");
     const std::string lower = dir.file("l6122220.00#");
     std::filesystem::rename(later, lower);
     const std::string first = encodeCalls(tool, dir, 3, "2011-06-12 22:14:03.250000", "");
@@ -130,15 +130,11 @@ TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrder) {
     EXPECT_EQ(f[2], expected);
 
     // A call after midnight is on the next day.
-    TempDir late;
-    encodeCalls(tool, late, 2, "2011-12-31 23:59:59.950000", "");
-    const auto newYear = lines(tool.run("calls --filter 2 -j 1 " + quoted(late.path())).out);
-    ASSERT_EQ(newYear.size(), 3u);
-    const auto offsetMs = std::stod(fields(newYear[2])[3]);
+    const auto offsetMs = std::stod(fields(rows[5])[3]);
     std::snprintf(expected, sizeof expected, "2012-01-01T00:00:00.%06lld",
                   std::llround(offsetMs * 1000) - 50000);
-    EXPECT_EQ(fields(newYear[2])[2], expected);
-    EXPECT_EQ(fields(newYear[1])[2].substr(0, 20), "2011-12-31T23:59:59.");
+    EXPECT_EQ(fields(rows[5])[2], expected);
+    EXPECT_EQ(fields(rows[4])[2].substr(0, 20), "2011-12-31T23:59:59.");
 
     const ToolRun json = tool.run("calls --json --filter 2 " + quoted(first));
     ASSERT_EQ(json.status, 0);
@@ -146,7 +142,6 @@ TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrder) {
     ASSERT_EQ(objects.size(), 3u);
     EXPECT_NE(objects[0].find("\"call\":1,\"start_time\":\"" + f[2] + "\""), std::string::npos)
         << objects[0];
-    EXPECT_NE(objects[0].find("\"tbc_ms\":null}"), std::string::npos);
     EXPECT_NE(objects[1].find("\"tbc_ms\":" + fields(rows[2])[12] + "}"), std::string::npos);
 }
 
@@ -173,16 +168,12 @@ TEST(CallsCommand, BadFilesAndOptions) {
 // info, export and render take a folder as calls does; a file name that needs quoting in CSV
 // gets it, and what would overwrite a picture or mix inputs is refused before any work.
 TEST(FolderCommands, InfoExportAndRenderTakeFolders) {
-    TempDir dir;
+    TempDir dir, nightDir;
     Tool tool;
-    const std::string night = dir.file("night");
-    std::filesystem::create_directories(night);
-    TempDir a, b;
-    encodeCalls(tool, a, 1, "2026-06-12 22:14:03", "");
-    encodeCalls(tool, b, 2, "2026-06-12 22:15:03", "");
-    std::filesystem::rename(std::filesystem::directory_iterator(a.path())->path(),
+    const std::string night = nightDir.path();
+    std::filesystem::rename(encodeCalls(tool, nightDir, 1, "2026-06-12 22:14:03", ""),
                             night + "/P6122214,x.03#");
-    std::filesystem::rename(std::filesystem::directory_iterator(b.path())->path(),
+    std::filesystem::rename(encodeCalls(tool, nightDir, 2, "2026-06-12 22:15:03", ""),
                             night + "/P6122215.03#");
 
     const ToolRun info = tool.run("info -j 2 " + quoted(night));
@@ -190,9 +181,9 @@ TEST(FolderCommands, InfoExportAndRenderTakeFolders) {
     EXPECT_EQ(info.out.find("file: " + night + "/P6122214,x.03#\n"), 0u) << info.out;
     EXPECT_NE(info.out.find("\n\nfile: " + night + "/P6122215.03#\n"), std::string::npos);
 
-    const ToolRun exported = tool.run("export " + quoted(night) + " " + quoted(a.file("none")));
+    const ToolRun exported = tool.run("export " + quoted(night) + " " + quoted(dir.file("none")));
     EXPECT_EQ(exported.status, 2);
-    EXPECT_EQ(exported.err, "Cannot open file " + a.file("none") + "\n");
+    EXPECT_EQ(exported.err, "Cannot open file " + dir.file("none") + "\n");
     const auto rows = lines(exported.out);
     ASSERT_GT(rows.size(), 3u);
     EXPECT_EQ(rows[0], "file,index,time_us,frequency_mhz,status");
@@ -206,10 +197,10 @@ TEST(FolderCommands, InfoExportAndRenderTakeFolders) {
         EXPECT_EQ(readText(dir.file(std::string("pictures/") + name)).substr(1, 3), "PNG") << name;
     }
     // One picture for a folder, two inputs of one name, and a bad -j are usage errors.
-    std::filesystem::copy(night + "/P6122215.03#", a.file("P6122215.03#"));
+    std::filesystem::copy(night + "/P6122215.03#", dir.file("P6122215.03#"));
     for (const std::string& args :
          {"render " + quoted(night) + " --png " + quoted(dir.file("x.png")),
-          "render " + quoted(night) + " " + quoted(a.file("P6122215.03#")) + " --png-dir " +
+          "render " + quoted(night) + " " + quoted(dir.file("P6122215.03#")) + " --png-dir " +
               quoted(dir.file("p2")),
           "calls -j 0 " + quoted(night), "info -jx " + quoted(night)}) {
         EXPECT_EQ(tool.run(args).status, 64) << args;
@@ -305,21 +296,18 @@ TEST(MapCommand, WinterTimeAndBadInput) {
     writeTrack(dir.file("GPS.zlg"), {0});
     encodeCalls(tool, dir, 1, "2026-01-12 22:14:03", "-33.8688,151.2093,58");
     const std::string gpx = dir.file("out.gpx");
-    ToolRun r = tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.path()) +
-                             " --filter 2 --gpx " + quoted(gpx),
-                         "", "TZ=Europe/Berlin");
+    const ToolRun r =
+        tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.path()) +
+                     " --filter 2 --gpx " + quoted(gpx) + " --png " + quoted(dir.file("night.png")),
+                 "", "TZ=Europe/Berlin");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(readText(gpx).find("<time>2026-01-12T21:14:03Z</time>"), std::string::npos);
     // One lone fix is a segment of one point.
     EXPECT_EQ(occurrences(readText(gpx), "<trkpt "), 1u);
 
-    // The picture: a PNG of 1000 x 700 pixels (width and height stand big-endian in IHDR).
-    r = tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.path()) +
-                 " --filter 2 --png " + quoted(dir.file("night.png")));
-    ASSERT_EQ(r.status, 0) << r.err;
+    // The picture is 1000 x 700 pixels (width and height stand big-endian in IHDR).
     const std::string png = readText(dir.file("night.png"));
     ASSERT_GT(png.size(), 24u);
-    EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\xe8\0\0\x02\xbc", 8));
 
     EXPECT_EQ(tool.run("map " + quoted(dir.file("GPS.zlg"))).status, 64);  // no output
