@@ -14,6 +14,8 @@
 #include "ChildProcess.h"
 #include "RiffImage.h"
 #include "sequence/SequenceFormat.h"
+#include "support/PrivateFolders.h"
+#include "support/TempDir.h"
 
 using testing_support::ChildProcess;
 using testing_support::chunk;
@@ -80,15 +82,10 @@ File readFile(const std::filesystem::path& path) {
 class ImportCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zelkora-import-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        std::filesystem::create_directories(root / "config");
-        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        testing_support::usePrivateFolders(root);
         // Five hours behind UTC all year: no recorder's time may move with it.
         ::setenv("TZ", "EST5", 1);
     }
-    void TearDown() override { std::filesystem::remove_all(root); }
 
     // Runs the import; the paths printed.
     std::vector<std::string> run(std::vector<std::string> args, int expectStatus = 0) {
@@ -104,7 +101,8 @@ class ImportCommand : public ::testing::Test {
         return printed;
     }
 
-    std::filesystem::path root;
+    TempDir dir;
+    std::filesystem::path root = dir.path();
     std::string errors;
 };
 
