@@ -251,59 +251,40 @@ int gpxSchemaCheck(const std::string& gpx) {
             .c_str());
 }
 
-TEST(MapCommand, GpxTrackInSegmentsWithRecordingsAsWaypoints) {
+TEST(MapCommand, GpxKmlAndPictureOfANightAndBadInput) {
     TempDir dir;
     Tool tool;
-    // Out of order on disk; a gap of exactly a minute stays, one of 61 s splits.
-    writeTrack(dir.file("GPS.zlg"), {10, 0, 5, 70, 131, 136});
+    // Out of order on disk; a gap of exactly a minute stays, one of 61 s splits, and a lone
+    // fix after a longer one is a segment of its own.
+    writeTrack(dir.file("GPS.zlg"), {10, 0, 5, 70, 131, 136, 300});
     TempDir seq;
     encodeCalls(tool, seq, 3, "2026-06-12 22:14:03.250000", "48.1234,-11.5678,520.4");
     encodeCalls(tool, seq, 1, "2026-06-12 22:16:00", "");  // no position: no waypoint
+    encodeCalls(tool, seq, 1, "2026-01-12 22:14:03", "-33.8688,151.2093,58");  // winter
 
     const std::string gpx = dir.file("night.gpx"), kml = dir.file("night.kml");
     const ToolRun r = tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(seq.path()) +
-                                   " --filter 2 --gpx " + quoted(gpx) + " --kml " + quoted(kml),
-                               "", "TZ=Europe/Berlin");
+                                   " --filter 2 --gpx " + quoted(gpx) + " --kml " + quoted(kml) +
+                                   " --png " + quoted(dir.file("night.png")),
+                               "", "TZ=Europe/Berlin XDG_RUNTIME_DIR=" + quoted(dir.path()));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::string text = readText(gpx);
-    EXPECT_EQ(occurrences(text, "<trkseg>"), 2u) << text;
+    EXPECT_EQ(occurrences(text, "<trkseg>"), 3u) << text;
     EXPECT_EQ(allMatches(text, "<trkpt lat=\"([0-9.-]+)\""),
               (std::vector<std::string>{"48.123400", "48.123450", "48.123500", "48.124100",
-                                        "48.124710", "48.124760"}));
-    EXPECT_EQ(allMatches(text, "<time>([^<]+)</time>").front(), "2026-06-12T20:14:03.250000Z")
-        << "the waypoint's local summer time is two hours ahead of UTC";
+                                        "48.124710", "48.124760", "48.126400"}));
+    // The waypoints' local times: one hour ahead of UTC in winter, two in summer.
+    const auto times = allMatches(text, "<time>([^<]+)</time>");
+    ASSERT_GE(times.size(), 2u);
+    EXPECT_EQ(times[0], "2026-01-12T21:14:03Z");
+    EXPECT_EQ(times[1], "2026-06-12T20:14:03.250000Z");
     EXPECT_NE(text.find("<wpt lat=\"48.123400\" lon=\"-11.567800\">"), std::string::npos) << text;
-    EXPECT_EQ(occurrences(text, "<wpt "), 1u);
+    EXPECT_EQ(occurrences(text, "<wpt "), 2u);
     EXPECT_EQ(allMatches(text, "<desc>([^<]+)</desc>"),
-              (std::vector<std::string>{"3 calls, median fchar 45.2 kHz"}));
+              (std::vector<std::string>{"1 call, median fchar 45.2 kHz",
+                                        "3 calls, median fchar 45.2 kHz"}));
     EXPECT_NE(text.find("<time>2026-06-12T20:12:16Z</time>"), std::string::npos);
-
-    if (!haveXmllint()) GTEST_SKIP() << "xmllint (libxml2-utils) is not installed";
-    EXPECT_EQ(gpxSchemaCheck(gpx), 0);
-    const std::string kmlText = readText(kml);
-    EXPECT_EQ(std::system(("xmllint --noout " + quoted(kml)).c_str()), 0);
-    EXPECT_EQ(occurrences(kmlText, "<LineString>"), 2u);
-    EXPECT_NE(kmlText.find("<coordinates>-11.567800,48.123400,520.000</coordinates>"),
-              std::string::npos);
-    EXPECT_NE(kmlText.find("<when>2026-06-12T20:14:03.250000Z</when>"), std::string::npos);
-}
-
-TEST(MapCommand, WinterTimeAndBadInput) {
-    TempDir dir;
-    Tool tool;
-    writeTrack(dir.file("GPS.zlg"), {0});
-    encodeCalls(tool, dir, 1, "2026-01-12 22:14:03", "-33.8688,151.2093,58");
-    const std::string gpx = dir.file("out.gpx");
-    const ToolRun r =
-        tool.run("map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.path()) +
-                     " --filter 2 --gpx " + quoted(gpx) + " --png " + quoted(dir.file("night.png")),
-                 "", "TZ=Europe/Berlin");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(readText(gpx).find("<time>2026-01-12T21:14:03Z</time>"), std::string::npos);
-    // One lone fix is a segment of one point.
-    EXPECT_EQ(occurrences(readText(gpx), "<trkpt "), 1u);
-
     // The picture is 1000 x 700 pixels (width and height stand big-endian in IHDR).
     const std::string png = readText(dir.file("night.png"));
     ASSERT_GT(png.size(), 24u);
@@ -316,6 +297,15 @@ TEST(MapCommand, WinterTimeAndBadInput) {
                        quoted(dir.file("no/such/folder/out.gpx")))
                   .status,
               1);
+
+    if (!haveXmllint()) GTEST_SKIP() << "xmllint (libxml2-utils) is not installed";
+    EXPECT_EQ(gpxSchemaCheck(gpx), 0);
+    const std::string kmlText = readText(kml);
+    EXPECT_EQ(std::system(("xmllint --noout " + quoted(kml)).c_str()), 0);
+    EXPECT_EQ(occurrences(kmlText, "<LineString>"), 2u);
+    EXPECT_NE(kmlText.find("<coordinates>-11.567800,48.123400,520.000</coordinates>"),
+              std::string::npos);
+    EXPECT_NE(kmlText.find("<when>2026-06-12T20:14:03.250000Z</when>"), std::string::npos);
 }
 
 // A walk across the meridian 180 (Fiji, Kiribati): the formats get longitudes they can hold,
