@@ -94,19 +94,6 @@ class ChildProcess {
         }
     }
 
-    // Reads lines for at most `ms` until one holds `text`; every line read is added to
-    // `seen`, for the failure's message.
-    bool readUntil(const std::string& text, int ms, std::string& seen) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        std::string line;
-        while (std::chrono::steady_clock::now() < end) {
-            if (!readLine(line, 200)) continue;
-            seen += line + "\n";
-            if (line.find(text) != std::string::npos) return true;
-        }
-        return false;
-    }
-
     // Waits for the end: the exit status, or -1 after a time-out or a death by a signal.
     int wait(int ms) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

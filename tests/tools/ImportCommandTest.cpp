@@ -14,6 +14,8 @@
 #include "ChildProcess.h"
 #include "RiffImage.h"
 #include "sequence/SequenceFormat.h"
+#include "support/PrivateFolders.h"
+#include "support/TempDir.h"
 
 using testing_support::ChildProcess;
 using testing_support::chunk;
@@ -80,15 +82,10 @@ File readFile(const std::filesystem::path& path) {
 class ImportCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zelkora-import-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        std::filesystem::create_directories(root / "config");
-        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        testing_support::usePrivateFolders(root);
         // Five hours behind UTC all year: no recorder's time may move with it.
         ::setenv("TZ", "EST5", 1);
     }
-    void TearDown() override { std::filesystem::remove_all(root); }
 
     // Runs the import; the paths printed.
     std::vector<std::string> run(std::vector<std::string> args, int expectStatus = 0) {
@@ -104,7 +101,8 @@ class ImportCommand : public ::testing::Test {
         return printed;
     }
 
-    std::filesystem::path root;
+    TempDir dir;
+    std::filesystem::path root = dir.path();
     std::string errors;
 };
 
@@ -120,15 +118,23 @@ std::vector<size_t> callDots(const File& f) {
 TEST_F(ImportCommand, ToneCallsComeBackAtTheirFrequency) {
     writeWav(root / "tone.wav", 384000,
              calls(384000, 6, 0.004, 0.05, [](double) { return 40000.0; }));
-    const auto printed = run({(root / "tone.wav").string()});
-    ASSERT_EQ(printed.size(), 1u) << errors;
+    // No time inside either file; this one has it in its name, though copied today.
+    const auto named = root / "SITE4_20240531-223911_0001.wav";
+    writeWav(named, 384000, calls(384000, 4, 0.004, 0.05, [](double) { return 40000.0; }));
+    const auto printed = run({(root / "tone.wav").string(), named.string()});
+    ASSERT_EQ(printed.size(), 2u) << errors;
     const File f = readFile(printed[0]);
     EXPECT_EQ(f.header.divisionRatio, 16);
     const auto dots = callDots(f);
     // 160 periods a call, 8 to an interval.
     EXPECT_GE(dots.size(), 6u * 17);
     for (size_t i : dots) EXPECT_NEAR(f.frequency[i], 40000000, 200000) << "dot " << i;
-    EXPECT_NE(errors.find("modification time"), std::string::npos);
+    const SequenceStartTime& s = readFile(printed[1]).header.start;
+    EXPECT_EQ(std::tuple(s.year, s.month, s.day, s.hour, s.minute, s.second),
+              std::tuple(2024, 5, 31, 22, 39, 11));
+    EXPECT_NE(errors.find("modification time"), std::string::npos) << errors;  // tone.wav's
+    EXPECT_NE(errors.find("2024-05-31 22:39:11 from its name"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("0001.wav: no recording time in the file; its modif"), std::string::npos);
     EXPECT_EQ(errors.find('\r'), std::string::npos);  // no progress line off a terminal
 }
 
@@ -240,18 +246,6 @@ TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
     run({(root / "quiet.wav").string(), "--ratio", "0"}, 64);
     run({(root / "quiet.wav").string(), "--threshold", "loud"}, 64);
     run({(root / "quiet.wav").string(), "--high-pass", "0.5"}, 64);
-}
-
-TEST_F(ImportCommand, TimeFromTheFileNameBeforeTheModificationTime) {
-    const auto path = root / "SITE4_20240531-223911_0001.wav";  // copied today
-    writeWav(path, 384000, calls(384000, 4, 0.004, 0.05, [](double) { return 40000.0; }));
-    const auto printed = run({path.string()});
-    ASSERT_EQ(printed.size(), 1u) << errors;
-    const SequenceStartTime& s = readFile(printed[0]).header.start;
-    EXPECT_EQ(std::tuple(s.year, s.month, s.day, s.hour, s.minute, s.second),
-              std::tuple(2024, 5, 31, 22, 39, 11));
-    EXPECT_NE(errors.find("2024-05-31 22:39:11 from its name"), std::string::npos) << errors;
-    EXPECT_EQ(errors.find("modification time"), std::string::npos) << errors;
 }
 
 }  // namespace

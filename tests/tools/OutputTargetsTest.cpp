@@ -1,5 +1,5 @@
 // Every command's output against what a user may name as one: a regular file (also through
-// a link), a full disk, a FIFO, character devices made in the test's folder, standard
+// a link), a full disk, a FIFO, a socket, character devices made in the test's folder, standard
 // output and the command's own input. Inputs that are no file: HostileInputTest.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -43,28 +42,37 @@ std::vector<std::string> leftovers(const std::string& folder,
     return out;
 }
 
-// Reads a FIFO to its end on a thread of its own while a command writes into it.
-class FifoReader {
+// What a command writes into a FIFO, or into a listening socket (`listener` >= 0), read to
+// its end on a thread of its own.
+class Receiver {
   public:
-    explicit FifoReader(std::string path) : path_(std::move(path)) {
+    Receiver(std::string path, int listener) : path_(std::move(path)), listener_(listener) {
         thread_ = std::thread([this] {
-            const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) return;
+            const int fd = listener_ >= 0 ? ::accept(listener_, nullptr, nullptr)
+                                          : ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
             char chunk[4096];
-            for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) text_.append(chunk, n);
-            ::close(fd);
+            for (ssize_t n; fd >= 0 && (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
+                text_.append(chunk, n);
+            }
+            if (fd >= 0) ::close(fd);
         });
     }
-    // Waits for the end; a command that never opened the FIFO is stood in for.
-    std::string finish() {
-        const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) ::close(fd);
+    // Waits for the end. A FIFO the command never opened is stood in for; a command that
+    // failed will not connect, so the listener is shut.
+    std::string finish(bool failed) {
+        if (listener_ < 0) {
+            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) ::close(fd);
+        } else if (failed) {
+            ::shutdown(listener_, SHUT_RDWR);
+        }
         thread_.join();
         return text_;
     }
 
   private:
     std::string path_;
+    int listener_;
     std::string text_;
     std::thread thread_;
 };
@@ -108,35 +116,74 @@ class OutputTargets : public ::testing::Test {
     std::string sequence;
 };
 
-TEST_F(OutputTargets, RegularFilesLinksAndStandardOutput) {
-    const std::vector<Output> plain = outputs(dir.file("out"));
-    const std::vector<Output> linked = outputs(dir.file("link"));
-    for (size_t i = 0; i < plain.size(); ++i) {
-        SCOPED_TRACE(plain[i].name);
+// Regular files are replaced whole (through a link the file it names); standard output,
+// FIFOs, sockets and devices are written in place and stay what they are.
+TEST_F(OutputTargets, EveryKindOfTargetIsWrittenAndOnlyFilesAreReplaced) {
+    const std::string fifo = dir.file("fifo"), socketPath = dir.file("sock");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    // The null device swallows everything; the full device refuses every byte.
+    const std::string null = dir.file("null"), full = dir.file("full");
+    const bool devices = ::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                         ::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    const std::string noDevices = devices ? "" : std::strerror(errno);
+
+    for (size_t i = 0; i < outputs("").size(); ++i) {
+        const auto to = [&](const std::string& path) { return outputs(path)[i].args; };
+        const std::string begins = outputs("")[i].begins;
+        SCOPED_TRACE(outputs("")[i].name);
         // An older file of that name is replaced whole, and nothing else is left beside it.
         dir.write("out", std::vector<uint8_t>(100000, 'x'));
-        ToolRun r = tool.run(plain[i].args);
+        ToolRun r = tool.run(to(dir.file("out")));
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(readText(dir.file("out")).rfind(plain[i].begins, 0), 0u);
-        EXPECT_EQ(leftovers(dir.path(), {"GPS.zlg", "night", "out"}), std::vector<std::string>{});
+        EXPECT_EQ(readText(dir.file("out")).rfind(begins, 0), 0u);
+        EXPECT_EQ(
+            leftovers(dir.path(), {"GPS.zlg", "night", "out", "fifo", "sock", "null", "full"}),
+            std::vector<std::string>{});
 
-        // Through a link the file it names is replaced, and the link stays a link.
         fs::create_symlink("target", dir.file("link"));
-        r = tool.run(linked[i].args);
+        r = tool.run(to(dir.file("link")));
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(fs::is_symlink(dir.file("link")));
-        EXPECT_EQ(readText(dir.file("target")).rfind(plain[i].begins, 0), 0u);
+        EXPECT_EQ(readText(dir.file("target")).rfind(begins, 0), 0u);
         fs::remove(dir.file("link"));
         fs::remove(dir.file("target"));
-    }
-    // Standard output, here a file the shell opened: written through the descriptor.
-    for (const Output& o : outputs("/dev/stdout")) {
-        SCOPED_TRACE(o.name);
-        const ToolRun r = tool.run(o.args);
+
+        // Standard output, here a file the shell opened: written through the descriptor.
+        r = tool.run(to("/dev/stdout"));
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out.rfind(o.begins, 0), 0u);
+        EXPECT_EQ(r.out.rfind(begins, 0), 0u);
         EXPECT_GT(r.out.size(), 100u);
+
+        for (const int l : {-1, listener}) {
+            const std::string path = l < 0 ? fifo : socketPath;
+            Receiver receiver(path, l);
+            r = tool.run(to(path));
+            const std::string got = receiver.finish(r.status != 0);
+            ASSERT_EQ(r.status, 0) << path << ": " << r.err;
+            EXPECT_EQ(got.rfind(begins, 0), 0u) << path;
+        }
+        EXPECT_TRUE(fs::is_fifo(fifo)) << "the FIFO was replaced";
+        EXPECT_TRUE(fs::is_socket(socketPath)) << "the socket was replaced";
+
+        if (!devices) continue;
+        r = tool.run(to(null));
+        EXPECT_EQ(r.status, 0) << r.err;
+        r = tool.run(to(full));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("Cannot write file " + full + ": No space left on device\n"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_TRUE(fs::is_character_file(null) && fs::is_character_file(full))
+            << "a device was replaced";
     }
+    ::close(listener);
+    if (!devices) GTEST_SKIP() << "cannot make device nodes here: " << noDevices;
 }
 
 TEST_F(OutputTargets, AFullDiskLeavesTheOldFileAndNothingElse) {
@@ -164,71 +211,6 @@ TEST_F(OutputTargets, AFullDiskLeavesTheOldFileAndNothingElse) {
         EXPECT_EQ(readText(out), "old");
         EXPECT_EQ(leftovers(volume.path(), {"out", "filler", "filler-tail"}),
                   std::vector<std::string>{});
-    }
-}
-
-TEST_F(OutputTargets, FifosAndDevicesAreWrittenNeverReplaced) {
-    const std::string fifo = dir.file("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const Output& o : outputs(fifo)) {
-        SCOPED_TRACE(o.name);
-        FifoReader reader(fifo);
-        const ToolRun r = tool.run(o.args);
-        const std::string got = reader.finish();
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(got.rfind(o.begins, 0), 0u);
-        struct stat st {};
-        ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
-        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced";
-    }
-
-    // A listening socket gets the bytes over a connection.
-    const std::string socketPath = dir.file("sock");
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    for (const Output& o : outputs(socketPath)) {
-        SCOPED_TRACE(o.name);
-        std::string got;
-        std::thread reader([&] {
-            const int fd = ::accept(listener, nullptr, nullptr);
-            char chunk[4096];
-            for (ssize_t n; fd >= 0 && (n = ::read(fd, chunk, sizeof chunk)) > 0;)
-                got.append(chunk, n);
-            if (fd >= 0) ::close(fd);
-        });
-        const ToolRun r = tool.run(o.args);
-        if (r.status != 0) ::shutdown(listener, SHUT_RDWR);  // no connection will come
-        reader.join();
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(got.rfind(o.begins, 0), 0u);
-    }
-    ::close(listener);
-    EXPECT_TRUE(fs::is_socket(socketPath));
-
-    // The null device swallows everything; the full device refuses every byte.
-    const std::string null = dir.file("null"), full = dir.file("full");
-    if (::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
-        ::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
-        GTEST_SKIP() << "cannot make device nodes here: " << std::strerror(errno);
-    }
-    for (size_t i = 0; i < outputs(null).size(); ++i) {
-        SCOPED_TRACE(outputs(null)[i].name);
-        ToolRun r = tool.run(outputs(null)[i].args);
-        EXPECT_EQ(r.status, 0) << r.err;
-        r = tool.run(outputs(full)[i].args);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find("Cannot write file " + full + ": No space left on device\n"),
-                  std::string::npos)
-            << r.err;
-        for (const std::string& node : {null, full}) {
-            struct stat st {};
-            ASSERT_EQ(::stat(node.c_str(), &st), 0);
-            EXPECT_TRUE(S_ISCHR(st.st_mode)) << node << " was replaced";
-        }
     }
 }
 

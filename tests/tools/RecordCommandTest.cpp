@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,17 +21,18 @@
 #include "ChildProcess.h"
 #include "SimulatorLog.h"
 #include "sequence/SequenceFormat.h"
+#include "support/PrivateFolders.h"
 #include "support/SmallVolume.h"
 #include "support/ToolRunner.h"
 
+using testing_support::Arrivals;
+using testing_support::burstStampError;
 using testing_support::ChildProcess;
 using testing_support::findRun;
+using testing_support::readArrivals;
 using testing_support::readLog;
 using testing_support::readSaved;
 using testing_support::SavedFile;
-using testing_support::Arrivals;
-using testing_support::readArrivals;
-using testing_support::burstStampError;
 
 namespace {
 
@@ -66,14 +66,7 @@ int envSeconds(const char* name, int fallback) {
 class RecordCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zelkora-record-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        std::filesystem::create_directories(root / "run");
-        ::chmod((root / "run").c_str(), 0700);
-        std::filesystem::create_directories(root / "config" / "Chirova");
-        ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        testing_support::usePrivateFolders(root);
         // The default sequence folder, where a recording goes when its folder vanishes.
         const char* home = std::getenv("HOME");
         oldHome = home ? home : "";
@@ -83,10 +76,7 @@ class RecordCommand : public ::testing::Test {
         // A recorder that ended early must fail the test, not kill it with its closed input.
         std::signal(SIGPIPE, SIG_IGN);
     }
-    void TearDown() override {
-        ::setenv("HOME", oldHome.c_str(), 1);
-        std::filesystem::remove_all(root);
-    }
+    void TearDown() override { ::setenv("HOME", oldHome.c_str(), 1); }
 
     void writeSettings(const std::string& lines) {
         std::ofstream((root / "config" / "Chirova" / "zelkora.ini")) << "[Zelkora]\n" << lines;
@@ -174,7 +164,8 @@ class RecordCommand : public ::testing::Test {
         stopSimulator();
     }
 
-    std::filesystem::path root;
+    TempDir dir;
+    std::filesystem::path root = dir.path();
     std::filesystem::path out;
     std::string oldHome;
     std::unique_ptr<ChildProcess> simulator;
@@ -273,8 +264,8 @@ TEST_F(RecordCommand, DeviceClockStampsEachBurstAtItsFirstByte) {
     ASSERT_FALSE(errors.empty());
     // Most stamps are at the first byte; how close they come is bench_burst_stamps' figure.
     std::sort(errors.begin(), errors.end());
-    EXPECT_LT(errors[errors.size() / 2], 10000) << "median stamp error " << errors[errors.size() / 2]
-                                                << " µs";
+    EXPECT_LT(errors[errors.size() / 2], 10000)
+        << "median stamp error " << errors[errors.size() / 2] << " µs";
 }
 
 TEST_F(RecordCommand, MonitorModeSavesThePassesAndNothingOfNoise) {
@@ -298,7 +289,8 @@ TEST_F(RecordCommand, MonitorModeSavesThePassesAndNothingOfNoise) {
 
     // The tool's own check, which long runs outside the tests rely on, agrees: it passes
     // these files, and fails one whose intervals were never sent in that order.
-    const std::string check = "check-sent --log " + testing_support::quoted((root / "sim.log").string()) + " ";
+    const std::string check =
+        "check-sent --log " + testing_support::quoted((root / "sim.log").string()) + " ";
     testing_support::Tool tool;
     const auto passed = tool.run(check + testing_support::quoted(out.string()));
     EXPECT_EQ(passed.status, 0) << passed.out;
