@@ -372,7 +372,8 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
             background.add(block);
             return true;
         });
-        if (!rewind()) {
+        // Kept in memory, the gated audio is not read from the file again.
+        if (!keptRead && !rewind()) {
             warn("Cannot open file %s\n", path.c_str());
             return tool::kExitBadFile;
         }
