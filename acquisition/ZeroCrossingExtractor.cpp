@@ -10,7 +10,8 @@ bool ZeroCrossingExtractor::valid(const Settings& s) {
     const double realRate = s.sampleRate * s.timeExpansion;
     return s.sampleRate > 0 && s.timeExpansion > 0 && s.ratio >= 1 && s.highPassHz > 0 &&
            s.highPassHz < 0.45 * realRate && s.hysteresisDb >= 0 && s.releaseSeconds > 0 &&
-           std::isfinite(realRate) && std::isfinite(s.thresholdDb);
+           std::isfinite(realRate) && std::isfinite(s.thresholdDb) &&
+           std::isfinite(s.maskCeilingDb);
 }
 
 ZeroCrossingExtractor::ZeroCrossingExtractor(const Settings& s)
@@ -22,6 +23,9 @@ ZeroCrossingExtractor::ZeroCrossingExtractor(const Settings& s)
     decay_ = std::exp(-1 / (s.releaseSeconds * realRate));
     microsPerSample_ = 1e6 / realRate;
     ratio_ = s.ratio;
+    maskCeiling_ = std::pow(10.0, s.maskCeilingDb / 20);
+    maskBelowPeak_ = std::pow(10.0, -kMaskBelowPeakDb / 20);
+    maskDecay_ = std::pow(10.0, -kMaskDecayDbPerMs / 20 * 1000 / realRate);
 }
 
 void ZeroCrossingExtractor::setThreshold(double thresholdDb) {
@@ -40,6 +44,7 @@ void ZeroCrossingExtractor::setThresholdSteps(std::vector<double> thresholdDb,
 void ZeroCrossingExtractor::restart() {
     filter_.reset();
     envelope_ = 0;
+    peak_ = 0;
     gateOpen_ = false;
     side_ = 0;
     previous_ = 0;
@@ -64,11 +69,12 @@ void ZeroCrossingExtractor::feed(std::span<const float> samples, std::vector<dou
         // A peak follower: instant attack, exponential release.
         const double level = std::fabs(y);
         envelope_ = level > envelope_ ? level : envelope_ * decay_;
-        if (gateOpen_) {
-            gateOpen_ = envelope_ >= close_;
-        } else {
-            gateOpen_ = envelope_ >= open_;
-        }
+        // Below its ceiling the mask takes the place of the hysteresis: closing the gate
+        // only under the mask's level less the hysteresis would let the reverberation in.
+        peak_ = std::max(envelope_, peak_ * maskDecay_);
+        const double mask =
+            open_ < maskCeiling_ ? std::min(peak_ * maskBelowPeak_, maskCeiling_) : 0;
+        gateOpen_ = envelope_ >= std::max(gateOpen_ ? close_ : open_, mask);
 
         // A comparator with hysteresis: a crossing counts once the signal has gone on to
         // the far side of a small band around zero. Without it the filter's own ringing

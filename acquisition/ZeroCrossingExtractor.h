@@ -27,7 +27,19 @@ class ZeroCrossingExtractor {
         double thresholdDb = -36;       // envelope level (dB of full scale) that opens the gate
         double hysteresisDb = 6;        // the gate closes this far below the threshold
         double releaseSeconds = 0.001;  // real-time decay of the envelope
+        // The highest level to which a loud sound's reverberation mask (below) may raise the
+        // threshold; where the threshold is at or above it, there is no mask.
+        double maskCeilingDb = -60;
     };
+
+    // A loud sound raises the threshold to kMaskBelowPeakDb under its peak, falling
+    // kMaskDecayDbPerMs each millisecond after it, but not above maskCeilingDb. A low threshold
+    // that lets a faint distant bat's calls in would otherwise let in the reverberation that
+    // follows a near bat's call 10-25 dB under it for 20-30 ms, and the call's row would take
+    // it in (a pipistrelle's 6 ms call became a 22-26 ms row at -72 dB). The mask falls below
+    // the faint calls' level well before the next call of a near bat.
+    static constexpr double kMaskBelowPeakDb = 15;
+    static constexpr double kMaskDecayDbPerMs = 0.5;
 
     explicit ZeroCrossingExtractor(const Settings& settings);
 
@@ -65,6 +77,10 @@ class ZeroCrossingExtractor {
     double close_ = 0;  // and that closes it again
     double decay_ = 0;  // envelope factor per sample
     double envelope_ = 0;
+    double peak_ = 0;           // the envelope's held peak, decaying by maskDecay_ per sample
+    double maskCeiling_ = 0;    // the highest level the mask opens at
+    double maskBelowPeak_ = 0;  // the mask's level as a share of the peak
+    double maskDecay_ = 0;
     bool gateOpen_ = false;
 
     double microsPerSample_ = 0;

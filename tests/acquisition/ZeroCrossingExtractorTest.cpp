@@ -106,6 +106,32 @@ TEST(ZeroCrossingExtractor, HysteresisKeepsAFadingCallWhole) {
     EXPECT_GE(kept.size(), 48u);
 }
 
+TEST(ZeroCrossingExtractor, ALowThresholdLeavesOutALoudCallsReverberation) {
+    // A −30 dBFS call of 5 ms, its reverberation at −64 dBFS for 25 ms, silence, and a
+    // faint −66 dBFS call 80 ms after the loud one began.
+    const double rate = 384000;
+    auto samples = tone(rate, 40000, 0.005, std::pow(10, -30.0 / 20));
+    const auto reverb = tone(rate, 40000, 0.025, std::pow(10, -64.0 / 20));
+    samples.insert(samples.end(), reverb.begin(), reverb.end());
+    samples.resize(static_cast<size_t>(rate * 0.08));
+    const auto faint = tone(rate, 40000, 0.005, std::pow(10, -66.0 / 20));
+    samples.insert(samples.end(), faint.begin(), faint.end());
+    auto during = [](const std::vector<double>& kept, double from, double to) {
+        return std::ranges::count_if(kept, [&](double t) { return t >= from && t < to; });
+    };
+    ZeroCrossingExtractor::Settings s;
+    s.thresholdDb = -72;  // below the mask's ceiling
+    auto kept = extract(s, samples);
+    EXPECT_GE(during(kept, 0, 5000), 20);
+    EXPECT_EQ(during(kept, 10000, 30000), 0);
+    EXPECT_GE(during(kept, 80000, 85000), 20);
+    // At the ceiling and above it there is no mask: the gate, open for the call, stays open
+    // down to its hysteresis, as it always did.
+    s.thresholdDb = s.maskCeilingDb;
+    kept = extract(s, samples);
+    EXPECT_GE(during(kept, 10000, 30000), 90);
+}
+
 TEST(ZeroCrossingExtractor, RejectsSettingsThatCannotWork) {
     ZeroCrossingExtractor::Settings s;
     EXPECT_TRUE(ZeroCrossingExtractor::valid(s));

@@ -63,7 +63,10 @@ constexpr const char* kHelp =
     "  --ratio N            division ratio, 1-64 (default 16)\n"
     "  --threshold DB       level in dB of full scale that counts as signal (default: 14 dB\n"
     "                       above the gated audio's background there, measured over half a\n"
-    "                       second around each moment, and not below -60 dB)\n"
+    "                       second around each moment, and not below -60 dB); below\n"
+    "                       -60 dB a sound raises it to 15 dB under its peak, falling\n"
+    "                       0.5 dB per ms, so that a loud call's reverberation is not\n"
+    "                       taken into its row\n"
     "  --high-pass KHZ      cut-off of the high-pass filter and of the spectral gate,\n"
     "                       1-150 kHz (default 12); zero crossings follow the loudest sound,\n"
     "                       so a band below the calls that comes and goes (insects,\n"
@@ -274,6 +277,8 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     settings.ratio = options.ratio;
     settings.thresholdDb = options.thresholdDb.value_or(kLowestThresholdDb);
     settings.highPassHz = options.highPassHz;
+    // Only a --threshold below the adaptive gate's floor meets a loud call's reverberation.
+    settings.maskCeilingDb = kLowestThresholdDb;
     if (!ZeroCrossingExtractor::valid(settings)) {
         warn(
             "zelkora-tool import: %s: %d samples per second%s cannot carry a %.0f Hz "
