@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <vector>
@@ -98,11 +99,11 @@ struct Picture {
     bool calls = false;
 };
 
-// Draws one sequence file into `png`; false with the reason in `message` (a line).
-// `fallback` gets the note of a surface that had to fall back, which a run shows once.
-bool drawPng(const std::string& path, Picture picture, tool::LoadedSequence& loaded,
+// Draws the sequence file read from `path` into `png`; false with the reason in `message`
+// (a line). `fallback` gets the note of a surface that had to fall back, which a run shows
+// once.
+bool drawPng(const std::string& path, Picture picture, const tool::LoadedSequence& loaded,
              QByteArray& png, std::string& message, std::string& fallback) {
-    if (tool::loadSequenceFile(path, loaded, &message) != tool::kExitOk) return false;
     AppSettings& s = picture.settings;
     // The name as the folder holds it, as the window's list shows it.
     const std::string name = std::filesystem::path(path).filename().string();
@@ -268,11 +269,12 @@ int run(const std::vector<std::string>& args) {
         std::filesystem::create_directories(*pngDir, ec);
     }
 
+    // A single file is read before the graphics start, which have messages of their own, so
+    // that one that cannot be read is refused first; it is not read again.
+    std::optional<tool::LoadedSequence> single;
     if (out) {
-        // A single file that cannot be read is refused before the graphics start, which
-        // have messages of their own.
-        tool::LoadedSequence loaded;
-        if (int status = tool::loadSequenceFile(paths.front(), loaded); status != tool::kExitOk) {
+        single.emplace();
+        if (int status = tool::loadSequenceFile(paths.front(), *single); status != tool::kExitOk) {
             return status;
         }
     }
@@ -289,14 +291,21 @@ int run(const std::vector<std::string>& args) {
         QByteArray png;
         std::string message;
         std::string fallback;
-        bool drawn = false;
+        int status = tool::kExitOk;
     };
     std::vector<FileWork> perSlot(tool::OrderedWork::slotCount(*jobs));
     auto work = [&](size_t index, size_t slot) {
         FileWork& w = perSlot[slot];
         w.message.clear();
         w.fallback.clear();
-        w.drawn = drawPng(paths[index], picture, w.loaded, w.png, w.message, w.fallback);
+        // A file that cannot be read is a bad file; a picture that cannot be made, a failure.
+        w.status =
+            single ? tool::kExitOk : tool::loadSequenceFile(paths[index], w.loaded, &w.message);
+        if (w.status == tool::kExitOk &&
+            !drawPng(paths[index], picture, single ? *single : w.loaded, w.png, w.message,
+                     w.fallback)) {
+            w.status = tool::kExitFailure;
+        }
     };
     int status = failed ? tool::kExitBadFile : tool::kExitOk;
     tool::ProgressLine progress("render", static_cast<int64_t>(paths.size()));
@@ -312,14 +321,8 @@ int run(const std::vector<std::string>& args) {
             progress.clear();
             std::fputs(w.message.c_str(), stderr);
         }
-        int result = tool::kExitOk;
-        if (!w.drawn) {
-            // A file that cannot be read is a bad file; anything else, a failed picture.
-            result =
-                w.message.starts_with("Cannot open file ") || w.message.starts_with("File Corrupt ")
-                    ? tool::kExitBadFile
-                    : tool::kExitFailure;
-        } else if (!tool::writeOutput(outputs[out ? 0 : index], w.png)) {
+        int result = w.status;
+        if (result == tool::kExitOk && !tool::writeOutput(outputs[out ? 0 : index], w.png)) {
             result = tool::kExitFailure;
         }
         if (result != tool::kExitOk && status != tool::kExitFailure) status = result;
