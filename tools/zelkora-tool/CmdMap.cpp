@@ -1,12 +1,12 @@
 // zelkora-tool map GPS.zlg [DIR] --gpx OUT | --kml OUT: a night's track and recordings for
 // mapping programs.
-#include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "display/CallMeasurements.h"
+#include "platform/qt/OffscreenGuiApp.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/OrderedWork.h"
 #include "tools/zelkora-tool/ProgressLine.h"
@@ -139,12 +139,7 @@ int run(const std::vector<std::string>& args) {
     if (gpx && !map.writeGpx(*gpx, title)) return tool::kExitFailure;
     if (kml && !map.writeKml(*kml, title)) return tool::kExitFailure;
     if (png) {
-        // The picture is made on the offscreen platform, which needs no display.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        int argc = 1;
-        char arg0[] = "zelkora-tool";
-        char* argv[] = {arg0, nullptr};
-        QGuiApplication app(argc, argv);
+        const platform::qt::OffscreenGuiApp app;
         if (!tool::drawSurveyMap(map, title, 1000, 700, *png)) return tool::kExitFailure;
     }
     return failed ? tool::kExitBadFile : tool::kExitOk;

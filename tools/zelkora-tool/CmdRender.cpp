@@ -1,6 +1,5 @@
 #include <QBuffer>
 #include <QByteArray>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "display/TimeScale.h"
 #include "platform/LocalClock.h"
 #include "platform/OutputFile.h"
+#include "platform/qt/OffscreenGuiApp.h"
 #include "platform/qt/QtGraphics.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/QtViewFont.h"
@@ -278,12 +278,7 @@ int run(const std::vector<std::string>& args) {
             return status;
         }
     }
-    // The pictures are made on the offscreen platform, which needs no display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char arg0[] = "zelkora-tool";
-    char* argv[] = {arg0, nullptr};
-    QGuiApplication app(argc, argv);
+    const platform::qt::OffscreenGuiApp app;
 
     Picture picture{s, width, height, static_cast<int32_t>(*first), parsed.has("--calls")};
     struct FileWork {
