@@ -25,7 +25,12 @@ int32_t SerialTestDecoder::Next(uint8_t b) {
         const bool marker = secondLast_ == kEscape && last_ == 0xFF;
         shiftIn(b);
         // The value being assembled survives an escape; the next value start reports it.
-        return overflow ? kOverflow : marker ? kMarker : kNothing;
+        if (!overflow && !marker) return kNothing;
+        // The sequence's last escape begins nothing: after the stream resumes, a first byte
+        // of 0x81 or 0xFF is a value, and taken as a message start it would swallow every
+        // interval up to the next zero byte.
+        last_ = secondLast_ = 0;
+        return overflow ? kOverflow : kMarker;
     }
     if (last_ == kEscape && b == 0x81) {
         inMessage_ = true;

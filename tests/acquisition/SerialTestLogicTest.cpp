@@ -39,6 +39,10 @@ TEST(SerialTestDecoder, ValuesEscapesAndMessages) {
     EXPECT_EQ(feed(d, {0x82}), (std::vector<int32_t>{5}));
     // An overflow: the value cut off by the escape comes out when the stream resumes.
     EXPECT_EQ(feed(d, {0x86, 0x80, 0x80, 0x80, 0x87}), (std::vector<int32_t>{2, -4, -4, -3, 6}));
+    // The last escape of an overflow or a marker begins nothing: a value whose first byte is
+    // 0x81 (not a message) or 0xFF (not a marker) after it is a value.
+    EXPECT_EQ(feed(d, {0x80, 0x80, 0x80, 0x81, 0x82}), (std::vector<int32_t>{-4, -4, -3, 7, 1}));
+    EXPECT_EQ(feed(d, {0x80, 0xFF, 0x80, 0xFF, 0x81}), (std::vector<int32_t>{-4, -4, -2, 2, 127}));
 }
 
 TEST(SerialTestStats, ClocksInStepAreNeverBad) {
