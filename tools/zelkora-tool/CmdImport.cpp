@@ -493,24 +493,10 @@ int run(const std::vector<std::string>& argv) {
     const auto ratio = args.integer("--ratio", 16, 1, seqformat::kMaxRatio);
     if (!ratio) return tool::usageError(kName, args.error(), kUsage);
     options.ratio = static_cast<int32_t>(*ratio);
-    // A number option within its range, else the usage error that `needs` it.
-    std::string refused;
-    auto real = [&](const char* name, double lo, double hi, const char* needs) {
-        std::optional<double> value;
-        if (auto text = args.value(name)) {
-            double v = 0;
-            if (parseReal(*text, v) && v >= lo && v <= hi) {
-                value = v;
-            } else if (refused.empty()) {
-                refused = std::string(name) + " needs " + needs + ", not '" + *text + "'";
-            }
-        }
-        return value;
-    };
-    options.thresholdDb = real("--threshold", -120, 0, "a level from -120 to 0 dB");
-    const auto highPassKhz = real("--high-pass", 1, 150, "a cut-off from 1 to 150 kHz");
-    options.timeExpansion = real("--time-expansion", 1, 100, "a factor from 1 to 100");
-    if (!refused.empty()) return tool::usageError(kName, refused, kUsage);
+    options.thresholdDb = args.real("--threshold", -120, 0, "a level from -120 to 0 dB");
+    const auto highPassKhz = args.real("--high-pass", 1, 150, "a cut-off from 1 to 150 kHz");
+    options.timeExpansion = args.real("--time-expansion", 1, 100, "a factor from 1 to 100");
+    if (!args.error().empty()) return tool::usageError(kName, args.error(), kUsage);
     if (highPassKhz) options.highPassHz = *highPassKhz * 1000;
     options.denoise = !args.has("--no-denoise");
     const std::optional<int> jobs = tool::jobsOption(args);

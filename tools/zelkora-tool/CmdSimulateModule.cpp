@@ -91,24 +91,6 @@ constexpr const char* kHelp =
     "A decoder sees a value only when the next value begins, so the last interval before an\n"
     "O, E or H line never reaches a recording.\n";
 
-// A decimal number of the option in [min, max], `fallback` when absent; nullopt (with the
-// message in `error`) when it is not such a number.
-std::optional<double> decimal(const tool::ToolArgs& args, const std::string& option,
-                              double fallback, double min, double max, std::string& error) {
-    auto text = args.value(option);
-    if (!text) return fallback;
-    double v = 0;
-    const char* first = text->data();
-    const char* last = first + text->size();
-    auto [ptr, ec] = std::from_chars(first, last, v);
-    if (ec != std::errc() || ptr != last || !(v >= min && v <= max)) {
-        error = "option " + option + " needs a number from " + std::to_string(min) + " to " +
-                std::to_string(max) + ", not '" + *text + "'";
-        return std::nullopt;
-    }
-    return v;
-}
-
 int64_t localClockMicros() {
     const platform::LocalClockReading r = platform::readLocalClock();
     return JulianTime::fromDateTime(r.year, r.month, r.day, r.hour, r.minute, r.second,
@@ -123,29 +105,32 @@ struct FileCloser {
 };
 
 int run(const std::vector<std::string>& argv) {
-    tool::ToolArgs args(
-        {"--port", "--seed", "--calls-per-second", "--overflow-every", "--silent-after", "--ratio",
-         "--log", "--mix", "--noise-load", "--marker-every", "--message-every", "--message",
-         "--capture"},
-        {});
+    tool::ToolArgs args({"--port", "--seed", "--calls-per-second", "--overflow-every",
+                         "--silent-after", "--ratio", "--log", "--mix", "--noise-load",
+                         "--marker-every", "--message-every", "--message", "--capture"},
+                        {});
     if (const auto done = tool::parseOptionsOnly(args, argv, kName, kUsage, kHelp)) return *done;
 
     acquisition::ModuleSimulatorOptions options;
-    std::string error;
     auto port = args.integer("--port", 0, platform::VirtualPortRegistry::kFirstNumber,
                              platform::VirtualPortRegistry::kLastNumber);
     auto seed = args.integer("--seed", 1, 0, INT64_MAX);
     auto ratio = args.integer("--ratio", 16, 1, 255);
     auto load = args.integer("--noise-load", 3, 0, 95);
     if (!port || !seed || !ratio || !load) return tool::usageError(kName, args.error(), kUsage);
-    auto calls = decimal(args, "--calls-per-second", 3, 0, 10, error);
-    auto overflowEvery = decimal(args, "--overflow-every", 0, 0.001, 1e7, error);
-    auto silentAfter = decimal(args, "--silent-after", -1, 0, 1e7, error);
-    auto markerEvery = decimal(args, "--marker-every", 0, 0.001, 1e7, error);
-    auto messageEvery = decimal(args, "--message-every", 0, 0.001, 1e7, error);
-    if (!calls || !overflowEvery || !silentAfter || !markerEvery || !messageEvery) {
-        return tool::usageError(kName, error, kUsage);
-    }
+    // A number of seconds or calls per second in [min, max], `fallback` when absent.
+    auto decimal = [&](const std::string& option, double fallback, double min, double max) {
+        return args
+            .real(option, min, max,
+                  "a number from " + std::to_string(min) + " to " + std::to_string(max))
+            .value_or(fallback);
+    };
+    const double calls = decimal("--calls-per-second", 3, 0, 10);
+    const double overflowEvery = decimal("--overflow-every", 0, 0.001, 1e7);
+    const double silentAfter = decimal("--silent-after", -1, 0, 1e7);
+    const double markerEvery = decimal("--marker-every", 0, 0.001, 1e7);
+    const double messageEvery = decimal("--message-every", 0, 0.001, 1e7);
+    if (!args.error().empty()) return tool::usageError(kName, args.error(), kUsage);
     const std::string mix = args.value("--mix").value_or("night");
     if (mix == "night") {
         options.night.mix = acquisition::NightMix::Night;
@@ -172,11 +157,11 @@ int run(const std::vector<std::string>& argv) {
     options.night.seed = static_cast<uint64_t>(*seed);
     options.night.ratio = static_cast<int32_t>(*ratio);
     options.night.noiseLoadPercent = static_cast<int32_t>(*load);
-    options.night.callsPerSecond = *calls;
-    options.overflowEveryUs = micros(*overflowEvery);
-    options.silentAfterUs = *silentAfter < 0 ? -1 : micros(*silentAfter);
-    options.markerEveryUs = micros(*markerEvery);
-    options.messageEveryUs = micros(*messageEvery);
+    options.night.callsPerSecond = calls;
+    options.overflowEveryUs = micros(overflowEvery);
+    options.silentAfterUs = silentAfter < 0 ? -1 : micros(silentAfter);
+    options.markerEveryUs = micros(markerEvery);
+    options.messageEveryUs = micros(messageEvery);
 
     std::unique_ptr<FILE, FileCloser> log;
     if (auto path = args.value("--log")) {

@@ -1,6 +1,7 @@
 #include "tools/zelkora-tool/ToolArgs.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "tools/zelkora-tool/Command.h"
@@ -81,6 +82,22 @@ std::optional<int64_t> ToolArgs::integer(const std::string& option, int64_t fall
         return std::nullopt;
     }
     return n;
+}
+
+std::optional<double> ToolArgs::real(const std::string& option, double min, double max,
+                                     const std::string& needs) {
+    auto text = value(option);
+    if (!text) return std::nullopt;
+    double v = 0;
+    const char* first = text->data();
+    const char* last = first + text->size();
+    auto [ptr, ec] = std::from_chars(first, last, v);
+    if (ec != std::errc() || ptr != last || !std::isfinite(v) || v < min || v > max) {
+        if (error_.empty())
+            error_ = "option " + option + " needs " + needs + ", not '" + *text + "'";
+        return std::nullopt;
+    }
+    return v;
 }
 
 int usageError(const std::string& command, const std::string& message, const std::string& usage) {

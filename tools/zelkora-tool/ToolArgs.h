@@ -23,6 +23,11 @@ class ToolArgs {
     // present but not such a number, `fallback` when absent.
     std::optional<int64_t> integer(const std::string& option, int64_t fallback, int64_t min,
                                    int64_t max);
+    // The option's value as a finite number in [min, max]; nullopt when absent, and when it
+    // is present but not such a number, with the error "option OPTION needs NEEDS, not
+    // 'TEXT'" kept for the first such option.
+    std::optional<double> real(const std::string& option, double min, double max,
+                               const std::string& needs);
     const std::vector<std::string>& positional() const { return positional_; }
     bool helpRequested() const { return help_; }
     const std::string& error() const { return error_; }
