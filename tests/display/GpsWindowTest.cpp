@@ -36,6 +36,7 @@
 #include "platform/qt/GpsMapWindow.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "sequence/SequenceFormat.h"
+#include "tests/tools/WindowSteps.h"
 #include "tools/ChildProcess.h"
 
 namespace {
@@ -67,15 +68,19 @@ void pressInMenu(const QString& first, int slot, std::function<void()> next = {}
     });
 }
 
-// Files -> Main Menu -> GPS -> `slot` by taps, starting with a tap in the view's menu area.
-void tapGpsCommand(ZelkoraFrame& frame, int slot, std::function<void()> next = {}) {
-    const QString first = frame.gps().ConnectText();  // "Disconnect" while connected
-    pressInMenu("Prev File", 11, [first, slot, next] {
-        pressInMenu("File", 6, [first, slot, next] { pressInMenu(first, slot, next); });
-    });
-    const auto area = frame.view().plotView().menuArea();
+// Files -> Main Menu -> `menu` -> `slot` by taps, starting with a tap in the view's menu
+// area; `first` is slot 1's caption of that last menu.
+void tapMenuCommand(ZelkoraFrame& frame, int menu, const QString& first, int slot,
+                    std::function<void()> next = {}) {
+    pressInMenu("Prev File", 11,
+                [=] { pressInMenu("File", menu, [=] { pressInMenu(first, slot, next); }); });
     QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
-                      {(area.left + area.right) / 2, (area.top + area.bottom) / 2});
+                      testing_support::centre(frame.view().plotView().menuArea()));
+}
+
+// Main Menu -> GPS -> `slot`; slot 1 reads "Disconnect" while connected.
+void tapGpsCommand(ZelkoraFrame& frame, int slot, std::function<void()> next = {}) {
+    tapMenuCommand(frame, 6, frame.gps().ConnectText(), slot, next);
 }
 
 std::string capturePart(size_t limit) {
@@ -137,16 +142,6 @@ struct ReplayedGps {
     bool ok() const { return dir.isValid() && peer.ok(); }
 };
 
-// The frame on the panel as the program shows it at start.
-void showFrame(ZelkoraFrame& frame) {
-    ASSERT_EQ(frame.view().StartGraphics(), 0);
-    frame.ShowCurrentFile();
-    frame.resize(800, 480);
-    frame.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.view().InitialUpdate();
-}
-
 TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     const std::string capture = capturePart(9000);
     if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
@@ -170,7 +165,7 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     {
         ZelkoraDoc doc(settings, store);
         ZelkoraFrame frame(settings, doc);
-        ASSERT_NO_FATAL_FAILURE(showFrame(frame));
+        ASSERT_TRUE(testing_support::showFrame(frame, doc));
         const fs::path track = fs::path(settings.GPath) / "GPS.zlg";
         const int32_t fixes = acceptedFixes(capture);
         ASSERT_GT(fixes, 10);
@@ -375,9 +370,7 @@ TEST(GpsWindow, FileSavedWhileRecordingCarriesThePosition) {
     {
         ZelkoraDoc doc(settings, store);
         ZelkoraFrame frame(settings, doc);
-        doc.CheckFolder();
-        doc.ScanFolder();
-        ASSERT_NO_FATAL_FAILURE(showFrame(frame));
+        ASSERT_TRUE(testing_support::showFrame(frame, doc));
         PlotView& plot = frame.view().plotView();
 
         // The receiver sends the capture over and over, as one left on all night does.
@@ -399,16 +392,11 @@ TEST(GpsWindow, FileSavedWhileRecordingCarriesThePosition) {
         });
         EXPECT_EQ(doc.gps().poll().positionMode(), 1);
 
-        pressInMenu("Prev File", 11,
-                    [] { pressInMenu("File", 4, [] { pressInMenu("Record", 1); }); });
-        const auto area = plot.menuArea();
-        QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
-                          {(area.left + area.right) / 2, (area.top + area.bottom) / 2});
+        tapMenuCommand(frame, 4, "Record", 1);
         EXPECT_TRUE(doc.recorder().recording());
         for (int i = 0; i < 250 && plot.liveDotCount() < 200; ++i) QTest::qWait(20);
-        const auto field = plot.statusFields().name;
         QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
-                          {(field.left + field.right) / 2, (field.top + field.bottom) / 2});
+                          testing_support::centre(plot.statusFields().name));
         for (int i = 0; i < 150 && doc.lastSavedName().empty(); ++i) QTest::qWait(20);
         QTest::keyClick(&frame.view(), Qt::Key_F1);
         EXPECT_FALSE(doc.recorder().recording());
