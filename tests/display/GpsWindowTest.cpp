@@ -102,10 +102,6 @@ std::vector<GpsFix> fixesIn(const std::string& text) {
     return fixes;
 }
 
-int32_t acceptedFixes(const std::string& text) {
-    return static_cast<int32_t>(fixesIn(text).size());
-}
-
 int64_t utcNowMicroseconds() {
     return JulianTime::now().value() - platform::localUtcOffsetSeconds() * 1000000;
 }
@@ -225,7 +221,7 @@ TEST(GpsWindow, SettingsAFailedConnectThenTheReplayedTrackAndANewFile) {
         settings.GPSbaudrate = 4800;
         settings.GPStz = static_cast<int32_t>(platform::localUtcOffsetSeconds() / 60);
         const fs::path track = fs::path(settings.GPath) / "GPS.zlg";
-        const int32_t fixes = acceptedFixes(capture);
+        const auto fixes = static_cast<int32_t>(fixesIn(capture).size());
         ASSERT_GT(fixes, 10);
 
         const int64_t start = utcNowMicroseconds();
