@@ -1,7 +1,8 @@
-// A user connects a receiver by finger: Files -> Main Menu -> GPS -> Connect on a pseudo-
-// terminal that replays a real capture, watches the track on the map, then starts a new
-// track file; and a recording from the module simulator made meanwhile is tagged with the
-// replayed position. The poll runs on the view's own one-second timer.
+// A user sets the receiver up and connects it by finger: the settings dialog, a Connect on
+// no port that fails, then Files -> Main Menu -> GPS -> Connect on a pseudo-terminal that
+// replays a real capture, the track on the map, a new track file; and a recording from the
+// module simulator made meanwhile is tagged with the replayed position. The poll runs on the
+// view's own one-second timer.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -122,29 +123,15 @@ QApplication& application(const std::string& root) {
     return *app;
 }
 
-// A temporary folder and the receiver's pseudo-terminal registered as port kPort in a
-// private runtime folder.
-struct ReplayedGps {
+TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition) {
+    // The receiver's pseudo-terminal, registered as port kPort in a private runtime folder.
     QTemporaryDir dir;
     testing_support::PrivateRuntimeDir runtime;
     testing_support::PtyPeer peer;
-    std::string root = dir.path().toStdString();
-
-    ReplayedGps() {
-        if (!ok()) return;
-        runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
-        application(root);
-    }
-    bool ok() const { return dir.isValid() && peer.ok(); }
-};
-
-// The settings dialog stores "no port" as -1 and a Connect on it fails; then the receiver's
-// port, connected by taps, shows the replayed track, and New File starts the track afresh.
-TEST(GpsWindow, SettingsAFailedConnectThenTheReplayedTrackAndANewFile) {
-    ReplayedGps gps;
-    ASSERT_TRUE(gps.ok());
-    const std::string& root = gps.root;
-    testing_support::PtyPeer& peer = gps.peer;
+    ASSERT_TRUE(dir.isValid() && peer.ok());
+    runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
+    const std::string root = dir.path().toStdString();
+    application(root);
 
     AppSettings& settings = appSettings();
     const AppSettings saved = settings;
@@ -221,8 +208,8 @@ TEST(GpsWindow, SettingsAFailedConnectThenTheReplayedTrackAndANewFile) {
         settings.GPSbaudrate = 4800;
         settings.GPStz = static_cast<int32_t>(platform::localUtcOffsetSeconds() / 60);
         const fs::path track = fs::path(settings.GPath) / "GPS.zlg";
-        const auto fixes = static_cast<int32_t>(fixesIn(capture).size());
-        ASSERT_GT(fixes, 10);
+        const std::vector<GpsFix> fixes = fixesIn(capture);
+        ASSERT_GT(fixes.size(), 10u);
 
         const int64_t start = utcNowMicroseconds();
         std::atomic<bool> sent{false};
@@ -241,7 +228,7 @@ TEST(GpsWindow, SettingsAFailedConnectThenTheReplayedTrackAndANewFile) {
                     sent = true;
                 });
                 const auto records = [&] { return fs::exists(track) ? fs::file_size(track) : 0; };
-                for (int i = 0; i < 1500 && !(sent && records() == 32u * fixes); ++i)
+                for (int i = 0; i < 1500 && !(sent && records() == 32 * fixes.size()); ++i)
                     QTest::qWait(10);
                 QTest::qWait(50);
                 status = map->statusLabel()->text();
@@ -287,7 +274,7 @@ TEST(GpsWindow, SettingsAFailedConnectThenTheReplayedTrackAndANewFile) {
             return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
                                         std::istreambuf_iterator<char>());
         }();
-        ASSERT_EQ(bytes.size(), 32u * fixes);
+        ASSERT_EQ(bytes.size(), 32 * fixes.size());
         const int64_t end = utcNowMicroseconds();
         for (size_t at = 0; at < bytes.size(); at += 32) {
             TrackRecord r;
@@ -314,98 +301,63 @@ TEST(GpsWindow, SettingsAFailedConnectThenTheReplayedTrackAndANewFile) {
         });
         EXPECT_EQ(question.toStdString(), GpsLink::kNewFileQuestion);
         EXPECT_EQ(fs::file_size(track), 0u);
-        EXPECT_EQ(fs::file_size(fs::path(settings.GPath) / "GPS0001.zlg"), 32u * fixes);
+        EXPECT_EQ(fs::file_size(fs::path(settings.GPath) / "GPS0001.zlg"), 32 * fixes.size());
         EXPECT_EQ(frame.gps().map().pointCount(), 0);
-    }
-    settings = saved;
-}
 
-// While the receiver keeps sending, a recording from the module simulator is started by taps
-// (Files -> Main Menu -> Record -> "Record"), saved by a tap on the name field and stopped by
-// F1: the file saved holds the replayed position.
-TEST(GpsWindow, FileSavedWhileRecordingCarriesThePosition) {
-    const std::string capture = capturePart(1 << 20);
-    if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
-    const std::vector<GpsFix> fixes = fixesIn(capture);
-    ASSERT_FALSE(fixes.empty());
-    ReplayedGps gps;
-    ASSERT_TRUE(gps.ok());
-    const std::string& root = gps.root;
-    testing_support::PtyPeer& peer = gps.peer;
-    // The module simulator registers its own virtual port in the same runtime folder.
-    testing_support::ChildProcess module(
-        {std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool", "simulate-module",
-         "--mix", "passes", "--calls-per-second", "10", "--seed", "5"},
-        root + "/module.err");
-    std::string first;
-    ASSERT_TRUE(module.readLine(first, 5000));
-    ASSERT_EQ(first.rfind("COM", 0), 0u) << first;
-
-    AppSettings& settings = appSettings();
-    const AppSettings saved = settings;
-    settings.GPath = root + "/Batfiles/";
-    fs::create_directories(settings.GPath);
-    settings.GPSport = kPort;
-    settings.GPSbaudrate = 4800;
-    settings.SerialPort = std::atoi(first.c_str() + 3);
-    settings.FullScreen = 0;
-    platform::MemoryProfileStore store;
-    std::string name;
-    {
-        ZelkoraDoc doc(settings, store);
-        ZelkoraFrame frame(settings, doc);
-        ASSERT_TRUE(testing_support::showFrame(frame, doc));
-        PlotView& plot = frame.view().plotView();
-
-        // The receiver sends the capture over and over, as one left on all night does.
+        // While the receiver sends over and over, as one left on all night does, a recording
+        // from the module simulator is started by taps (Files -> Main Menu -> Record ->
+        // "Record"), saved by a tap on the name field and stopped by F1: the file saved holds
+        // the replayed position.
+        testing_support::ChildProcess module(
+            {std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool",
+             "simulate-module", "--mix", "passes", "--calls-per-second", "10", "--seed", "5"},
+            root + "/module.err");
+        std::string first;
+        ASSERT_TRUE(module.readLine(first, 5000));
+        ASSERT_EQ(first.rfind("COM", 0), 0u) << first;
+        settings.SerialPort = std::atoi(first.c_str() + 3);
         std::atomic<bool> stop{false};
-        std::thread receiver;
-        tapGpsCommand(frame, 1, [&] {
-            whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
-                receiver = std::thread([&] {
-                    for (size_t at = 0; !stop; at = (at + 1500) % capture.size()) {
-                        const std::string part = capture.substr(at, 1500);
-                        peer.send(std::vector<uint8_t>(part.begin(), part.end()));
-                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                    }
-                });
-                for (int i = 0; i < 500 && doc.gps().poll().positionMode() != 1; ++i)
-                    QTest::qWait(10);
-                QTest::mouseClick(map->mapArea(), Qt::LeftButton);
-            });
+        std::thread receiver([&] {
+            for (size_t at = 0; !stop; at = (at + 1500) % capture.size()) {
+                const std::string part = capture.substr(at, 1500);
+                peer.send(std::vector<uint8_t>(part.begin(), part.end()));
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
         });
-        EXPECT_EQ(doc.gps().poll().positionMode(), 1);
-
+        EXPECT_TRUE(
+            testing_support::waitUntil([&] { return doc.gps().poll().positionMode() == 1; }, 5000));
+        PlotView& plot = frame.view().plotView();
         tapMenuCommand(frame, 4, "Record", 1);
         EXPECT_TRUE(doc.recorder().recording());
-        for (int i = 0; i < 250 && plot.liveDotCount() < 200; ++i) QTest::qWait(20);
+        testing_support::waitUntil([&] { return plot.liveDotCount() >= 200; }, 5000);
         QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
                           testing_support::centre(plot.statusFields().name));
-        for (int i = 0; i < 150 && doc.lastSavedName().empty(); ++i) QTest::qWait(20);
+        testing_support::waitUntil([&] { return !doc.lastSavedName().empty(); }, 3000);
         QTest::keyClick(&frame.view(), Qt::Key_F1);
         EXPECT_FALSE(doc.recorder().recording());
-        name = doc.lastSavedName();
+        const std::string name = doc.lastSavedName();
         stop = true;
-        if (receiver.joinable()) receiver.join();
+        receiver.join();
+        module.signal(SIGTERM);
+        EXPECT_EQ(module.wait(5000), 0);
+
+        ASSERT_FALSE(name.empty()) << "nothing was saved";
+        std::ifstream in(fs::path(root) / "Batfiles" / name, std::ios::binary);
+        const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+        SequenceFileHeader header;
+        ASSERT_TRUE(readSequenceHeader(image, header)) << name;
+        double latitude = 0, longitude = 0;
+        int32_t altitude = 0;
+        ASSERT_TRUE(header.position.decode(latitude, longitude, altitude))
+            << header.position.text();
+        // One of the replayed fixes, to the block's hundred-thousandth of a degree.
+        EXPECT_TRUE(std::any_of(fixes.begin(), fixes.end(), [&](const GpsFix& f) {
+            return std::fabs(f.latitude - latitude) <= 0.5e-5 + 1e-9 &&
+                   std::fabs(f.longitude - longitude) <= 0.5e-5 + 1e-9 &&
+                   GpsPoll::WholeMetres(f.altitude) == altitude;
+        })) << header.position.text();
     }
     settings = saved;
-    module.signal(SIGTERM);
-    EXPECT_EQ(module.wait(5000), 0);
-
-    ASSERT_FALSE(name.empty()) << "nothing was saved";
-    std::ifstream in(fs::path(root) / "Batfiles" / name, std::ios::binary);
-    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
-    SequenceFileHeader header;
-    ASSERT_TRUE(readSequenceHeader(image, header)) << name;
-    double latitude = 0, longitude = 0;
-    int32_t altitude = 0;
-    ASSERT_TRUE(header.position.decode(latitude, longitude, altitude)) << header.position.text();
-    // One of the replayed fixes, to the block's hundred-thousandth of a degree.
-    EXPECT_TRUE(std::any_of(fixes.begin(), fixes.end(), [&](const GpsFix& f) {
-        return std::fabs(f.latitude - latitude) <= 0.5e-5 + 1e-9 &&
-               std::fabs(f.longitude - longitude) <= 0.5e-5 + 1e-9 &&
-               GpsPoll::WholeMetres(f.altitude) == altitude;
-    })) << header.position.text();
 }
 
 }  // namespace
