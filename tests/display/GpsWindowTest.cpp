@@ -1,7 +1,8 @@
-// A user connects a receiver by finger: Files -> Main Menu -> GPS -> Connect on a pseudo-
-// terminal that replays a real capture, watches the track on the map, then starts a new
-// track file; and a recording from the module simulator made meanwhile is tagged with the
-// replayed position. The poll runs on the view's own one-second timer.
+// A user sets the receiver up and connects it by finger: the settings dialog, a Connect on
+// no port that fails, then Files -> Main Menu -> GPS -> Connect on a pseudo-terminal that
+// replays a real capture, the track on the map, a new track file; and a recording from the
+// module simulator made meanwhile is tagged with the replayed position. The poll runs on the
+// view's own one-second timer.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -36,6 +37,7 @@
 #include "platform/qt/GpsMapWindow.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "sequence/SequenceFormat.h"
+#include "tests/tools/WindowSteps.h"
 #include "tools/ChildProcess.h"
 
 namespace {
@@ -67,15 +69,19 @@ void pressInMenu(const QString& first, int slot, std::function<void()> next = {}
     });
 }
 
-// Files -> Main Menu -> GPS -> `slot` by taps, starting with a tap in the view's menu area.
-void tapGpsCommand(ZelkoraFrame& frame, int slot, std::function<void()> next = {}) {
-    const QString first = frame.gps().ConnectText();  // "Disconnect" while connected
-    pressInMenu("Prev File", 11, [first, slot, next] {
-        pressInMenu("File", 6, [first, slot, next] { pressInMenu(first, slot, next); });
-    });
-    const auto area = frame.view().plotView().menuArea();
+// Files -> Main Menu -> `menu` -> `slot` by taps, starting with a tap in the view's menu
+// area; `first` is slot 1's caption of that last menu.
+void tapMenuCommand(ZelkoraFrame& frame, int menu, const QString& first, int slot,
+                    std::function<void()> next = {}) {
+    pressInMenu("Prev File", 11,
+                [=] { pressInMenu("File", menu, [=] { pressInMenu(first, slot, next); }); });
     QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
-                      {(area.left + area.right) / 2, (area.top + area.bottom) / 2});
+                      testing_support::centre(frame.view().plotView().menuArea()));
+}
+
+// Main Menu -> GPS -> `slot`; slot 1 reads "Disconnect" while connected.
+void tapGpsCommand(ZelkoraFrame& frame, int slot, std::function<void()> next = {}) {
+    tapMenuCommand(frame, 6, frame.gps().ConnectText(), slot, next);
 }
 
 std::string capturePart(size_t limit) {
@@ -95,10 +101,6 @@ std::vector<GpsFix> fixesIn(const std::string& text) {
             fixes.push_back(receiver.current());
     }
     return fixes;
-}
-
-int32_t acceptedFixes(const std::string& text) {
-    return static_cast<int32_t>(fixesIn(text).size());
 }
 
 int64_t utcNowMicroseconds() {
@@ -121,48 +123,23 @@ QApplication& application(const std::string& root) {
     return *app;
 }
 
-// A temporary folder and the receiver's pseudo-terminal registered as port kPort in a
-// private runtime folder.
-struct ReplayedGps {
+TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition) {
+    // The receiver's pseudo-terminal, registered as port kPort in a private runtime folder.
     QTemporaryDir dir;
     testing_support::PrivateRuntimeDir runtime;
     testing_support::PtyPeer peer;
-    std::string root = dir.path().toStdString();
-
-    ReplayedGps() {
-        if (!ok()) return;
-        runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
-        application(root);
-    }
-    bool ok() const { return dir.isValid() && peer.ok(); }
-};
-
-// The frame on the panel as the program shows it at start.
-void showFrame(ZelkoraFrame& frame) {
-    ASSERT_EQ(frame.view().StartGraphics(), 0);
-    frame.ShowCurrentFile();
-    frame.resize(800, 480);
-    frame.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.view().InitialUpdate();
-}
-
-TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
-    const std::string capture = capturePart(9000);
-    if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
-    ReplayedGps gps;
-    ASSERT_TRUE(gps.ok());
-    const std::string& root = gps.root;
-    testing_support::PtyPeer& peer = gps.peer;
+    ASSERT_TRUE(dir.isValid() && peer.ok());
+    runtime.registerPort(kPort, peer.slavePath(), "GPS simulator");
+    const std::string root = dir.path().toStdString();
+    application(root);
 
     AppSettings& settings = appSettings();
     const AppSettings saved = settings;
     settings.GPath = root + "/Batfiles/";
     fs::create_directories(settings.GPath);
-    settings.GPSport = kPort;
-    settings.GPSbaudrate = 4800;
-    // The record stamps are UTC whichever way the zone is taken.
-    settings.GPStz = static_cast<int32_t>(platform::localUtcOffsetSeconds() / 60);
+    settings.GPSport = 33;
+    settings.GPSbaudrate = 9600;
+    settings.GPStz = -330;
     settings.MapWidth = 0;
     settings.MapBigDots = 0;
     settings.FullScreen = 0;
@@ -170,121 +147,7 @@ TEST(GpsWindow, ConnectByTapsShowsTheReplayedTrackAndNewFileStartsAfresh) {
     {
         ZelkoraDoc doc(settings, store);
         ZelkoraFrame frame(settings, doc);
-        ASSERT_NO_FATAL_FAILURE(showFrame(frame));
-        const fs::path track = fs::path(settings.GPath) / "GPS.zlg";
-        const int32_t fixes = acceptedFixes(capture);
-        ASSERT_GT(fixes, 10);
-
-        const int64_t start = utcNowMicroseconds();
-        std::atomic<bool> sent{false};
-        std::thread simulator;
-        QString status, satellites, scale;
-        int trackPixels = 0, markerPixels = 0;
-        tapGpsCommand(frame, 1, [&] {
-            whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
-                // The receiver starts talking once the map is up.
-                simulator = std::thread([&] {
-                    for (size_t at = 0; at < capture.size(); at += 1500) {
-                        const std::string part = capture.substr(at, 1500);
-                        peer.send(std::vector<uint8_t>(part.begin(), part.end()));
-                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                    }
-                    sent = true;
-                });
-                const auto records = [&] { return fs::exists(track) ? fs::file_size(track) : 0; };
-                for (int i = 0; i < 1500 && !(sent && records() == 32u * fixes); ++i)
-                    QTest::qWait(10);
-                QTest::qWait(50);
-                status = map->statusLabel()->text();
-                satellites = map->satelliteLabel()->text();
-                const QImage image = map->mapImage();
-                for (int y = 0; y < image.height(); ++y) {
-                    for (int x = 0; x < image.width(); ++x) {
-                        const uint32_t c = ImageMapCanvas::fromArgb(image.pixel(x, y));
-                        if (c == settings.MapCrecent || c == settings.MapCtrack) ++trackPixels;
-                        if (c == settings.MapCcurrent) ++markerPixels;
-                    }
-                }
-                if (const char* pictures = std::getenv("ZELKORA_SCREENSHOTS"))
-                    map->grab().save(QString::fromLocal8Bit(pictures) + "/gps-map.png");
-                // "Menu" -> "Resolution" -> "1km": the map redraws at that scale.
-                pressInMenu("Resolution", 1, [] { pressInMenu("100m", 4); });
-                QTest::mouseClick(map->menuButton(), Qt::LeftButton);
-                scale = map->scaleLabel()->text();
-                // A tap in the middle of the map closes it.
-                QTest::mouseClick(map->mapArea(), Qt::LeftButton);
-            });
-        });
-        // The taps' menus and the map ran modally inside the first tap.
-        if (simulator.joinable()) simulator.join();
-
-        EXPECT_EQ(frame.gpsWindows().progressTexts(),
-                  (std::vector<std::string>{"Connecting to GPS", "Port 214 - please wait",
-                                            "Setting Timeouts", "Opening ZLG file"}));
-        EXPECT_TRUE(status.contains(QRegularExpression(
-            R"(^\s*(2D|3D|D2D|D3D)  \s*-27\.21\d{3}  \s*153\.05\d{3}  Alt\s+-?\d+$)")))
-            << status.toStdString();
-        EXPECT_TRUE(satellites.startsWith("Nsats = ")) << satellites.toStdString();
-        EXPECT_EQ(scale, "Scale:  1km");
-        EXPECT_EQ(settings.MapWidth, 10000);
-        EXPECT_GT(trackPixels, 1);
-        EXPECT_EQ(markerPixels, 49);  // one 7 x 7 marker
-
-        // One record per accepted GGA, each stamped with the machine's UTC.
-        const std::vector<uint8_t> bytes = [&] {
-            std::ifstream in(track, std::ios::binary);
-            return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
-                                        std::istreambuf_iterator<char>());
-        }();
-        ASSERT_EQ(bytes.size(), 32u * fixes);
-        const int64_t end = utcNowMicroseconds();
-        for (size_t at = 0; at < bytes.size(); at += 32) {
-            TrackRecord r;
-            ASSERT_TRUE(r.decode(std::span<const uint8_t, 32>(bytes.data() + at, 32)));
-            const int64_t stamp =
-                JulianTime::fromDate(r.year, r.month, r.day).value() + int64_t{r.timeMs} * 1000;
-            EXPECT_GE(stamp, start - 1000000);
-            EXPECT_LE(stamp, end + 1000000);
-        }
-        // The status line's GPS letter: a fix ('g', 'd', 'G' or 'D'), or '-' once stale.
-        EXPECT_NE(std::string("-gdGD").find(frame.view().plotView().clockText().at(0)),
-                  std::string::npos)
-            << frame.view().plotView().clockText();
-        EXPECT_GT(frame.gps().map().pointCount(), 0);
-
-        EXPECT_STREQ(frame.gps().ConnectText(), "Disconnect");
-        // New File, confirmed: GPS.zlg starts afresh and the map's track with it.
-        QString question;
-        tapGpsCommand(frame, 6, [&] {
-            whenModal<QMessageBox>([&](QMessageBox* box) {
-                question = box->text();
-                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-            });
-        });
-        EXPECT_EQ(question.toStdString(), GpsLink::kNewFileQuestion);
-        EXPECT_EQ(fs::file_size(track), 0u);
-        EXPECT_EQ(fs::file_size(fs::path(settings.GPath) / "GPS0001.zlg"), 32u * fixes);
-        EXPECT_EQ(frame.gps().map().pointCount(), 0);
-    }
-    settings = saved;
-}
-
-TEST(GpsWindow, SettingsDialogStoresNoPortAsMinusOneAndConnectThenFails) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string root = dir.path().toStdString();
-    testing_support::PrivateRuntimeDir runtime;
-    application(root);
-    AppSettings& settings = appSettings();
-    const AppSettings saved = settings;
-    settings.GPath = root + "/Batfiles/";
-    settings.GPSport = 33;
-    settings.GPSbaudrate = 9600;
-    settings.GPStz = -330;
-    platform::MemoryProfileStore store;
-    {
-        ZelkoraDoc doc(settings, store);
-        ZelkoraFrame frame(settings, doc);
+        ASSERT_TRUE(testing_support::showFrame(frame, doc));
         QStringList rates;
         int maxHours = 0, maxMinutes = 0;
         QString zone;
@@ -334,106 +197,167 @@ TEST(GpsWindow, SettingsDialogStoresNoPortAsMinusOneAndConnectThenFails) {
         frame.gps().Perform(GpsViewCommands::kConnect);
         EXPECT_TRUE(mapShown);
         EXPECT_GE(failureUp, 2000);
-        EXPECT_EQ(frame.gpsWindows().progressTexts(),
-                  (std::vector<std::string>{"Connecting to GPS", "Port -1 - please wait",
-                                            "Connection Failed"}));
-    }
-    settings = saved;
-}
 
-// While the receiver keeps sending, a recording from the module simulator is started by taps
-// (Files -> Main Menu -> Record -> "Record"), saved by a tap on the name field and stopped by
-// F1: the file saved holds the replayed position.
-TEST(GpsWindow, FileSavedWhileRecordingCarriesThePosition) {
-    const std::string capture = capturePart(1 << 20);
-    if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
-    const std::vector<GpsFix> fixes = fixesIn(capture);
-    ASSERT_FALSE(fixes.empty());
-    ReplayedGps gps;
-    ASSERT_TRUE(gps.ok());
-    const std::string& root = gps.root;
-    testing_support::PtyPeer& peer = gps.peer;
-    // The module simulator registers its own virtual port in the same runtime folder.
-    testing_support::ChildProcess module(
-        {std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool", "simulate-module",
-         "--mix", "passes", "--calls-per-second", "10", "--seed", "5"},
-        root + "/module.err");
-    std::string first;
-    ASSERT_TRUE(module.readLine(first, 5000));
-    ASSERT_EQ(first.rfind("COM", 0), 0u) << first;
+        // The failed link still counts as connected until the user disconnects it. Then the
+        // receiver's port at its rate; the record stamps are UTC whichever way the zone is taken.
+        const std::string capture = capturePart(9000);
+        if (capture.empty()) GTEST_SKIP() << "the shared NMEA captures are not there";
+        ASSERT_STREQ(frame.gps().ConnectText(), "Disconnect");
+        frame.gps().Perform(GpsViewCommands::kConnect);
+        settings.GPSport = kPort;
+        settings.GPSbaudrate = 4800;
+        settings.GPStz = static_cast<int32_t>(platform::localUtcOffsetSeconds() / 60);
+        const fs::path track = fs::path(settings.GPath) / "GPS.zlg";
+        const std::vector<GpsFix> fixes = fixesIn(capture);
+        ASSERT_GT(fixes.size(), 10u);
 
-    AppSettings& settings = appSettings();
-    const AppSettings saved = settings;
-    settings.GPath = root + "/Batfiles/";
-    fs::create_directories(settings.GPath);
-    settings.GPSport = kPort;
-    settings.GPSbaudrate = 4800;
-    settings.SerialPort = std::atoi(first.c_str() + 3);
-    settings.FullScreen = 0;
-    platform::MemoryProfileStore store;
-    std::string name;
-    {
-        ZelkoraDoc doc(settings, store);
-        ZelkoraFrame frame(settings, doc);
-        doc.CheckFolder();
-        doc.ScanFolder();
-        ASSERT_NO_FATAL_FAILURE(showFrame(frame));
-        PlotView& plot = frame.view().plotView();
-
-        // The receiver sends the capture over and over, as one left on all night does.
-        std::atomic<bool> stop{false};
-        std::thread receiver;
+        const int64_t start = utcNowMicroseconds();
+        std::atomic<bool> sent{false};
+        std::thread simulator;
+        QString status, satellites, scale;
+        int trackPixels = 0, markerPixels = 0;
         tapGpsCommand(frame, 1, [&] {
             whenModal<GpsMapWindow>([&](GpsMapWindow* map) {
-                receiver = std::thread([&] {
-                    for (size_t at = 0; !stop; at = (at + 1500) % capture.size()) {
+                // The receiver starts talking once the map is up.
+                simulator = std::thread([&] {
+                    for (size_t at = 0; at < capture.size(); at += 1500) {
                         const std::string part = capture.substr(at, 1500);
                         peer.send(std::vector<uint8_t>(part.begin(), part.end()));
                         std::this_thread::sleep_for(std::chrono::milliseconds(100));
                     }
+                    sent = true;
                 });
-                for (int i = 0; i < 500 && doc.gps().poll().positionMode() != 1; ++i)
+                const auto records = [&] { return fs::exists(track) ? fs::file_size(track) : 0; };
+                for (int i = 0; i < 1500 && !(sent && records() == 32 * fixes.size()); ++i)
                     QTest::qWait(10);
+                QTest::qWait(50);
+                status = map->statusLabel()->text();
+                satellites = map->satelliteLabel()->text();
+                const QImage image = map->mapImage();
+                for (int y = 0; y < image.height(); ++y) {
+                    for (int x = 0; x < image.width(); ++x) {
+                        const uint32_t c = ImageMapCanvas::fromArgb(image.pixel(x, y));
+                        if (c == settings.MapCrecent || c == settings.MapCtrack) ++trackPixels;
+                        if (c == settings.MapCcurrent) ++markerPixels;
+                    }
+                }
+                if (const char* pictures = std::getenv("ZELKORA_SCREENSHOTS"))
+                    map->grab().save(QString::fromLocal8Bit(pictures) + "/gps-map.png");
+                // "Menu" -> "Resolution" -> "1km": the map redraws at that scale.
+                pressInMenu("Resolution", 1, [] { pressInMenu("100m", 4); });
+                QTest::mouseClick(map->menuButton(), Qt::LeftButton);
+                scale = map->scaleLabel()->text();
+                // A tap in the middle of the map closes it.
                 QTest::mouseClick(map->mapArea(), Qt::LeftButton);
             });
         });
-        EXPECT_EQ(doc.gps().poll().positionMode(), 1);
+        // The taps' menus and the map ran modally inside the first tap.
+        if (simulator.joinable()) simulator.join();
 
-        pressInMenu("Prev File", 11,
-                    [] { pressInMenu("File", 4, [] { pressInMenu("Record", 1); }); });
-        const auto area = plot.menuArea();
-        QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
-                          {(area.left + area.right) / 2, (area.top + area.bottom) / 2});
+        EXPECT_EQ(frame.gpsWindows().progressTexts(),
+                  (std::vector<std::string>{"Connecting to GPS", "Port -1 - please wait",
+                                            "Connection Failed", "Connecting to GPS",
+                                            "Port 214 - please wait", "Setting Timeouts",
+                                            "Opening ZLG file"}));
+        EXPECT_TRUE(status.contains(QRegularExpression(
+            R"(^\s*(2D|3D|D2D|D3D)  \s*-27\.21\d{3}  \s*153\.05\d{3}  Alt\s+-?\d+$)")))
+            << status.toStdString();
+        EXPECT_TRUE(satellites.startsWith("Nsats = ")) << satellites.toStdString();
+        EXPECT_EQ(scale, "Scale:  1km");
+        EXPECT_EQ(settings.MapWidth, 10000);
+        EXPECT_GT(trackPixels, 1);
+        EXPECT_EQ(markerPixels, 49);  // one 7 x 7 marker
+
+        // One record per accepted GGA, each stamped with the machine's UTC.
+        const std::vector<uint8_t> bytes = [&] {
+            std::ifstream in(track, std::ios::binary);
+            return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+        }();
+        ASSERT_EQ(bytes.size(), 32 * fixes.size());
+        const int64_t end = utcNowMicroseconds();
+        for (size_t at = 0; at < bytes.size(); at += 32) {
+            TrackRecord r;
+            ASSERT_TRUE(r.decode(std::span<const uint8_t, 32>(bytes.data() + at, 32)));
+            const int64_t stamp =
+                JulianTime::fromDate(r.year, r.month, r.day).value() + int64_t{r.timeMs} * 1000;
+            EXPECT_GE(stamp, start - 1000000);
+            EXPECT_LE(stamp, end + 1000000);
+        }
+        // The status line's GPS letter: a fix ('g', 'd', 'G' or 'D'), or '-' once stale.
+        EXPECT_NE(std::string("-gdGD").find(frame.view().plotView().clockText().at(0)),
+                  std::string::npos)
+            << frame.view().plotView().clockText();
+        EXPECT_GT(frame.gps().map().pointCount(), 0);
+
+        EXPECT_STREQ(frame.gps().ConnectText(), "Disconnect");
+        // New File, confirmed: GPS.zlg starts afresh and the map's track with it.
+        QString question;
+        tapGpsCommand(frame, 6, [&] {
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                question = box->text();
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            });
+        });
+        EXPECT_EQ(question.toStdString(), GpsLink::kNewFileQuestion);
+        EXPECT_EQ(fs::file_size(track), 0u);
+        EXPECT_EQ(fs::file_size(fs::path(settings.GPath) / "GPS0001.zlg"), 32 * fixes.size());
+        EXPECT_EQ(frame.gps().map().pointCount(), 0);
+
+        // While the receiver sends over and over, as one left on all night does, a recording
+        // from the module simulator is started by taps (Files -> Main Menu -> Record ->
+        // "Record"), saved by a tap on the name field and stopped by F1: the file saved holds
+        // the replayed position.
+        testing_support::ChildProcess module(
+            {std::string(ZELKORA_BINARY_DIR) + "/tools/zelkora-tool/zelkora-tool",
+             "simulate-module", "--mix", "passes", "--calls-per-second", "10", "--seed", "5"},
+            root + "/module.err");
+        std::string first;
+        ASSERT_TRUE(module.readLine(first, 5000));
+        ASSERT_EQ(first.rfind("COM", 0), 0u) << first;
+        settings.SerialPort = std::atoi(first.c_str() + 3);
+        std::atomic<bool> stop{false};
+        std::thread receiver([&] {
+            for (size_t at = 0; !stop; at = (at + 1500) % capture.size()) {
+                const std::string part = capture.substr(at, 1500);
+                peer.send(std::vector<uint8_t>(part.begin(), part.end()));
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+        EXPECT_TRUE(
+            testing_support::waitUntil([&] { return doc.gps().poll().positionMode() == 1; }, 5000));
+        PlotView& plot = frame.view().plotView();
+        tapMenuCommand(frame, 4, "Record", 1);
         EXPECT_TRUE(doc.recorder().recording());
-        for (int i = 0; i < 250 && plot.liveDotCount() < 200; ++i) QTest::qWait(20);
-        const auto field = plot.statusFields().name;
+        testing_support::waitUntil([&] { return plot.liveDotCount() >= 200; }, 5000);
         QTest::mouseClick(&frame.view(), Qt::LeftButton, {},
-                          {(field.left + field.right) / 2, (field.top + field.bottom) / 2});
-        for (int i = 0; i < 150 && doc.lastSavedName().empty(); ++i) QTest::qWait(20);
+                          testing_support::centre(plot.statusFields().name));
+        testing_support::waitUntil([&] { return !doc.lastSavedName().empty(); }, 3000);
         QTest::keyClick(&frame.view(), Qt::Key_F1);
         EXPECT_FALSE(doc.recorder().recording());
-        name = doc.lastSavedName();
+        const std::string name = doc.lastSavedName();
         stop = true;
-        if (receiver.joinable()) receiver.join();
+        receiver.join();
+        module.signal(SIGTERM);
+        EXPECT_EQ(module.wait(5000), 0);
+
+        ASSERT_FALSE(name.empty()) << "nothing was saved";
+        std::ifstream in(fs::path(root) / "Batfiles" / name, std::ios::binary);
+        const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+        SequenceFileHeader header;
+        ASSERT_TRUE(readSequenceHeader(image, header)) << name;
+        double latitude = 0, longitude = 0;
+        int32_t altitude = 0;
+        ASSERT_TRUE(header.position.decode(latitude, longitude, altitude))
+            << header.position.text();
+        // One of the replayed fixes, to the block's hundred-thousandth of a degree.
+        EXPECT_TRUE(std::any_of(fixes.begin(), fixes.end(), [&](const GpsFix& f) {
+            return std::fabs(f.latitude - latitude) <= 0.5e-5 + 1e-9 &&
+                   std::fabs(f.longitude - longitude) <= 0.5e-5 + 1e-9 &&
+                   GpsPoll::WholeMetres(f.altitude) == altitude;
+        })) << header.position.text();
     }
     settings = saved;
-    module.signal(SIGTERM);
-    EXPECT_EQ(module.wait(5000), 0);
-
-    ASSERT_FALSE(name.empty()) << "nothing was saved";
-    std::ifstream in(fs::path(root) / "Batfiles" / name, std::ios::binary);
-    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
-    SequenceFileHeader header;
-    ASSERT_TRUE(readSequenceHeader(image, header)) << name;
-    double latitude = 0, longitude = 0;
-    int32_t altitude = 0;
-    ASSERT_TRUE(header.position.decode(latitude, longitude, altitude)) << header.position.text();
-    // One of the replayed fixes, to the block's hundred-thousandth of a degree.
-    EXPECT_TRUE(std::any_of(fixes.begin(), fixes.end(), [&](const GpsFix& f) {
-        return std::fabs(f.latitude - latitude) <= 0.5e-5 + 1e-9 &&
-               std::fabs(f.longitude - longitude) <= 0.5e-5 + 1e-9 &&
-               GpsPoll::WholeMetres(f.altitude) == altitude;
-    })) << header.position.text();
 }
 
 }  // namespace

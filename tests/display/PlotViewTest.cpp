@@ -47,10 +47,6 @@ class ViewTest : public ::testing::Test {
     uint16_t shown(int32_t x, int32_t y) {  // the frame buffer after a paint
         return platform.frameBuffer.pixel(x, y);
     }
-    void paint() {
-        fake::Window w(platform.width, platform.height);
-        view->PaintWithoutHint(w);
-    }
     uint16_t plotPixel(int32_t x, int32_t y) {
         return surface->backBuffer()[static_cast<size_t>(y * view->plotRect().width() + x)];
     }
@@ -80,7 +76,8 @@ TEST_F(ViewTest, LayoutPlacesPlotStripsAndStatusLine) {
 
 TEST_F(ViewTest, GridLinesAndLabelsLieOnTheirRows) {
     view->OnInitialUpdate();
-    paint();
+    fake::Window w(platform.width, platform.height);
+    view->PaintWithoutHint(w);
     const uint16_t bar = surface->ToDeviceColour(settings.Cybars);
     const uint16_t back = surface->ToDeviceColour(settings.Cback);
     ASSERT_FALSE(view->axis().bars().empty());
@@ -401,10 +398,6 @@ TEST_F(ViewTest, ModesKeepTheirScalesAndFilters) {
     EXPECT_TRUE(view->compressed());
     EXPECT_EQ(view->timeScale(), 135);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(LiveRingReader, CopiesTheNewestFrequenciesNewestFirst) {
     SequenceFile file;

@@ -154,29 +154,6 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         const QPoint strip = view.mapToGlobal(QPoint(4, 16));  // left of "Using ..."
         EXPECT_EQ(screenShot("start").pixelColor(strip), QColor(Qt::black)) << "no hint";
 
-        // A button menu covers the screen.
-        bool menuCovered = false;
-        whenModal([&](QWidget* modal) {
-            auto* menu = dynamic_cast<ButtonMenuDialog*>(modal);
-            ASSERT_NE(menu, nullptr);
-            menuCovered = coversScreen(menu) && showsOnScreen(menu, "menu");
-            QTest::mouseClick(menu->button(12), Qt::LeftButton);
-        });
-        QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.menuArea()));
-        EXPECT_TRUE(menuCovered) << "the button menu is at " << onScreen(&frame).width();
-
-        // The GPS map covers the screen; its map area takes most of it.
-        bool mapCovered = false;
-        whenModal([&](QWidget* modal) {
-            auto* map = dynamic_cast<GpsMapWindow*>(modal);
-            ASSERT_NE(map, nullptr);
-            mapCovered = coversScreen(map) && showsOnScreen(map, "map");
-            EXPECT_GT(map->mapArea()->height(), height / 2);
-            QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(map->width() - 5, 5));
-        });
-        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(plot.plotRect().left + 20, 60));
-        EXPECT_TRUE(mapCovered);
-
         // The main window's own full screen, and back within the screen.
         QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
         EXPECT_TRUE(coversScreen(&frame));
@@ -189,21 +166,43 @@ void runSetUp(const std::string& windowManager, int width, int height) {
             },
             kPatienceMs));
 
-        // Controls a finger can hit, in every dialog the window opens.
+        // Every window the view opens: controls a finger can hit, all of it on the screen
+        // and shown there (after `more`, which may wait for it to cover the screen).
         const int finger = WindowFit::FingerPixels(
             width, height, QGuiApplication::primaryScreen()->logicalDotsPerInch());
         auto check = [&](const char* shot, std::function<void()> open,
                          std::function<void(QWidget*)> more = {}) {
             whenModal([&, shot, more](QWidget* modal) {
                 EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+                if (more) more(modal);
                 expectFingerSized(modal, finger);
                 EXPECT_TRUE(showsOnScreen(modal, shot));
                 EXPECT_TRUE(screen.contains(onScreen(modal))) << shot << " runs off the screen";
-                if (more) more(modal);
-                modal->close();
+                if (auto* menu = dynamic_cast<ButtonMenuDialog*>(modal))
+                    QTest::mouseClick(menu->button(12), Qt::LeftButton);  // "Close"
+                else
+                    modal->close();
             });
             open();
         };
+        // A button menu and the GPS map cover the screen; the map area takes most of it.
+        check(
+            "menu", [&] { QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.menuArea())); },
+            [](QWidget* menu) {
+                EXPECT_NE(dynamic_cast<ButtonMenuDialog*>(menu), nullptr);
+                EXPECT_TRUE(coversScreen(menu));
+            });
+        check(
+            "map",
+            [&] {
+                QTest::mouseClick(&view, Qt::LeftButton, {}, {plot.plotRect().left + 20, 60});
+            },
+            [&](QWidget* modal) {
+                auto* map = dynamic_cast<GpsMapWindow*>(modal);
+                ASSERT_NE(map, nullptr);
+                EXPECT_TRUE(coversScreen(map));
+                EXPECT_GT(map->mapArea()->height(), height / 2);
+            });
         int32_t low = 10, high = 120;
         check("frequency", [&] { frame.EditFrequencyRange(low, high); });
         check("recording", [&] { frame.RecordingOptions(); });

@@ -130,9 +130,12 @@ class TouchTest : public ::testing::Test {
     static std::pair<int32_t, int32_t> centre(const platform::PixelRect& r) {
         return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
-    T targetAt(const platform::PixelRect& r, bool live = false, bool allFile = false) {
-        const auto [x, y] = centre(r);
+    T at(int32_t x, int32_t y, bool live = false, bool allFile = false) {
         return TapRegions::Find(input->Areas(), x, y, live, allFile).target;
+    }
+    T targetAt(const platform::PixelRect& r, bool live = false) {
+        const auto [x, y] = centre(r);
+        return at(x, y, live);
     }
     bool tap(const platform::PixelRect& r) {
         const auto [x, y] = centre(r);
@@ -165,14 +168,11 @@ TEST_F(TouchTest, EveryRegionOfTheViewMeansItsCommand) {
     EXPECT_EQ(targetAt(f.clock), T::None);
     // A finger a few pixels off a field still hits it: right of the filter field, in the
     // gap between mode and filter (nearer the filter), below the status line's fields.
-    const auto find = [&](int32_t x, int32_t y) {
-        return TapRegions::Find(input->Areas(), x, y, false, false).target;
-    };
     const int32_t mid = (f.filter.top + f.filter.bottom) / 2;
-    EXPECT_EQ(find(f.filter.right + 2, mid), T::FilterStricter);
-    EXPECT_EQ(find(f.filter.left - 1, mid), T::FilterLooser);
-    EXPECT_EQ(find(f.scale.left + 1, f.scale.bottom + 1), T::ScaleCoarser);
-    EXPECT_EQ(find(f.filter.right + 12, mid), T::None);
+    EXPECT_EQ(at(f.filter.right + 2, mid), T::FilterStricter);
+    EXPECT_EQ(at(f.filter.left - 1, mid), T::FilterLooser);
+    EXPECT_EQ(at(f.scale.left + 1, f.scale.bottom + 1), T::ScaleCoarser);
+    EXPECT_EQ(at(f.filter.right + 12, mid), T::None);
 
     // The time-axis strip: its halves carry the tapped column, negative left of the plot.
     const auto axis = view->timeAxisRect();
@@ -185,19 +185,16 @@ TEST_F(TouchTest, EveryRegionOfTheViewMeansItsCommand) {
     EXPECT_EQ(hit.target, T::AxisTo);
     EXPECT_LT(hit.column, 0);
     // In the all-file mode the strip means nothing.
-    EXPECT_EQ(TapRegions::Find(areas, plotLeft + 40, axis.top + 1, false, true).target, T::None);
+    EXPECT_EQ(at(plotLeft + 40, axis.top + 1, false, true), T::None);
 }
 
 TEST_F(TouchTest, OverlappingRegionsGoInOrder) {
     // The menu area and the full-screen area lie on the plot and win over it; the first
     // pixel row of each belongs to them, the row above to the plot.
     const auto menu = view->menuArea();
-    const auto areas = input->Areas();
-    EXPECT_EQ(TapRegions::Find(areas, menu.left + 2, menu.top, false, false).target,
-              T::ViewingMenu);
-    const int32_t x = view->plotRect().left + 2;
-    EXPECT_EQ(TapRegions::Find(areas, x, menu.top - 1, false, false).target, T::Plot);
-    EXPECT_EQ(TapRegions::Find(areas, menu.right, menu.top + 2, false, false).target, T::Plot);
+    EXPECT_EQ(at(menu.left + 2, menu.top), T::ViewingMenu);
+    EXPECT_EQ(at(view->plotRect().left + 2, menu.top - 1), T::Plot);
+    EXPECT_EQ(at(menu.right, menu.top + 2), T::Plot);
     // While live: the recorder's word, the name and the menu area come first.
     const auto& f = fields();
     EXPECT_EQ(targetAt(f.liveText, true), T::LiveStop);
@@ -377,7 +374,7 @@ TEST(KeyTable, WhatTheBehaviourTestsDoNotReach) {
     EXPECT_EQ(KeyCommands::For(K::Button1, true, true, 1), A::StopRecording);
 }
 
-TEST_F(TouchTest, ASecondKeyWithinTheGuardIsDropped) {
+TEST_F(TouchTest, ASecondKeyWithinTheGuardIsDroppedAndButton3StepsTheFilter) {
     // Starting a recording draws nothing, so only the timer ends the guard.
     input->Key(K::Button4);
     input->Key(K::Button4);
@@ -393,15 +390,10 @@ TEST_F(TouchTest, ASecondKeyWithinTheGuardIsDropped) {
     input->Key(K::Button3);
     EXPECT_EQ(view->filterLevel(), 1);
     EXPECT_TRUE(view->keyGuard());
-    input->KeyGuardExpired();
-    input->Key(K::Button3);
-    EXPECT_EQ(view->filterLevel(), 2);
-}
-
-TEST_F(TouchTest, Button3StepsTheFilterAndWrapsFromFourToNothing) {
-    for (int32_t expected : {1, 2, 3, 4, 0, 1}) {
-        input->Key(K::Button3);
+    // Button 3 steps the filter on, stored, and wraps from four to nothing.
+    for (int32_t expected : {2, 3, 4, 0, 1}) {
         input->KeyGuardExpired();
+        input->Key(K::Button3);
         EXPECT_EQ(view->filterLevel(), expected);
         EXPECT_EQ(settings.Z, expected);
     }
