@@ -26,6 +26,7 @@
 #include "gps/GpsReceiver.h"
 #include "support/PrivateFolders.h"
 #include "support/SmallVolume.h"
+#include "support/TempDir.h"
 #include "support/ToolRunner.h"
 
 using testing_support::ChildProcess;
@@ -78,29 +79,19 @@ std::time_t parseUtc(const std::string& text) {
 
 // "YYYY-MM-DD", as the station names its nightly folders.
 bool isDate(const std::string& text) {
-    int y = 0, m = 0, d = 0;
-    char end = 0;
-    return text.size() == 10 && std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &end) == 3 &&
-           m >= 1 && m <= 12 && d >= 1 && d <= 31;
+    return text.size() == 10 && parseUtc(text + "T00:00:00Z") > 0;
 }
 
 class StationCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zelkora-station-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
         // Short passes end in files within seconds.
         testing_support::usePrivateFolders(root, "[Zelkora]\nautoMaxTBC=1000000\n");
         // Local dates are UTC dates here, whatever zone the machine is in.
         ::setenv("TZ", "UTC", 1);
-        out = root / "out";
         std::signal(SIGPIPE, SIG_IGN);
     }
-    void TearDown() override {
-        ::unsetenv("TZ");
-        fs::remove_all(root);
-    }
+    void TearDown() override { ::unsetenv("TZ"); }
 
     // Starts the module simulator, or the GPS simulator on the capture, on `port` when given;
     // returns its port number, -1 when it did not say one.
@@ -181,28 +172,23 @@ class StationCommand : public ::testing::Test {
         return files;
     }
 
-    // Every nightly folder the station made (its hidden store of the page's pictures aside).
-    // A run that passes local noon rightly splits its files between two nights, so the tests
-    // take them all rather than guessing the night from their own clock.
-    std::vector<fs::path> nightFolders() const {
-        std::vector<fs::path> nights;
+    // checkFiles over every nightly folder the station made (its hidden store of the page's
+    // pictures aside). A run that passes local noon rightly splits its files between two
+    // nights, so the tests take them all rather than guessing the night from their own clock.
+    int checkNights() {
+        int files = 0;
         for (const auto& entry : fs::directory_iterator(out)) {
             const std::string name = entry.path().filename().string();
             if (!entry.is_directory() || name == ".pictures") continue;
             EXPECT_TRUE(isDate(name)) << "not a nightly folder: " << name;
-            nights.push_back(entry.path());
+            files += checkFiles(entry.path());
         }
-        return nights;
-    }
-
-    // checkFiles over every nightly folder.
-    int checkNights() {
-        int files = 0;
-        for (const fs::path& night : nightFolders()) files += checkFiles(night);
         return files;
     }
 
-    std::string statusLine() const { return readText((out / "station.status").string()); }
+    std::string statusLine() const {
+        return readText((statusFile.empty() ? out / "station.status" : statusFile).string());
+    }
 
     // Waits at most `ms` for the status file to match `pattern`.
     bool statusHolds(const std::string& pattern, int ms) const {
@@ -215,8 +201,10 @@ class StationCommand : public ::testing::Test {
         return false;
     }
 
-    fs::path root;
-    fs::path out;
+    TempDir dir;
+    fs::path root{dir.path()};
+    fs::path out = root / "out";
+    fs::path statusFile;  // where the config puts the status file, when not in `out`
     std::vector<std::string> moduleMix{"--mix", "passes", "--calls-per-second", "10"};
     std::unique_ptr<ChildProcess> module, gps;
     int logs = 0;
@@ -331,8 +319,9 @@ TEST_F(StationCommand, LowDiskStopsSavingAndSpaceReturningResumesIt) {
     const int port = startModule();
     ASSERT_GT(port, 0);
     // The log and status stay off the small volume, so they can tell what happens on it.
+    statusFile = root / "station.status";
     writeConfig("min_free_mb=1\nlog=" + (root / "station.log").string() +
-                "\nstatus=" + (root / "station.status").string() + "\n");
+                "\nstatus=" + statusFile.string() + "\n");
     out = volume.path();
     auto station = startStation({"--now", "--port", std::to_string(port)});
     ASSERT_TRUE(waitFor(*station, "saved ", 20000)) << seen;
@@ -348,9 +337,7 @@ TEST_F(StationCommand, LowDiskStopsSavingAndSpaceReturningResumesIt) {
     }
     ASSERT_TRUE(waitFor(*station, "MB is under 1 MB; saving stops until space returns", 5000))
         << seen;
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    EXPECT_NE(readText((root / "station.status").string()).find("state=disk-low"),
-              std::string::npos);
+    EXPECT_TRUE(statusHolds("state=disk-low", 5000)) << statusLine();
     fs::remove(filler);
     ASSERT_TRUE(waitFor(*station, "saving resumes", 5000)) << seen;
     ASSERT_TRUE(waitFor(*station, "start: recording", 5000)) << seen;
