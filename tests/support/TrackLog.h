@@ -22,7 +22,7 @@ inline TrackRecord trackRecordAt(int seconds, int32_t latitudeE6, int32_t longit
     return r;
 }
 
-inline void appendTrackRecord(std::ofstream& out, const TrackRecord& r) {
+inline void appendTrackRecord(std::ostream& out, const TrackRecord& r) {
     std::array<uint8_t, TrackRecord::kSize> bytes{};
     r.encode(bytes);
     out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());

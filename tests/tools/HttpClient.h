@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace testing_support {
@@ -81,9 +82,9 @@ class HttpConnection {
         while (true) {
             const size_t head = in.find("\r\n\r\n");
             if (head != std::string::npos) {
-                const size_t at = lowered(in.substr(0, head)).find("content-length:");
-                if (at != std::string::npos &&
-                    in.size() >= head + 4 + std::strtoul(in.c_str() + at + 15, nullptr, 10)) {
+                const std::string h = in.substr(0, head);
+                const char* length = ::strcasestr(h.c_str(), "content-length:");
+                if (length && in.size() >= head + 4 + std::strtoul(length + 15, nullptr, 10)) {
                     return in;
                 }
             }
@@ -119,10 +120,6 @@ class HttpConnection {
     }
 
   private:
-    static std::string lowered(std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    }
     int fd_ = -1;
     bool closed_ = false;
 };

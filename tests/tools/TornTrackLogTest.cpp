@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -122,10 +123,9 @@ TEST_F(TornTrackLog, ReadersTakeEveryWholeRecordBeforeATearAndSkipImpossibleTime
     bytes.replace(TrackRecord::kSize + 2, 4, "0230");
     TrackRecord late = testing_support::trackRecordAt(0, 48123400, -11567800);
     late.timeMs = 24 * 3600 * 1000;
-    std::array<uint8_t, TrackRecord::kSize> encoded{};
-    late.encode(encoded);
-    bytes.replace(2 * TrackRecord::kSize, TrackRecord::kSize,
-                  std::string(encoded.begin(), encoded.end()));
+    std::ostringstream encoded;
+    testing_support::appendTrackRecord(encoded, late);
+    bytes.replace(2 * TrackRecord::kSize, TrackRecord::kSize, encoded.str());
     // Torn 7 bytes into a record, and a logger that went on appending after the tear.
     const std::string appended = bytes.substr(0, TrackRecord::kSize);
     writeFile(log(), bytes + appended.substr(0, 7) + appended + appended);

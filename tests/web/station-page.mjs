@@ -46,13 +46,12 @@ function check(ok, what) {
   if (!ok) failures++;
 }
 
-// Starts a child; resolves with it and its first line of output.
+// Starts a child whose output lines gather in its `lines`.
 function start(args) {
   const child = spawn(tool, args, {env, stdio: ['ignore', 'pipe', 'inherit']});
   children.push(child);
-  const lines = readline.createInterface({input: child.stdout});
   child.lines = [];
-  lines.on('line', (l) => child.lines.push(l));
+  readline.createInterface({input: child.stdout}).on('line', (l) => child.lines.push(l));
   return child;
 }
 
@@ -146,8 +145,11 @@ try {
   check(false, 'the test ran: ' + e.stack);
 } finally {
   if (context) await context.close();
+  // The folder goes once every child has ended and let go of it.
+  const ended = children.map((c) => c.exitCode !== null || c.signalCode !== null ||
+                                    new Promise((r) => c.once('exit', r)));
   for (const c of children.reverse()) c.kill('SIGTERM');
-  await new Promise((r) => setTimeout(r, 500));
+  await Promise.all(ended);
   fs.rmSync(root, {recursive: true, force: true});
 }
 process.exit(failures ? 1 : 0);
