@@ -81,7 +81,7 @@ std::string encodeCalls(Tool& tool, const TempDir& dir, int calls, const std::st
     return r.out.substr(0, r.out.size() - 1);
 }
 
-TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrder) {
+TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrderAndBadInput) {
     TempDir dir;
     Tool tool;
     // The later file is written first and given a lower-case name, as some cards hold them:
@@ -143,19 +143,15 @@ TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrder) {
     EXPECT_NE(objects[0].find("\"call\":1,\"start_time\":\"" + f[2] + "\""), std::string::npos)
         << objects[0];
     EXPECT_NE(objects[1].find("\"tbc_ms\":" + fields(rows[2])[12] + "}"), std::string::npos);
-}
 
-TEST(CallsCommand, BadFilesAndOptions) {
-    TempDir dir;
-    Tool tool;
-    const std::string good = encodeCalls(tool, dir, 1, "2026-06-12 22:14:03", "");
+    // A corrupt file and a missing one are named; the good file's calls are listed all the same.
     dir.write("broken.00#", {0x1A, 0x01, 0x00});
-    const ToolRun r = tool.run("calls --filter 2 " + quoted(dir.file("broken.00#")) + " " +
-                               quoted(good) + " " + quoted(dir.file("missing.00#")));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(lines(r.out).size(), 2u) << r.out;  // the header and the good file's call
-    EXPECT_NE(r.err.find("File Corrupt " + dir.file("broken.00#")), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Cannot open file " + dir.file("missing.00#")), std::string::npos);
+    const ToolRun bad = tool.run("calls --filter 2 " + quoted(dir.file("broken.00#")) + " " +
+                                 quoted(first) + " " + quoted(dir.file("missing.00#")));
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(lines(bad.out).size(), 4u) << bad.out;  // the header and the good file's calls
+    EXPECT_NE(bad.err.find("File Corrupt " + dir.file("broken.00#")), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("Cannot open file " + dir.file("missing.00#")), std::string::npos);
     for (const std::string args :
          {"calls", "calls --filter 6 x", "calls --filter two x", "calls --bogus x",
           "calls --fmin 50 --fmax 40 x", "calls --fmin 4.5 x", "map GPS.zlg --gpx g --fmax 0",
