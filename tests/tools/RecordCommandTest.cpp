@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -124,10 +123,7 @@ class RecordCommand : public ::testing::Test {
         return names;
     }
 
-    std::string errorText() const {
-        std::ifstream err(root / "record.err");
-        return std::string((std::istreambuf_iterator<char>(err)), {});
-    }
+    std::string errorText() const { return testing_support::readText(root / "record.err"); }
 
     // Every file is a stretch of what the simulator sent, and together, in order, they are
     // one unbroken stretch.
@@ -372,9 +368,7 @@ TEST_F(RecordCommand, PortsNamedAndHeldAreSaidSo) {
     stopSimulator();
     const std::string inUse = "Port " + std::to_string(port) + " is in use";
     EXPECT_NE(lines.find(inUse + "\n"), std::string::npos) << lines;
-    std::ifstream err(root / "record.err");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(err), {}),
-              "zelkora-tool record: " + inUse + "\n");
+    EXPECT_EQ(errorText(), "zelkora-tool record: " + inUse + "\n");
 }
 
 TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {
@@ -391,9 +385,7 @@ TEST_F(RecordCommand, SignalStopsTheRecordingCleanly) {
     EXPECT_EQ(recorder.wait(3000), 0);
     stopSimulator();
     // The simulator saw the stream stopped with 'g' before the port was closed.
-    std::ifstream in(root / "sim.log");
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_NE(text.find("\nE "), std::string::npos);
+    EXPECT_NE(testing_support::readText(root / "sim.log").find("\nE "), std::string::npos);
 }
 
 TEST_F(RecordCommand, FullDiskIsReportedOnceAndSavingResumesWhenThereIsRoom) {
@@ -518,9 +510,7 @@ TEST_F(RecordCommand, FolderThatCannotBeMadeIsRefusedBeforeRecording) {
                            (root / "blocker" / "Batfiles").string()},
                           (root / "record.err").string());
     EXPECT_EQ(recorder.wait(5000), 1);
-    std::ifstream err(root / "record.err");
-    const std::string text((std::istreambuf_iterator<char>(err)), {});
-    EXPECT_NE(text.find("cannot create the folder"), std::string::npos) << text;
+    EXPECT_NE(errorText().find("cannot create the folder"), std::string::npos) << errorText();
 }
 
 TEST_F(RecordCommand, KilledModuleEndsTheRecordingNamingItsPort) {
@@ -541,8 +531,7 @@ TEST_F(RecordCommand, KilledModuleEndsTheRecordingNamingItsPort) {
         const auto killed = std::chrono::steady_clock::now();
         EXPECT_EQ(recorder.wait(4000), 1);
         EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::milliseconds(2500));
-        std::ifstream err(root / "record.err");
-        const std::string text((std::istreambuf_iterator<char>(err)), {});
+        const std::string text = errorText();
         EXPECT_NE(text.find("module on port " + std::to_string(port) + " has gone"),
                   std::string::npos)
             << text;
