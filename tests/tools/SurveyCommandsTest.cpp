@@ -81,7 +81,7 @@ std::string encodeCalls(Tool& tool, const TempDir& dir, int calls, const std::st
     return r.out.substr(0, r.out.size() - 1);
 }
 
-TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrderAndBadInput) {
+TEST(CallsCommand, TableInBrowsingOrderBadInputAndProgressLine) {
     TempDir dir;
     Tool tool;
     // The later file is written first and given a lower-case name, as some cards hold them:
@@ -158,6 +158,21 @@ TEST(CallsCommand, TableOfEncodedFilesInBrowsingOrderAndBadInput) {
           "map GPS.zlg"}) {  // the last without an output
         EXPECT_EQ(tool.run(args).status, 64) << args;
     }
+
+    // On a terminal a progress line is shown, and wiped when the work is done: blanked to its
+    // width, the cursor back at its start. script(1) runs the command on a pseudo-terminal and
+    // copies what it shows.
+    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "script(1) is not installed";
+    }
+    const std::string shown = dir.file("shown"), progress = "calls: 2/2 files";
+    const std::string inner =
+        kTool + " calls " + quoted(first) + " " + quoted(lower) + " >/dev/null";
+    ASSERT_EQ(
+        std::system(("script -qec " + quoted(inner) + " /dev/null >" + quoted(shown)).c_str()), 0);
+    EXPECT_NE(readText(shown).find(progress), std::string::npos) << readText(shown);
+    EXPECT_NE(readText(shown).find("\r" + std::string(progress.size(), ' ') + "\r"),
+              std::string::npos);
 }
 
 // info, export and render take a folder as calls does; a file name that needs quoting in CSV
@@ -201,28 +216,6 @@ TEST(FolderCommands, InfoExportAndRenderTakeFolders) {
         EXPECT_EQ(tool.run(args).status, 64) << args;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("p2")));
-}
-
-TEST(CallsCommand, ProgressLineOnlyOnATerminal) {
-    if (std::system("command -v script >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "script(1) is not installed";
-    }
-    TempDir dir;
-    Tool tool;
-    encodeCalls(tool, dir, 1, "2026-06-12 22:14:03", "");
-    encodeCalls(tool, dir, 1, "2026-06-12 22:15:03", "");
-    // script(1) runs the command on a pseudo-terminal and copies what it shows.
-    const std::string inner = kTool + " calls --filter 2 " + quoted(dir.path()) + " >/dev/null";
-    const std::string command =
-        "script -qec " + quoted(inner) + " /dev/null >" + quoted(dir.file("shown")) + " 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string shown = readText(dir.file("shown"));
-    EXPECT_NE(shown.find("calls: 2/2 files"), std::string::npos) << shown;
-    // The line is wiped when the work is done: blanked to its width, the cursor back at its
-    // start.
-    const std::string wiped =
-        "\r" + std::string(std::string("calls: 2/2 files").size(), ' ') + "\r";
-    EXPECT_NE(shown.find(wiped), std::string::npos) << shown;
 }
 
 std::vector<std::string> allMatches(const std::string& text, const std::string& pattern) {
