@@ -135,7 +135,6 @@ TEST_F(ImportCommand, ToneCallsComeBackAtTheirFrequency) {
     EXPECT_NE(errors.find("modification time"), std::string::npos) << errors;  // tone.wav's
     EXPECT_NE(errors.find("2024-05-31 22:39:11 from its name"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("0001.wav: no recording time in the file; its modif"), std::string::npos);
-    EXPECT_EQ(errors.find('\r'), std::string::npos);  // no progress line off a terminal
 }
 
 TEST_F(ImportCommand, WeakCallsUnderHissAreCountedThroughTheGateOnly) {
@@ -197,8 +196,8 @@ TEST_F(ImportCommand, TimeExpansionGivesTheSameIntervals) {
     auto hz = [](double u) { return 80000 - 8e6 * u; };  // 80 to 40 kHz in 5 ms
     writeWav(root / "direct.wav", 384000, calls(384000, 4, 0.005, 0.06, hz));
     // Ten times slower: every frequency a tenth, every time ten times longer.
-    writeWav(root / "slow.wav", 38400,
-             calls(38400, 4, 0.05, 0.6, [&](double u) { return hz(u / 10) / 10; }));
+    const auto slowCalls = calls(38400, 4, 0.05, 0.6, [&](double u) { return hz(u / 10) / 10; });
+    writeWav(root / "slow.wav", 38400, slowCalls);
     const auto direct = run({(root / "direct.wav").string()});
     const auto slow = run({(root / "slow.wav").string(), "--time-expansion", "10"});
     // Taken as real time, its 38.4 kHz cannot carry a 20 kHz cut-off.
@@ -213,9 +212,7 @@ TEST_F(ImportCommand, TimeExpansionGivesTheSameIntervals) {
         EXPECT_NEAR(b.times[i] - b.times[i - 1], a.times[i] - a.times[i - 1], 2) << i;
     }
     // The factor a recorder notes in its guan chunk serves when none is given.
-    writeWav(root / "noted.wav", 38400,
-             calls(38400, 4, 0.05, 0.6, [&](double u) { return hz(u / 10) / 10; }),
-             chunk("guan", "TE:10\n"));
+    writeWav(root / "noted.wav", 38400, slowCalls, chunk("guan", "TE:10\n"));
     std::filesystem::remove_all(root / "out");  // else the same sequence is found there
     const auto noted = run({(root / "noted.wav").string()});
     ASSERT_EQ(noted.size(), 1u) << errors;

@@ -1,6 +1,6 @@
-// Every command's output against what a user may name as one: a regular file (also through
-// a link), a full disk, a FIFO, a socket, character devices made in the test's folder, standard
-// output and the command's own input. Inputs that are no file: HostileInputTest.
+// Outputs against what a user may name as one: a regular file (also through a link), a full
+// disk, a FIFO, a socket, character devices made in the test's folder, standard output and the
+// command's own input. Inputs that are no file: HostileInputTest.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -16,6 +16,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/SmallVolume.h"
@@ -23,6 +24,7 @@
 #include "support/ToolRunner.h"
 #include "support/TrackLog.h"
 
+using testing_support::quoted;
 using testing_support::readText;
 using testing_support::Tool;
 using testing_support::ToolRun;
@@ -82,32 +84,34 @@ class OutputTargets : public ::testing::Test {
     void SetUp() override {
         testing_support::writeTrack(dir.file("GPS.zlg"), {0, 1, 2, 3, 4});
         fs::create_directories(dir.file("night"));
-        const ToolRun r = tool.run("encode --ratio 16 --start '2026-06-12 22:14:03' --dir " +
-                                       testing_support::quoted(dir.file("night")) +
-                                       " --position 48.1234,-11.5678,520",
-                                   "30\n35\n40\n45\n50\n55\n60\n65\n70\n");
+        const ToolRun r =
+            tool.run("encode --ratio 16 --start '2026-06-12 22:14:03' --dir " +
+                         quoted(dir.file("night")) + " --position 48.1234,-11.5678,520",
+                     "30\n35\n40\n45\n50\n55\n60\n65\n70\n");
         ASSERT_EQ(r.status, 0) << r.err;
         sequence = r.out.substr(0, r.out.find('\n'));
         ASSERT_TRUE(fs::is_regular_file(sequence)) << r.out;
     }
 
-    // The command line that writes `out` for each kind of output, and how its bytes begin.
+    // A picture of the sequence, and the map of the track and the night, with `more` options.
+    std::string render(const std::string& more) const {
+        return "render " + quoted(sequence) + " " + more;
+    }
+    std::string map(const std::string& more) const {
+        return "map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.file("night")) + " " + more;
+    }
+
+    // The command line that writes `out` for each kind of output.
     struct Output {
         std::string name;
         std::string args;
-        std::string begins;
     };
     std::vector<Output> outputs(const std::string& out) const {
-        const std::string map = "map " + testing_support::quoted(dir.file("GPS.zlg")) + " " +
-                                testing_support::quoted(dir.file("night"));
         return {
-            {"render --png",
-             "render " + testing_support::quoted(sequence) + " --size 320x240 --png " +
-                 testing_support::quoted(out),
-             "\x89PNG"},
-            {"map --gpx", map + " --gpx " + testing_support::quoted(out), "<?xml"},
-            {"map --kml", map + " --kml " + testing_support::quoted(out), "<?xml"},
-            {"map --png", map + " --png " + testing_support::quoted(out), "\x89PNG"},
+            {"render --png", render("--size 320x240 --png " + quoted(out))},
+            {"map --gpx", map("--gpx " + quoted(out))},
+            {"map --kml", map("--kml " + quoted(out))},
+            {"map --png", map("--png " + quoted(out))},
         };
     }
 
@@ -116,9 +120,32 @@ class OutputTargets : public ::testing::Test {
     std::string sequence;
 };
 
-// Regular files are replaced whole (through a link the file it names); standard output,
-// FIFOs, sockets and devices are written in place and stay what they are.
+// The one writer behind every output, here through map --gpx: a regular file is replaced
+// whole (through a link, the file it names); standard output, a FIFO, a socket and devices
+// are written in place and stay what they are. That every output of every command goes
+// through this writer shows on a full disk (the next test).
 TEST_F(OutputTargets, EveryKindOfTargetIsWrittenAndOnlyFilesAreReplaced) {
+    const auto gpx = [&](const std::string& out) { return tool.run(map("--gpx " + quoted(out))); };
+    // Standard output, here a file the shell opened, is written through the descriptor; what
+    // it gets is what every other target must get.
+    ToolRun r = gpx("/dev/stdout");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string written = r.out;
+    ASSERT_EQ(written.rfind("<?xml", 0), 0u) << written;
+    EXPECT_GT(written.size(), 100u);
+
+    // An older, longer file of that name is replaced whole, and nothing else is left beside it.
+    dir.write("out", std::vector<uint8_t>(100000, 'x'));
+    r = gpx(dir.file("out"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readText(dir.file("out")), written);
+    EXPECT_EQ(leftovers(dir.path(), {"GPS.zlg", "night", "out"}), std::vector<std::string>{});
+    fs::create_symlink("target", dir.file("link"));
+    r = gpx(dir.file("link"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir.file("link")));
+    EXPECT_EQ(readText(dir.file("target")), written);
+
     const std::string fifo = dir.file("fifo"), socketPath = dir.file("sock");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -127,65 +154,37 @@ TEST_F(OutputTargets, EveryKindOfTargetIsWrittenAndOnlyFilesAreReplaced) {
     std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(listener, 4), 0);
-    // The null device swallows everything; the full device refuses every byte.
-    const std::string null = dir.file("null"), full = dir.file("full");
-    const bool devices = ::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
-                         ::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
-    const std::string noDevices = devices ? "" : std::strerror(errno);
-
-    for (size_t i = 0; i < outputs("").size(); ++i) {
-        const auto to = [&](const std::string& path) { return outputs(path)[i].args; };
-        const std::string begins = outputs("")[i].begins;
-        SCOPED_TRACE(outputs("")[i].name);
-        // An older file of that name is replaced whole, and nothing else is left beside it.
-        dir.write("out", std::vector<uint8_t>(100000, 'x'));
-        ToolRun r = tool.run(to(dir.file("out")));
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(readText(dir.file("out")).rfind(begins, 0), 0u);
-        EXPECT_EQ(
-            leftovers(dir.path(), {"GPS.zlg", "night", "out", "fifo", "sock", "null", "full"}),
-            std::vector<std::string>{});
-
-        fs::create_symlink("target", dir.file("link"));
-        r = tool.run(to(dir.file("link")));
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(fs::is_symlink(dir.file("link")));
-        EXPECT_EQ(readText(dir.file("target")).rfind(begins, 0), 0u);
-        fs::remove(dir.file("link"));
-        fs::remove(dir.file("target"));
-
-        // Standard output, here a file the shell opened: written through the descriptor.
-        r = tool.run(to("/dev/stdout"));
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out.rfind(begins, 0), 0u);
-        EXPECT_GT(r.out.size(), 100u);
-
-        for (const int l : {-1, listener}) {
-            const std::string path = l < 0 ? fifo : socketPath;
-            Receiver receiver(path, l);
-            r = tool.run(to(path));
-            const std::string got = receiver.finish(r.status != 0);
-            ASSERT_EQ(r.status, 0) << path << ": " << r.err;
-            EXPECT_EQ(got.rfind(begins, 0), 0u) << path;
-        }
-        EXPECT_TRUE(fs::is_fifo(fifo)) << "the FIFO was replaced";
-        EXPECT_TRUE(fs::is_socket(socketPath)) << "the socket was replaced";
-
-        if (!devices) continue;
-        r = tool.run(to(null));
-        EXPECT_EQ(r.status, 0) << r.err;
-        r = tool.run(to(full));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find("Cannot write file " + full + ": No space left on device\n"),
-                  std::string::npos)
-            << r.err;
-        EXPECT_TRUE(fs::is_character_file(null) && fs::is_character_file(full))
-            << "a device was replaced";
+    for (const int l : {-1, listener}) {
+        const std::string path = l < 0 ? fifo : socketPath;
+        Receiver receiver(path, l);
+        r = gpx(path);
+        const std::string got = receiver.finish(r.status != 0);
+        EXPECT_EQ(r.status, 0) << path << ": " << r.err;
+        EXPECT_EQ(got, written) << path;
     }
     ::close(listener);
-    if (!devices) GTEST_SKIP() << "cannot make device nodes here: " << noDevices;
+    EXPECT_TRUE(fs::is_fifo(fifo)) << "the FIFO was replaced";
+    EXPECT_TRUE(fs::is_socket(socketPath)) << "the socket was replaced";
+
+    // The null device swallows everything; the full device refuses every byte.
+    const std::string null = dir.file("null"), full = dir.file("full");
+    if (::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        ::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+        GTEST_SKIP() << "cannot make device nodes here: " << std::strerror(errno);
+    }
+    r = gpx(null);
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = gpx(full);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot write file " + full + ": No space left on device\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(fs::is_character_file(null) && fs::is_character_file(full))
+        << "a device was replaced";
 }
 
+// Each output of each command on a full disk: status 1 with the writer's own message, the old
+// file kept and nothing left beside it. This shows that every output goes through the writer.
 TEST_F(OutputTargets, AFullDiskLeavesTheOldFileAndNothingElse) {
     SmallVolume volume(16);
     if (!volume.ok()) GTEST_SKIP() << volume.reason();
@@ -194,8 +193,7 @@ TEST_F(OutputTargets, AFullDiskLeavesTheOldFileAndNothingElse) {
     // A picture of which only a part fits (some 34 KiB on 16 KiB): no truncated picture, no
     // temporary file.
     const ToolRun big =
-        tool.run("render " + testing_support::quoted(sequence) + " --size 2000x2000 --png " +
-                 testing_support::quoted(volume.path() + "/big.png"));
+        tool.run(render("--size 2000x2000 --png " + quoted(volume.path() + "/big.png")));
     EXPECT_EQ(big.status, 1) << big.err;
     EXPECT_NE(big.err.find("No space left on device"), std::string::npos) << big.err;
     EXPECT_EQ(leftovers(volume.path(), {"out"}), std::vector<std::string>{});
@@ -218,15 +216,11 @@ TEST_F(OutputTargets, AnOutputThatIsAnInputIsRefusedBeforeReading) {
     const std::string track = readText(dir.file("GPS.zlg"));
     const std::string file = readText(sequence);
     fs::create_symlink(dir.file("GPS.zlg"), dir.file("alias.zlg"));
-    const std::string map = "map " + testing_support::quoted(dir.file("GPS.zlg")) + " " +
-                            testing_support::quoted(dir.file("night"));
     for (const std::string& args :
-         {"render " + testing_support::quoted(sequence) + " --png " +
-              testing_support::quoted(sequence),
-          map + " --gpx " + testing_support::quoted(dir.file("GPS.zlg")),
-          map + " --gpx " + testing_support::quoted(dir.file("other.gpx")) + " --png " +
-              testing_support::quoted(dir.file("alias.zlg")),
-          map + " --kml " + testing_support::quoted(sequence)}) {
+         {render("--png " + quoted(std::as_const(sequence))),
+          map("--gpx " + quoted(dir.file("GPS.zlg"))),
+          map("--gpx " + quoted(dir.file("other.gpx")) + " --png " + quoted(dir.file("alias.zlg"))),
+          map("--kml " + quoted(std::as_const(sequence)))}) {
         SCOPED_TRACE(args);
         const ToolRun r = tool.run(args);
         EXPECT_EQ(r.status, 64);
