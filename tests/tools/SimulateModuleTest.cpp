@@ -20,8 +20,10 @@
 #include "ChildProcess.h"
 #include "acquisition/StreamDecoder.h"
 #include "platform/VirtualPortRegistry.h"
+#include "support/ToolRunner.h"
 
 using testing_support::ChildProcess;
+using testing_support::readText;
 
 namespace {
 
@@ -263,10 +265,20 @@ TEST_F(SimulateModule, PortNumbersAndUsage) {
                                          {"--message", ""}}) {
         std::vector<std::string> args{kTool, "simulate-module"};
         args.insert(args.end(), bad.begin(), bad.end());
-        ChildProcess p(args, "/dev/null");
-        EXPECT_EQ(p.wait(2000), 64) << bad.front();
+        const std::string err = (root_ / "err").string();
+        {
+            ChildProcess p(args, err);
+            EXPECT_EQ(p.wait(2000), 64) << bad.front();
+        }
+        if (bad.front() == "--calls-per-second") {
+            // The range as a user would type it, not "0.000000 to 10.000000".
+            EXPECT_NE(readText(err).find("needs a number from 0 to 10, not '11'"),
+                      std::string::npos)
+                << readText(err);
+        }
     }
-    ChildProcess noLog({kTool, "simulate-module", "--log", "/nonexistent/dir/log"}, "/dev/null");
+    ChildProcess noLog({kTool, "simulate-module", "--log", "/nonexistent/dir/log"},
+                       (root_ / "err").string());
     EXPECT_EQ(noLog.wait(2000), 2);
 }
 

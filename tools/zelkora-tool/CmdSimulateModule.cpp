@@ -118,11 +118,15 @@ int run(const std::vector<std::string>& argv) {
     auto ratio = args.integer("--ratio", 16, 1, 255);
     auto load = args.integer("--noise-load", 3, 0, 95);
     if (!port || !seed || !ratio || !load) return tool::usageError(kName, args.error(), kUsage);
-    // A number of seconds or calls per second in [min, max], `fallback` when absent.
+    // A number of seconds or calls per second in [min, max], `fallback` when absent. The
+    // bounds are written as a user would type them (10, 0.001), not as std::to_string does.
     auto decimal = [&](const std::string& option, double fallback, double min, double max) {
-        return args
-            .real(option, min, max,
-                  "a number from " + std::to_string(min) + " to " + std::to_string(max))
+        auto plain = [](double v) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.10g", v);
+            return std::string(text);
+        };
+        return args.real(option, min, max, "a number from " + plain(min) + " to " + plain(max))
             .value_or(fallback);
     };
     const double calls = decimal("--calls-per-second", 3, 0, 10);
