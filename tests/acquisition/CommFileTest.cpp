@@ -3,10 +3,13 @@
 #include "acquisition/CommFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <fstream>
 #include <thread>
 
 #include "acquisition/PtyPeer.h"
@@ -65,11 +68,16 @@ TEST(CommFileClosed, PortWithoutDeviceFailsToOpen) {
         EXPECT_EQ(port.isOpen(), 0);
         EXPECT_FALSE(port.portInUse());
     }
+    // A device of our own that is no terminal (a plain file where no node can be made).
+    const std::string device = runtime.path() + "/null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        ASSERT_TRUE(std::ofstream(device).good());
+    }
     // A registry entry whose owner has gone is not a port.
-    runtime.registerPort(202, "/dev/null", "stale", 999999999);
+    runtime.registerPort(202, device, "stale", 999999999);
     EXPECT_EQ(port.init(202, 115200, 1, 0), 1);
     // A device that is no terminal is refused as well.
-    runtime.registerPort(203, "/dev/null", "not a tty");
+    runtime.registerPort(203, device, "not a tty");
     EXPECT_EQ(port.init(203, 115200, 1, 0), 1);
     EXPECT_EQ(port.lastMessage(), "CommFile::init - CreateFile failed");
 }
