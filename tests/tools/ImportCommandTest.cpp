@@ -240,6 +240,18 @@ TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
     EXPECT_TRUE(printed.empty());
     EXPECT_NE(errors.find("Cannot open file"), std::string::npos);
     EXPECT_NE(errors.find("1 sequence(s) already in"), std::string::npos);
+
+    // A folder stands for its recordings, any case of extension, and nothing else in it.
+    std::filesystem::copy_file(root / "quiet.wav", root / "copy.WAV");
+    std::ofstream(root / "notes.txt") << "not a recording either";
+    EXPECT_TRUE(run({root.string()}, 2).empty());
+    EXPECT_NE(errors.find("Cannot open file " + (root / "junk.wav").string()), std::string::npos);
+    EXPECT_NE(errors.find("2 sequence(s) already in"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("notes.txt"), std::string::npos);
+    std::filesystem::create_directory(root / "empty");
+    EXPECT_TRUE(run({(root / "empty").string()}).empty());
+    EXPECT_EQ(errors, "No WAV or FLAC file in " + (root / "empty").string() + "\n");
+
     run({(root / "quiet.wav").string(), "--ratio", "0"}, 64);
     run({(root / "quiet.wav").string(), "--threshold", "loud"}, 64);
     run({(root / "quiet.wav").string(), "--high-pass", "0.5"}, 64);

@@ -29,6 +29,7 @@
 #include "tools/zelkora-tool/CrossingFeed.h"
 #include "tools/zelkora-tool/OrderedWork.h"
 #include "tools/zelkora-tool/ProgressLine.h"
+#include "tools/zelkora-tool/SequenceWalk.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 #include "tools/zelkora-tool/WavMetadata.h"
 
@@ -38,17 +39,18 @@ using acquisition::ZeroCrossingExtractor;
 
 constexpr const char* kName = "import";
 constexpr const char* kUsage =
-    "zelkora-tool import WAV... [--ratio N] [--threshold DB] [--high-pass KHZ]\n"
+    "zelkora-tool import WAV|DIR... [--ratio N] [--threshold DB] [--high-pass KHZ]\n"
     "       [--no-denoise] [--time-expansion F] [--dir DIR] [-j N]";
 constexpr const char* kHelp =
     "Turns full-spectrum recordings (WAV, FLAC and the other formats libsndfile reads; the\n"
-    "first channel) into type 0x84 sequence files, as a frequency-division detector in\n"
-    "Monitor mode would have recorded them: what does not stand out of the recording's\n"
-    "background at its own frequency is taken away, the audio is high-pass filtered, zero\n"
-    "crossings are counted while its level is above the threshold, every Nth is kept, and\n"
-    "the intervals go through the recorder's call detector (the autoLineLength, autoSlack\n"
-    "and autoMaxTBC settings), which splits them into files; a file also ends at 15 seconds\n"
-    "or 32 KB. Passages without calls give no file. Each file written is printed.\n"
+    "first channel; a folder stands for the .wav and .flac files in it, in name order) into\n"
+    "type 0x84 sequence files, as a frequency-division detector in Monitor mode would have\n"
+    "recorded them: what does not stand out of the recording's background at its own\n"
+    "frequency is taken away, the audio is high-pass filtered, zero crossings are counted\n"
+    "while its level is above the threshold, every Nth is kept, and the intervals go\n"
+    "through the recorder's call detector (the autoLineLength, autoSlack and autoMaxTBC\n"
+    "settings), which splits them into files; a file also ends at 15 seconds or 32 KB.\n"
+    "Passages without calls give no file. Each file written is printed.\n"
     "The start time comes from the recording's guan Timestamp, else from a recorder comment\n"
     "\"Recorded at hh:mm:ss DD/MM/YYYY (UTC...)\", else from YYYYMMDD_HHMMSS (or -HHMMSS) in\n"
     "the file's name, else (with a warning) from the file's modification time less its\n"
@@ -506,9 +508,10 @@ int run(const std::vector<std::string>& argv) {
     std::filesystem::create_directories(options.folder, ec);
     if (!options.folder.empty() && options.folder.back() != '/') options.folder += '/';
 
-    int status = tool::kExitOk;
+    bool unreadableFolder = false;
+    const std::vector<std::string> paths = tool::recordingPaths(args.positional(), unreadableFolder);
+    int status = unreadableFolder ? tool::kExitBadFile : tool::kExitOk;
     int64_t alreadyThere = 0;
-    const std::vector<std::string>& paths = args.positional();
     tool::ProgressLine progress(kName, static_cast<int64_t>(paths.size()));
     progressShown = &progress;
     std::vector<Imported> perSlot(tool::OrderedWork::slotCount(*jobs));

@@ -1,5 +1,7 @@
 #include "tools/zelkora-tool/SequenceWalk.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -33,6 +35,37 @@ std::vector<std::string> sequencePaths(const std::vector<std::string>& args, boo
             std::fprintf(stderr, "Cannot open folder %s\n", arg.c_str());
             failed = true;
         }
+    }
+    return out;
+}
+
+std::vector<std::string> recordingPaths(const std::vector<std::string>& args, bool& failed) {
+    std::vector<std::string> out;
+    for (const std::string& arg : args) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(arg, ec)) {
+            out.push_back(arg);
+            continue;
+        }
+        std::vector<std::string> names;
+        for (std::filesystem::directory_iterator it(arg, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            std::string extension = it->path().extension().string();
+            for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            std::error_code typeError;
+            if ((extension == ".wav" || extension == ".flac") && it->is_regular_file(typeError)) {
+                names.push_back(it->path().filename().string());
+            }
+        }
+        if (ec) {
+            std::fprintf(stderr, "Cannot open folder %s\n", arg.c_str());
+            failed = true;
+            continue;
+        }
+        if (names.empty()) std::fprintf(stderr, "No WAV or FLAC file in %s\n", arg.c_str());
+        std::sort(names.begin(), names.end());
+        const std::string prefix = arg.ends_with('/') ? arg : arg + "/";
+        for (const std::string& name : names) out.push_back(prefix + name);
     }
     return out;
 }

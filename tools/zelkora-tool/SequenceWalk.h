@@ -11,6 +11,12 @@ namespace tool {
 // sets `failed`.
 std::vector<std::string> sequencePaths(const std::vector<std::string>& args, bool& failed);
 
+// The recordings named on a command line: a file as given, a folder as the WAV and FLAC files
+// in it (by their extension, in any case), in name order, which is time order for the
+// recorders that name their files by time. A folder that cannot be read is reported as above
+// and sets `failed`; one without recordings is reported ("No WAV or FLAC file in NAME").
+std::vector<std::string> recordingPaths(const std::vector<std::string>& args, bool& failed);
+
 class ToolArgs;
 
 // What decides which dots the view shows: the filter level (the `Z` setting unless
