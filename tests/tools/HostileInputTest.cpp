@@ -55,8 +55,9 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
     ASSERT_EQ(::mkfifo(work.file("fifo").c_str(), 0600), 0);
     std::filesystem::create_directory(work.file("folder"));
     std::filesystem::create_directory(work.file("night"));
-    // info, export and render take a folder for its sequence files.
-    const bool takesFolders = name == "info" || name == "export" || name == "render";
+    // info, export and render take a folder for its sequence files, import for its recordings.
+    const bool takesFolders =
+        name == "info" || name == "export" || name == "render" || name == "import";
     std::vector<std::string> notFiles = {work.file("fifo")};
     if (!takesFolders) notFiles.push_back(work.file("folder"));
     // Devices of our own, where nodes can be made: an empty one, an endless one, a full one.

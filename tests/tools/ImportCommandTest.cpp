@@ -228,7 +228,8 @@ TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
                  384000, 5, 0.004, 0.05, [](double) { return 45000.0; }, quiet),
              chunk("LIST", "INFO" + chunk("ICMT", "Recorded at 21:13:05 01/06/2024 (UTC)")));
     EXPECT_TRUE(run({(root / "quiet.wav").string(), "--threshold", "-40"}).empty());
-    EXPECT_EQ(errors, "");  // the comment's time was taken
+    // The comment's time was taken, and the user is told why nothing was written.
+    EXPECT_EQ(errors, "zelkora-tool import: 1 of 1 recording(s) held no calls and gave no file\n");
     EXPECT_EQ(run({(root / "quiet.wav").string()}).size(), 1u);
     const File f = readFile(std::filesystem::directory_iterator(root / "out")->path());
     EXPECT_EQ(std::tuple(f.header.start.day, f.header.start.hour), std::tuple(1, 21));

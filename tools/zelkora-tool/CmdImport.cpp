@@ -96,6 +96,9 @@ constexpr size_t kKeptCleanedFrames = size_t{1} << 25;
 constexpr double kAboveBackgroundDb = 14;
 // Nor does it go below this, where a recording is digitally silent between calls.
 constexpr double kLowestThresholdDb = -60;
+// Below this real sample rate most bats' calls cannot be in a recording (half of it, 48 kHz,
+// is where the calls of most species lie).
+constexpr double kLowestBatRate = 96000;
 
 // The progress line while one is shown; messages clear it first, so that each starts on a
 // line of its own.
@@ -429,6 +432,13 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
         warn("zelkora-tool import: %s: a sequence file could not be written\n", path.c_str());
         return tool::kExitFailure;
     }
+    // A recording without calls gives no file; one sampled too slowly for bats is most often
+    // a time-expanded one whose expansion the file does not say.
+    if (out.sequences.empty() && info.samplerate * source.timeExpansion < kLowestBatRate) {
+        warn("zelkora-tool import: %s: %d samples per second hold nothing above %.0f kHz; if "
+             "it is time-expanded, give --time-expansion\n",
+             path.c_str(), info.samplerate, info.samplerate / 2000.0);
+    }
     bool damaged = false;
     if (extractor.nonFinite() > 0) {
         damaged = true;
@@ -512,6 +522,7 @@ int run(const std::vector<std::string>& argv) {
     const std::vector<std::string> paths = tool::recordingPaths(args.positional(), unreadableFolder);
     int status = unreadableFolder ? tool::kExitBadFile : tool::kExitOk;
     int64_t alreadyThere = 0;
+    int64_t withoutCalls = 0;
     tool::ProgressLine progress(kName, static_cast<int64_t>(paths.size()));
     progressShown = &progress;
     std::vector<Imported> perSlot(tool::OrderedWork::slotCount(*jobs));
@@ -531,10 +542,15 @@ int run(const std::vector<std::string>& argv) {
             std::fputs(imported.messages.c_str(), stderr);
         }
         if (r == tool::kExitOk) r = imported.status;
+        if (imported.sequences.empty() && imported.status == tool::kExitOk) ++withoutCalls;
         // A bad file does not stop the others; the worst outcome is the exit status.
         if (r != tool::kExitOk && status != tool::kExitFailure) status = r;
         imported = Imported{};
     });
+    if (withoutCalls > 0) {
+        warn("zelkora-tool import: %lld of %zu recording(s) held no calls and gave no file\n",
+             static_cast<long long>(withoutCalls), paths.size());
+    }
     if (alreadyThere > 0) {
         warn("zelkora-tool import: %lld sequence(s) already in %s, not written again\n",
              static_cast<long long>(alreadyThere), options.folder.c_str());
