@@ -7,6 +7,7 @@ namespace platform::qt {
 // offscreen platform, so that they work over ssh and from a station's timer alike. Qt's
 // notice that XDG_RUNTIME_DIR is not set (as it is not under cron or a plain ssh session)
 // is left out: nothing of a picture goes there, and a notice on every run reads as a fault.
+// So are the window's notes on which way its plot reaches the screen ("... path refused").
 class OffscreenGuiApp {
   public:
     OffscreenGuiApp();

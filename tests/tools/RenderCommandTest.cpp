@@ -88,14 +88,15 @@ TEST_F(RenderCommand, PicturePlacesGridDotsAndAxis) {
     auto dots = synthetic::makeCalls(plan);
     const std::string file = write("26061222.15#", synthetic::encode(*dots));
     const std::string png = root + "/p.png";
-    // As from a station's timer, without XDG_RUNTIME_DIR: Qt's notice of it is left out.
+    // As from a station's timer, without XDG_RUNTIME_DIR: a picture made says nothing (no
+    // notice of the variable, nor of the ways a window reaches the screen).
     ASSERT_EQ(unsetenv("XDG_RUNTIME_DIR"), 0);
     ASSERT_EQ(run("'" + file + "' --png '" + png +
                   "' --size 640x400 --mode true --scale F1 --log --fmin 4 --fmax 210 "
                   "--bigdots 0 --filter 0"),
               0)
         << errors();
-    EXPECT_EQ(errors().find("XDG_RUNTIME_DIR"), std::string::npos) << errors();
+    EXPECT_EQ(errors(), "");
     const QImage image = QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(image.size(), QSize(640, 400));
 
