@@ -9,8 +9,7 @@ namespace {
 
 QtMessageHandler passedOn = nullptr;
 
-void leaveOutNotices(QtMsgType type, const QMessageLogContext& context,
-                     const QString& message) {
+void leaveOutNotices(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
     // Which way a window's plot reaches the screen means nothing for a picture drawn to a
     // file, and "DirectDraw path refused" on every render only puzzles the user.

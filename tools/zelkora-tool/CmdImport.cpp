@@ -436,9 +436,10 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     // A recording without calls gives no file; one sampled too slowly for bats is most often
     // a time-expanded one whose expansion the file does not say.
     if (out.sequences.empty() && info.samplerate * source.timeExpansion < kLowestBatRate) {
-        warn("zelkora-tool import: %s: %d samples per second hold nothing above %.0f kHz; if "
-             "it is time-expanded, give --time-expansion\n",
-             path.c_str(), info.samplerate, info.samplerate / 2000.0);
+        warn(
+            "zelkora-tool import: %s: %d samples per second hold nothing above %.0f kHz; if "
+            "it is time-expanded, give --time-expansion\n",
+            path.c_str(), info.samplerate, info.samplerate / 2000.0);
     }
     bool damaged = false;
     if (extractor.nonFinite() > 0) {
@@ -520,7 +521,8 @@ int run(const std::vector<std::string>& argv) {
     if (!options.folder.empty() && options.folder.back() != '/') options.folder += '/';
 
     bool unreadableFolder = false;
-    const std::vector<std::string> paths = tool::recordingPaths(args.positional(), unreadableFolder);
+    const std::vector<std::string> paths =
+        tool::recordingPaths(args.positional(), unreadableFolder);
     int status = unreadableFolder ? tool::kExitBadFile : tool::kExitOk;
     int64_t alreadyThere = 0;
     int64_t withoutCalls = 0;

@@ -15,59 +15,57 @@ namespace tool {
 
 namespace {
 
-bool appendFolder(const std::string& folder, std::vector<std::string>& out) {
-    SequenceFolder list;
-    if (list.scan(folder) < 0) return false;
-    const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
-    for (const std::string& name : list.names()) out.push_back(prefix + name);
-    return true;
+// The names a folder stands for, as given by `names` (false: the folder cannot be read), each
+// joined to the folder; a file as given.
+template <typename Names>
+std::vector<std::string> expandFolders(const std::vector<std::string>& args, bool& failed,
+                                       Names names) {
+    std::vector<std::string> out;
+    for (const std::string& arg : args) {
+        std::error_code ec;
+        std::vector<std::string> found;
+        if (!std::filesystem::is_directory(arg, ec)) {
+            out.push_back(arg);
+        } else if (!names(arg, found)) {
+            std::fprintf(stderr, "Cannot open folder %s\n", arg.c_str());
+            failed = true;
+        } else {
+            const std::string prefix = arg.ends_with('/') ? arg : arg + "/";
+            for (const std::string& name : found) out.push_back(prefix + name);
+        }
+    }
+    return out;
 }
 
 }  // namespace
 
 std::vector<std::string> sequencePaths(const std::vector<std::string>& args, bool& failed) {
-    std::vector<std::string> out;
-    for (const std::string& arg : args) {
-        std::error_code ec;
-        if (!std::filesystem::is_directory(arg, ec)) {
-            out.push_back(arg);
-        } else if (!appendFolder(arg, out)) {
-            std::fprintf(stderr, "Cannot open folder %s\n", arg.c_str());
-            failed = true;
-        }
-    }
-    return out;
+    return expandFolders(args, failed, [](const std::string& folder, auto& names) {
+        SequenceFolder list;
+        if (list.scan(folder) < 0) return false;
+        names = list.names();
+        return true;
+    });
 }
 
 std::vector<std::string> recordingPaths(const std::vector<std::string>& args, bool& failed) {
-    std::vector<std::string> out;
-    for (const std::string& arg : args) {
+    return expandFolders(args, failed, [](const std::string& folder, auto& names) {
         std::error_code ec;
-        if (!std::filesystem::is_directory(arg, ec)) {
-            out.push_back(arg);
-            continue;
-        }
-        std::vector<std::string> names;
-        for (std::filesystem::directory_iterator it(arg, ec), end; !ec && it != end;
+        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
              it.increment(ec)) {
             std::string extension = it->path().extension().string();
-            for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (char& c : extension)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             std::error_code typeError;
             if ((extension == ".wav" || extension == ".flac") && it->is_regular_file(typeError)) {
                 names.push_back(it->path().filename().string());
             }
         }
-        if (ec) {
-            std::fprintf(stderr, "Cannot open folder %s\n", arg.c_str());
-            failed = true;
-            continue;
-        }
-        if (names.empty()) std::fprintf(stderr, "No WAV or FLAC file in %s\n", arg.c_str());
+        if (ec) return false;
+        if (names.empty()) std::fprintf(stderr, "No WAV or FLAC file in %s\n", folder.c_str());
         std::sort(names.begin(), names.end());
-        const std::string prefix = arg.ends_with('/') ? arg : arg + "/";
-        for (const std::string& name : names) out.push_back(prefix + name);
-    }
-    return out;
+        return true;
+    });
 }
 
 bool shownDotsFromSettings(ToolArgs& options, ShownDots& out, std::string& error) {
