@@ -433,9 +433,10 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
         warn("zelkora-tool import: %s: a sequence file could not be written\n", path.c_str());
         return tool::kExitFailure;
     }
-    // A recording without calls gives no file; one sampled too slowly for bats is most often
-    // a time-expanded one whose expansion the file does not say.
-    if (out.sequences.empty() && info.samplerate * source.timeExpansion < kLowestBatRate) {
+    // A recording sampled too slowly for bats is most often a time-expanded one whose
+    // expansion the file does not say: its calls come out at a tenth of their frequency, or
+    // below the cut-off and not at all.
+    if (info.samplerate * source.timeExpansion < kLowestBatRate) {
         warn(
             "zelkora-tool import: %s: %d samples per second hold nothing above %.0f kHz; if "
             "it is time-expanded, give --time-expansion\n",
