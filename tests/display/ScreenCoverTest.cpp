@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
@@ -115,6 +116,17 @@ void expectFingerSized(QWidget* dialog, int finger) {
             EXPECT_GE(list->visualItemRect(list->item(0)).height(), finger)
                 << dialog->windowTitle().toStdString();
         }
+    }
+    // The rows of a drop-down list, opened by a tap as a user opens it.
+    for (QComboBox* combo : dialog->findChildren<QComboBox*>()) {
+        if (!combo->isVisible() || combo->count() == 0) continue;
+        QTest::mouseClick(combo, Qt::LeftButton);
+        QAbstractItemView* rows = combo->view();
+        EXPECT_TRUE(waitUntil([&] { return rows->isVisible(); }, kPatienceMs));
+        EXPECT_GE(rows->visualRect(combo->model()->index(0, 0)).height(), finger)
+            << dialog->windowTitle().toStdString() << ": the rows of "
+            << combo->objectName().toStdString();
+        combo->hidePopup();
     }
 }
 
