@@ -66,6 +66,8 @@ void makeDialogsFingerSized(const QScreen* screen) {
         QDialog QRadioButton::indicator, QDialog QCheckBox::indicator {
             width: %2px; height: %2px; }
         QComboBox QAbstractItemView::item { min-height: %1px; }
+        QDialog QScrollBar:vertical { width: %1px; }
+        QDialog QScrollBar:horizontal { height: %1px; }
     )")
                             .arg(f)
                             .arg(mark));
