@@ -158,8 +158,23 @@ std::vector<ZelkoraDoc::FolderChoice> ZelkoraDoc::FolderChoices() const {
     return choices;
 }
 
+namespace {
+std::string folderOfChoice(const ZelkoraDoc::FolderChoice& choice) {
+    return withTrailingSlash(choice.root) + "Batfiles/";
+}
+}  // namespace
+
+std::optional<size_t> ZelkoraDoc::CurrentFolderChoice(
+    const std::vector<FolderChoice>& choices) const {
+    const std::string current = withTrailingSlash(settings_.GPath);
+    for (size_t i = 0; i < choices.size(); ++i) {
+        if (folderOfChoice(choices[i]) == current) return i;
+    }
+    return std::nullopt;
+}
+
 void ZelkoraDoc::ChooseFolder(const FolderChoice& choice) {
-    std::string folder = withTrailingSlash(choice.root) + "Batfiles/";
+    std::string folder = folderOfChoice(choice);
     if (!folderExists(folder) && !makeFolder(folder)) {
         folder = AppSettings::defaultSequenceFolder();
         makeFolder(folder);

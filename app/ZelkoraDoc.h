@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ class ZelkoraDoc {
         std::string root;  // the folder becomes root + "/Batfiles/"
     };
     std::vector<FolderChoice> FolderChoices() const;
+    // The choice the sequence folder is now, so that confirming the choice moves nothing;
+    // nothing when the folder is somewhere none of them leads.
+    std::optional<size_t> CurrentFolderChoice(const std::vector<FolderChoice>& choices) const;
     // Moves the sequence folder to the chosen place ("Failed to create folder" and the
     // default when it cannot be made), saves the settings and rescans.
     void ChooseFolder(const FolderChoice& choice);

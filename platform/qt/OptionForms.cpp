@@ -280,14 +280,17 @@ std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenReq
 }
 
 std::optional<size_t> ChooseFolder(QWidget* parent,
-                                   const std::vector<ZelkoraDoc::FolderChoice>& choices) {
+                                   const std::vector<ZelkoraDoc::FolderChoice>& choices,
+                                   std::optional<size_t> current, const std::string& inUse) {
     QDialog dialog(parent);
     dialog.setWindowTitle("Choose folder");
     auto* top = new QHBoxLayout;
-    top->addStretch(1);
+    top->addWidget(new QLabel(q(inUse), &dialog), 1);
     QStringList names;
     for (const auto& c : choices) names << q(c.displayName);
-    const auto row = runList(dialog, top, names, 0);
+    // Nothing is preselected when the folder in use is none of the choices: OK then moves
+    // nothing, where it used to move the folder to the first choice.
+    const auto row = runList(dialog, top, names, current ? static_cast<int>(*current) : -1);
     if (!row) return std::nullopt;
     return static_cast<size_t>(*row);
 }

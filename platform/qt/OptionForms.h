@@ -21,9 +21,11 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings);
 uint32_t EditDisplayOptions(QWidget* parent, AppSettings& settings);
 // The chosen file name, or nothing when cancelled.
 std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenRequest& request);
-// The index of the chosen storage location, or nothing when cancelled.
+// The index of the chosen storage location, or nothing when cancelled. The list starts on
+// `current` (the one in use) and says which folder is in use now.
 std::optional<size_t> ChooseFolder(QWidget* parent,
-                                   const std::vector<ZelkoraDoc::FolderChoice>& choices);
+                                   const std::vector<ZelkoraDoc::FolderChoice>& choices,
+                                   std::optional<size_t> current, const std::string& inUse);
 // The colour chooser with the sixteen custom colours (0x00BBGGRR each).
 std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial,
                                      std::array<uint32_t, 16>& custom);

@@ -1,9 +1,12 @@
 #include "platform/qt/ScreenFit.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QWidget>
 
 #include "display/WindowFit.h"
@@ -16,6 +19,25 @@ const QScreen* screenOf(const QWidget* near) {
     if (near != nullptr && near->screen() != nullptr) return near->screen();
     return QGuiApplication::primaryScreen();
 }
+
+// A drop-down list draws its rows with a delegate that ignores the style sheet, so they
+// stayed as small as on a desktop; every combo box gets one that honours the rows' height.
+class FingerSizedDropDowns : public QObject {
+  public:
+    explicit FingerSizedDropDowns(QObject* parent) : QObject(parent) { setObjectName(kName); }
+    static constexpr const char* kName = "fingerSizedDropDowns";
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Polish) {
+            auto* combo = qobject_cast<QComboBox*>(watched);
+            if (combo != nullptr &&
+                qobject_cast<QStyledItemDelegate*>(combo->itemDelegate()) == nullptr)
+                combo->setItemDelegate(new QStyledItemDelegate(combo));
+        }
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -44,9 +66,14 @@ void makeDialogsFingerSized(const QScreen* screen) {
         QDialog QRadioButton::indicator, QDialog QCheckBox::indicator {
             width: %2px; height: %2px; }
         QComboBox QAbstractItemView::item { min-height: %1px; }
+        QDialog QScrollBar:vertical { width: %1px; }
+        QDialog QScrollBar:horizontal { height: %1px; }
     )")
                             .arg(f)
                             .arg(mark));
+    if (qApp->findChild<QObject*>(FingerSizedDropDowns::kName, Qt::FindDirectChildrenOnly) ==
+        nullptr)
+        qApp->installEventFilter(new FingerSizedDropDowns(qApp));
 }
 
 }  // namespace platform::qt

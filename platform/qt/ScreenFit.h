@@ -13,8 +13,8 @@ void showCoveringScreen(QWidget& window, const QWidget* near);
 // The height of a control a finger hits on `screen`.
 int fingerPixels(const QScreen* screen);
 
-// Every dialog's buttons, fields, check marks, list rows and spin-box arrows as tall as a
-// finger on `screen`; the button menus and the window itself keep their own sizes.
+// Every dialog's buttons, fields, check marks, list rows, scroll bars and spin-box arrows as
+// big as a finger on `screen`; the button menus and the window itself keep their own sizes.
 void makeDialogsFingerSized(const QScreen* screen);
 
 }  // namespace platform::qt

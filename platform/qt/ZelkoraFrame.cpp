@@ -150,7 +150,9 @@ void ZelkoraFrame::DisplayOptions() {
 
 void ZelkoraFrame::ChooseFolder() {
     const std::vector<ZelkoraDoc::FolderChoice> choices = doc_.FolderChoices();
-    if (auto index = OptionForms::ChooseFolder(this, choices)) doc_.ChooseFolder(choices[*index]);
+    const auto index = OptionForms::ChooseFolder(this, choices, doc_.CurrentFolderChoice(choices),
+                                                 settings_.GPath);
+    if (index) doc_.ChooseFolder(choices[*index]);
 }
 
 void ZelkoraFrame::closeEvent(QCloseEvent* event) {

@@ -381,6 +381,12 @@ TEST_F(ZelkoraDocFolderTest, ChosenFolderThatCannotBeMadeFallsBackWithAMessage) 
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(settings.GPath, card.folder() + "Batfiles/");
     EXPECT_TRUE(std::filesystem::is_directory(settings.GPath));
+    // The choice in use is the card's; a folder none of them leads to is no choice.
+    const std::vector<ZelkoraDoc::FolderChoice> choices = {{"My Documents", home.path()},
+                                                           {"card", card.path()}};
+    EXPECT_EQ(doc.CurrentFolderChoice(choices), std::optional<size_t>(1));
+    settings.GPath = card.folder() + "Batfiles/other/";
+    EXPECT_EQ(doc.CurrentFolderChoice(choices), std::nullopt);
 }
 
 }  // namespace

@@ -114,6 +114,26 @@ TEST(OptionForms, FileListShowsTheCountAndTheCurrentFile) {
     EXPECT_TRUE(labels.contains("/data/Batfiles/"));
 }
 
+// The folder list starts on the folder in use, so OK keeps it; with the folder elsewhere
+// OK picks nothing.
+TEST(OptionForms, FolderListStartsOnTheFolderInUse) {
+    application();
+    const std::vector<ZelkoraDoc::FolderChoice> choices = {{"My Documents", "/home/u/Documents"},
+                                                           {"CARD", "/media/u/CARD"}};
+    QStringList labels;
+    auto ok = [&](QWidget* dialog) {
+        for (auto* l : dialog->findChildren<QLabel*>()) labels << l->text();
+        QTest::mouseClick(okOf(dialog), Qt::LeftButton);
+    };
+    whenModal(ok);
+    EXPECT_EQ(OptionForms::ChooseFolder(nullptr, choices, 1, "/media/u/CARD/Batfiles/"),
+              std::optional<size_t>(1));
+    EXPECT_TRUE(labels.contains("/media/u/CARD/Batfiles/"));
+    whenModal(ok);
+    EXPECT_EQ(OptionForms::ChooseFolder(nullptr, choices, std::nullopt, "/srv/bats/"),
+              std::nullopt);
+}
+
 // A colour picked by finger: a swatch, a step of one channel, kept as a custom colour; the
 // custom colour stays after a later Cancel.
 TEST(OptionForms, ColourChooserPicksStepsAndKeepsCustomColours) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,10 +113,25 @@ void expectFingerSized(QWidget* dialog, int finger) {
                 << dialog->windowTitle().toStdString() << ": " << w->metaObject()->className()
                 << " " << w->property("text").toString().toStdString();
         }
+        if (auto* bar = qobject_cast<QScrollBar*>(w)) {
+            EXPECT_GE(bar->orientation() == Qt::Vertical ? bar->width() : bar->height(), finger)
+                << dialog->windowTitle().toStdString() << ": a scroll bar";
+        }
         if (auto* list = qobject_cast<QListWidget*>(w); list != nullptr && list->count() > 0) {
             EXPECT_GE(list->visualItemRect(list->item(0)).height(), finger)
                 << dialog->windowTitle().toStdString();
         }
+    }
+    // The rows of a drop-down list, opened by a tap as a user opens it.
+    for (QComboBox* combo : dialog->findChildren<QComboBox*>()) {
+        if (!combo->isVisible() || combo->count() == 0) continue;
+        QTest::mouseClick(combo, Qt::LeftButton);
+        QAbstractItemView* rows = combo->view();
+        EXPECT_TRUE(waitUntil([&] { return rows->isVisible(); }, kPatienceMs));
+        EXPECT_GE(rows->visualRect(combo->model()->index(0, 0)).height(), finger)
+            << dialog->windowTitle().toStdString() << ": the rows of "
+            << combo->objectName().toStdString();
+        combo->hidePopup();
     }
 }
 
@@ -133,7 +150,8 @@ void runSetUp(const std::string& windowManager, int width, int height) {
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     const std::string folder = root + "/Batfiles/";
     std::filesystem::create_directories(folder);
-    const std::vector<std::string> names = writeSequenceFolder(folder);
+    // More files than the list shows at once: it scrolls.
+    const std::vector<std::string> names = writeSequenceFolder(folder, 24);
     testing_support::usePrivateFolders(
         root, "[Zelkora]\nGPath=" + folder + "\nName=" + names.back() + "\nGraphicsSystem=0\n");
     int argc = 1;
@@ -226,6 +244,7 @@ void runSetUp(const std::string& windowManager, int width, int height) {
                 ASSERT_NE(cancel, nullptr);
                 EXPECT_GE(list->geometry().top(), cancel->geometry().bottom());
                 EXPECT_GE(list->geometry().bottom(), modal->height() - 8);
+                EXPECT_TRUE(list->verticalScrollBar()->isVisible());
             });
         frame.close();
     }
