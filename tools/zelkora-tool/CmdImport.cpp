@@ -1,6 +1,7 @@
 // zelkora-tool import: full-spectrum WAV/FLAC recordings turned into the sequence files a
 // frequency-division detector in Monitor mode would have written while they were recorded.
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -436,9 +438,10 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     // A recording without calls gives no file; one sampled too slowly for bats is most often
     // a time-expanded one whose expansion the file does not say.
     if (out.sequences.empty() && info.samplerate * source.timeExpansion < kLowestBatRate) {
-        warn("zelkora-tool import: %s: %d samples per second hold nothing above %.0f kHz; if "
-             "it is time-expanded, give --time-expansion\n",
-             path.c_str(), info.samplerate, info.samplerate / 2000.0);
+        warn(
+            "zelkora-tool import: %s: %d samples per second hold nothing above %.0f kHz; if "
+            "it is time-expanded, give --time-expansion\n",
+            path.c_str(), info.samplerate, info.samplerate / 2000.0);
     }
     bool damaged = false;
     if (extractor.nonFinite() > 0) {
@@ -518,9 +521,22 @@ int run(const std::vector<std::string>& argv) {
     std::error_code ec;
     std::filesystem::create_directories(options.folder, ec);
     if (!options.folder.empty() && options.folder.back() != '/') options.folder += '/';
+    // A folder that cannot take files is said at once, with its reason: found only at the
+    // first write, it costs the analysis of every recording and says no more than that a
+    // file could not be written.
+    const int folderError =
+        ::access(options.folder.empty() ? "." : options.folder.c_str(), W_OK | X_OK) != 0
+            ? (ec ? ec.value() : errno)
+            : 0;
+    if (folderError != 0) {
+        warn("zelkora-tool import: cannot write files into %s: %s\n", options.folder.c_str(),
+             std::strerror(folderError));
+        return tool::kExitFailure;
+    }
 
     bool unreadableFolder = false;
-    const std::vector<std::string> paths = tool::recordingPaths(args.positional(), unreadableFolder);
+    const std::vector<std::string> paths =
+        tool::recordingPaths(args.positional(), unreadableFolder);
     int status = unreadableFolder ? tool::kExitBadFile : tool::kExitOk;
     int64_t alreadyThere = 0;
     int64_t withoutCalls = 0;
