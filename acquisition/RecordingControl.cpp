@@ -40,10 +40,19 @@ void RecordingControl::setHooks(Hooks hooks) {
 
 JulianTime RecordingControl::deviceNow() const {
     if (hooks_.clock) return hooks_.clock();
-    // Burst stamps are good to well under a millisecond, which JulianTime::now() rounds off.
-    const platform::LocalClockReading r = platform::readLocalClock();
+    // Burst stamps are good to well under a millisecond, which JulianTime::utcNow() rounds
+    // off. The detector's clock runs on from one stamp for the whole night; kept in UTC, it
+    // does not carry the evening's summer time past the change.
+    const platform::LocalClockReading r = platform::readUtcClock();
     return JulianTime::fromDateTime(r.year, r.month, r.day, r.hour, r.minute, r.second,
                                     r.microsecond);
+}
+
+JulianTime RecordingControl::localFromUtc(JulianTime utc) {
+    if (!utc.isValid()) return utc;
+    const int64_t seconds =
+        utc.value() / JulianTime::kSecond - (utc.value() % JulianTime::kSecond < 0 ? 1 : 0);
+    return utc + platform::localUtcOffsetSecondsAt(seconds) * JulianTime::kSecond;
 }
 
 void RecordingControl::joinWorker() {
@@ -208,6 +217,7 @@ void RecordingControl::beginStream() {
     draining_ = false;
     queue_.clear();
     detectorClock_ = deviceNow();
+    sequence_.setStartClock(hooks_.clock ? SequenceFile::StartClock{} : &localFromUtc);
     queue_.clearFlags();
     saveFailing_.store(0);
     nextRetry_ = std::chrono::steady_clock::now() + kRetryEvery;

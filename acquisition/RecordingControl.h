@@ -66,7 +66,9 @@ class RecordingControl {
         std::function<int32_t()> prepareLiveDisplay;
         // The view starts its 25 ms display tick.
         std::function<void()> startDisplayTimer;
-        // The device clock (the local clock by default).
+        // The device clock, as the files hold it. By default the stamps run in UTC and each
+        // file's start is turned into the local clock of that moment, so that a night across
+        // a change of summer time names its files as the wall clock reads.
         std::function<JulianTime()> clock;
     };
 
@@ -174,6 +176,8 @@ class RecordingControl {
     // The worker's last steps when the recording ends.
     void finishRun();
     JulianTime deviceNow() const;
+    // The local clock at the UTC instant `utc`.
+    static JulianTime localFromUtc(JulianTime utc);
     void joinWorker();
 
     AppSettings& settings_;

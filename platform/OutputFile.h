@@ -12,7 +12,7 @@ namespace platform {
 //    after a power cut) sees the old file or the whole new one, never a torn one; a failed
 //    write leaves nothing behind. A symbolic link keeps pointing where it did: the file it
 //    names is replaced, not the link;
-//  - a device, a FIFO, a socket or standard output (/dev/stdout, /proc/self/fd/N): written
+//  - a device, a FIFO, a socket or standard output (-, /dev/stdout, /proc/self/fd/N): written
 //    to straight, as the user asked, and never replaced by a file.
 // Every failure is kept as "Cannot write file NAME: reason".
 class OutputFile {

@@ -337,6 +337,7 @@ int32_t SequenceFile::save() {
     }
     sequence.ratio = ratio_;
     sequence.start = referenceTime_ - sum;
+    if (startClock_) sequence.start = startClock_(sequence.start);
     {
         std::lock_guard lock(positionMutex_);
         sequence.position = position_;

@@ -120,6 +120,11 @@ class SequenceFile {
     void setFolderCheck(FolderCheck check) { folderCheck_ = std::move(check); }
     // Replaces how files are written (for tests); an empty writer restores the default.
     void setWriter(Writer writer);
+    // Turns a start on the time line of the stamps into the clock a file holds (the local
+    // clock of the moment, which summer time moves while the line runs on); none: the
+    // stamps are that clock already.
+    using StartClock = std::function<JulianTime(JulianTime lineTime)>;
+    void setStartClock(StartClock clock) { startClock_ = std::move(clock); }
 
     // The position written into every following file; any thread.
     void setPosition(const PositionBlock& position);
@@ -225,6 +230,7 @@ class SequenceFile {
     FolderCheck folderCheck_;
     std::function<void(const std::string&)> saveListener_;
     Writer writer_;
+    StartClock startClock_;
     mutable std::mutex positionMutex_;
     PositionBlock position_;
 };

@@ -25,7 +25,9 @@ namespace fs = std::filesystem;
 // first byte, or replace the file a shell's redirection opened; the descriptor itself is
 // what the user meant.
 std::optional<int> ownDescriptor(const std::string& name) {
-    if (name == "/dev/stdout") return 1;
+    // "-" is standard output to every shell user; a file of that name would land unseen in
+    // the working folder while the terminal stays empty. "./-" still names such a file.
+    if (name == "-" || name == "/dev/stdout") return 1;
     if (name == "/dev/stderr") return 2;
     const std::string ownProc = "/proc/" + std::to_string(::getpid()) + "/fd/";
     for (const std::string prefix :

@@ -98,6 +98,16 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
     EXPECT_EQ(runTool(work, name + " '" + good + "'", work.file("full")), 1);
     EXPECT_NE(readText(work.file("err")).find("standard output: No space left on device"),
               std::string::npos);
+    if (name != "export") return;
+    // More than any buffer holds: the reason of a write that failed long before the end is
+    // said all the same.
+    std::filesystem::create_directory(work.file("big"));
+    const auto store = seqtest::storeFromIntervals(std::vector<int32_t>(16000, 100));
+    for (const char* file : {"L7011845.14#", "L7011845.30#", "L7011845.46#", "L7011846.02#"})
+        work.write("big/" + std::string(file), seqtest::encode(*store));
+    EXPECT_EQ(runTool(work, "export '" + work.file("big") + "'", work.file("full")), 1);
+    EXPECT_EQ(readText(work.file("err")),
+              "zelkora-tool export: cannot write to standard output: No space left on device\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Tool, FileReadingCommand,

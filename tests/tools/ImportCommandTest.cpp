@@ -260,6 +260,17 @@ TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
     EXPECT_TRUE(run({(root / "empty").string()}).empty());
     EXPECT_EQ(errors, "No WAV or FLAC file in " + (root / "empty").string() + "\n");
 
+    // A folder that cannot take files (here one below a plain file) is refused at once, with
+    // its reason, before any recording is read.
+    std::ofstream(root / "plain") << "a file";
+    const std::string below = (root / "plain" / "night").string();
+    ChildProcess refused({kTool, "import", (root / "quiet.wav").string(), "--dir", below},
+                         (root / "import.err").string());
+    EXPECT_EQ(refused.wait(20000), 1);
+    std::ifstream said(root / "import.err");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(said), {}),
+              "zelkora-tool import: cannot write files into " + below + "/: Not a directory\n");
+
     run({(root / "quiet.wav").string(), "--ratio", "0"}, 64);
     run({(root / "quiet.wav").string(), "--threshold", "loud"}, 64);
     run({(root / "quiet.wav").string(), "--high-pass", "0.5"}, 64);

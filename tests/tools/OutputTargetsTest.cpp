@@ -133,6 +133,11 @@ TEST_F(OutputTargets, EveryKindOfTargetIsWrittenAndOnlyFilesAreReplaced) {
     const std::string written = r.out;
     ASSERT_EQ(written.rfind("<?xml", 0), 0u) << written;
     EXPECT_GT(written.size(), 100u);
+    // "-" is standard output too, not a file of that name in the working folder.
+    r = gpx("-");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, written);
+    EXPECT_FALSE(fs::exists("-")) << "a file named '-' was written";
 
     // An older, longer file of that name is replaced whole, and nothing else is left beside it.
     dir.write("out", std::vector<uint8_t>(100000, 'x'));

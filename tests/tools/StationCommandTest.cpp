@@ -124,8 +124,11 @@ class StationCommand : public ::testing::Test {
     // The station started next reads this config.
     void writeConfig(const std::string& text) { std::ofstream(root / "station.conf") << text; }
 
-    std::unique_ptr<ChildProcess> startStation(const std::vector<std::string>& options) {
-        std::vector<std::string> args{kTool, "station", "--dir", out.string()};
+    // `prefix`: what the station runs under (a zone and a moved clock).
+    std::unique_ptr<ChildProcess> startStation(const std::vector<std::string>& options,
+                                               std::vector<std::string> prefix = {}) {
+        std::vector<std::string> args = std::move(prefix);
+        args.insert(args.end(), {kTool, "station", "--dir", out.string()});
         if (fs::exists(root / "station.conf")) {
             args.insert(args.end(), {"--config", (root / "station.conf").string()});
         }
@@ -253,6 +256,57 @@ TEST_F(StationCommand, RecordsNowIntoTheNightlyFolderWithLogAndStatus) {
     const std::regex stopped("^state=stopped night=" + nightName + " files=" +
                              std::to_string(files) + " last=\\S+ free_mb=[0-9]+ gps=off\n");
     EXPECT_TRUE(std::regex_search(status, stopped)) << status;
+}
+
+// The clocks go back in London at 02:00 BST on 2026-10-25 (01:00 UTC): the station, its clock
+// moved by faketime to just before, records across it. Every file starts at the wall clock's
+// reading at its first dot, which the log's UTC stamp of its save follows within a few
+// seconds: an hour ahead of UTC before the change, none after. All of the night's files go
+// into the evening's folder.
+TEST_F(StationCommand, FilesAcrossTheEndOfSummerTimeCarryTheWallClock) {
+    if (!fs::exists("/usr/bin/faketime")) GTEST_SKIP() << "faketime is not installed";
+    const int port = startModule();
+    ASSERT_GT(port, 0);
+    std::tm change{};
+    change.tm_year = 2026 - 1900;
+    change.tm_mon = 9;
+    change.tm_mday = 25;
+    change.tm_hour = 1;
+    const std::time_t back = ::timegm(&change);
+    // The station's offset replaces this process's: when the whole run's clock is moved
+    // (scripts/clock-check.sh), the offset counts from the real clock.
+    std::time_t realNow = std::time(nullptr);
+    if (const char* moved = std::getenv("FAKETIME"); moved && (*moved == '+' || *moved == '-'))
+        realNow -= std::strtoll(moved, nullptr, 10);
+    const std::string shift = std::to_string(back - 8 - realNow);
+    auto station =
+        startStation({"--now", "--port", std::to_string(port), "--seconds", "30"},
+                     {"/usr/bin/env", "TZ=Europe/London", "/usr/bin/faketime", "-f", shift});
+    EXPECT_EQ(station->wait(90000), 0) << readText((root / "station.err").string());
+    stopModule();
+
+    const std::string log = readText((out / "station.log").string());
+    const std::regex saved("([0-9T:-]+Z) saved ([0-9-]+)/(\\S+)");
+    int files = 0, afterChange = 0;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), saved);
+         it != std::sregex_iterator(); ++it, ++files) {
+        const std::string name = (*it)[3];
+        EXPECT_EQ((*it)[2], "2026-10-24") << name;
+        const std::time_t savedAt = parseUtc((*it)[1]);
+        const auto file = readSaved(out / "2026-10-24", name);
+        ASSERT_TRUE(file.start.isValid()) << name;
+        const std::time_t wall = file.start.value() / JulianTime::kSecond;
+        bool fits = false;
+        for (const std::time_t offset : {3600, 0}) {
+            const std::time_t at = wall - offset;
+            if ((at < back ? 3600 : 0) != offset || at > savedAt || at < savedAt - 300) continue;
+            fits = true;
+            if (at >= back) ++afterChange;
+        }
+        EXPECT_TRUE(fits) << name << " saved at " << (*it)[1];
+    }
+    EXPECT_GE(afterChange, 1) << log;
+    EXPECT_EQ(files, checkNights()) << log;
 }
 
 // A night's unplugging: a GPS receiver plugged in after the station started is connected and

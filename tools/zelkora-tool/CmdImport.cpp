@@ -1,6 +1,7 @@
 // zelkora-tool import: full-spectrum WAV/FLAC recordings turned into the sequence files a
 // frequency-division detector in Monitor mode would have written while they were recorded.
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -520,6 +522,18 @@ int run(const std::vector<std::string>& argv) {
     std::error_code ec;
     std::filesystem::create_directories(options.folder, ec);
     if (!options.folder.empty() && options.folder.back() != '/') options.folder += '/';
+    // A folder that cannot take files is said at once, with its reason: found only at the
+    // first write, it costs the analysis of every recording and says no more than that a
+    // file could not be written.
+    const int folderError =
+        ::access(options.folder.empty() ? "." : options.folder.c_str(), W_OK | X_OK) != 0
+            ? (ec ? ec.value() : errno)
+            : 0;
+    if (folderError != 0) {
+        warn("zelkora-tool import: cannot write files into %s: %s\n", options.folder.c_str(),
+             std::strerror(folderError));
+        return tool::kExitFailure;
+    }
 
     bool unreadableFolder = false;
     const std::vector<std::string> paths =
