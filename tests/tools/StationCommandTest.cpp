@@ -414,13 +414,19 @@ TEST_F(StationCommand, AReadOnlyFolderAndAFullDiskAreSaidOnceInTheLog) {
     const int port = startModule();
     ASSERT_GT(port, 0);
     const std::string status = full.path() + "/station.status";
-    const std::string logFile = (root / "station.log").string();
+    // The log cannot be written either: its lines reach the journal (standard output).
+    const std::string logFile = folder.path() + "/station.log";
     writeConfig("search_interval=1\nmin_free_mb=0\nlog=" + logFile + "\nstatus=" + status + "\n");
     out = folder.path();
     auto station = startStation({"--now", "--port", std::to_string(port), "--seconds", "5"});
+    EXPECT_TRUE(waitFor(*station, "station ended", 20000)) << seen;
     EXPECT_EQ(station->wait(20000), 1) << readText((root / "station.err").string());
     stopModule();
-    const std::string log = readText(logFile);
+    const std::string log = seen;
+    EXPECT_EQ(testing_support::occurrences(
+                  log, "fault: cannot write the log " + logFile + ": Read-only file system\n"),
+              1u)
+        << log;
     EXPECT_EQ(
         testing_support::occurrences(log, "fault: cannot create the folder " + folder.path() + "/"),
         1u)

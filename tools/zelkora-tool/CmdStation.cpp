@@ -597,10 +597,11 @@ int run(const std::vector<std::string>& argv) {
     platform::installStopSignalHandlers();
     tool::StationLog log;
     const std::string logPath = config.logPath.value_or(base + "station.log");
-    const bool logOpen = log.open(logPath);
+    std::string logFault;
+    const bool logOpen = log.open(logPath, logFault);
     tool::StatusFile status(config.statusPath.value_or(base + "station.status"));
     log.line("station starts: folder " + base + (args.has("--now") ? ", recording now" : ""));
-    if (!logOpen) log.line("fault: cannot write the log " + logPath);
+    if (!logOpen) log.line("fault: cannot write the log " + logPath + ": " + logFault);
 
     // What the recorder reports by itself (a sequence that cannot be written, a full disk)
     // is a fault of the night, with its time, in the log.

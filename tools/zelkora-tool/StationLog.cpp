@@ -1,6 +1,8 @@
 #include "tools/zelkora-tool/StationLog.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <span>
 
 #include "app/StationSchedule.h"
@@ -12,8 +14,9 @@ StationLog::~StationLog() {
     if (file_) std::fclose(file_);
 }
 
-bool StationLog::open(const std::string& path) {
+bool StationLog::open(const std::string& path, std::string& why) {
     file_ = std::fopen(path.c_str(), "a");
+    if (file_ == nullptr) why = std::strerror(errno);
     return file_ != nullptr;
 }
 

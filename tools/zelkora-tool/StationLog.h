@@ -17,8 +17,9 @@ class StationLog {
     StationLog(const StationLog&) = delete;
     StationLog& operator=(const StationLog&) = delete;
 
-    // Opens `path` for appending; false when it cannot be (the lines still reach stdout).
-    bool open(const std::string& path);
+    // Opens `path` for appending; false, with the reason in `why`, when it cannot be (the
+    // lines still reach stdout).
+    bool open(const std::string& path, std::string& why);
     // Any thread may write a line (the recorder's own reports its faults); a line break in
     // `text` becomes a space, so that every entry stays one line with its time.
     void line(const std::string& text);
