@@ -114,22 +114,46 @@ std::optional<std::string> insideFolder(const std::string& folder, const std::st
     return real.string();
 }
 
+// The path to serve for a name the folder lists, with the file's status in `st`: a plain file
+// as it is, a link only when the file it names lies in the folder too. Looking at the one name
+// keeps a night of tens of thousands of files from costing a walk of every path per request.
+std::optional<std::string> servable(const std::string& folder, const std::string& name,
+                                    struct stat& st) {
+    const std::string path = folder + name;
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    std::optional<std::string> real;
+    if (S_ISREG(st.st_mode)) {
+        real = path;
+    } else if (S_ISLNK(st.st_mode)) {
+        real = insideFolder(folder, name);
+        if (real && ::stat(real->c_str(), &st) != 0) return std::nullopt;
+    }
+    // An empty file is a save's claim, which the folder's list leaves out too.
+    if (!real || !S_ISREG(st.st_mode) || st.st_size == 0) return std::nullopt;
+    return real;
+}
+
 struct Listed {
     std::string name;
     int64_t savedAt = 0;  // the file's modification time, UTC seconds
 };
 
-std::vector<Listed> listNight(const std::string& base, const std::string& night) {
+// The night's files in the folder's order; the newest `newest` of them only.
+std::vector<Listed> listNight(const std::string& base, const std::string& night,
+                              size_t newest = SIZE_MAX) {
     std::vector<Listed> out;
     if (!isNightName(night)) return out;
     const std::string folder = base + night + "/";
     SequenceFolder list;
-    if (list.scan(folder) < 0) return out;
-    for (const std::string& name : list.names()) {
+    if (list.scan(folder, SequenceFolder::Sizes::kLater) < 0) return out;
+    const auto& names = list.names();
+    for (size_t i = names.size(); i-- > 0 && out.size() < newest;) {
         struct stat st {};
-        if (!insideFolder(folder, name) || ::stat((folder + name).c_str(), &st) != 0) continue;
-        out.push_back({name, static_cast<int64_t>(st.st_mtime)});
+        if (servable(folder, names[i], st)) {
+            out.push_back({names[i], static_cast<int64_t>(st.st_mtime)});
+        }
     }
+    std::reverse(out.begin(), out.end());
     return out;
 }
 
@@ -324,12 +348,9 @@ std::optional<std::string> nightFile(const std::string& base, const std::string&
         name.find('/') != std::string::npos || name.find('\0') != std::string::npos) {
         return std::nullopt;
     }
-    const std::string folder = base + night;
-    SequenceFolder list;
-    if (list.scan(folder + "/") < 0) return std::nullopt;
-    const auto& names = list.names();
-    if (std::find(names.begin(), names.end(), name) == names.end()) return std::nullopt;
-    return insideFolder(folder, name);
+    if (!SequenceFolder::isSequenceFileName(name)) return std::nullopt;
+    struct stat st {};
+    return servable(base + night + "/", name, st);
 }
 
 // --- Request ---
@@ -588,13 +609,12 @@ std::string Router::statusJson(int64_t nowMs) const {
 }
 
 std::string Router::filesJson(const std::string& night, size_t newest) {
-    const std::vector<Listed> listed = listNight(base_, night);
-    const size_t from = listed.size() > newest ? listed.size() - newest : 0;
+    const std::vector<Listed> listed = listNight(base_, night, newest);
     std::string out = "[";
-    for (size_t i = from; i < listed.size(); ++i) {
+    for (size_t i = 0; i < listed.size(); ++i) {
         const std::string path = base_ + night + "/" + listed[i].name;
         const auto summary = work_.summary(path);
-        out += (i == from ? "" : ",");
+        out += (i == 0 ? "" : ",");
         out += "{\"name\":" + jsonString(listed[i].name) +
                ",\"saved\":" + optionalTime(listed[i].savedAt);
         if (summary) {
