@@ -100,6 +100,8 @@ try {
     executablePath: chromium,
     headless: true,
     viewport: {width: 390, height: 844},
+    // The phone on another zone than the station (UTC): each time says whose clock it is on.
+    timezoneId: 'Asia/Kolkata',
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
@@ -120,6 +122,13 @@ try {
     const img = document.querySelector('#files img');
     return img !== null && img.complete && img.naturalWidth > 0;
   }), 30000);
+  const s = await page.evaluate(async () => (await fetch('/api/status')).json());
+  const sunset = new Date(Date.parse(s.sunset) + 5.5 * 3600000).toISOString().substring(11, 16);
+  check(s.utc_offset_s === 0 && (await page.textContent('#sunset')) === sunset + ' GMT+5:30',
+        'the sunset on the phone\'s clock, labelled: ' + s.sunset + ' as ' +
+        await page.textContent('#sunset'));
+  check(/ \d\d:\d\d:\d\d GMT\n?/.test(await page.textContent('#files li')),
+        'a pass\'s start on the station\'s clock, labelled: ' + await page.textContent('#files li'));
   const fits = await page.evaluate(() => document.documentElement.scrollWidth <= 390);
   check(fits, 'nothing is wider than the phone');
   if (outDir) {

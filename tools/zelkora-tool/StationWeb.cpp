@@ -11,6 +11,7 @@
 
 #include "app/StationSchedule.h"
 #include "platform/InputFile.h"
+#include "platform/LocalClock.h"
 #include "sequence/SequenceFolder.h"
 #include "tools/zelkora-tool/JsonText.h"
 
@@ -599,7 +600,9 @@ std::string Router::statusJson(int64_t nowMs) const {
         ",\"window_stop\":" + optionalTime(s.windowStop) +
         ",\"module_port\":" + std::to_string(s.modulePort) +
         ",\"uptime_s\":" + std::to_string(std::max<int64_t>(0, now - s.startedAt)) +
-        ",\"now\":" + jsonString(station::utcText(now)) + ",\"log\":[";
+        ",\"now\":" + jsonString(station::utcText(now)) +
+        ",\"utc_offset_s\":" + std::to_string(platform::localUtcOffsetSecondsAt(now)) +
+        ",\"log\":[";
     bool firstLine = true;
     for (const std::string& line : board_.logLines()) {
         out += (firstLine ? "" : ",") + jsonString(line);
