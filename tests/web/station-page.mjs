@@ -143,7 +143,15 @@ try {
   await page.click('#files li');
   await until('the pass shows its calls', async () => (await page.$$('#calls tr')).length > 0, 10000);
   if (outDir) await page.screenshot({path: path.join(outDir, 'station-pass-390x844.png')});
+  // The phone's back gesture closes the pass and stays on the page; so does "Back".
+  await page.goBack();
+  await until('back closes the pass', () => page.evaluate(() =>
+    getComputedStyle(document.getElementById('view')).display === 'none'), 5000);
+  check(page.url() === base + '/', 'back stays on the page: ' + page.url());
+  await page.click('#files li');
   await page.click('#close');
+  await until('"Back" closes the pass', () => page.evaluate(() =>
+    getComputedStyle(document.getElementById('view')).display === 'none'), 5000);
 
   // "Stop" with the token (the session cookie) stops the recording; the page's state is drawn
   // from /api/status.
