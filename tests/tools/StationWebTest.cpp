@@ -142,6 +142,18 @@ TEST_F(StationWeb, OnlyListedFilesOfTheNightFolderAreServed) {
     EXPECT_EQ(newest.find("[L212214.03#"), std::string::npos);
     EXPECT_NE(newest.find("[L212230.00#"), std::string::npos);
     EXPECT_EQ(get(router, "/api/files?night=2024-06-21&limit=0").status, 400);
+    // A page of older files: the newest before a name. The nights, newest first, counted as
+    // their lists show them.
+    const std::string older =
+        get(router, "/api/files?night=2024-06-21&limit=1&before=%5BL212230.00%23").body;
+    EXPECT_NE(older.find("{\"name\":\"[L212214.03#\""), std::string::npos) << older;
+    EXPECT_EQ(older.find("[L212230.00#"), std::string::npos) << older;
+    EXPECT_EQ(older.find("[L212210.01#"), std::string::npos) << older;
+    EXPECT_NE(older.find("\"utc_offset_s\":"), std::string::npos) << older;
+    fs::create_directories(base + "2024-06-22");
+    fs::create_directories(base + "2024-06-2x");
+    EXPECT_EQ(get(router, "/api/nights").body,
+              "[{\"night\":\"2024-06-22\",\"files\":0},{\"night\":\"2024-06-21\",\"files\":3}]");
 }
 
 TEST_F(StationWeb, TokenCookieAndRateLimit) {

@@ -97,6 +97,7 @@ try {
 
   const userData = fs.mkdtempSync(path.join(root, 'chromium-'));
   context = await playwright.chromium.launchPersistentContext(userData, {
+    hasTouch: true,
     executablePath: chromium,
     headless: true,
     viewport: {width: 390, height: 844},
@@ -152,6 +153,29 @@ try {
   await page.click('#close');
   await until('"Back" closes the pass', () => page.evaluate(() =>
     getComputedStyle(document.getElementById('view')).display === 'none'), 5000);
+
+  // A past night of 21 passes: chosen from the list of nights, it shows its newest twenty and
+  // "Older passes" the one before them.
+  const out = path.join(root, 'out');
+  const tonight = fs.readdirSync(out).find((d) => /^\d{4}-\d\d-\d\d$/.test(d));
+  const recorded = fs.readdirSync(path.join(out, tonight)).find((n) => n.endsWith('#'));
+  fs.mkdirSync(path.join(out, '2024-06-21'));
+  for (let i = 0; i < 21; i++) {
+    fs.copyFileSync(path.join(out, tonight, recorded),
+                    path.join(out, '2024-06-21', `Y6212${String(i).padStart(3, '0')}.00#`));
+  }
+  await page.reload();
+  await until('the list of nights offers the past night', () =>
+    page.evaluate(() => [...document.querySelectorAll('#nights option')].some((o) => o.value === '2024-06-21')), 10000);
+  await page.selectOption('#nights', '2024-06-21');
+  const shown = () => page.evaluate(() => [...document.querySelectorAll('#files li')].map((li) => li.dataset.name));
+  await until('the past night\'s newest twenty', async () => {
+    const names = await shown();
+    return names.length === 20 && names[0] === 'Y6212020.00#';
+  }, 10000);
+  await page.tap('#older');
+  await until('"Older passes" adds the first', async () => (await shown())[20] === 'Y6212000.00#', 10000);
+  await page.selectOption('#nights', '');
 
   // "Stop" with the token (the session cookie) stops the recording; the page's state is drawn
   // from /api/status.

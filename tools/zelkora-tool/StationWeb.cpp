@@ -139,9 +139,10 @@ struct Listed {
     int64_t savedAt = 0;  // the file's modification time, UTC seconds
 };
 
-// The night's files in the folder's order; the newest `newest` of them only.
+// The night's files in the folder's order; the newest `newest` of them only, of those listed
+// before `before` when that is given (a page of older files).
 std::vector<Listed> listNight(const std::string& base, const std::string& night,
-                              size_t newest = SIZE_MAX) {
+                              size_t newest = SIZE_MAX, const std::string& before = {}) {
     std::vector<Listed> out;
     if (!isNightName(night)) return out;
     const std::string folder = base + night + "/";
@@ -150,6 +151,7 @@ std::vector<Listed> listNight(const std::string& base, const std::string& night,
     const auto& names = list.names();
     for (size_t i = names.size(); i-- > 0 && out.size() < newest;) {
         struct stat st {};
+        if (!before.empty() && SequenceFolder::compareNames(names[i], before) >= 0) continue;
         if (servable(folder, names[i], st)) {
             out.push_back({names[i], static_cast<int64_t>(st.st_mtime)});
         }
@@ -517,6 +519,7 @@ Response Router::api(const Request& request, const std::vector<std::string>& par
         return error(400, "night wants a date YYYY-MM-DD");
     }
     if (parts.size() == 1 && first == "status") return json(200, statusJson(nowMs));
+    if (parts.size() == 1 && first == "nights") return json(200, nightsJson());
     if (parts.size() == 1 && first == "activity") return json(200, activityJson(night, nowMs));
     if (parts.size() == 1 && first == "live") {
         Response r;
@@ -531,7 +534,8 @@ Response Router::api(const Request& request, const std::vector<std::string>& par
             if (!n) return error(400, "limit wants a count");
             newest = static_cast<size_t>(*n);
         }
-        return json(200, filesJson(night, newest));
+        const auto before = query.find("before");
+        return json(200, filesJson(night, newest, before == query.end() ? "" : before->second));
     }
     if (first == "files" && (parts.size() == 2 || (parts.size() == 3 && parts[2] == "calls"))) {
         return fileRequest(parts, night);
@@ -611,15 +615,16 @@ std::string Router::statusJson(int64_t nowMs) const {
     return out + "]}";
 }
 
-std::string Router::filesJson(const std::string& night, size_t newest) {
-    const std::vector<Listed> listed = listNight(base_, night, newest);
+std::string Router::filesJson(const std::string& night, size_t newest, const std::string& before) {
+    const std::vector<Listed> listed = listNight(base_, night, newest, before);
     std::string out = "[";
     for (size_t i = 0; i < listed.size(); ++i) {
         const std::string path = base_ + night + "/" + listed[i].name;
         const auto summary = work_.summary(path);
         out += (i == 0 ? "" : ",");
         out += "{\"name\":" + jsonString(listed[i].name) +
-               ",\"saved\":" + optionalTime(listed[i].savedAt);
+               ",\"saved\":" + optionalTime(listed[i].savedAt) + ",\"utc_offset_s\":" +
+               std::to_string(platform::localUtcOffsetSecondsAt(listed[i].savedAt));
         if (summary) {
             out += ",\"start\":" + (summary->start.empty() ? "null" : jsonString(summary->start)) +
                    ",\"duration_ms\":" + fixed(summary->durationMs, 3) +
@@ -629,6 +634,24 @@ std::string Router::filesJson(const std::string& night, size_t newest) {
             out += ",\"start\":null,\"duration_ms\":null,\"calls\":null,\"fchar_khz\":null";
         }
         out += "}";
+    }
+    return out + "]";
+}
+
+std::string Router::nightsJson() const {
+    std::vector<std::pair<std::string, int32_t>> nights;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(base_, ec)) {
+        const std::string name = entry.path().filename().string();
+        // Counted as the night's list shows them.
+        if (!isNightName(name) || !entry.is_directory(ec)) continue;
+        nights.emplace_back(name, static_cast<int32_t>(listNight(base_, name).size()));
+    }
+    std::sort(nights.begin(), nights.end(), [](const auto& a, const auto& b) { return a > b; });
+    std::string out = "[";
+    for (const auto& [night, files] : nights) {
+        out += (out.size() > 1 ? "," : "") + std::string("{\"night\":") + jsonString(night) +
+               ",\"files\":" + std::to_string(files) + "}";
     }
     return out + "]";
 }
