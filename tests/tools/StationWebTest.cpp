@@ -126,6 +126,10 @@ TEST_F(StationWeb, OnlyListedFilesOfTheNightFolderAreServed) {
     EXPECT_EQ(get(router, "/api/files/x?night=../..").status, 400);
     EXPECT_EQ(get(router, "/etc/passwd").status, 404);
     EXPECT_FALSE(nightFile(base, "2024-02-30", "[L212214.03#"));
+    // A save's empty claim is neither served nor listed.
+    std::ofstream(base + "2024-06-21/[L212231.00#").flush();
+    EXPECT_EQ(get(router, "/api/files/%5BL212231.00%23").status, 404);
+    EXPECT_EQ(get(router, "/api/files").body.find("[L212231.00#"), std::string::npos);
 
     // The list: every listed file with its numbers, the newest last; a limit keeps the newest.
     const std::string all = get(router, "/api/files?night=2024-06-21").body;
@@ -138,6 +142,18 @@ TEST_F(StationWeb, OnlyListedFilesOfTheNightFolderAreServed) {
     EXPECT_EQ(newest.find("[L212214.03#"), std::string::npos);
     EXPECT_NE(newest.find("[L212230.00#"), std::string::npos);
     EXPECT_EQ(get(router, "/api/files?night=2024-06-21&limit=0").status, 400);
+    // A page of older files: the newest before a name. The nights, newest first, counted as
+    // their lists show them.
+    const std::string older =
+        get(router, "/api/files?night=2024-06-21&limit=1&before=%5BL212230.00%23").body;
+    EXPECT_NE(older.find("{\"name\":\"[L212214.03#\""), std::string::npos) << older;
+    EXPECT_EQ(older.find("[L212230.00#"), std::string::npos) << older;
+    EXPECT_EQ(older.find("[L212210.01#"), std::string::npos) << older;
+    EXPECT_NE(older.find("\"utc_offset_s\":"), std::string::npos) << older;
+    fs::create_directories(base + "2024-06-22");
+    fs::create_directories(base + "2024-06-2x");
+    EXPECT_EQ(get(router, "/api/nights").body,
+              "[{\"night\":\"2024-06-22\",\"files\":0},{\"night\":\"2024-06-21\",\"files\":3}]");
 }
 
 TEST_F(StationWeb, TokenCookieAndRateLimit) {
@@ -265,6 +281,15 @@ TEST_F(StationWeb, StatusAndActivityFollowTheBoard) {
                             "\"uptime_s\":7200", "\"log\":[\"line 2\",", "\"line 11\"]"}) {
         EXPECT_NE(status.find(key), std::string::npos) << key << " in " << status;
     }
+    // The station's zone, for the page to label the times on its clock (a phone may be set to
+    // another zone).
+    const std::string zone = ::getenv("TZ") ? ::getenv("TZ") : "";
+    ::setenv("TZ", "<+0530>-5:30", 1);
+    ::tzset();
+    const std::string offset = get(router, "/api/status").body;
+    zone.empty() ? ::unsetenv("TZ") : ::setenv("TZ", zone.c_str(), 1);
+    ::tzset();
+    EXPECT_NE(offset.find("\"utc_offset_s\":19800,"), std::string::npos) << offset;
     // Tonight's bins run from the window's start to the clock: six of ten minutes.
     const std::time_t windowStart = static_cast<std::time_t>(*s.windowStart);
     for (const auto& [name, minutes] :

@@ -97,9 +97,12 @@ try {
 
   const userData = fs.mkdtempSync(path.join(root, 'chromium-'));
   context = await playwright.chromium.launchPersistentContext(userData, {
+    hasTouch: true,
     executablePath: chromium,
     headless: true,
     viewport: {width: 390, height: 844},
+    // The phone on another zone than the station (UTC): each time says whose clock it is on.
+    timezoneId: 'Asia/Kolkata',
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
@@ -120,6 +123,13 @@ try {
     const img = document.querySelector('#files img');
     return img !== null && img.complete && img.naturalWidth > 0;
   }), 30000);
+  const s = await page.evaluate(async () => (await fetch('/api/status')).json());
+  const sunset = new Date(Date.parse(s.sunset) + 5.5 * 3600000).toISOString().substring(11, 16);
+  check(s.utc_offset_s === 0 && (await page.textContent('#sunset')) === sunset + ' GMT+5:30',
+        'the sunset on the phone\'s clock, labelled: ' + s.sunset + ' as ' +
+        await page.textContent('#sunset'));
+  check(/ \d\d:\d\d:\d\d GMT\n?/.test(await page.textContent('#files li')),
+        'a pass\'s start on the station\'s clock, labelled: ' + await page.textContent('#files li'));
   const fits = await page.evaluate(() => document.documentElement.scrollWidth <= 390);
   check(fits, 'nothing is wider than the phone');
   if (outDir) {
@@ -134,7 +144,38 @@ try {
   await page.click('#files li');
   await until('the pass shows its calls', async () => (await page.$$('#calls tr')).length > 0, 10000);
   if (outDir) await page.screenshot({path: path.join(outDir, 'station-pass-390x844.png')});
+  // The phone's back gesture closes the pass and stays on the page; so does "Back".
+  await page.goBack();
+  await until('back closes the pass', () => page.evaluate(() =>
+    getComputedStyle(document.getElementById('view')).display === 'none'), 5000);
+  check(page.url() === base + '/', 'back stays on the page: ' + page.url());
+  await page.click('#files li');
   await page.click('#close');
+  await until('"Back" closes the pass', () => page.evaluate(() =>
+    getComputedStyle(document.getElementById('view')).display === 'none'), 5000);
+
+  // A past night of 21 passes: chosen from the list of nights, it shows its newest twenty and
+  // "Older passes" the one before them.
+  const out = path.join(root, 'out');
+  const tonight = fs.readdirSync(out).find((d) => /^\d{4}-\d\d-\d\d$/.test(d));
+  const recorded = fs.readdirSync(path.join(out, tonight)).find((n) => n.endsWith('#'));
+  fs.mkdirSync(path.join(out, '2024-06-21'));
+  for (let i = 0; i < 21; i++) {
+    fs.copyFileSync(path.join(out, tonight, recorded),
+                    path.join(out, '2024-06-21', `Y6212${String(i).padStart(3, '0')}.00#`));
+  }
+  await page.reload();
+  await until('the list of nights offers the past night', () =>
+    page.evaluate(() => [...document.querySelectorAll('#nights option')].some((o) => o.value === '2024-06-21')), 10000);
+  await page.selectOption('#nights', '2024-06-21');
+  const shown = () => page.evaluate(() => [...document.querySelectorAll('#files li')].map((li) => li.dataset.name));
+  await until('the past night\'s newest twenty', async () => {
+    const names = await shown();
+    return names.length === 20 && names[0] === 'Y6212020.00#';
+  }, 10000);
+  await page.tap('#older');
+  await until('"Older passes" adds the first', async () => (await shown())[20] === 'Y6212000.00#', 10000);
+  await page.selectOption('#nights', '');
 
   // "Stop" with the token (the session cookie) stops the recording; the page's state is drawn
   // from /api/status.

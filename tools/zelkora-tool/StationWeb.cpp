@@ -11,6 +11,7 @@
 
 #include "app/StationSchedule.h"
 #include "platform/InputFile.h"
+#include "platform/LocalClock.h"
 #include "sequence/SequenceFolder.h"
 #include "tools/zelkora-tool/JsonText.h"
 
@@ -114,22 +115,48 @@ std::optional<std::string> insideFolder(const std::string& folder, const std::st
     return real.string();
 }
 
+// The path to serve for a name the folder lists, with the file's status in `st`: a plain file
+// as it is, a link only when the file it names lies in the folder too. Looking at the one name
+// keeps a night of tens of thousands of files from costing a walk of every path per request.
+std::optional<std::string> servable(const std::string& folder, const std::string& name,
+                                    struct stat& st) {
+    const std::string path = folder + name;
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    std::optional<std::string> real;
+    if (S_ISREG(st.st_mode)) {
+        real = path;
+    } else if (S_ISLNK(st.st_mode)) {
+        real = insideFolder(folder, name);
+        if (real && ::stat(real->c_str(), &st) != 0) return std::nullopt;
+    }
+    // An empty file is a save's claim, which the folder's list leaves out too.
+    if (!real || !S_ISREG(st.st_mode) || st.st_size == 0) return std::nullopt;
+    return real;
+}
+
 struct Listed {
     std::string name;
     int64_t savedAt = 0;  // the file's modification time, UTC seconds
 };
 
-std::vector<Listed> listNight(const std::string& base, const std::string& night) {
+// The night's files in the folder's order; the newest `newest` of them only, of those listed
+// before `before` when that is given (a page of older files).
+std::vector<Listed> listNight(const std::string& base, const std::string& night,
+                              size_t newest = SIZE_MAX, const std::string& before = {}) {
     std::vector<Listed> out;
     if (!isNightName(night)) return out;
     const std::string folder = base + night + "/";
     SequenceFolder list;
-    if (list.scan(folder) < 0) return out;
-    for (const std::string& name : list.names()) {
+    if (list.scan(folder, SequenceFolder::Sizes::kLater) < 0) return out;
+    const auto& names = list.names();
+    for (size_t i = names.size(); i-- > 0 && out.size() < newest;) {
         struct stat st {};
-        if (!insideFolder(folder, name) || ::stat((folder + name).c_str(), &st) != 0) continue;
-        out.push_back({name, static_cast<int64_t>(st.st_mtime)});
+        if (!before.empty() && SequenceFolder::compareNames(names[i], before) >= 0) continue;
+        if (servable(folder, names[i], st)) {
+            out.push_back({names[i], static_cast<int64_t>(st.st_mtime)});
+        }
     }
+    std::reverse(out.begin(), out.end());
     return out;
 }
 
@@ -324,12 +351,9 @@ std::optional<std::string> nightFile(const std::string& base, const std::string&
         name.find('/') != std::string::npos || name.find('\0') != std::string::npos) {
         return std::nullopt;
     }
-    const std::string folder = base + night;
-    SequenceFolder list;
-    if (list.scan(folder + "/") < 0) return std::nullopt;
-    const auto& names = list.names();
-    if (std::find(names.begin(), names.end(), name) == names.end()) return std::nullopt;
-    return insideFolder(folder, name);
+    if (!SequenceFolder::isSequenceFileName(name)) return std::nullopt;
+    struct stat st {};
+    return servable(base + night + "/", name, st);
 }
 
 // --- Request ---
@@ -495,6 +519,7 @@ Response Router::api(const Request& request, const std::vector<std::string>& par
         return error(400, "night wants a date YYYY-MM-DD");
     }
     if (parts.size() == 1 && first == "status") return json(200, statusJson(nowMs));
+    if (parts.size() == 1 && first == "nights") return json(200, nightsJson());
     if (parts.size() == 1 && first == "activity") return json(200, activityJson(night, nowMs));
     if (parts.size() == 1 && first == "live") {
         Response r;
@@ -509,7 +534,8 @@ Response Router::api(const Request& request, const std::vector<std::string>& par
             if (!n) return error(400, "limit wants a count");
             newest = static_cast<size_t>(*n);
         }
-        return json(200, filesJson(night, newest));
+        const auto before = query.find("before");
+        return json(200, filesJson(night, newest, before == query.end() ? "" : before->second));
     }
     if (first == "files" && (parts.size() == 2 || (parts.size() == 3 && parts[2] == "calls"))) {
         return fileRequest(parts, night);
@@ -578,7 +604,9 @@ std::string Router::statusJson(int64_t nowMs) const {
         ",\"window_stop\":" + optionalTime(s.windowStop) +
         ",\"module_port\":" + std::to_string(s.modulePort) +
         ",\"uptime_s\":" + std::to_string(std::max<int64_t>(0, now - s.startedAt)) +
-        ",\"now\":" + jsonString(station::utcText(now)) + ",\"log\":[";
+        ",\"now\":" + jsonString(station::utcText(now)) +
+        ",\"utc_offset_s\":" + std::to_string(platform::localUtcOffsetSecondsAt(now)) +
+        ",\"log\":[";
     bool firstLine = true;
     for (const std::string& line : board_.logLines()) {
         out += (firstLine ? "" : ",") + jsonString(line);
@@ -587,16 +615,16 @@ std::string Router::statusJson(int64_t nowMs) const {
     return out + "]}";
 }
 
-std::string Router::filesJson(const std::string& night, size_t newest) {
-    const std::vector<Listed> listed = listNight(base_, night);
-    const size_t from = listed.size() > newest ? listed.size() - newest : 0;
+std::string Router::filesJson(const std::string& night, size_t newest, const std::string& before) {
+    const std::vector<Listed> listed = listNight(base_, night, newest, before);
     std::string out = "[";
-    for (size_t i = from; i < listed.size(); ++i) {
+    for (size_t i = 0; i < listed.size(); ++i) {
         const std::string path = base_ + night + "/" + listed[i].name;
         const auto summary = work_.summary(path);
-        out += (i == from ? "" : ",");
+        out += (i == 0 ? "" : ",");
         out += "{\"name\":" + jsonString(listed[i].name) +
-               ",\"saved\":" + optionalTime(listed[i].savedAt);
+               ",\"saved\":" + optionalTime(listed[i].savedAt) + ",\"utc_offset_s\":" +
+               std::to_string(platform::localUtcOffsetSecondsAt(listed[i].savedAt));
         if (summary) {
             out += ",\"start\":" + (summary->start.empty() ? "null" : jsonString(summary->start)) +
                    ",\"duration_ms\":" + fixed(summary->durationMs, 3) +
@@ -606,6 +634,24 @@ std::string Router::filesJson(const std::string& night, size_t newest) {
             out += ",\"start\":null,\"duration_ms\":null,\"calls\":null,\"fchar_khz\":null";
         }
         out += "}";
+    }
+    return out + "]";
+}
+
+std::string Router::nightsJson() const {
+    std::vector<std::pair<std::string, int32_t>> nights;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(base_, ec)) {
+        const std::string name = entry.path().filename().string();
+        // Counted as the night's list shows them.
+        if (!isNightName(name) || !entry.is_directory(ec)) continue;
+        nights.emplace_back(name, static_cast<int32_t>(listNight(base_, name).size()));
+    }
+    std::sort(nights.begin(), nights.end(), [](const auto& a, const auto& b) { return a > b; });
+    std::string out = "[";
+    for (const auto& [night, files] : nights) {
+        out += (out.size() > 1 ? "," : "") + std::string("{\"night\":") + jsonString(night) +
+               ",\"files\":" + std::to_string(files) + "}";
     }
     return out + "]";
 }

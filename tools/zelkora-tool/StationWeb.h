@@ -188,7 +188,8 @@ class Router {
                  const std::map<std::string, std::string>& query, int64_t nowMs);
     Response fileRequest(const std::vector<std::string>& parts, const std::string& night);
     std::string statusJson(int64_t nowMs) const;
-    std::string filesJson(const std::string& night, size_t newest);
+    std::string filesJson(const std::string& night, size_t newest, const std::string& before);
+    std::string nightsJson() const;
     std::string activityJson(const std::string& night, int64_t nowMs) const;
     std::string newSession();
 
