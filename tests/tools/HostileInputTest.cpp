@@ -74,10 +74,19 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
     EXPECT_FALSE(std::filesystem::exists(work.file("out.gpx")));
     EXPECT_FALSE(std::filesystem::exists(work.file("out.png")));
     if (takesFolders) {
+        // A folder of nights, as a station keeps them: nothing to read, and the user is told
+        // where the files are.
+        const std::string folder = work.file("folder");
+        std::filesystem::create_directories(folder + "/2026-10-24");
+        std::filesystem::create_directories(folder + "/2026-10-25");
         EXPECT_EQ(
-            runTool(work, name + " '" + work.file("folder") + "'" +
+            runTool(work, name + " '" + folder + "'" +
                               (name == "render" ? " --png-dir '" + work.file("p") + "'" : "")),
             0);
+        EXPECT_EQ(readText(work.file("err")),
+                  "No " + std::string(name == "import" ? "WAV or FLAC file" : "sequence file") +
+                      " in " + folder + " (its folders are not read into: give one, as " + folder +
+                      "/2026-10-25)\n");
     }
 
     // What reads well, and its standard output on a full device.

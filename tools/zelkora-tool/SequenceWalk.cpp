@@ -15,11 +15,29 @@ namespace tool {
 
 namespace {
 
+// Said of a folder that holds none of what a command reads (`kind`). A station's or a
+// season's folder holds its nights as folders of their own, which are not read into: the
+// newest of them is named, so that the user sees where the files are.
+void sayNoneIn(const std::string& folder, const char* kind) {
+    std::string newest;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::error_code typeError;
+        const std::string name = it->path().filename().string();
+        if (it->is_directory(typeError) && !name.starts_with('.') && name > newest) newest = name;
+    }
+    const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+    std::fprintf(stderr, "No %s in %s%s%s%s\n", kind, folder.c_str(),
+                 newest.empty() ? "" : " (its folders are not read into: give one, as ",
+                 newest.empty() ? "" : (prefix + newest).c_str(), newest.empty() ? "" : ")");
+}
+
 // The names a folder stands for, as given by `names` (false: the folder cannot be read), each
 // joined to the folder; a file as given.
 template <typename Names>
 std::vector<std::string> expandFolders(const std::vector<std::string>& args, bool& failed,
-                                       Names names) {
+                                       const char* kind, Names names) {
     std::vector<std::string> out;
     for (const std::string& arg : args) {
         std::error_code ec;
@@ -29,6 +47,8 @@ std::vector<std::string> expandFolders(const std::vector<std::string>& args, boo
         } else if (!names(arg, found)) {
             std::fprintf(stderr, "Cannot open folder %s\n", arg.c_str());
             failed = true;
+        } else if (found.empty()) {
+            sayNoneIn(arg, kind);
         } else {
             const std::string prefix = arg.ends_with('/') ? arg : arg + "/";
             for (const std::string& name : found) out.push_back(prefix + name);
@@ -40,7 +60,7 @@ std::vector<std::string> expandFolders(const std::vector<std::string>& args, boo
 }  // namespace
 
 std::vector<std::string> sequencePaths(const std::vector<std::string>& args, bool& failed) {
-    return expandFolders(args, failed, [](const std::string& folder, auto& names) {
+    return expandFolders(args, failed, "sequence file", [](const std::string& folder, auto& names) {
         SequenceFolder list;
         if (list.scan(folder) < 0) return false;
         names = list.names();
@@ -49,23 +69,24 @@ std::vector<std::string> sequencePaths(const std::vector<std::string>& args, boo
 }
 
 std::vector<std::string> recordingPaths(const std::vector<std::string>& args, bool& failed) {
-    return expandFolders(args, failed, [](const std::string& folder, auto& names) {
-        std::error_code ec;
-        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-             it.increment(ec)) {
-            std::string extension = it->path().extension().string();
-            for (char& c : extension)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            std::error_code typeError;
-            if ((extension == ".wav" || extension == ".flac") && it->is_regular_file(typeError)) {
-                names.push_back(it->path().filename().string());
+    return expandFolders(
+        args, failed, "WAV or FLAC file", [](const std::string& folder, auto& names) {
+            std::error_code ec;
+            for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+                 it.increment(ec)) {
+                std::string extension = it->path().extension().string();
+                for (char& c : extension)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                std::error_code typeError;
+                if ((extension == ".wav" || extension == ".flac") &&
+                    it->is_regular_file(typeError)) {
+                    names.push_back(it->path().filename().string());
+                }
             }
-        }
-        if (ec) return false;
-        if (names.empty()) std::fprintf(stderr, "No WAV or FLAC file in %s\n", folder.c_str());
-        std::sort(names.begin(), names.end());
-        return true;
-    });
+            if (ec) return false;
+            std::sort(names.begin(), names.end());
+            return true;
+        });
 }
 
 bool shownDotsFromSettings(ToolArgs& options, ShownDots& out, std::string& error) {

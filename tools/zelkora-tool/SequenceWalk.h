@@ -8,13 +8,15 @@ namespace tool {
 // The sequence files named on a command line: a file as given, a folder as its sequence
 // files in browsing order (the view's order, names compared in upper case), each path as
 // found on disk. A folder that cannot be read is reported ("Cannot open folder NAME") and
-// sets `failed`.
+// sets `failed`; one that holds no sequence file is reported ("No sequence file in NAME"),
+// with the newest of its folders when it has some (a station's folder of nights).
 std::vector<std::string> sequencePaths(const std::vector<std::string>& args, bool& failed);
 
 // The recordings named on a command line: a file as given, a folder as the WAV and FLAC files
 // in it (by their extension, in any case), in name order, which is time order for the
 // recorders that name their files by time. A folder that cannot be read is reported as above
-// and sets `failed`; one without recordings is reported ("No WAV or FLAC file in NAME").
+// and sets `failed`; one without recordings is reported as above ("No WAV or FLAC file in
+// NAME").
 std::vector<std::string> recordingPaths(const std::vector<std::string>& args, bool& failed);
 
 class ToolArgs;
