@@ -5,10 +5,8 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/LocalClock.h"
 #include "sequence/JulianTime.h"
 #include "tools/zelkora-tool/JsonText.h"
-#include "tools/zelkora-tool/SurveyMap.h"
 
 namespace tool {
 
@@ -80,20 +78,13 @@ JulianTime fileStart(const SequenceFileHeader& header) {
                                     s.microsecond());
 }
 
-// The local clock at the UTC instant `utc`, with the zone's offset of that instant.
-JulianTime localAt(JulianTime utc) {
-    const int64_t seconds =
-        utc.value() / JulianTime::kSecond - (utc.value() % JulianTime::kSecond < 0 ? 1 : 0);
-    return utc + platform::localUtcOffsetSecondsAt(seconds) * JulianTime::kSecond;
-}
-
 // The local clock `offsetUs` after the local time `start`. Across a change of summer time
 // the clock jumps while the dots run on, so the way goes through UTC (an hour that comes
 // twice is taken for the later one, as map takes it).
 JulianTime localAfter(JulianTime start, int64_t offsetUs) {
     if (offsetUs == 0) return start;
-    const JulianTime utc = SurveyMap::localToUtc(start);
-    return utc.isValid() ? localAt(utc + offsetUs) : start + offsetUs;
+    const JulianTime utc = JulianTime::utcFromLocal(start);
+    return utc.isValid() ? JulianTime::localFromUtc(utc + offsetUs) : start + offsetUs;
 }
 
 }  // namespace
@@ -121,8 +112,10 @@ CallRows::CallRows(const std::string& path, const SequenceFileHeader& header, bo
     const JulianTime at = fileStart(header);
     // Rows are worked out from the start's time of day while the zone's offset stays that of
     // the start; the offset never changes twice within kSameZoneUs.
-    const JulianTime utc = SurveyMap::localToUtc(at);
-    if (utc.isValid() && localAt(utc + kSameZoneUs) - (utc + kSameZoneUs) != at - utc) return;
+    const JulianTime utc = JulianTime::utcFromLocal(at);
+    if (utc.isValid() &&
+        JulianTime::localFromUtc(utc + kSameZoneUs) - (utc + kSameZoneUs) != at - utc)
+        return;
     int32_t hour = 0, minute = 0, second = 0, micro = 0;
     at.timeFields(hour, minute, second, micro);
     startOfDayUs_ = hour * JulianTime::kHour + minute * JulianTime::kMinute +
