@@ -48,13 +48,6 @@ JulianTime RecordingControl::deviceNow() const {
                                     r.microsecond);
 }
 
-JulianTime RecordingControl::localFromUtc(JulianTime utc) {
-    if (!utc.isValid()) return utc;
-    const int64_t seconds =
-        utc.value() / JulianTime::kSecond - (utc.value() % JulianTime::kSecond < 0 ? 1 : 0);
-    return utc + platform::localUtcOffsetSecondsAt(seconds) * JulianTime::kSecond;
-}
-
 void RecordingControl::joinWorker() {
     if (worker_.joinable()) worker_.join();
 }
@@ -217,7 +210,7 @@ void RecordingControl::beginStream() {
     draining_ = false;
     queue_.clear();
     detectorClock_ = deviceNow();
-    sequence_.setStartClock(hooks_.clock ? SequenceFile::StartClock{} : &localFromUtc);
+    sequence_.setStartClock(hooks_.clock ? SequenceFile::StartClock{} : &JulianTime::localFromUtc);
     queue_.clearFlags();
     saveFailing_.store(0);
     nextRetry_ = std::chrono::steady_clock::now() + kRetryEvery;

@@ -176,8 +176,6 @@ class RecordingControl {
     // The worker's last steps when the recording ends.
     void finishRun();
     JulianTime deviceNow() const;
-    // The local clock at the UTC instant `utc`.
-    static JulianTime localFromUtc(JulianTime utc);
     void joinWorker();
 
     AppSettings& settings_;

@@ -8,9 +8,9 @@
 
 ClockFromGps::ClockFromGps(Setter setter, Now now)
     : setter_(setter ? std::move(setter) : Setter([](const platform::LocalClockReading& r) {
-          return platform::setLocalClock(r);
+          return platform::setUtcClock(r);
       })),
-      now_(now ? std::move(now) : Now([] { return JulianTime::now(); })) {}
+      now_(now ? std::move(now) : Now([] { return JulianTime::utcNow(); })) {}
 
 bool ClockFromGps::ZoneInconsistent(int32_t gpsTz, double latitude, double longitude,
                                     int32_t month) {

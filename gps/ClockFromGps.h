@@ -8,7 +8,7 @@
 
 class GpsPositionSource;
 
-// The "Set Clock" command: sets the device's local clock from the last GPS fix, corrected
+// The "Set Clock" command: sets the device's clock from the last GPS fix, corrected
 // for the time since that fix (the device clock in UTC against GPS UTC), then checks that
 // the configured zone GPStz fits the longitude and season. The result is the text the
 // SetTimeFromGPS window shows.
@@ -22,11 +22,14 @@ class ClockFromGps {
         "PDA clock set to GPS\n\nHowever, timezone seems inconsitent\n  with Longitude.\nPlease "
         "Check timezone,\nunder GPS, Settings";
 
-    // Sets the local clock; false when the clock was not set.
+    // Sets the clock to the given fields of UTC; false when the clock was not set.
     using Setter = std::function<bool(const platform::LocalClockReading&)>;
+    // The device clock in UTC, as the clock offset is reckoned. (In local fields the hour
+    // that comes twice when summer time ends would name two instants, and the clock could
+    // be set an hour wrong.)
     using Now = std::function<JulianTime()>;
 
-    // The platform's setter and clock by default; tests inject both.
+    // The platform's setter and UTC clock by default; tests inject both.
     explicit ClockFromGps(Setter setter = {}, Now now = {});
 
     std::string SetClockFromGps(GpsPositionSource& link) const;

@@ -237,8 +237,9 @@ bool GpsLink::GetClockOffset(JulianTime& offset) {
 
 bool GpsLink::ComputeClockOffset(const GpsFix& f, uint32_t validity, JulianTime& offset) {
     if (validity == 0) return false;
-    const JulianTime g = f.ggaTime, d = f.receivedAtUtc, r = f.rmcDateTime;
-    if (g == 0 || d == 0 || r == 0) return false;
+    const JulianTime g = f.ggaTime, d = f.receivedAtUtc;
+    if (g == 0 || d == 0 || f.rmcDateTime == 0) return false;
+    const JulianTime r = ReceiverDateUnwrapped(f.rmcDateTime);
     int64_t c = 0;
     const int64_t t = r.timeOfDay();
     if (t != g.value()) {
@@ -251,4 +252,20 @@ bool GpsLink::ComputeClockOffset(const GpsFix& f, uint32_t validity, JulianTime&
     const JulianTime u = JulianTime(r.startOfDay()) + g + c;
     offset = d - u;
     return true;
+}
+
+JulianTime GpsLink::ReceiverDateUnwrapped(JulianTime rmcDateTime) {
+    // No receiver reports a date before this program was written unless its week count has
+    // wrapped, and a year of the 2080s or 90s is the two digits of one in the 1980s or 90s.
+    const JulianTime earliest = JulianTime::fromDate(2026, 1, 1);
+    const JulianTime firstTwoDigitDate = JulianTime::fromDate(2080, 1, 1);
+    constexpr int64_t kWrap = int64_t{1024} * 7 * JulianTime::kDay;
+    JulianTime t = rmcDateTime;
+    if (t >= firstTwoDigitDate) {
+        int32_t year = 0, month = 0, day = 0;
+        if (!t.dateFields(year, month, day)) return t;
+        t = JulianTime::fromDate(year - 100, month, day) + t.timeOfDay();
+    }
+    while (t.isValid() && t < earliest) t = t + kWrap;
+    return t;
 }

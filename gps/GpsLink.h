@@ -77,6 +77,12 @@ class GpsLink : public GpsPositionSource {
     // of the two has passed midnight and the other not), against the device clock in UTC
     // read when the GGA arrived.
     static bool ComputeClockOffset(const GpsFix& fix, uint32_t validity, JulianTime& offset);
+    // The receiver's date as it must be now. The two digits of an RMC year are read as
+    // 2000-2099; a receiver whose week count has wrapped (every 1024 weeks) reports a date
+    // 19.6 years (or twice that) back, which a 1980s year of two digits turns into the 2080s.
+    // Such dates are carried forward by whole wraps to 2026 or later; the clock set from them
+    // would otherwise be years wrong, and every file named by it.
+    static JulianTime ReceiverDateUnwrapped(JulianTime rmcDateTime);
 
     bool IsPortOpen() const override { return portOpen_; }
     // The receiver's port hung up for good (a receiver unplugged), as the module's line is

@@ -22,6 +22,11 @@ int64_t localUtcOffsetSeconds();
 // The same at the instant `unixSeconds` (seconds since 1970-01-01 00:00 UTC).
 int64_t localUtcOffsetSecondsAt(int64_t unixSeconds);
 
+// The instant (seconds since 1970-01-01 00:00 UTC) at which the local clock read
+// `localSeconds` (its fields counted as if they were UTC). In the hour that comes twice when
+// summer time ends, the later of the two; in the hour that is skipped, the reading is taken
+// with the offset before the change.
+int64_t utcSecondsOfLocal(int64_t localSeconds);
 // A steady millisecond tick for measuring intervals (never jumps with clock changes).
 uint64_t tickMilliseconds();
 

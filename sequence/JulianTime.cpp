@@ -142,6 +142,25 @@ JulianTime JulianTime::utcNow() {
     return toMilliseconds(platform::readUtcClock());
 }
 
+namespace {
+
+int64_t wholeSeconds(JulianTime t) {
+    return t.value() / JulianTime::kSecond - (t.value() % JulianTime::kSecond < 0 ? 1 : 0);
+}
+
+}  // namespace
+
+JulianTime JulianTime::localFromUtc(JulianTime utc) {
+    if (!utc.isValid()) return utc;
+    return utc + platform::localUtcOffsetSecondsAt(wholeSeconds(utc)) * kSecond;
+}
+
+JulianTime JulianTime::utcFromLocal(JulianTime local) {
+    if (!local.isValid()) return local;
+    const int64_t seconds = wholeSeconds(local);
+    return local + (platform::utcSecondsOfLocal(seconds) - seconds) * kSecond;
+}
+
 int64_t JulianTime::dayCount() const {
     return floorDiv(value_, kDay);
 }

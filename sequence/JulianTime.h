@@ -43,6 +43,12 @@ class JulianTime {
     static JulianTime now();
     // The same clock in UTC, to the millisecond: what GPS time is compared with.
     static JulianTime utcNow();
+    // The local clock at the UTC instant `utc`, with this machine's zone rules (TZ).
+    static JulianTime localFromUtc(JulianTime utc);
+    // The UTC instant of the local clock reading `local`: in the hour that comes twice when
+    // summer time ends, the later one; in the hour that is skipped, read with the offset
+    // before the change.
+    static JulianTime utcFromLocal(JulianTime local);
 
     constexpr int64_t value() const { return value_; }
     constexpr bool isValid() const { return value_ != kInvalidValue; }

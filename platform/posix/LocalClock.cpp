@@ -47,6 +47,17 @@ int64_t localUtcOffsetSecondsAt(int64_t unixSeconds) {
     return local.tm_gmtoff;
 }
 
+int64_t utcSecondsOfLocal(int64_t localSeconds) {
+    // The zone's offsets a day either side are those that may hold at the reading; each
+    // stands when the instant it gives has that offset. Both stand in the hour that comes
+    // twice, none in the hour that is skipped (read with the offset before the change).
+    const int64_t before = localUtcOffsetSecondsAt(localSeconds - 86400);
+    const int64_t after = localUtcOffsetSecondsAt(localSeconds + 86400);
+    if (localUtcOffsetSecondsAt(localSeconds - after) == after) return localSeconds - after;
+    if (localUtcOffsetSecondsAt(localSeconds - before) == before) return localSeconds - before;
+    return localSeconds - before;
+}
+
 uint64_t tickMilliseconds() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -11,17 +11,16 @@ namespace platform {
 
 namespace {
 
-// The local fields as microseconds since the epoch (UTC), or false when they name no time.
+// The UTC fields as microseconds since the epoch, or false when they name no time.
 bool toEpochMicroseconds(const LocalClockReading& r, int64_t& usec) {
-    tm local{};
-    local.tm_year = r.year - 1900;
-    local.tm_mon = r.month - 1;
-    local.tm_mday = r.day;
-    local.tm_hour = r.hour;
-    local.tm_min = r.minute;
-    local.tm_sec = r.second;
-    local.tm_isdst = -1;
-    const time_t seconds = mktime(&local);
+    tm utc{};
+    utc.tm_year = r.year - 1900;
+    utc.tm_mon = r.month - 1;
+    utc.tm_mday = r.day;
+    utc.tm_hour = r.hour;
+    utc.tm_min = r.minute;
+    utc.tm_sec = r.second;
+    const time_t seconds = timegm(&utc);
     if (seconds == static_cast<time_t>(-1) && !(r.year == 1969 && r.month == 12)) return false;
     usec = static_cast<int64_t>(seconds) * 1000000 + r.microsecond;
     return true;
@@ -51,10 +50,10 @@ bool setThroughTimeService(int64_t usec, std::string& why) {
 
 }  // namespace
 
-bool setLocalClock(const LocalClockReading& reading, std::string* error) {
+bool setUtcClock(const LocalClockReading& utc, std::string* error) {
     int64_t usec = 0;
-    if (!toEpochMicroseconds(reading, usec)) {
-        if (error) *error = "not a valid local time";
+    if (!toEpochMicroseconds(utc, usec)) {
+        if (error) *error = "not a valid time";
         return false;
     }
     std::string why;

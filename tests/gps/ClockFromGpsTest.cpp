@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <optional>
+#include <string>
 
 #include "GpsTestSupport.h"
 #include "gps/GpsPoll.h"
@@ -61,6 +64,33 @@ TEST_F(ClockTest, SetsTheClockBackByTheOffset) {
     EXPECT_EQ(rec.set->minute, 59);
     EXPECT_EQ(rec.set->second, 59);
     EXPECT_EQ(rec.set->microsecond, 500000);
+}
+
+// The machine's own clock, in a zone with summer time: the setter is given the instant of the
+// fix in UTC, which names one instant even in the hour that comes twice when summer time ends
+// (on 25 October 2026 in Berlin, 02:30 local is both 00:30 and 01:30 UTC).
+TEST_F(ClockTest, TheClockIsSetToTheFixInUtc) {
+    const char* zone = std::getenv("TZ");
+    const std::string saved = zone ? zone : "";
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    ClockFromGps clock(rec.setter());
+    const JulianTime before = JulianTime::utcNow();
+    const std::string said = clock.SetClockFromGps(src);
+    const JulianTime after = JulianTime::utcNow();
+    if (zone) {
+        setenv("TZ", saved.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+    EXPECT_NE(said, ClockFromGps::kCouldNotSet);
+    ASSERT_TRUE(rec.set.has_value());
+    const platform::LocalClockReading& r = *rec.set;
+    const JulianTime set =
+        JulianTime::fromDateTime(r.year, r.month, r.day, r.hour, r.minute, r.second, r.microsecond);
+    EXPECT_GE(set, before - src.offset - int64_t{1000});
+    EXPECT_LE(set, after - src.offset);
 }
 
 TEST_F(ClockTest, FailuresAreReportedNeverAsSuccess) {

@@ -232,6 +232,28 @@ TEST(ClockOffset, DayCorrectionAgainstTheUtcClock) {
     EXPECT_FALSE(GpsLink::ComputeClockOffset(f, 0, offset));
 }
 
+// Receivers whose week count has wrapped send the date 1024 weeks (or twice that) back: on
+// 6 December 2026 one sends 22 April 2007, an older one 6 September 1987, whose two digits
+// read as 2087. The clock is set to the true date either way; a date already plausible is
+// kept, across UTC midnight too.
+TEST(ClockOffset, DatesOfAWrappedWeekCountAreCarriedForward) {
+    const JulianTime truth = JulianTime::fromDateTime(2026, 12, 6, 23, 59, 59, 500000);
+    for (const char* date : {"220407", "060987", "061226"}) {
+        GpsReceiver receiver;
+        receiver.setUtcClock([truth] { return truth; });
+        for (const std::string& s :
+             {withChecksum(std::string("$GPRMC,235959,A,4807.038,N,01131.000,E,0.0,0.0,") + date +
+                           ",,"),
+              withChecksum("$GPGGA,235959.5,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")}) {
+            for (char c : s + "\r\n") receiver.AddChar(static_cast<unsigned char>(c));
+        }
+        JulianTime offset;
+        ASSERT_TRUE(GpsLink::ComputeClockOffset(receiver.current(), receiver.validity(), offset))
+            << date;
+        EXPECT_EQ(offset.value(), 0) << date;
+    }
+}
+
 // A GPS connection the poll can be driven through without a port.
 class FakeSource : public GpsPositionSource {
   public:

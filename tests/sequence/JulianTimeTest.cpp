@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
 namespace {
 
 int64_t days(int64_t n) {
@@ -144,6 +148,34 @@ TEST(JulianTimeFormat, Patterns) {
     EXPECT_EQ(t.format("a.b"), "a.b");
     EXPECT_EQ(JulianTime::fromDate(1970, 1, 11).format("DDDD"), "00000010");
     EXPECT_EQ(t.format("dddddddd"), "123456");
+}
+
+// Berlin's clocks went back from 03:00 to 02:00 on 25 October 2026 (01:00 UTC) and go forward
+// from 02:00 to 03:00 on 28 March 2027 (01:00 UTC).
+TEST(JulianTimeZone, LocalAndUtcAcrossChangesOfSummerTime) {
+    const char* zone = std::getenv("TZ");
+    const std::string saved = zone ? zone : "";
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    auto at = [](int32_t y, int32_t mo, int32_t d, int32_t h, int32_t mi) {
+        return JulianTime::fromDateTime(y, mo, d, h, mi, 0, 250000);
+    };
+    // The hour that comes twice: its reading is taken for the later one.
+    EXPECT_EQ(JulianTime::utcFromLocal(at(2026, 10, 25, 2, 30)), at(2026, 10, 25, 1, 30));
+    EXPECT_EQ(JulianTime::localFromUtc(at(2026, 10, 25, 0, 30)), at(2026, 10, 25, 2, 30));
+    EXPECT_EQ(JulianTime::localFromUtc(at(2026, 10, 25, 1, 30)), at(2026, 10, 25, 2, 30));
+    // Either side of the skipped hour, and in it.
+    EXPECT_EQ(JulianTime::utcFromLocal(at(2027, 3, 28, 1, 59)), at(2027, 3, 28, 0, 59));
+    EXPECT_EQ(JulianTime::utcFromLocal(at(2027, 3, 28, 3, 0)), at(2027, 3, 28, 1, 0));
+    EXPECT_EQ(JulianTime::utcFromLocal(at(2027, 3, 28, 2, 30)), at(2027, 3, 28, 1, 30));
+    EXPECT_EQ(JulianTime::localFromUtc(at(2027, 3, 28, 1, 0)), at(2027, 3, 28, 3, 0));
+    EXPECT_FALSE(JulianTime::utcFromLocal(JulianTime::invalid()).isValid());
+    if (zone) {
+        setenv("TZ", saved.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 }  // namespace

@@ -136,6 +136,23 @@ TEST(CallsCommand, TableInBrowsingOrderBadInputAndProgressLine) {
     EXPECT_EQ(fields(rows[5])[2], expected);
     EXPECT_EQ(fields(rows[4])[2].substr(0, 20), "2011-12-31T23:59:59.");
 
+    // Berlin's clocks go from 02:00 to 03:00 on 28 March 2027: the second call of a file
+    // started 50 ms before is at 03:00 by the clock, in the table and in its JSON alike.
+    TempDir spring;
+    const std::string berlin = "TZ=Europe/Berlin";
+    const ToolRun e = tool.run(
+        "encode --ratio 16 --start \"2027-03-28 01:59:59.950000\" --dir " + quoted(spring.path()),
+        callIntervals(2), berlin);
+    ASSERT_EQ(e.status, 0) << e.err;
+    for (const std::string json : {"", "--json "}) {
+        const ToolRun across =
+            tool.run("calls --filter 2 " + json + quoted(spring.path()), "", berlin);
+        ASSERT_EQ(across.status, 0) << across.err;
+        EXPECT_NE(across.out.find("2027-03-28T01:59:59.970"), std::string::npos) << across.out;
+        EXPECT_NE(across.out.find("2027-03-28T03:00:00.0"), std::string::npos) << across.out;
+        EXPECT_EQ(across.out.find("T02:"), std::string::npos) << across.out;
+    }
+
     const ToolRun json = tool.run("calls --json --filter 2 " + quoted(first));
     ASSERT_EQ(json.status, 0);
     const auto objects = lines(json.out);

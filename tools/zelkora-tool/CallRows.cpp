@@ -72,14 +72,26 @@ void appendInteger(std::string& row, int64_t value) {
     row.append(text, end.ptr);
 }
 
+JulianTime fileStart(const SequenceFileHeader& header) {
+    const SequenceStartTime& s = header.start;
+    return JulianTime::fromDateTime(s.year, s.month, s.day, s.hour, s.minute, s.second,
+                                    s.microsecond());
+}
+
+// The local clock `offsetUs` after the local time `start`. Across a change of summer time
+// the clock jumps while the dots run on, so the way goes through UTC (an hour that comes
+// twice is taken for the later one, as map takes it).
+JulianTime localAfter(JulianTime start, int64_t offsetUs) {
+    if (offsetUs == 0) return start;
+    const JulianTime utc = JulianTime::utcFromLocal(start);
+    return utc.isValid() ? JulianTime::localFromUtc(utc + offsetUs) : start + offsetUs;
+}
+
 }  // namespace
 
 std::string startTimeText(const SequenceFileHeader& header, int64_t offsetUs) {
     if (!header.hasStartTime) return {};
-    const SequenceStartTime& s = header.start;
-    const JulianTime t = JulianTime::fromDateTime(s.year, s.month, s.day, s.hour, s.minute,
-                                                  s.second, s.microsecond()) +
-                         offsetUs;
+    const JulianTime t = localAfter(fileStart(header), offsetUs);
     int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, micro = 0;
     if (!t.isValid() || !t.dateFields(year, month, day)) return {};
     t.timeFields(hour, minute, second, micro);
@@ -97,9 +109,13 @@ CallRows::CallRows(const std::string& path, const SequenceFileHeader& header, bo
     // "YYYY-MM-DDT" and the time of day at the file's start.
     const size_t t = start.find('T');
     datePrefix_ = start.substr(0, t + 1);
-    const SequenceStartTime& s = header.start;
-    const JulianTime at = JulianTime::fromDateTime(s.year, s.month, s.day, s.hour, s.minute,
-                                                   s.second, s.microsecond());
+    const JulianTime at = fileStart(header);
+    // Rows are worked out from the start's time of day while the zone's offset stays that of
+    // the start; the offset never changes twice within kSameZoneUs.
+    const JulianTime utc = JulianTime::utcFromLocal(at);
+    if (utc.isValid() &&
+        JulianTime::localFromUtc(utc + kSameZoneUs) - (utc + kSameZoneUs) != at - utc)
+        return;
     int32_t hour = 0, minute = 0, second = 0, micro = 0;
     at.timeFields(hour, minute, second, micro);
     startOfDayUs_ = hour * JulianTime::kHour + minute * JulianTime::kMinute +
@@ -161,8 +177,10 @@ void CallRows::append(std::string& row, size_t index, const CallMeasurements::Ca
 
 void CallRows::appendStart(std::string& row, int64_t offsetUs) const {
     const int64_t ofDay = startOfDayUs_ + offsetUs;
-    if (header_ == nullptr || !dated_ || ofDay < 0 || ofDay >= JulianTime::kDay) {
-        // Past midnight, before the file, or no date: worked out in full.
+    if (header_ == nullptr || !dated_ || ofDay < 0 || ofDay >= JulianTime::kDay ||
+        offsetUs >= kSameZoneUs) {
+        // Past midnight, before the file, across a change of the zone's offset, or no date:
+        // worked out in full.
         const std::string text = header_ != nullptr ? startTimeText(*header_, offsetUs) : start_;
         row += !json_ ? text : text.empty() ? std::string("null") : jsonString(text);
         return;

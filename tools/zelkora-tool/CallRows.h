@@ -4,12 +4,14 @@
 #include <string>
 
 #include "display/CallMeasurements.h"
+#include "sequence/JulianTime.h"
 #include "sequence/SequenceFormat.h"
 
 namespace tool {
 
-// The recorder's local clock at `offsetUs` into the file, to the microsecond; empty for a
-// file type that holds no start time.
+// The recorder's local clock at `offsetUs` into the file, to the microsecond (with this
+// machine's zone rules across a change of summer time); empty for a file type that holds no
+// start time.
 std::string startTimeText(const SequenceFileHeader& header, int64_t offsetUs);
 
 // The rows of one file's calls, as CSV rows or JSON objects (one line each) in the column
@@ -29,6 +31,8 @@ class CallRows {
                 bool echoColumn) const;
 
   private:
+    static constexpr int64_t kSameZoneUs = 6 * JulianTime::kHour;
+
     void appendStart(std::string& row, int64_t offsetUs) const;
 
     const SequenceFileHeader* header_ = nullptr;

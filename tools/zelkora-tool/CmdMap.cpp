@@ -40,7 +40,7 @@ bool waypointOf(const std::string& path, const tool::LoadedSequence& s,
         return false;
     }
     const SequenceStartTime& t = s.header.start;
-    out.at.utc = tool::SurveyMap::localToUtc(JulianTime::fromDateTime(
+    out.at.utc = JulianTime::utcFromLocal(JulianTime::fromDateTime(
         t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond()));
     out.at.latitude = latitude;
     out.at.longitude = longitude;

@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QDateTime>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <array>
@@ -82,14 +81,6 @@ std::vector<std::vector<SurveyMap::Point>> SurveyMap::segmentsOf(std::vector<Poi
         out.back().push_back(points[i]);
     }
     return out;
-}
-
-JulianTime SurveyMap::localToUtc(JulianTime local) {
-    int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, micro = 0;
-    if (!local.isValid() || !local.dateFields(year, month, day)) return JulianTime::invalid();
-    local.timeFields(hour, minute, second, micro);
-    const QDateTime stamp(QDate(year, month, day), QTime(hour, minute, second), Qt::LocalTime);
-    return local - int64_t{stamp.offsetFromUtc()} * JulianTime::kSecond;
 }
 
 std::string SurveyMap::isoUtc(JulianTime utc) {

@@ -37,10 +37,6 @@ struct SurveyMap {
     // kMaxGapUs apart.
     static std::vector<std::vector<Point>> segmentsOf(std::vector<Point> points);
 
-    // A sequence file's start time (the recorder's local clock) in UTC, by the machine's
-    // time zone rules for that date.
-    static JulianTime localToUtc(JulianTime local);
-
     // "YYYY-MM-DDTHH:MM:SS.ffffffZ" (or with whole seconds when the fraction is 0).
     static std::string isoUtc(JulianTime utc);
 
