@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <optional>
 #include <string>
 
 #include "GpsTestSupport.h"
 #include "gps/GpsPoll.h"
+#include "support/ZoneGuard.h"
 
 namespace {
 
@@ -70,20 +69,13 @@ TEST_F(ClockTest, SetsTheClockBackByTheOffset) {
 // fix in UTC, which names one instant even in the hour that comes twice when summer time ends
 // (on 25 October 2026 in Berlin, 02:30 local is both 00:30 and 01:30 UTC).
 TEST_F(ClockTest, TheClockIsSetToTheFixInUtc) {
-    const char* zone = std::getenv("TZ");
-    const std::string saved = zone ? zone : "";
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
     ClockFromGps clock(rec.setter());
     const JulianTime before = JulianTime::utcNow();
-    const std::string said = clock.SetClockFromGps(src);
+    const std::string said = [&] {
+        testing_support::ZoneGuard zone("Europe/Berlin");
+        return clock.SetClockFromGps(src);
+    }();
     const JulianTime after = JulianTime::utcNow();
-    if (zone) {
-        setenv("TZ", saved.c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
     EXPECT_NE(said, ClockFromGps::kCouldNotSet);
     ASSERT_TRUE(rec.set.has_value());
     const platform::LocalClockReading& r = *rec.set;

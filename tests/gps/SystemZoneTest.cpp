@@ -11,31 +11,14 @@
 #include "app/AppSettings.h"
 #include "gps/GpsLink.h"
 #include "platform/LocalClock.h"
+#include "support/ZoneGuard.h"
 
 namespace {
 
 using gps_test::readBytes;
 using gps_test::withChecksum;
 
-class ZoneGuard {
-  public:
-    explicit ZoneGuard(const char* zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ZoneGuard() {
-        if (saved_) {
-            ::setenv("TZ", saved_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-  private:
-    std::optional<std::string> saved_;
-};
+using testing_support::ZoneGuard;
 
 int64_t unixSeconds(int year, int month, int day, int hour, int minute, int second) {
     std::tm t{};

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <string>
+#include "support/ZoneGuard.h"
 
 namespace {
 
@@ -153,10 +151,7 @@ TEST(JulianTimeFormat, Patterns) {
 // Berlin's clocks went back from 03:00 to 02:00 on 25 October 2026 (01:00 UTC) and go forward
 // from 02:00 to 03:00 on 28 March 2027 (01:00 UTC).
 TEST(JulianTimeZone, LocalAndUtcAcrossChangesOfSummerTime) {
-    const char* zone = std::getenv("TZ");
-    const std::string saved = zone ? zone : "";
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
+    testing_support::ZoneGuard zone("Europe/Berlin");
     auto at = [](int32_t y, int32_t mo, int32_t d, int32_t h, int32_t mi) {
         return JulianTime::fromDateTime(y, mo, d, h, mi, 0, 250000);
     };
@@ -170,12 +165,6 @@ TEST(JulianTimeZone, LocalAndUtcAcrossChangesOfSummerTime) {
     EXPECT_EQ(JulianTime::utcFromLocal(at(2027, 3, 28, 2, 30)), at(2027, 3, 28, 1, 30));
     EXPECT_EQ(JulianTime::localFromUtc(at(2027, 3, 28, 1, 0)), at(2027, 3, 28, 3, 0));
     EXPECT_FALSE(JulianTime::utcFromLocal(JulianTime::invalid()).isValid());
-    if (zone) {
-        setenv("TZ", saved.c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "support/TempDir.h"
+#include "support/ZoneGuard.h"
 #include "tools/zelkora-tool/StationWeb.h"
 
 using namespace tool::web;
@@ -283,12 +284,10 @@ TEST_F(StationWeb, StatusAndActivityFollowTheBoard) {
     }
     // The station's zone, for the page to label the times on its clock (a phone may be set to
     // another zone).
-    const std::string zone = ::getenv("TZ") ? ::getenv("TZ") : "";
-    ::setenv("TZ", "<+0530>-5:30", 1);
-    ::tzset();
-    const std::string offset = get(router, "/api/status").body;
-    zone.empty() ? ::unsetenv("TZ") : ::setenv("TZ", zone.c_str(), 1);
-    ::tzset();
+    const std::string offset = [&] {
+        testing_support::ZoneGuard zone("<+0530>-5:30");
+        return get(router, "/api/status").body;
+    }();
     EXPECT_NE(offset.find("\"utc_offset_s\":19800,"), std::string::npos) << offset;
     // Tonight's bins run from the window's start to the clock: six of ten minutes.
     const std::time_t windowStart = static_cast<std::time_t>(*s.windowStart);
