@@ -233,6 +233,12 @@ TEST(FolderCommands, InfoExportAndRenderTakeFolders) {
         EXPECT_EQ(tool.run(args).status, 64) << args;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("p2")));
+    // A folder for the pictures that cannot be made is said once, with why.
+    const std::string under = dir.file("P6122215.03#") + "/pictures";
+    const ToolRun unmade = tool.run("render " + quoted(night) + " --png-dir " + quoted(under));
+    EXPECT_EQ(unmade.status, 1);
+    EXPECT_EQ(unmade.err,
+              "zelkora-tool render: cannot make the folder " + under + ": Not a directory\n");
 }
 
 std::vector<std::string> allMatches(const std::string& text, const std::string& pattern) {

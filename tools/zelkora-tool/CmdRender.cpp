@@ -264,9 +264,15 @@ int run(const std::vector<std::string>& args) {
         return status;
     }
     if (pngDir) {
-        // Made once nothing is refused; a folder that cannot be made fails each picture.
+        // Made once nothing is refused. A folder that cannot be made is said once, with its
+        // reason: each picture failing on its own said only "No such file or directory".
         std::error_code ec;
         std::filesystem::create_directories(*pngDir, ec);
+        if (ec) {
+            std::fprintf(stderr, "zelkora-tool render: cannot make the folder %s: %s\n",
+                         pngDir->c_str(), ec.message().c_str());
+            return tool::kExitFailure;
+        }
     }
 
     // A single file is read before the graphics start, which have messages of their own, so
