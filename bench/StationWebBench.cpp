@@ -133,22 +133,32 @@ void StatusRequest(benchmark::State& state) {
 }
 BENCHMARK(StatusRequest)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// The page as a browser loads it: the page, the status, the list of twenty passes and their
-// pictures, one after another (a browser asks for several at once).
-void PageWithTwentyPictures(benchmark::State& state) {
+// Times `requests` and then the pictures of `names` (a request each, `query` after it), as a
+// browser asks for them one after another (it asks for several at once). The first round,
+// untimed, makes the pictures.
+void timePage(benchmark::State& state, const std::vector<std::string>& requests,
+              const std::vector<std::string>& names, const std::string& query) {
     Station& s = station();
     auto load = [&] {
-        bool ok = s.get("/") == 200 && s.get("/api/status") == 200 &&
-                  s.get("/api/files?limit=20") == 200 && s.get("/api/activity") == 200;
-        for (const std::string& name : s.names) {
-            ok = ok && s.get("/api/files/%5B" + name.substr(1, name.size() - 2) + "%23.png") == 200;
+        bool ok = true;
+        for (const std::string& request : requests) ok = ok && s.get(request) == 200;
+        for (const std::string& name : names) {
+            ok = ok && s.get("/api/files/%5B" + name.substr(1, name.size() - 2) + "%23.png" +
+                             query) == 200;
         }
         return ok;
     };
-    if (!load()) state.SkipWithError("the page failed");  // makes the pictures
+    if (!load()) state.SkipWithError("the page failed");
     for (auto _ : state) {
         if (!load()) state.SkipWithError("the page failed");
     }
+}
+
+// The page as a browser loads it: the page, the status, the list of twenty passes and their
+// pictures.
+void PageWithTwentyPictures(benchmark::State& state) {
+    timePage(state, {"/", "/api/status", "/api/files?limit=20", "/api/activity"}, station().names,
+             "");
 }
 BENCHMARK(PageWithTwentyPictures)->UseRealTime()->Unit(benchmark::kMillisecond);
 
@@ -169,19 +179,8 @@ void BigPastNight(benchmark::State& state) {
         if (!made) fs::create_hard_link(s.tonight / s.names[0], folder / name);
         if (i >= 20000 - 20) newest.push_back(name);
     }
-    auto load = [&] {
-        bool ok = s.get("/api/files?night=2024-06-21&limit=20") == 200 &&
-                  s.get("/api/activity?night=2024-06-21") == 200;
-        for (const std::string& name : newest) {
-            ok = ok && s.get("/api/files/%5B" + name.substr(1, name.size() - 2) +
-                             "%23.png?night=2024-06-21") == 200;
-        }
-        return ok;
-    };
-    if (!load()) state.SkipWithError("the night failed");  // makes the pictures
-    for (auto _ : state) {
-        if (!load()) state.SkipWithError("the night failed");
-    }
+    timePage(state, {"/api/files?night=2024-06-21&limit=20", "/api/activity?night=2024-06-21"},
+             newest, "?night=2024-06-21");
 }
 BENCHMARK(BigPastNight)->UseRealTime()->Unit(benchmark::kMillisecond);
 
