@@ -266,15 +266,11 @@ TEST_F(SimulateModule, PortNumbersAndUsage) {
         std::vector<std::string> args{kTool, "simulate-module"};
         args.insert(args.end(), bad.begin(), bad.end());
         const std::string err = (root_ / "err").string();
-        {
-            ChildProcess p(args, err);
-            EXPECT_EQ(p.wait(2000), 64) << bad.front();
-        }
+        ChildProcess p(args, err);
+        EXPECT_EQ(p.wait(2000), 64) << bad.front();
+        // A range as a user would type it, not "0.000000 to 10.000000".
         if (bad.front() == "--calls-per-second") {
-            // The range as a user would type it, not "0.000000 to 10.000000".
-            EXPECT_NE(readText(err).find("needs a number from 0 to 10, not '11'"),
-                      std::string::npos)
-                << readText(err);
+            EXPECT_NE(readText(err).find("from 0 to 10, not '11'"), std::string::npos);
         }
     }
     ChildProcess noLog({kTool, "simulate-module", "--log", "/nonexistent/dir/log"},
