@@ -79,23 +79,10 @@ class HttpConnection {
     std::string receive(int ms) {
         std::string in;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (true) {
-            const size_t head = in.find("\r\n\r\n");
-            if (head != std::string::npos) {
-                const std::string h = in.substr(0, head);
-                const char* length = ::strcasestr(h.c_str(), "content-length:");
-                if (length && in.size() >= head + 4 + std::strtoul(length + 15, nullptr, 10)) {
-                    return in;
-                }
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  end - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0) return in;
-            const std::string piece = receiveSome(static_cast<int>(left));
-            if (piece.empty()) return in;
-            in += piece;
+        while (!closed_ && !whole(in) && std::chrono::steady_clock::now() < end) {
+            in += receiveSome(100);
         }
+        return in;
     }
 
     // What comes first within `ms` (a stream's next piece), empty when nothing does or the
@@ -115,11 +102,20 @@ class HttpConnection {
     // True when the peer closes the connection within `ms`.
     bool closedWithin(int ms) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!closed_ && std::chrono::steady_clock::now() < end) receive(200);
+        while (!closed_ && std::chrono::steady_clock::now() < end) receiveSome(100);
         return closed_;
     }
 
   private:
+    // A head and as much body as its Content-Length says.
+    static bool whole(const std::string& in) {
+        const size_t head = in.find("\r\n\r\n");
+        if (head == std::string::npos) return false;
+        const std::string h = in.substr(0, head);
+        const char* length = ::strcasestr(h.c_str(), "content-length:");
+        return length && in.size() >= head + 4 + std::strtoul(length + 15, nullptr, 10);
+    }
+
     int fd_ = -1;
     bool closed_ = false;
 };

@@ -101,20 +101,6 @@ class OutputTargets : public ::testing::Test {
         return "map " + quoted(dir.file("GPS.zlg")) + " " + quoted(dir.file("night")) + " " + more;
     }
 
-    // The command line that writes `out` for each kind of output.
-    struct Output {
-        std::string name;
-        std::string args;
-    };
-    std::vector<Output> outputs(const std::string& out) const {
-        return {
-            {"render --png", render("--size 320x240 --png " + quoted(out))},
-            {"map --gpx", map("--gpx " + quoted(out))},
-            {"map --kml", map("--kml " + quoted(out))},
-            {"map --png", map("--png " + quoted(out))},
-        };
-    }
-
     TempDir dir;
     Tool tool;
     std::string sequence;
@@ -204,9 +190,11 @@ TEST_F(OutputTargets, AFullDiskLeavesTheOldFileAndNothingElse) {
     EXPECT_EQ(leftovers(volume.path(), {"out"}), std::vector<std::string>{});
 
     volume.fill();
-    for (const Output& o : outputs(out)) {
-        SCOPED_TRACE(o.name);
-        const ToolRun r = tool.run(o.args);
+    for (const std::string& args :
+         {render("--size 320x240 --png " + quoted(out)), map("--gpx " + quoted(out)),
+          map("--kml " + quoted(out)), map("--png " + quoted(out))}) {
+        SCOPED_TRACE(args);
+        const ToolRun r = tool.run(args);
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find("Cannot write file " + out + ": No space left on device\n"),
                   std::string::npos)

@@ -69,6 +69,8 @@ class StationWeb : public ::testing::Test {
     TempDir dir;
     fs::path root{dir.path()};
     std::string base = (root / "out").string() + "/";
+    const std::pair<std::string, std::string> bearer{"Authorization",
+                                                     std::string("Bearer ") + kToken};
     Board board;
     FakeWork work;
     int64_t now = 1718999000000;  // 2024-06-21, late evening
@@ -165,9 +167,7 @@ TEST_F(StationWeb, TokenCookieAndRateLimit) {
     EXPECT_EQ(get(router, "/api/record", {}, "POST").status, 401);
     EXPECT_EQ(board.takeControl(), Control::None);
     EXPECT_EQ(get(router, "/login").body, "the form");
-    EXPECT_EQ(
-        get(router, "/api/status", {{"Authorization", std::string("Bearer ") + kToken}}).status,
-        200);
+    EXPECT_EQ(get(router, "/api/status", {bearer}).status, 200);
 
     // The form gives a cookie the browser keeps to itself and sends to this site only.
     const Response in = get(router, "/login", {}, "POST", "token=correct+horse+battery");
@@ -233,11 +233,7 @@ TEST_F(StationWeb, ControlsArePostOnlyAndSizesAreLimited) {
               std::string::npos);
     // With a token the name does not matter: the token is what a rebound name lacks.
     Router guarded(board, work, base, kToken, "page", "login");
-    EXPECT_EQ(
-        get(guarded, "/api/status",
-            {{"Host", "station.local:8080"}, {"Authorization", std::string("Bearer ") + kToken}})
-            .status,
-        200);
+    EXPECT_EQ(get(guarded, "/api/status", {{"Host", "station.local:8080"}, bearer}).status, 200);
     EXPECT_EQ(get(router, "/api/status", {}, "POST").status, 405);
 
     Request big;

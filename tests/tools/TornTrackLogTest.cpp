@@ -13,9 +13,11 @@
 #include "gps/GpsTestSupport.h"
 #include "gps/TrackRecord.h"
 #include "platform/MessageSink.h"
+#include "support/TempDir.h"
 #include "support/ToolRunner.h"
 #include "support/TrackLog.h"
 
+using testing_support::quoted;
 using testing_support::readText;
 using testing_support::Tool;
 using testing_support::ToolRun;
@@ -26,7 +28,7 @@ namespace {
 
 const fs::path kCapture = fs::path(ZELKORA_SHARED_DATA) / "nmea" / "bu353s4.log";
 
-void writeFile(const fs::path& path, const std::string& bytes) {
+void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
@@ -42,7 +44,7 @@ class TornTrackLog : public ::testing::Test {
             [this](const std::string& text, platform::MessageIcon) { messages.push_back(text); });
         // A whole log of a few records, from the capture's first half.
         logOn(nmea.substr(0, half));
-        whole = readText(log().string());
+        whole = readText(log());
         records = whole.size() / TrackRecord::kSize;
         ASSERT_GE(records, 3u);
         ASSERT_EQ(whole.size() % TrackRecord::kSize, 0u);
@@ -61,9 +63,9 @@ class TornTrackLog : public ::testing::Test {
         for (const char c : nmea) link.FeedByte(static_cast<uint8_t>(c));
     }
 
-    fs::path log() const { return dir.path() / "GPS.zlg"; }
-    std::string keptAside() const { return readText((dir.path() / "GPS.zlg.torn").string()); }
-    ToolRun track() { return tool.run("track " + testing_support::quoted(log().string())); }
+    std::string log() const { return dir.file("GPS.zlg"); }
+    std::string keptAside() const { return readText(dir.file("GPS.zlg.torn")); }
+    ToolRun track() { return tool.run("track " + quoted(log())); }
 
     // `track` reads the log whole and quietly: `n` lines on the logger's day, and a header.
     void expectTrackReads(size_t n) {
@@ -75,7 +77,7 @@ class TornTrackLog : public ::testing::Test {
     }
 
     gps_test::SettingsGuard guard;
-    gps_test::TempFolder dir;
+    TempDir dir;
     platform::MessageHandler previous;
     std::vector<std::string> messages;
     std::string secondHalf, whole;
@@ -90,7 +92,7 @@ TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
         SCOPED_TRACE("torn after byte " + std::to_string(cut) + " of the last record");
         const std::string torn = whole.substr(0, kept + cut);
         writeFile(log(), torn);
-        fs::remove(dir.path() / "GPS.zlg.torn");
+        fs::remove(dir.file("GPS.zlg.torn"));
         messages.clear();
 
         // Read before the logger repairs it: every whole record, nothing complained about.
@@ -100,7 +102,7 @@ TEST_F(TornTrackLog, EveryCutOfTheLastRecordLosesOnlyThatRecord) {
         EXPECT_EQ(keptAside(), torn);
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_NE(messages[0].find(GpsLink::kTornMessage), std::string::npos);
-        const std::string repaired = readText(log().string());
+        const std::string repaired = readText(log());
         EXPECT_EQ(repaired.size() % TrackRecord::kSize, 0u);
         EXPECT_EQ(repaired.substr(0, kept), whole.substr(0, kept));
         ASSERT_GT(repaired.size(), kept);
@@ -138,9 +140,8 @@ TEST_F(TornTrackLog, ReadersTakeEveryWholeRecordBeforeATearAndSkipImpossibleTime
     EXPECT_NE(r.err.find("no record at byte " + std::to_string(bytes.size())), std::string::npos)
         << r.err;
 
-    const std::string gpx = (dir.path() / "out.gpx").string();
-    const std::string map =
-        "map " + testing_support::quoted(log().string()) + " --gpx " + testing_support::quoted(gpx);
+    const std::string gpx = dir.file("out.gpx");
+    const std::string map = "map " + quoted(log()) + " --gpx " + quoted(gpx);
     r = tool.run(map);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(testing_support::occurrences(readText(gpx), "<trkpt "), records - 2);
