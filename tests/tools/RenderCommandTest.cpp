@@ -12,6 +12,7 @@
 #include "display/FrequencyAxis.h"
 #include "platform/qt/QtViewFont.h"
 #include "tests/display/SyntheticSequence.h"
+#include "tests/support/ZoneGuard.h"
 
 namespace {
 
@@ -148,6 +149,20 @@ TEST_F(RenderCommand, PicturePlacesGridDotsAndAxis) {
     // Status line: outlined and grey.
     EXPECT_EQ(rgb(100, statusTop), black);
     EXPECT_EQ(rgb(1, statusTop + 1), 0xC6C3C6u);  // 0xC0C0C0 through 5-6-5
+
+    // The clock field holds the file's start, not the drawing machine's clock: the same file
+    // drawn in another zone gives the same picture.
+    {
+        const testing_support::ZoneGuard zone("Asia/Kolkata");
+        ASSERT_EQ(run("'" + file + "' --png '" + root + "/p2.png' --size 640x400 --mode true " +
+                      "--scale F1 --log --fmin 4 --fmax 210 --bigdots 0 --filter 0"),
+                  0);
+    }
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    EXPECT_EQ(bytes(png), bytes(root + "/p2.png"));
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "display/GraphicsSurface.h"
 #include "display/PlotView.h"
 #include "display/TimeScale.h"
-#include "platform/LocalClock.h"
 #include "platform/OutputFile.h"
 #include "platform/qt/OffscreenGuiApp.h"
 #include "platform/qt/QtGraphics.h"
@@ -130,8 +129,13 @@ bool drawPng(const std::string& path, Picture picture, const tool::LoadedSequenc
         view.SetFirstIndex(picture.first);
         view.FullRedraw();
     }
-    const platform::LocalClockReading now = platform::readLocalClock();
-    view.ClockTick(now.hour, now.minute, now.second);
+    // A picture is read later, often beside the file's name: the clock field shows when the
+    // file began, not when it was drawn, and a file without a start time leaves it empty.
+    // The same file then always gives the same picture.
+    const SequenceStartTime& start = loaded.header.start;
+    if (loaded.header.hasStartTime && start.year != 0) {
+        view.ClockTick(start.hour, start.minute, start.second);
+    }
     {
         QPainter painter(&host.image());
         platform::qt::QtWindowDc window(painter, font);
@@ -158,11 +162,11 @@ int run(const std::vector<std::string>& args) {
         std::printf(
             "usage: %s\n\n"
             "Draws FILE as the viewer's window of that size shows it (status line, axes and\n"
-            "dots; the start-up hint aside) and writes the picture to OUT as PNG. Options not\n"
-            "given come from the settings. --size defaults to 800x480; --fmin/--fmax are\n"
-            "in kHz; --first is the index of the dot at the screen's left edge. --calls marks\n"
-            "each call as `calls` finds it with a green bar along the plot's foot, and each\n"
-            "echo with a red bar above that.\n"
+            "dots; the start-up hint aside; the clock shows the file's start) and writes the\n"
+            "picture to OUT as PNG. Options not given come from the settings. --size defaults\n"
+            "to 800x480; --fmin/--fmax are in kHz; --first is the index of the dot at the\n"
+            "screen's left edge. --calls marks each call as `calls` finds it with a green bar\n"
+            "along the plot's foot, and each echo with a red bar above that.\n"
             "--png-dir DIR draws every file given (a folder: its sequence files in browsing\n"
             "order) to DIR/NAME.png, NAME being the file's name; -j N, --jobs N draws N at\n"
             "once (default: the number of cores).\n",
