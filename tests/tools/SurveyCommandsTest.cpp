@@ -309,8 +309,35 @@ TEST(MapCommand, GpxKmlAndPictureOfANightAndBadInput) {
                   .status,
               1);
 
+    // Recordings without a track (imported ones): their waypoints alone. The easternmost
+    // lies at the picture's margin, its label drawn to its left rather than cut off.
+    const std::string alone = dir.file("alone.gpx"), alonePng = dir.file("alone.png");
+    ASSERT_EQ(tool.run("map " + quoted(seq.path() + "/") + " --gpx " + quoted(alone) + " --png " +
+                           quoted(alonePng),
+                       "", "XDG_RUNTIME_DIR=" + quoted(dir.path()))
+                  .status,
+              0);
+    EXPECT_EQ(occurrences(readText(alone), "<wpt "), 2u);
+    EXPECT_EQ(occurrences(readText(alone), "<trk"), 0u);
+    EXPECT_NE(readText(alone).find(
+                  "<name>" + std::filesystem::path(seq.path()).filename().string() + "</name>"),
+              std::string::npos);
+    const QImage picture(QString::fromStdString(alonePng));
+    int inkAtEdge = 0;
+    for (int y = 40; y < 650; ++y) {
+        for (int x = 975; x < picture.width(); ++x)
+            inkAtEdge += picture.pixelColor(x, y).red() < 150;
+    }
+    EXPECT_EQ(inkAtEdge, 0);
+    TempDir unplaced;
+    encodeCalls(tool, unplaced, 1, "2026-06-12 22:16:00", "");
+    const ToolRun none = tool.run("map " + quoted(unplaced.path()) + " --gpx " + quoted(alone));
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("carries a position"), std::string::npos);
+
     if (!haveXmllint()) GTEST_SKIP() << "xmllint (libxml2-utils) is not installed";
     EXPECT_EQ(gpxSchemaCheck(gpx), 0);
+    EXPECT_EQ(gpxSchemaCheck(alone), 0);
     const std::string kmlText = readText(kml);
     EXPECT_EQ(std::system(("xmllint --noout " + quoted(kml)).c_str()), 0);
     EXPECT_EQ(occurrences(kmlText, "<LineString>"), 2u);

@@ -1,5 +1,5 @@
 // zelkora-tool map GPS.zlg [DIR] --gpx OUT | --kml OUT: a night's track and recordings for
-// mapping programs.
+// mapping programs. `map DIR ...` maps recordings that came without a track (imported ones).
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,7 +20,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "zelkora-tool map GPS.zlg [DIR] (--gpx OUT | --kml OUT | --png OUT)...\n"
+    "zelkora-tool map (GPS.zlg [DIR] | DIR) (--gpx OUT | --kml OUT | --png OUT)...\n"
     "       [--filter LEVEL] [--fmin KHZ] [--fmax KHZ] [-j N]";
 
 std::string describe(const std::vector<CallMeasurements::Call>& calls) {
@@ -67,6 +67,8 @@ int run(const std::vector<std::string>& args) {
             "its start time in UTC and, as description, its number of calls and their median\n"
             "fchar (see 'calls'; --filter, --fmin and --fmax as there). Start times are the\n"
             "recorder's local clock and are turned into UTC by this machine's time zone (TZ).\n"
+            "Given a folder alone (files imported from recordings have no track), only its\n"
+            "waypoints are written.\n"
             "--png draws the track and waypoints on a plain background, 1000 x 700 pixels.\n"
             "-j N, --jobs N: files read at once (default: the number of cores).\n",
             kUsage);
@@ -88,17 +90,26 @@ int run(const std::vector<std::string>& args) {
         return tool::usageError("map", error, kUsage);
     }
 
+    // A track file is never a folder, so a folder alone is the recordings without a track.
+    std::error_code ec;
+    const bool trackless =
+        positional.size() == 1 && std::filesystem::is_directory(positional[0], ec);
+    const std::optional<std::string> track =
+        trackless ? std::nullopt : std::optional<std::string>(positional[0]);
+    const std::optional<std::string> folder =
+        trackless
+            ? std::optional<std::string>(positional[0])
+            : (positional.size() == 2 ? std::optional<std::string>(positional[1]) : std::nullopt);
     bool failed = false;
     std::vector<std::string> paths;
-    if (positional.size() == 2) {
-        std::error_code ec;
-        if (!std::filesystem::is_directory(positional[1], ec)) {
-            return tool::usageError("map", "not a folder: " + positional[1], kUsage);
+    if (folder) {
+        if (!std::filesystem::is_directory(*folder, ec)) {
+            return tool::usageError("map", "not a folder: " + *folder, kUsage);
         }
-        paths = tool::sequencePaths({positional[1]}, failed);
+        paths = tool::sequencePaths({*folder}, failed);
     }
     std::vector<std::string> inputs = paths;
-    inputs.push_back(positional[0]);
+    if (track) inputs.push_back(*track);
     std::vector<std::string> outputs;
     for (const auto& out : {gpx, kml, png}) {
         if (out) outputs.push_back(*out);
@@ -108,7 +119,9 @@ int run(const std::vector<std::string>& args) {
     }
 
     tool::SurveyMap map;
-    if (int status = map.readTrack(positional[0]); status != tool::kExitOk) return status;
+    if (track) {
+        if (int status = map.readTrack(*track); status != tool::kExitOk) return status;
+    }
     tool::ProgressLine progress("map", static_cast<int64_t>(paths.size()));
     struct FileWork {
         tool::LoadedSequence loaded;
@@ -135,7 +148,14 @@ int run(const std::vector<std::string>& args) {
         }
         progress.step();
     });
-    const std::string title = std::filesystem::path(positional[0]).filename().string();
+    if (trackless && map.waypoints.empty()) {
+        std::fprintf(stderr, "zelkora-tool map: no sequence file in %s carries a position\n",
+                     folder->c_str());
+        return tool::kExitFailure;
+    }
+    std::filesystem::path named = std::filesystem::path(positional[0]).lexically_normal();
+    if (!named.has_filename()) named = named.parent_path();  // "NIGHT/"
+    const std::string title = named.filename().string();
     if (gpx && !map.writeGpx(*gpx, title)) return tool::kExitFailure;
     if (kml && !map.writeKml(*kml, title)) return tool::kExitFailure;
     if (png) {

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -130,8 +131,16 @@ bool drawSurveyMap(const SurveyMap& map, const std::string& title, int width, in
         p.setBrush(QColor(0xc8, 0x2a, 0x1e));
         p.drawEllipse(at, 6, 6);
         p.setPen(QColor(0x60, 0x10, 0x08));
-        p.drawText(at + QPointF(9, -2), QString::fromStdString(w.name));
-        p.drawText(at + QPointF(9, 11), QString::fromStdString(w.description));
+        const QString name = QString::fromStdString(w.name);
+        const QString description = QString::fromStdString(w.description);
+        // The easternmost places lie at the margin: their labels go to the left of the mark
+        // rather than off the picture.
+        const QFontMetricsF metrics(small);
+        const double wide =
+            std::max(metrics.horizontalAdvance(name), metrics.horizontalAdvance(description));
+        const double x = at.x() + 9 + wide <= width - 2 ? at.x() + 9 : at.x() - 9 - wide;
+        p.drawText(QPointF(x, at.y() - 2), name);
+        p.drawText(QPointF(x, at.y() + 11), description);
     }
 
     const double metres = niceLength(view.metresPerPixel(), width / 4.0);
