@@ -55,9 +55,10 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
     ASSERT_EQ(::mkfifo(work.file("fifo").c_str(), 0600), 0);
     std::filesystem::create_directory(work.file("folder"));
     std::filesystem::create_directory(work.file("night"));
-    // info, export and render take a folder for its sequence files, import for its recordings.
+    // info, export, render and map take a folder for its sequence files, import for its
+    // recordings.
     const bool takesFolders =
-        name == "info" || name == "export" || name == "render" || name == "import";
+        name == "info" || name == "export" || name == "render" || name == "import" || name == "map";
     std::vector<std::string> notFiles = {work.file("fifo")};
     if (!takesFolders) notFiles.push_back(work.file("folder"));
     // Devices of our own, where nodes can be made: an empty one, an endless one, a full one.
@@ -69,7 +70,9 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
     const bool full = device("full", 7);
     for (const std::string& path : notFiles) {
         EXPECT_EQ(runTool(work, reading(work, name, path)), 2) << path;
-        EXPECT_EQ(readText(work.file("err")), "Cannot open file " + path + "\n");
+        EXPECT_EQ(
+            readText(work.file("err")),
+            "Cannot open file " + path + (name == "import" ? ": not a readable file" : "") + "\n");
     }
     EXPECT_FALSE(std::filesystem::exists(work.file("out.gpx")));
     EXPECT_FALSE(std::filesystem::exists(work.file("out.png")));
@@ -79,10 +82,10 @@ TEST_P(FileReadingCommand, RefusesWhatIsNoRegularFileAtOnceAndFailsOnFullOutput)
         const std::string folder = work.file("folder");
         std::filesystem::create_directories(folder + "/2026-10-24");
         std::filesystem::create_directories(folder + "/2026-10-25");
-        EXPECT_EQ(
-            runTool(work, name + " '" + folder + "'" +
-                              (name == "render" ? " --png-dir '" + work.file("p") + "'" : "")),
-            0);
+        EXPECT_EQ(runTool(work, name == "render"
+                                    ? "render '" + folder + "' --png-dir '" + work.file("p") + "'"
+                                    : reading(work, name, folder)),
+                  0);
         EXPECT_EQ(readText(work.file("err")),
                   "No " + std::string(name == "import" ? "WAV or FLAC file" : "sequence file") +
                       " in " + folder + " (its folders are not read into: give one, as " + folder +

@@ -148,10 +148,12 @@ int run(const std::vector<std::string>& args) {
         }
         progress.step();
     });
-    if (trackless && map.waypoints.empty()) {
+    // An empty map is still written, as other commands print an empty table: a script
+    // going through the nights finds every night's file. A folder without sequence files was
+    // said already.
+    if (trackless && map.waypoints.empty() && !paths.empty()) {
         std::fprintf(stderr, "zelkora-tool map: no sequence file in %s carries a position\n",
                      folder->c_str());
-        return tool::kExitFailure;
     }
     std::filesystem::path named = std::filesystem::path(positional[0]).lexically_normal();
     if (!named.has_filename()) named = named.parent_path();  // "NIGHT/"
