@@ -29,6 +29,10 @@ class InputFile {
     // The descriptor, for libraries that read a file by it (-1 when not open); it stays this
     // object's to close.
     int descriptor() const { return fd_; }
+    // A second descriptor of the open file (-1 when not open or on failure), for a library
+    // that closes the descriptor it is given: libsndfile does so even when it refuses the
+    // file, and closing ours a second time could close another thread's file by then.
+    int duplicate() const;
 
   private:
     int fd_ = -1;

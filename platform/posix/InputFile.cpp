@@ -40,6 +40,10 @@ int64_t InputFile::read(std::span<uint8_t> bytes) {
     }
 }
 
+int InputFile::duplicate() const {
+    return fd_ < 0 ? -1 : ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+}
+
 int64_t InputFile::seek(int64_t offset, int whence) {
     if (fd_ < 0) return -1;
     return ::lseek(fd_, static_cast<off_t>(offset), whence);

@@ -241,12 +241,20 @@ TEST_F(ImportCommand, QuietRecordingsAndBadFiles) {
     const File f = readFile(std::filesystem::directory_iterator(root / "out")->path());
     EXPECT_EQ(std::tuple(f.header.start.day, f.header.start.hour), std::tuple(1, 21));
 
-    // A file that is not audio is reported, and the others are still imported (this one is
-    // in the folder already).
+    // Files that are not audio are reported with why, and the others are still imported (this
+    // one is in the folder already), on two threads: the library closes what it refuses.
     std::ofstream(root / "junk.wav") << "not a recording";
-    const auto printed = run({(root / "junk.wav").string(), (root / "quiet.wav").string()}, 2);
+    std::ofstream(root / "empty.wav").close();
+    const auto printed = run({(root / "junk.wav").string(), (root / "empty.wav").string(),
+                              (root / "quiet.wav").string(), "-j", "2"},
+                             2);
     EXPECT_TRUE(printed.empty());
-    EXPECT_NE(errors.find("Cannot open file"), std::string::npos);
+    EXPECT_NE(errors.find("Cannot open file " + (root / "junk.wav").string() + ": "),
+              std::string::npos);
+    EXPECT_NE(
+        errors.find("Cannot open file " + (root / "empty.wav").string() + ": the file is empty\n"),
+        std::string::npos);
+    std::filesystem::remove(root / "empty.wav");
     EXPECT_NE(errors.find("1 sequence(s) already in"), std::string::npos);
 
     // A folder stands for its recordings, any case of extension, and nothing else in it.

@@ -268,13 +268,18 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     using Audio = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
     auto openAudio = [&] {
         info = SF_INFO{};
-        return Audio(
-            input.open(path) ? sf_open_fd(input.descriptor(), SFM_READ, &info, SF_FALSE) : nullptr,
-            &sf_close);
+        const int handed = input.open(path) ? input.duplicate() : -1;
+        return Audio(handed >= 0 ? sf_open_fd(handed, SFM_READ, &info, SF_TRUE) : nullptr,
+                     &sf_close);
     };
     Audio file = openAudio();
     if (!file || info.channels < 1 || info.samplerate < 1) {
-        warn("Cannot open file %s\n", path.c_str());
+        // Why, as far as it is known: a card's files are often empty or cut at the header.
+        std::string why = input.descriptor() < 0 ? "not a readable file"
+                          : file                 ? "no audio channel or sample rate"
+                                                 : sf_strerror(nullptr);
+        if (input.descriptor() >= 0 && input.seek(0, SEEK_END) == 0) why = "the file is empty";
+        warn("Cannot open file %s: %s\n", path.c_str(), why.c_str());
         return tool::kExitBadFile;
     }
     const Source source = describe(path, info, options);
