@@ -89,17 +89,20 @@ void ZelkoraFrame::ShowOnScreen() {
     if (p.maximised) {
         setGeometry(area);
         showMaximized();
-        return;
+    } else {
+        resize(p.width, p.height);
+        move(p.x, p.y);
+        show();
+        // The window system's border comes on top of the size: a window that no longer fits
+        // takes the whole area instead.
+        if (!area.contains(frameGeometry())) {
+            setGeometry(area);
+            showMaximized();
+        }
     }
-    resize(p.width, p.height);
-    move(p.x, p.y);
-    show();
-    // The window system's border comes on top of the size: a window that no longer fits
-    // takes the whole area instead.
-    if (!area.contains(frameGeometry())) {
-        setGeometry(area);
-        showMaximized();
-    }
+    // Without a window manager (a touch board) nothing gives the window the keyboard, and the
+    // menu bar's keys (Page Up and Down, Ctrl+O) would do nothing.
+    activateWindow();
 }
 
 void ZelkoraFrame::RunMenu(DialogMenuTemplate& menu) {
