@@ -253,6 +253,13 @@ void ZelkoraFrame::buildMenus() {
 
     stopAction_ = menuBar()->addAction("STOP", this, [this] { live_->StopRecording(); });
     stopAction_->setVisible(false);
+
+    // A menu item, by its key (Page Down) as by the mouse, is the user acting: the start-up
+    // hint goes, as it does on a tap. A graphics choice shows the hint of its own.
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        if (menu == graphicsMenu_) continue;
+        connect(menu, &QMenu::triggered, this, [this] { view_->plotView().EndHint(); });
+    }
 }
 
 void ZelkoraFrame::updateRecordMenu() {

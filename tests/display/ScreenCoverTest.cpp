@@ -178,6 +178,7 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         ASSERT_EQ(program.doc.currentFileName(), names.back());
         QTest::keyClick(&view, Qt::Key_PageUp);
         EXPECT_EQ(program.doc.currentFileName(), names[names.size() - 2]);
+        EXPECT_FALSE(plot.hintUp()) << "the hint stays after a key";
         QTest::keyClick(&view, Qt::Key_PageDown);
         EXPECT_EQ(program.doc.currentFileName(), names.back());
 
