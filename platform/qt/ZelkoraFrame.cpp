@@ -89,17 +89,20 @@ void ZelkoraFrame::ShowOnScreen() {
     if (p.maximised) {
         setGeometry(area);
         showMaximized();
-        return;
+    } else {
+        resize(p.width, p.height);
+        move(p.x, p.y);
+        show();
+        // The window system's border comes on top of the size: a window that no longer fits
+        // takes the whole area instead.
+        if (!area.contains(frameGeometry())) {
+            setGeometry(area);
+            showMaximized();
+        }
     }
-    resize(p.width, p.height);
-    move(p.x, p.y);
-    show();
-    // The window system's border comes on top of the size: a window that no longer fits
-    // takes the whole area instead.
-    if (!area.contains(frameGeometry())) {
-        setGeometry(area);
-        showMaximized();
-    }
+    // Without a window manager (a touch board) nothing gives the window the keyboard, and the
+    // menu bar's keys (Page Up and Down, Ctrl+O) would do nothing.
+    activateWindow();
 }
 
 void ZelkoraFrame::RunMenu(DialogMenuTemplate& menu) {
@@ -250,6 +253,13 @@ void ZelkoraFrame::buildMenus() {
 
     stopAction_ = menuBar()->addAction("STOP", this, [this] { live_->StopRecording(); });
     stopAction_->setVisible(false);
+
+    // A menu item, by its key (Page Down) as by the mouse, is the user acting: the start-up
+    // hint goes, as it does on a tap. A graphics choice shows the hint of its own.
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        if (menu == graphicsMenu_) continue;
+        connect(menu, &QMenu::triggered, this, [this] { view_->plotView().EndHint(); });
+    }
 }
 
 void ZelkoraFrame::updateRecordMenu() {

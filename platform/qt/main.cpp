@@ -4,31 +4,55 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <string_view>
 
 #include "platform/StopSignals.h"
 #include "platform/qt/ProgramStart.h"
 #include "platform/qt/QtUiHandlers.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("zelkora");
-    QApplication::setOrganizationName("Chirova");
+namespace {
 
-    QCommandLineParser parser;
+const QCommandLineOption kMonitorPort(
+    "record-monitor",
+    "Starts recording in Monitor mode from the module on serial port <port> as soon as the "
+    "window is up (the port is used for this run only).",
+    "port");
+
+void describeOptions(QCommandLineParser& parser) {
+    QCoreApplication::setApplicationName("zelkora");
+    QCoreApplication::setOrganizationName("Chirova");
     parser.setApplicationDescription("Records and views bat calls by zero-crossing analysis.");
     parser.addHelpOption();
     parser.addPositionalArgument("file", "A sequence file to open.", "[file]");
-    const QCommandLineOption monitorPort(
-        "record-monitor",
-        "Starts recording in Monitor mode from the module on serial port <port> as soon as the "
-        "window is up (the port is used for this run only).",
-        "port");
-    parser.addOption(monitorPort);
+    parser.addOption(kMonitorPort);
+}
+
+bool asksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+        const std::string_view a(argv[i]);
+        if (a == "-h" || a == "--help" || a == "-?") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCommandLineParser parser;
+    if (asksForHelp(argc, argv)) {
+        // Answered without a display (on a station's terminal, over ssh): printing the
+        // options needs no window system, which QApplication would insist on.
+        QCoreApplication core(argc, argv);
+        describeOptions(parser);
+        parser.process(core);  // prints the help and exits
+    }
+    QApplication app(argc, argv);
+    describeOptions(parser);
     parser.process(app);
     int32_t recordPort = 0;
-    if (parser.isSet(monitorPort)) {
+    if (parser.isSet(kMonitorPort)) {
         bool ok = false;
-        recordPort = parser.value(monitorPort).toInt(&ok);
+        recordPort = parser.value(kMonitorPort).toInt(&ok);
         if (!ok || recordPort <= 0) {
             std::fprintf(stderr, "zelkora: --record-monitor needs a port number above 0\n");
             return 2;

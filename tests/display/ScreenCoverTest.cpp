@@ -172,6 +172,16 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         const QPoint strip = view.mapToGlobal(QPoint(4, 16));  // left of "Using ..."
         EXPECT_EQ(screenShot("start").pixelColor(strip), QColor(Qt::black)) << "no hint";
 
+        // The window takes the keyboard, with or without a window manager, so that the menu
+        // bar's keys work from the start: Page Up is the previous file.
+        EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &frame; }, kPatienceMs));
+        ASSERT_EQ(program.doc.currentFileName(), names.back());
+        QTest::keyClick(&view, Qt::Key_PageUp);
+        EXPECT_EQ(program.doc.currentFileName(), names[names.size() - 2]);
+        EXPECT_FALSE(plot.hintUp()) << "the hint stays after a key";
+        QTest::keyClick(&view, Qt::Key_PageDown);
+        EXPECT_EQ(program.doc.currentFileName(), names.back());
+
         // The main window's own full screen, and back within the screen.
         QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
         EXPECT_TRUE(coversScreen(&frame));

@@ -97,6 +97,10 @@ tool=$root/usr/bin/zelkora-tool
 grep -q "^  render " "$work/help" || fail "zelkora-tool --help lists no render"
 "$root/usr/bin/zelkora" --help >"$work/window-help" 2>&1 || fail "zelkora --help failed"
 grep -q -- "--record-monitor" "$work/window-help" || fail "zelkora --help lacks --record-monitor"
+# Over ssh, with no display and no platform chosen, the options are printed all the same.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/zelkora" --help \
+    >"$work/window-help" 2>&1 || fail "zelkora --help without a display failed"
+grep -q -- "--record-monitor" "$work/window-help" || fail "zelkora --help without a display"
 seq 1 40 | awk '{ print 30 + ($1 % 8) * 5 }' >"$work/intervals"
 file=$("$tool" encode --ratio 16 --start "2026-06-12 22:14:03" --dir "$work/seq" <"$work/intervals") ||
     fail "the installed zelkora-tool encode failed"

@@ -200,6 +200,19 @@ TEST(LsCommand, ListsWrittenAndOlderFilesInStartOrder) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "JC312359.59#\nL7011845.02#\nL7011845.14#\nold81.ab#\n");
 
+    EXPECT_EQ(r.err, "");
+
+    // A station's folder of nights lists nothing, and says where the files are.
+    const std::string station = dir.file("station");
+    std::filesystem::create_directories(station + "/2026-10-24");
+    std::filesystem::create_directories(station + "/2026-10-25");
+    ToolRun nights = tool.run("ls " + quoted(station));
+    EXPECT_EQ(nights.status, 0);
+    EXPECT_EQ(nights.out, "");
+    EXPECT_EQ(nights.err, "No sequence file in " + station +
+                              " (its folders are not read into: give one, as " + station +
+                              "/2026-10-25)\n");
+
     ToolRun missing = tool.run("ls " + quoted(dir.file("gone")));
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(tool.run("ls a b").status, 64);

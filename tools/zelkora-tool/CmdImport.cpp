@@ -583,6 +583,6 @@ int run(const std::vector<std::string>& argv) {
 }
 
 const tool::CommandRegistration registration{
-    {kName, "turn full-spectrum WAV recordings into sequence files", &run}};
+    {kName, "turn full-spectrum WAV or FLAC recordings into sequence files", &run}};
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "platform/qt/QtProfileStore.h"
 #include "sequence/SequenceFolder.h"
 #include "tools/zelkora-tool/Command.h"
+#include "tools/zelkora-tool/SequenceWalk.h"
 #include "tools/zelkora-tool/ToolArgs.h"
 
 namespace {
@@ -17,7 +18,8 @@ int run(const std::vector<std::string>& args) {
         std::printf(
             "usage: %s\n\n"
             "Lists the sequence files of DIR (default: the sequence folder of the settings)\n"
-            "in browsing order, which is the order of their start times, one per line.\n",
+            "in browsing order, which is the order of their start times, one per line.\n"
+            "A folder without any says so on standard error, naming the newest folder in it.\n",
             kUsage);
         return tool::kExitOk;
     }
@@ -36,6 +38,8 @@ int run(const std::vector<std::string>& args) {
         std::fprintf(stderr, "Cannot open folder %s\n", folder.c_str());
         return tool::kExitBadFile;
     }
+    // An empty listing of a station's folder of nights would leave the user guessing.
+    if (list.names().empty()) tool::sayNoneIn(folder, "sequence file");
     for (const std::string& name : list.names()) std::printf("%s\n", name.c_str());
     return tool::kExitOk;
 }

@@ -168,6 +168,6 @@ int run(const std::vector<std::string>& args) {
 }
 
 const tool::CommandRegistration registration{
-    {"map", "write a GPS track and the recordings on it as GPX or KML", &run}};
+    {"map", "write a GPS track and the recordings on it as GPX, KML or a PNG map", &run}};
 
 }  // namespace

@@ -27,8 +27,10 @@ int runTrack(const std::vector<std::string>& args) {
             "differential\n"
             "  satellites    satellites used\n"
             "  pdop10, hdop10, vdop10   dilutions x 10; 65535 = never reported\n"
-            "A trailing part record (a write cut off) ends the reading; records with an\n"
-            "impossible date or time are skipped. Both are counted on standard error.\n",
+            "A part record at the end (a write cut off, or a logger still writing) is left\n"
+            "out quietly; a record that cannot be read (a tear a logger wrote on after) ends\n"
+            "the reading, and records with an impossible date or time are skipped: both are\n"
+            "said on standard error.\n",
             kUsage);
         return tool::kExitOk;
     }

@@ -13,8 +13,6 @@
 
 namespace tool {
 
-namespace {
-
 // Said of a folder that holds none of what a command reads (`kind`). A station's or a
 // season's folder holds its nights as folders of their own, which are not read into: the
 // newest of them is named, so that the user sees where the files are.
@@ -32,6 +30,8 @@ void sayNoneIn(const std::string& folder, const char* kind) {
                  newest.empty() ? "" : " (its folders are not read into: give one, as ",
                  newest.empty() ? "" : (prefix + newest).c_str(), newest.empty() ? "" : ")");
 }
+
+namespace {
 
 // The names a folder stands for, as given by `names` (false: the folder cannot be read), each
 // joined to the folder; a file as given.

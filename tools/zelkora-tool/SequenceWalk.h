@@ -19,6 +19,10 @@ std::vector<std::string> sequencePaths(const std::vector<std::string>& args, boo
 // NAME").
 std::vector<std::string> recordingPaths(const std::vector<std::string>& args, bool& failed);
 
+// Says on standard error that `folder` holds no `kind` ("No sequence file in NAME"), naming
+// the newest of its folders when it has some.
+void sayNoneIn(const std::string& folder, const char* kind);
+
 class ToolArgs;
 
 // What decides which dots the view shows: the filter level (the `Z` setting unless
