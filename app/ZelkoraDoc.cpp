@@ -420,8 +420,8 @@ void ZelkoraDoc::NoteSavedFile(const std::string& name) {
 acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monitor) {
     using Result = acquisition::RecordingControl::StartResult;
     if (recorder_.recording()) return Result::AlreadyRecording;
-    const std::string shownFolder = viewFolder_;
-    const std::string shownName = currentName_;
+    shownFolder_ = viewFolder_;
+    shownName_ = currentName_;
     ReturnToSequenceFolder();
     // The files written join the list in order, so it must hold the folder's files first.
     if (files_.empty()) ScanFolder();
@@ -434,16 +434,32 @@ acquisition::RecordingControl::StartResult ZelkoraDoc::StartRecording(bool monit
     if (result != Result::Started && !recorder_.recording()) {
         // Nothing was recorded (no module, the search cancelled): the user goes on with the
         // file they were looking at, not the newest of the folder.
-        if (viewFolder_ != shownFolder) {
-            viewFolder_ = shownFolder;
-            files_.clear();
-            ScanFolder();
-        }
-        currentName_ = shownName;
-        FindCurrent();
-        if (!currentName_.empty()) LoadCurrentFile();
+        returnToShown();
     }
     return result;
+}
+
+void ZelkoraDoc::returnToShown() {
+    if (viewFolder_ != shownFolder_) {
+        viewFolder_ = shownFolder_;
+        files_.clear();
+        ScanFolder();
+    }
+    currentName_ = shownName_;
+    FindCurrent();
+    if (!currentName_.empty()) LoadCurrentFile();
+}
+
+void ZelkoraDoc::ShowAfterRecording() {
+    if (files_.empty()) ScanFolder();
+    if (!files_.empty() || shownName_.empty()) {
+        Last();
+        return;
+    }
+    // The dots on the screen are still those of the file shown before; without this they
+    // would stay there under no name, and the browsing keys would find nothing.
+    returnToShown();
+    if (onFileChanged) onFileChanged();
 }
 
 void ZelkoraDoc::StopRecording() {

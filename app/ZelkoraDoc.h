@@ -87,6 +87,9 @@ class ZelkoraDoc {
     void Previous();
     void Next();
     void Last();
+    // After a recording: the newest file of the sequence folder, or, when the folder holds
+    // none (a Record-mode run stopped without a save), the file shown before it began.
+    void ShowAfterRecording();
 
     // What the file chooser shows.
     struct OpenRequest {
@@ -168,6 +171,8 @@ class ZelkoraDoc {
     void saveSettings();
     // The user-interface side of a folder move made by CheckRecordingFolder.
     void takeFolderMove();
+    // Shows again the file (and folder) the user looked at before a recording.
+    void returnToShown();
 
     AppSettings& settings_;
     platform::ProfileStore& store_;
@@ -178,6 +183,9 @@ class ZelkoraDoc {
     std::string viewFolder_;      // a folder opened from elsewhere, or empty
     int32_t currentIndex_ = -1;
     std::string currentName_;
+    // What was shown when the last recording began, to go back to when it leaves nothing.
+    std::string shownFolder_;
+    std::string shownName_;
     std::string statusText_;
     std::string lastSavedName_;
     bool fileBad_ = false;

@@ -90,7 +90,10 @@ int32_t LiveSession::PrepareLive() {
         return LiveRingReader::ReadNewestFirst(doc_.recorder().accumulator(), out);
     };
     if (view_.PrepareLive(doc_.recorder().monitorMode() ? 1 : 0) < 0) return -1;
+    // The live status line names only files this recording writes; the file that was shown
+    // goes from it at once, not at the first save.
     view_.SetNameText("");
+    view_.RefreshStatus();
     host_.ShowLiveMenuBar(true);
     if (s_.FullScreen != 0) fullScreen_.RestoreAfterDialog();
     return 0;
@@ -143,7 +146,7 @@ void LiveSession::EndLive() {
     host_.ShowLiveMenuBar(false);
     fullScreen_.LeaveFullScreenForDialog();
     fullScreen_.RestoreAfterDialog();
-    doc_.Last();
+    doc_.ShowAfterRecording();
     std::atomic<int32_t>& moduleError = doc_.recorder().moduleError();
     if (moduleError.load() != 0) {
         moduleError.store(0);

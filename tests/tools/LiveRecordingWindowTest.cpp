@@ -1,10 +1,12 @@
 // A recording made in the window by taps and keys alone, from the module simulator on a
 // pseudo-terminal: the Record menu reached through the Files and Main menus, dots drawn live,
 // a save by a tap on the name field, a stop by the first application button (F1), and the
-// file saved shown afterwards and compared with what the simulator sent.
+// file saved shown afterwards and compared with what the simulator sent. Before that, a
+// Record-mode run by the menu bar that is stopped without a save.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -21,6 +23,7 @@
 #include "platform/qt/ButtonMenuDialog.h"
 #include "platform/qt/QtProfileStore.h"
 #include "platform/qt/ZelkoraFrame.h"
+#include "tests/display/TouchFolder.h"
 
 using testing_support::centre;
 using testing_support::ChildProcess;
@@ -38,6 +41,38 @@ QStringList visibleMenuBar(QMainWindow& frame) {
         if (a->isVisible()) items << a->text();
     }
     return items;
+}
+
+// Clicks the menu bar item `title` and, when `item` is given, that item of its menu.
+void clickMenuBar(QMainWindow& frame, const QString& title, const QString& item = {}) {
+    QMenuBar* bar = frame.menuBar();
+    for (QAction* a : bar->actions()) {
+        if (a->text() != title) continue;
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(a).center());
+        if (item.isEmpty()) return;
+        QMenu* menu = a->menu();
+        ASSERT_NE(menu, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        for (QAction* entry : menu->actions()) {
+            if (entry->text() == item) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+                return;
+            }
+        }
+        FAIL() << "no item " << item.toStdString();
+    }
+    FAIL() << "no menu " << title.toStdString();
+}
+
+// Pixels of text colour in the status line's name field as the window shows it.
+int nameInk(ZelkoraView& view) {
+    const platform::PixelRect r = view.plotView().statusFields().name;
+    const QImage shown = view.grab().toImage();
+    int ink = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) ink += shown.pixelColor(x, y) == Qt::black;
+    }
+    return ink;
 }
 
 TEST(LiveRecordingWindow, RecordSaveAndStopByTapsAndKeys) {
@@ -75,6 +110,27 @@ TEST(LiveRecordingWindow, RecordSaveAndStopByTapsAndKeys) {
         ZelkoraView& view = frame.view();
         PlotView& plot = view.plotView();
         const QStringList normalBar = visibleMenuBar(frame);
+
+        // A file from another folder on the screen; Rec -> Record by the menu bar, then STOP
+        // there before anything was saved.
+        const std::filesystem::path elsewhere = root / "elsewhere";
+        std::filesystem::create_directories(elsewhere);
+        const std::string viewed = writeSequenceFolder(elsewhere.string(), 1).at(0);
+        doc.OpenPath((elsewhere / viewed).string());
+        QApplication::processEvents();
+        ASSERT_EQ(plot.StatusContent().name, viewed);
+        ASSERT_GT(nameInk(view), 0);
+        clickMenuBar(frame, "&Rec", "&Record");
+        ASSERT_TRUE(plot.live());
+        // No file of this recording yet: the name of the one shown before is not drawn there.
+        EXPECT_EQ(nameInk(view), 0);
+        clickMenuBar(frame, "STOP");
+        EXPECT_FALSE(doc.recorder().recording());
+        EXPECT_EQ(visibleMenuBar(frame), normalBar);
+        // The sequence folder holds nothing: the file shown before is back, under its name.
+        EXPECT_TRUE(std::filesystem::is_empty(folder));
+        EXPECT_EQ(doc.currentFileName(), viewed);
+        EXPECT_EQ(plot.StatusContent().name, viewed);
 
         // Files -> Main Menu -> Record -> "Record".
         pressInMenu(11, [] { pressInMenu(4, [] { pressInMenu(1); }); });
