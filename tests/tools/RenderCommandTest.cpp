@@ -12,6 +12,7 @@
 #include "display/FrequencyAxis.h"
 #include "platform/qt/QtViewFont.h"
 #include "tests/display/SyntheticSequence.h"
+#include "tests/support/ToolRunner.h"
 #include "tests/support/ZoneGuard.h"
 
 namespace {
@@ -158,11 +159,7 @@ TEST_F(RenderCommand, PicturePlacesGridDotsAndAxis) {
                       "--scale F1 --log --fmin 4 --fmax 210 --bigdots 0 --filter 0"),
                   0);
     }
-    auto bytes = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), {});
-    };
-    EXPECT_EQ(bytes(png), bytes(root + "/p2.png"));
+    EXPECT_EQ(testing_support::readText(png), testing_support::readText(root + "/p2.png"));
 }
 
 }  // namespace

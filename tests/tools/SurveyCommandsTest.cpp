@@ -317,10 +317,11 @@ TEST(MapCommand, GpxKmlAndPictureOfANightAndBadInput) {
                        "", "XDG_RUNTIME_DIR=" + quoted(dir.path()))
                   .status,
               0);
-    EXPECT_EQ(occurrences(readText(alone), "<wpt "), 2u);
-    EXPECT_EQ(occurrences(readText(alone), "<trk"), 0u);
-    EXPECT_NE(readText(alone).find(
-                  "<name>" + std::filesystem::path(seq.path()).filename().string() + "</name>"),
+    const std::string aloneText = readText(alone);
+    EXPECT_EQ(occurrences(aloneText, "<wpt "), 2u);
+    EXPECT_EQ(occurrences(aloneText, "<trk"), 0u);
+    EXPECT_NE(aloneText.find("<name>" + std::filesystem::path(seq.path()).filename().string() +
+                             "</name>"),
               std::string::npos);
     const QImage picture(QString::fromStdString(alonePng));
     int inkAtEdge = 0;
