@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -266,18 +267,25 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     // Opened as every input is: a FIFO or a device would leave the library waiting.
     platform::InputFile input;
     using Audio = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
+    std::string refusal;  // the library's reason when it refuses the file
     auto openAudio = [&] {
         info = SF_INFO{};
         const int handed = input.open(path) ? input.duplicate() : -1;
-        return Audio(handed >= 0 ? sf_open_fd(handed, SFM_READ, &info, SF_TRUE) : nullptr,
-                     &sf_close);
+        if (handed < 0) return Audio(nullptr, &sf_close);
+        // The library keeps the reason for a refusal in one place for the whole process, so
+        // that recordings refused at once on other jobs' threads would swap their reasons.
+        static std::mutex refusals;
+        const std::lock_guard lock(refusals);
+        Audio audio(sf_open_fd(handed, SFM_READ, &info, SF_TRUE), &sf_close);
+        if (!audio) refusal = sf_strerror(nullptr);
+        return audio;
     };
     Audio file = openAudio();
     if (!file || info.channels < 1 || info.samplerate < 1) {
         // Why, as far as it is known: a card's files are often empty or cut at the header.
         std::string why = input.descriptor() < 0 ? "not a readable file"
                           : file                 ? "no audio channel or sample rate"
-                                                 : sf_strerror(nullptr);
+                                                 : refusal;
         if (input.descriptor() >= 0 && input.seek(0, SEEK_END) == 0) why = "the file is empty";
         warn("Cannot open file %s: %s\n", path.c_str(), why.c_str());
         return tool::kExitBadFile;
