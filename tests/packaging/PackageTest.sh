@@ -86,6 +86,7 @@ grep -qx "ExecStart=/usr/bin/zelkora-tool station --config /etc/zelkora/station.
     fail "the unit starts something else"
 grep -qx "User=zelkora" "$unit" || fail "the unit does not run as zelkora"
 grep -qx "SupplementaryGroups=dialout" "$unit" || fail "the unit cannot reach serial ports"
+grep -qx "RestartPreventExitStatus=2 64" "$unit" || fail "the unit restarts a station whose config is bad"
 
 # The installed programs run, on a settings folder of their own.
 export XDG_CONFIG_HOME=$work/config HOME=$work/home QT_QPA_PLATFORM=offscreen

@@ -525,7 +525,7 @@ TEST_F(StationCommand, SchedulePrinterFollowsTheTimeZoneAndSaysNoneAtThePole) {
     EXPECT_EQ(tool.run("station --schedule 2024-02-03").status, 64);
     std::ofstream(root / "bad.conf") << "sunset_offset=soon\n";
     r = tool.run("station --config " + (root / "bad.conf").string());
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("line 1: sunset_offset"), std::string::npos) << r.err;
 }
 

@@ -70,7 +70,8 @@ constexpr const char* kHelp =
     "tried again as often) or stopped. gps=lost: the receiver's port is gone or cannot be\n"
     "opened, and is tried again every search_interval. SIGTERM ends the station cleanly:\n"
     "the pass being recorded is saved and the module stopped. The exit status is 1 when\n"
-    "sequences could not be written or the night's folder could not be made.\n";
+    "sequences could not be written or the night's folder could not be made, 2 when the\n"
+    "config cannot be read or holds a bad value.\n";
 
 constexpr auto kTick = std::chrono::milliseconds(25);
 // Without a position from the config, the GPS gets this long to report one before the
@@ -572,7 +573,9 @@ int run(const std::vector<std::string>& argv) {
         std::string error;
         if (!parseStationConfig(text, config, error)) {
             std::fprintf(stderr, "zelkora-tool station: %s: %s\n", path->c_str(), error.c_str());
-            return tool::kExitFailure;
+            // As for a config that cannot be read: the service is not restarted for it, since
+            // running again would only say the same thing every few seconds all night.
+            return tool::kExitBadFile;
         }
     }
 
