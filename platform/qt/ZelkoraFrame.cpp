@@ -147,7 +147,7 @@ void ZelkoraFrame::RecordingOptions() {
 }
 
 void ZelkoraFrame::DisplayOptions() {
-    // Colours are taken as they are chosen, so they are rebuilt even after Cancel.
+    // Colours are taken as they are chosen and put back on Cancel: rebuilt either way.
     if (OptionForms::EditDisplayOptions(this, settings_) != 0) view_->plotView().MakeColours();
 }
 
