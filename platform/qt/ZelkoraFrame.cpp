@@ -305,6 +305,7 @@ class SpeedTestHost : public SpeedTest::Host {
         view_.update();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
+    void RedrawPlot() override { view_.plotView().FullRedraw(); }
 
   private:
     ZelkoraView& view_;
@@ -319,6 +320,7 @@ class SpeedTestHost : public SpeedTest::Host {
 void ZelkoraFrame::RunSpeedTest() {
     SpeedTestHost host(*view_);
     SpeedTest test(settings_, view_->surface(), host);
+    test.batchMs = speedTestBatchMs;
     test.Run();
 }
 
