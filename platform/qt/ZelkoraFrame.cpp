@@ -166,9 +166,7 @@ void ZelkoraFrame::closeEvent(QCloseEvent* event) {
 }
 
 void ZelkoraFrame::ShowCurrentFile() {
-    const std::string name = doc_.statusText().empty() ? doc_.currentFileName()
-                                                       : doc_.statusText() + doc_.currentFileName();
-    view_->ShowDocument(&doc_.dots(), name);
+    view_->ShowDocument(&doc_.dots(), doc_.currentFileName(), doc_.statusText());
 }
 
 void ZelkoraFrame::buildMenus() {
