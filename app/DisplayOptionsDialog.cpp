@@ -3,7 +3,9 @@
 #include "app/AppSettings.h"
 
 DisplayOptionsDialog::DisplayOptionsDialog(AppSettings& settings)
-    : bigDots(settings.BigDots != 0), allUse(settings.AllUse != 0), settings_(settings) {}
+    : bigDots(settings.BigDots != 0), allUse(settings.AllUse != 0), settings_(settings) {
+    for (size_t i = 0; i < kButtons.size(); ++i) opened_[i] = colourOf(kButtons[i]);
+}
 
 const char* DisplayOptionsDialog::ButtonText(Button button) {
     switch (button) {
@@ -55,4 +57,8 @@ void DisplayOptionsDialog::Ok() {
         settings_.BigDots = 16;
     }
     settings_.AllUse = allUse ? 1 : 0;
+}
+
+void DisplayOptionsDialog::Cancel() {
+    for (size_t i = 0; i < kButtons.size(); ++i) colourOf(kButtons[i]) = opened_[i];
 }

@@ -23,8 +23,11 @@ void PlotView::SetSequence(const DotStore* dots) {
     rowsValid_ = false;
 }
 
-void PlotView::SetNameText(std::string name) {
+void PlotView::SetNameText(std::string name, std::string notice) {
     nameText_ = std::move(name);
+    if (notice == notice_) return;
+    notice_ = std::move(notice);
+    if (layoutOk_) LayoutStatus();
 }
 
 bool PlotView::allFile() const {
@@ -133,7 +136,7 @@ bool PlotView::Layout() {
         return false;
     }
 
-    fields_ = StatusLine::Layout(statusRect_, digits3Width_, digits4Width_, mWidth_);
+    LayoutStatus();
     axis_.BuildBars(textHeight_);
     MakeColours();
     rowsValid_ = false;
@@ -557,8 +560,15 @@ void PlotView::RedrawLive(const RecentReader& reader) {
 
 // ---------------------------------------------------------------- status, clock, hint
 
+void PlotView::LayoutStatus() {
+    platform::TextExtent e;
+    const int32_t notice = !notice_.empty() && platform_.textExtent(notice_, e) ? e.width : 0;
+    fields_ = StatusLine::Layout(statusRect_, digits3Width_, digits4Width_, mWidth_, notice);
+}
+
 StatusLine::Content PlotView::StatusContent() const {
     StatusLine::Content c;
+    c.notice = notice_;
     c.name = nameText_;
     c.live = live_;
     char text[16];

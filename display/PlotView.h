@@ -33,9 +33,10 @@ class PlotView {
     PlotView(AppSettings& settings, GraphicsSurface& surface, platform::GraphicsPlatform& platform);
 
     // --- the document's data ---
-    // The dots to draw (the document keeps them alive) and the text of the name field.
+    // The dots to draw (the document keeps them alive) and the text of the name field: the
+    // name, after a notice such as "File Corrupt " (the name field widens for it).
     void SetSequence(const DotStore* dots);
-    void SetNameText(std::string name);
+    void SetNameText(std::string name, std::string notice = {});
     // First update: modes from the settings (all file when AllUse or SeeAllFile), layout.
     void OnInitialUpdate();
     // After a load: the screen starts at the beginning, mode per AllUse/ViewCompressed.
@@ -159,6 +160,7 @@ class PlotView {
     void EraseLive(int32_t column, int32_t plane);
     void PaintMarked(platform::WindowDc& window);
     void MarkStatus();
+    void LayoutStatus();
     int32_t& ModeFilterSetting();
 
     AppSettings& s_;
@@ -166,6 +168,7 @@ class PlotView {
     platform::GraphicsPlatform& platform_;
     const DotStore* dots_ = nullptr;
     std::string nameText_;
+    std::string notice_;
 
     // geometry
     bool layoutOk_ = false;

@@ -3,12 +3,12 @@
 #include <cstdio>
 
 StatusLine::Fields StatusLine::Layout(const Rect& status, int32_t digits3Width,
-                                      int32_t digits4Width, int32_t mWidth) {
+                                      int32_t digits4Width, int32_t mWidth, int32_t noticeWidth) {
     Fields f;
     const int32_t c = digits3Width / 3;
     const int32_t top = status.top + 1, bottom = status.bottom - 1;
     const int32_t l = status.left, r = status.right;
-    const int32_t n = l + 2 + (11 * digits4Width) / 4 + 2;
+    const int32_t n = l + 2 + noticeWidth + (11 * digits4Width) / 4 + 2;
     f.name = {l + 2, top, n, bottom};
     const int32_t s = n + c / 2;
     const int32_t y = s + 2 * mWidth + 1;
@@ -36,7 +36,8 @@ void StatusLine::Draw(platform::Canvas& canvas, const Rect& status, const Fields
     canvas.line(status.left, status.bottom - 1, status.left, status.top, scale);
 
     using platform::TextAlign;
-    canvas.drawText(f.name, content.name.substr(0, 11), TextAlign::Left, scale, back);
+    canvas.drawText(f.name, content.notice + content.name.substr(0, 11), TextAlign::Left, scale,
+                    back);
     canvas.drawText(f.scale, content.scaleText, TextAlign::Centre, scale, back);
     if (content.live) {
         canvas.drawText(f.liveText, content.liveText, TextAlign::Centre, scale, back);

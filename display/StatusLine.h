@@ -17,6 +17,7 @@ class StatusLine {
 
     // What the line shows on one redraw.
     struct Content {
+        std::string notice;  // "File Corrupt " and the like: shown whole before the name
         std::string name;
         bool live = false;
         std::string scaleText;
@@ -26,8 +27,10 @@ class StatusLine {
         bool fullScreen = false;
     };
 
+    // The name field holds eleven digits, and `noticeWidth` more for a notice before the
+    // name; the fields after it move along.
     static Fields Layout(const Rect& status, int32_t digits3Width, int32_t digits4Width,
-                         int32_t mWidth);
+                         int32_t mWidth, int32_t noticeWidth = 0);
     static void Draw(platform::Canvas& canvas, const Rect& status, const Fields& fields,
                      const Content& content, platform::ColourRef scaleColour,
                      platform::ColourRef statusBack);

@@ -12,12 +12,13 @@ WindowFit::Placement WindowFit::Initial(int32_t left, int32_t top, int32_t width
             kPreferredWidth, kPreferredHeight};
 }
 
-int32_t WindowFit::MinimumViewWidth(int32_t digits3Width, int32_t digits4Width, int32_t mWidth) {
+int32_t WindowFit::MinimumViewWidth(int32_t digits3Width, int32_t digits4Width, int32_t mWidth,
+                                    int32_t noticeWidth) {
     // Laid out on a line wide enough for everything, the fields on the left end where they
     // end on any width; the clock keeps its width from the right edge.
     constexpr int32_t kWide = 100000;
     const StatusLine::Fields f =
-        StatusLine::Layout({0, 0, kWide, 20}, digits3Width, digits4Width, mWidth);
+        StatusLine::Layout({0, 0, kWide, 20}, digits3Width, digits4Width, mWidth, noticeWidth);
     const int32_t digit = digits3Width / 3;
     const int32_t shortLiveRight = f.liveText.left + 7 * digit + 1;
     const int32_t leftEnd = std::max(f.filter.right, shortLiveRight);

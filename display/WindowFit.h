@@ -17,9 +17,11 @@ class WindowFit {
     // area is smaller than the preferred size, else that size centred in it.
     static Placement Initial(int32_t left, int32_t top, int32_t width, int32_t height);
 
-    // The narrowest view whose status line shows every field apart: name, scale, mode (or
-    // the short recorder word), filter, the full-screen marker and the clock.
-    static int32_t MinimumViewWidth(int32_t digits3Width, int32_t digits4Width, int32_t mWidth);
+    // The narrowest view whose status line shows every field apart: name (after a notice
+    // `noticeWidth` wide), scale, mode (or the short recorder word), filter, the full-screen
+    // marker and the clock.
+    static int32_t MinimumViewWidth(int32_t digits3Width, int32_t digits4Width, int32_t mWidth,
+                                    int32_t noticeWidth = 0);
 
     // The height of a control a finger hits on a screen of that size and density: 40 pixels
     // on an 800 x 480 panel (7 mm on a 5" one), less on a smaller screen, and no less than

@@ -26,10 +26,11 @@ bool FieldsValid(const TimeZoneFields& fields) {
     return fields.hours >= 0 && fields.hours <= 12 && fields.minutes >= 0 && fields.minutes <= 59;
 }
 
-Choice OnOk(std::optional<int32_t> selectedPortItemData, std::optional<int32_t> selectedBaudIndex,
-            int32_t oldBaud, const TimeZoneFields& fields) {
+Choice OnOk(std::optional<int32_t> selectedPortItemData, int32_t oldPort,
+            std::optional<int32_t> selectedBaudIndex, int32_t oldBaud,
+            const TimeZoneFields& fields) {
     Choice c;
-    c.GPSport = selectedPortItemData.value_or(-1);
+    c.GPSport = selectedPortItemData.value_or(oldPort);
     c.GPSbaudrate = oldBaud;
     if (selectedBaudIndex && *selectedBaudIndex >= 0 &&
         *selectedBaudIndex < static_cast<int32_t>(kBaudRates.size())) {

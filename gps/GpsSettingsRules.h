@@ -24,14 +24,16 @@ int32_t FromFields(const TimeZoneFields& fields);
 // The dialog's validation of the two number fields.
 bool FieldsValid(const TimeZoneFields& fields);
 
-// What OK stores: the port of the selected port entry (-1 when none is selected), the
-// selected rate (the old one when none is selected) and the time zone.
+// What OK stores: the port of the selected port entry, the selected rate and the time zone.
+// With no entry selected the old port or rate is kept: a receiver unplugged while the
+// dialog was open for the time zone must not lose its port for the next night.
 struct Choice {
     int32_t GPSport = -1;
     int32_t GPSbaudrate = 0;
     int32_t GPStz = 0;
 };
-Choice OnOk(std::optional<int32_t> selectedPortItemData, std::optional<int32_t> selectedBaudIndex,
-            int32_t oldBaud, const TimeZoneFields& fields);
+Choice OnOk(std::optional<int32_t> selectedPortItemData, int32_t oldPort,
+            std::optional<int32_t> selectedBaudIndex, int32_t oldBaud,
+            const TimeZoneFields& fields);
 
 }  // namespace gps_settings

@@ -8,6 +8,7 @@ scripts/build.sh build >/dev/null
 ZELKORA_SCREENSHOTS="$PWD/docs" build/tests/display/test_touch_window >/dev/null
 # The map after Connect, drawn from a receiver replaying a real capture (../shared/data/nmea).
 ZELKORA_SCREENSHOTS="$PWD/docs" build/tests/display/test_gps_window >/dev/null
+# A recording from the module simulator, then the file it saved (in compressed time).
 ZELKORA_SCREENSHOTS="$PWD/docs" QT_QPA_PLATFORM=offscreen \
     build/tests/tools/LiveRecordingWindowTest >/dev/null
-echo "docs/main-view.png docs/files-menu.png docs/live-view.png docs/gps-map.png"
+echo "docs/main-view.png docs/files-menu.png docs/live-view.png docs/gps-map.png docs/viewer.png"

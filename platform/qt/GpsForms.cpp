@@ -233,7 +233,7 @@ std::optional<gps_settings::Choice> QtGpsWindows::EditSettings(SettingsForm& for
     std::optional<int32_t> baudIndex;
     if (baud->currentIndex() >= 0) baudIndex = baud->currentIndex();
     const gps_settings::TimeZoneFields fields{minus->isChecked(), hours->value(), minutes->value()};
-    return gps_settings::OnOk(port, baudIndex, form.oldBaud, fields);
+    return gps_settings::OnOk(port, form.wantedPort, baudIndex, form.oldBaud, fields);
 }
 
 bool QtGpsWindows::Confirm(const std::string& question) {

@@ -227,6 +227,8 @@ uint32_t EditDisplayOptions(QWidget* parent, AppSettings& settings) {
         d.bigDots = bigDots->isChecked();
         d.allUse = allUse->isChecked();
         d.Ok();
+    } else {
+        d.Cancel();  // Cancel, Escape or the window closed
     }
     return d.changeMask();
 }

@@ -17,7 +17,8 @@ namespace OptionForms {
 // Whole kilohertz in and out; true on OK.
 bool EditFrequencyRange(QWidget* parent, int32_t& lowKHz, int32_t& highKHz);
 void EditRecordingOptions(QWidget* parent, AppSettings& settings);
-// The change mask of the colours (they are taken at once, so also after Cancel).
+// The change mask of the colours. They are taken at once, and put back on Cancel; the mask
+// stays, so the view rebuilds its colours from what the settings hold either way.
 uint32_t EditDisplayOptions(QWidget* parent, AppSettings& settings);
 // The chosen file name, or nothing when cancelled.
 std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenRequest& request);

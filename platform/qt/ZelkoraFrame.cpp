@@ -147,7 +147,7 @@ void ZelkoraFrame::RecordingOptions() {
 }
 
 void ZelkoraFrame::DisplayOptions() {
-    // Colours are taken as they are chosen, so they are rebuilt even after Cancel.
+    // Colours are taken as they are chosen and put back on Cancel: rebuilt either way.
     if (OptionForms::EditDisplayOptions(this, settings_) != 0) view_->plotView().MakeColours();
 }
 
@@ -166,9 +166,7 @@ void ZelkoraFrame::closeEvent(QCloseEvent* event) {
 }
 
 void ZelkoraFrame::ShowCurrentFile() {
-    const std::string name = doc_.statusText().empty() ? doc_.currentFileName()
-                                                       : doc_.statusText() + doc_.currentFileName();
-    view_->ShowDocument(&doc_.dots(), name);
+    view_->ShowDocument(&doc_.dots(), doc_.currentFileName(), doc_.statusText());
 }
 
 void ZelkoraFrame::buildMenus() {
@@ -305,6 +303,7 @@ class SpeedTestHost : public SpeedTest::Host {
         view_.update();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
+    void RedrawPlot() override { view_.plotView().FullRedraw(); }
 
   private:
     ZelkoraView& view_;
@@ -319,6 +318,7 @@ class SpeedTestHost : public SpeedTest::Host {
 void ZelkoraFrame::RunSpeedTest() {
     SpeedTestHost host(*view_);
     SpeedTest test(settings_, view_->surface(), host);
+    test.batchMs = speedTestBatchMs;
     test.Run();
 }
 

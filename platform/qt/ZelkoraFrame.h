@@ -35,8 +35,11 @@ class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
     // Opens within the available area of its screen: maximised on a screen smaller than
     // the preferred size, else at that size.
     void ShowOnScreen();
-    // "GraphSpeed": times the drawing of the back-end in use and reports it.
+    // "GraphSpeed": times the drawing of the back-end in use, reports it and draws the plot
+    // again.
     void RunSpeedTest();
+    // How long each of its timed batches lasts at least.
+    int32_t speedTestBatchMs = 1000;
 
     // ViewHost
     void RunMenu(DialogMenuTemplate& menu) override;

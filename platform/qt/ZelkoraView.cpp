@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "app/AppSettings.h"
+#include "app/ZelkoraDoc.h"
 #include "display/ViewInput.h"
 #include "display/WindowFit.h"
 #include "platform/LocalClock.h"
@@ -28,12 +29,19 @@ ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
-    // Narrower than this, the status line's fields would run into each other.
-    platform::TextExtent d3, d4, m;
+    // Narrower than this, the status line's fields would run into each other, with the
+    // widest notice the document puts before a file's name.
+    platform::TextExtent d3, d4, m, notice;
+    int32_t widestNotice = 0;
+    for (const char* text :
+         {ZelkoraDoc::kCorruptText, ZelkoraDoc::kCannotOpenText, ZelkoraDoc::kRecordingText}) {
+        if (platform_.textExtent(text, notice)) widestNotice = std::max(widestNotice, notice.width);
+    }
     if (platform_.textExtent("000", d3) && platform_.textExtent("0000", d4) &&
         platform_.textExtent("m", m)) {
-        setMinimumSize(std::max(240, WindowFit::MinimumViewWidth(d3.width, d4.width, m.width)),
-                       180);
+        setMinimumSize(
+            std::max(240, WindowFit::MinimumViewWidth(d3.width, d4.width, m.width, widestNotice)),
+            180);
     } else {
         setMinimumSize(240, 180);
     }
@@ -87,9 +95,10 @@ int ZelkoraView::StartGraphics() {
     return code;
 }
 
-void ZelkoraView::ShowDocument(const DotStore* dots, const std::string& nameText) {
+void ZelkoraView::ShowDocument(const DotStore* dots, const std::string& nameText,
+                               const std::string& notice) {
     view_.SetSequence(dots);
-    view_.SetNameText(nameText);
+    view_.SetNameText(nameText, notice);
     if (started_) view_.OnFileLoaded();
 }
 

@@ -27,7 +27,8 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     // taken. Non-zero only when not even that can start.
     int StartGraphics();
     // The dots and the name-field text of the file shown; `loaded` lays out and redraws.
-    void ShowDocument(const DotStore* dots, const std::string& nameText);
+    void ShowDocument(const DotStore* dots, const std::string& nameText,
+                      const std::string& notice = {});
     // The first update: modes from the settings, layout, redraw, clock.
     void InitialUpdate();
     // A "Graphics" menu choice.

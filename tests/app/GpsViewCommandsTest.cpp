@@ -131,8 +131,8 @@ TEST_F(GpsViewCommandsTest, ConnectIsRefusedWhileRecordingAndAnUnsetPortFails) {
     EXPECT_TRUE(windows.texts.empty());
     doc.setRecording(false);
 
-    // The settings dialog closed with no port selected stores -1; Connect then fails.
-    windows.settingsAnswer = gps_settings::OnOk(std::nullopt, 0, 4800, {true, 3, 30});
+    // A port of -1 (what the dialog once stored with no port selected): Connect fails.
+    windows.settingsAnswer = gps_settings::Choice{-1, 2400, -210};
     ASSERT_TRUE(gps.Perform(GpsViewCommands::kSettings));
     EXPECT_EQ(appSettings().GPSport, -1);
     EXPECT_EQ(appSettings().GPSbaudrate, 2400);

@@ -108,7 +108,7 @@ TEST(RecordingOptionsDialogTest, AQuickPickReadsTheFieldsThenSetsTheRatio) {
     EXPECT_EQ(d.divRatio, 32);
 }
 
-TEST(DisplayOptionsDialogTest, ColoursStayEvenWhenCancelledAndMarkTheMask) {
+TEST(DisplayOptionsDialogTest, ColoursAreTakenAtOnceAndMarkTheMask) {
     AppSettings s;
     s.CustomColor[3] = 0x123456;
     DisplayOptionsDialog d(s);

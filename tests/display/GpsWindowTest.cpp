@@ -179,12 +179,12 @@ TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition
         EXPECT_EQ(maxHours, 12);
         EXPECT_EQ(maxMinutes, 59);
         EXPECT_TRUE(zone.startsWith("System: UTC")) << zone.toStdString();
-        EXPECT_EQ(settings.GPSport, -1);
+        EXPECT_EQ(settings.GPSport, 33);  // no port listed: the remembered one is kept
         EXPECT_EQ(settings.GPSbaudrate, 115200);
         EXPECT_EQ(settings.GPStz, 600);
 
-        // Connect on no port: "Connection Failed", up for two seconds at least (it cannot be
-        // read otherwise), and the map still opens after it.
+        // Connect on a port that is not there: "Connection Failed", up for two seconds at
+        // least (it cannot be read otherwise), and the map still opens after it.
         bool mapShown = false;
         QElapsedTimer clock;
         qint64 failureUp = 0;
@@ -255,7 +255,7 @@ TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition
         if (simulator.joinable()) simulator.join();
 
         EXPECT_EQ(frame.gpsWindows().progressTexts(),
-                  (std::vector<std::string>{"Connecting to GPS", "Port -1 - please wait",
+                  (std::vector<std::string>{"Connecting to GPS", "Port 33 - please wait",
                                             "Connection Failed", "Connecting to GPS",
                                             "Port 214 - please wait", "Setting Timeouts",
                                             "Opening ZLG file"}));

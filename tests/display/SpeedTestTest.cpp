@@ -28,6 +28,7 @@ class FakeHost : public SpeedTest::Host {
     void SleepZero() override { ++sleeps; }
     platform::WindowDc& Window() override { return window; }
     void PaintPending() override { ++paints; }
+    void RedrawPlot() override {}
 };
 
 // A figure at or below a nanosecond (or below nothing, when other work slowed the

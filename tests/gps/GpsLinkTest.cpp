@@ -354,11 +354,12 @@ TEST(SettingsDialogRules, BaudZoneAndPort) {
     EXPECT_EQ(FromFields(ToFields(600)), 600);
     EXPECT_FALSE(FieldsValid({false, 13, 0}));
     EXPECT_FALSE(FieldsValid({false, 0, 60}));
-    Choice c = OnOk(std::nullopt, std::nullopt, 4800, {true, 0, 45});
-    EXPECT_EQ(c.GPSport, -1);
+    // No entry selected (the receiver unplugged): the old port and rate are kept.
+    Choice c = OnOk(std::nullopt, 8, std::nullopt, 4800, {true, 0, 45});
+    EXPECT_EQ(c.GPSport, 8);
     EXPECT_EQ(c.GPSbaudrate, 4800);
     EXPECT_EQ(c.GPStz, -45);
-    c = OnOk(205, 8, 4800, {false, 10, 0});
+    c = OnOk(205, 8, 8, 4800, {false, 10, 0});
     EXPECT_EQ(c.GPSport, 205);
     EXPECT_EQ(c.GPSbaudrate, 115200);
 }

@@ -174,6 +174,14 @@ TEST(LiveRecordingWindow, RecordSaveAndStopByTapsAndKeys) {
         EXPECT_EQ(doc.currentFileName(), saved);
         EXPECT_EQ(plot.StatusContent().name, saved);
         EXPECT_EQ(doc.recorder().dotQueue().count(), 0);
+        // The README's picture of a recorded file, in compressed time at F7 (250 us a pixel
+        // column), where the calls of a few seconds' recording fill the screen.
+        if (const char* pictures = std::getenv("ZELKORA_SCREENSHOTS")) {
+            if (!plot.compressed()) plot.ShowCompressed();
+            plot.SetTimeScale(135);
+            QApplication::processEvents();
+            frame.grab().save(QString::fromLocal8Bit(pictures) + "/viewer.png");
+        }
     }
     simulator.signal(SIGTERM);
     EXPECT_EQ(simulator.wait(5000), 0);
