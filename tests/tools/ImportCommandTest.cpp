@@ -135,6 +135,21 @@ TEST_F(ImportCommand, ToneCallsComeBackAtTheirFrequency) {
     EXPECT_NE(errors.find("modification time"), std::string::npos) << errors;  // tone.wav's
     EXPECT_NE(errors.find("2024-05-31 22:39:11 from its name"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("0001.wav: no recording time in the file; its modif"), std::string::npos);
+
+    // On a terminal (script(1) gives one) the progress line says how far the recording waited
+    // for has got, and is wiped before each name printed, so every name starts a line.
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    const std::string command = kTool + " import '" + (root / "tone.wav").string() + "' '" +
+                                named.string() + "' -j 2 --dir '" + (root / "again").string() + "'";
+    const std::string shown = (root / "shown").string();
+    ASSERT_EQ(std::system(("script -qec \"" + command + "\" /dev/null >" + shown).c_str()), 0);
+    std::ifstream in(shown);
+    const std::string screen((std::istreambuf_iterator<char>(in)), {});
+    const size_t part = screen.find("% " + (root / "tone.wav").string());
+    ASSERT_NE(part, std::string::npos) << screen;
+    EXPECT_EQ(screen.rfind("\rimport 1/2 ", part), screen.rfind('\r', part - 3)) << screen;
+    EXPECT_NE(screen.find("\r" + (root / "again").string()), std::string::npos) << screen;
+    EXPECT_EQ(std::ranges::count(screen, '\n'), 4) << screen;  // two names, two notes
 }
 
 TEST_F(ImportCommand, WeakCallsUnderHissAreCountedThroughTheGateOnly) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -262,7 +263,9 @@ struct Imported {
 };
 
 // Analyses one recording into `out`; the exit status for it.
-int analyse(const std::string& path, const Options& options, Imported& out) {
+// `reached` is told how far the work has got, from 0 to 1.
+int analyse(const std::string& path, const Options& options, Imported& out,
+            const std::function<void(double)>& reached) {
     SF_INFO info{};
     // Opened as every input is: a FIFO or a device would leave the library waiting.
     platform::InputFile input;
@@ -316,13 +319,20 @@ int analyse(const std::string& path, const Options& options, Imported& out) {
     // stop; the frames read. The library's error, if reading ended on one, stays in
     // `readError`.
     std::string readError;
+    // The file is read once for each of these (the gated audio of a short recording is kept
+    // from the second to the third).
+    const int passes = (options.denoise ? 1 : 0) + (options.thresholdDb ? 0 : 1) + 1;
+    int passesStarted = 0;
+    const double frameCount = static_cast<double>(std::max<sf_count_t>(info.frames, 1));
     auto readFirstChannel = [&](auto take) {
+        const int pass = passesStarted++;
         int64_t read = 0;
         for (sf_count_t n; (n = sf_readf_float(file.get(), frames.data(), kFrames)) > 0;) {
             for (sf_count_t i = 0; i < n; ++i) {
                 mono[static_cast<size_t>(i)] = frames[static_cast<size_t>(i * info.channels)];
             }
             read += n;
+            reached((pass + static_cast<double>(read) / frameCount) / passes);
             if (!take(std::span<const float>(mono.data(), static_cast<size_t>(n)))) break;
         }
         readError = sf_error(file.get()) != SF_ERR_NO_ERROR ? sf_strerror(file.get()) : "";
@@ -561,17 +571,19 @@ int run(const std::vector<std::string>& argv) {
         Imported& imported = perSlot[slot];
         imported = Imported{};
         messagesHeld = &imported.messages;
-        imported.status = analyse(paths[index], options, imported);
+        imported.status = analyse(paths[index], options, imported, [&](double fraction) {
+            progress.part(static_cast<int64_t>(index), paths[index], fraction);
+        });
         messagesHeld = nullptr;
     };
     tool::OrderedWork::run(paths.size(), *jobs, work, [&](size_t index, size_t slot) {
         Imported& imported = perSlot[slot];
-        progress.show(static_cast<int64_t>(index), paths[index]);
+        // The names of the files written go to standard output, often the same terminal.
+        progress.clear();
         int r = writeImported(paths[index], options, imported, alreadyThere);
-        if (!imported.messages.empty()) {
-            progress.clear();
-            std::fputs(imported.messages.c_str(), stderr);
-        }
+        std::fflush(stdout);
+        std::fputs(imported.messages.c_str(), stderr);
+        progress.show(static_cast<int64_t>(index), paths[index]);
         if (r == tool::kExitOk) r = imported.status;
         if (imported.sequences.empty() && imported.status == tool::kExitOk) ++withoutCalls;
         // A bad file does not stop the others; the worst outcome is the exit status.

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -21,6 +22,7 @@ ProgressLine::~ProgressLine() {
 }
 
 void ProgressLine::step() {
+    const std::lock_guard lock(mutex_);
     ++done_;
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
@@ -30,8 +32,23 @@ void ProgressLine::step() {
 }
 
 void ProgressLine::show(int64_t index, const std::string& name) {
+    const std::lock_guard lock(mutex_);
+    waitedFor_ = index + 1;
     if (!enabled_) return;
     draw(label_ + " " + std::to_string(index + 1) + "/" + std::to_string(total_) + " " + name);
+}
+
+void ProgressLine::part(int64_t index, const std::string& name, double fraction) {
+    const std::lock_guard lock(mutex_);
+    if (!enabled_ || index != waitedFor_) return;
+    const auto now = std::chrono::steady_clock::now();
+    // The first report of an item is drawn at once, so that the line names what is worked on.
+    if (partShown_ == index && now - lastDraw_ < kRedrawEvery) return;
+    lastDraw_ = now;
+    partShown_ = index;
+    const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100);
+    draw(label_ + " " + std::to_string(index + 1) + "/" + std::to_string(total_) + " " +
+         std::to_string(percent) + "% " + name);
 }
 
 void ProgressLine::draw(std::string line) {
@@ -44,6 +61,11 @@ void ProgressLine::draw(std::string line) {
 }
 
 void ProgressLine::clear() {
+    const std::lock_guard lock(mutex_);
+    clearLocked();
+}
+
+void ProgressLine::clearLocked() {
     if (!enabled_ || shown_ == 0) return;
     std::fprintf(stderr, "\r%s\r", std::string(shown_, ' ').c_str());
     std::fflush(stderr);
