@@ -58,6 +58,10 @@ void ButtonMenuDialog::Run(DialogMenuTemplate& menu, QWidget* parent) {
 }
 
 void ButtonMenuDialog::layOut() {
+    // One size for every caption of the menu, the largest at which the longest fits: sized
+    // button by button, a turned screen's narrow cells showed "Next" three times as large
+    // as "Open File" beside it.
+    int size = 64;
     for (int slot = 1; slot <= DialogMenuTemplate::kSlots; ++slot) {
         const MenuButtonSpec& slotButton = menu_.slotButton(slot);
         QPushButton* b = button(slot);
@@ -65,10 +69,14 @@ void ButtonMenuDialog::layOut() {
         const QString caption = QString::fromStdString(slotButton.caption);
         b->setText(caption);
         b->setGeometry(r.left, r.top, r.width(), r.height());
+        if (slotButton.visible) size = std::min(size, captionPixelSize(b->font(), caption, b->size()));
+    }
+    for (int slot = 1; slot <= DialogMenuTemplate::kSlots; ++slot) {
+        QPushButton* b = button(slot);
         QFont font = b->font();
-        font.setPixelSize(captionPixelSize(font, caption, b->size()));
+        font.setPixelSize(size);
         b->setFont(font);
-        b->setVisible(slotButton.visible);
+        b->setVisible(menu_.slotButton(slot).visible);
     }
 }
 

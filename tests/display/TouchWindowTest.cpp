@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -111,6 +112,15 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
         EXPECT_EQ(menu->focusWidget(), menu->button(12));  // nothing preset: "Close"
         if (!pictureFolder().isEmpty()) menu->grab().save(pictureFolder() + "/files-menu.png");
         EXPECT_EQ(menu->button(12)->geometry(), QRect(534, 362, 262, 116));
+        // Every caption at one size, and whole within its button.
+        auto oneSizeThatFits = [menu] {
+            for (int slot = 1; slot <= 12; ++slot) {
+                const QPushButton* b = menu->button(slot);
+                EXPECT_EQ(b->font().pixelSize(), menu->button(12)->font().pixelSize()) << slot;
+                EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), b->width() - 12);
+            }
+        };
+        oneSizeThatFits();
         EXPECT_TRUE(menu->button(10)->isVisible());
         QTest::mouseClick(menu->button(10), Qt::LeftButton);
         EXPECT_TRUE(menu->isVisible());
@@ -119,6 +129,7 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
         QApplication::processEvents();
         EXPECT_EQ(menu->button(12)->geometry(), QRect(322, 602, 156, 196));
         EXPECT_LT(menu->button(12)->font().pixelSize(), 64);
+        oneSizeThatFits();
         QTest::mouseClick(menu->button(1), Qt::LeftButton);
     });
     QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.menuArea()));
