@@ -110,6 +110,11 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
         auto* menu = dynamic_cast<ButtonMenuDialog*>(modal);
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->focusWidget(), menu->button(12));  // nothing preset: "Close"
+        // The focus marks the current choice on the screen, without a key pressed first.
+        ASSERT_TRUE(waitUntil([&] { return menu->button(12)->hasFocus(); }, 5000));
+        const int middle = menu->button(12)->height() / 2;
+        EXPECT_NE(menu->button(12)->grab().toImage().pixel(2, middle),
+                  menu->button(10)->grab().toImage().pixel(2, middle));
         if (!pictureFolder().isEmpty()) menu->grab().save(pictureFolder() + "/files-menu.png");
         EXPECT_EQ(menu->button(12)->geometry(), QRect(534, 362, 262, 116));
         // Every caption at one size, and whole within its button.
