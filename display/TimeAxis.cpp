@@ -73,6 +73,10 @@ void TimeAxis::Draw(platform::Canvas& canvas, const platform::PixelRect& axis,
         const auto x = static_cast<int32_t>(plot.left + (k - start) / columnTime);
         canvas.line(x, axis.top, x, axis.top + 8, scale);
         const std::string text = Label(k, s.decade);
+        // A label the view's right edge would cut reads as another number ("3" of "3.45"):
+        // its tick stays, the number goes.
+        platform::TextExtent extent;
+        if (canvas.textExtent(text, extent) && x - 4 + extent.width > axis.right) continue;
         // Below the tick, cut at the strip's bottom (the digits' descent is blank there).
         canvas.drawText({x - 4, axis.top + 8, x - 4 + labelWidth + 8,
                          std::min(axis.bottom, axis.top + 8 + textHeight)},

@@ -2,9 +2,11 @@
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -56,6 +58,12 @@ ColourChooserDialog::ColourChooserDialog(uint32_t initial, const std::array<uint
                       .arg(finger)
                       .arg((finger - 8) / 2));
     auto* layout = new QVBoxLayout(this);
+    // Sixteen swatches a row where the screen has room for them, else eight: sixteen made
+    // the dialog wider than a panel turned upright.
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const bool narrow =
+        screen != nullptr && screen->availableGeometry().width() < 16 * (finger + 2) + 40;
+    const int perRow = narrow ? 8 : 16;
 
     auto* basic = new QGridLayout;
     basic->setSpacing(2);
@@ -66,7 +74,7 @@ ColourChooserDialog::ColourChooserDialog(uint32_t initial, const std::array<uint
         swatch->setMinimumSize(finger, finger);
         paintSwatch(swatch, colour, false);
         connect(swatch, &QPushButton::clicked, this, [this, colour] { setColour(colour); });
-        basic->addWidget(swatch, static_cast<int>(i / 16), static_cast<int>(i % 16));
+        basic->addWidget(swatch, static_cast<int>(i) / perRow, static_cast<int>(i) % perRow);
         basic_[i] = swatch;
     }
     layout->addLayout(basic);
@@ -83,7 +91,7 @@ ColourChooserDialog::ColourChooserDialog(uint32_t initial, const std::array<uint
             selectCustom(index);
             setColour(custom_[static_cast<size_t>(index)]);
         });
-        customRow->addWidget(swatch, 0, index);
+        customRow->addWidget(swatch, index / perRow, index % perRow);
         customs_[i] = swatch;
     }
     layout->addLayout(customRow);
@@ -95,6 +103,7 @@ ColourChooserDialog::ColourChooserDialog(uint32_t initial, const std::array<uint
         slider->setRange(0, 255);
         slider->setPageStep(32);
         slider->setMinimumHeight(finger);
+        slider->setMinimumWidth(finger * 4);  // a handle's travel a finger can place
         auto* less = new QPushButton("\u2212", this);
         auto* more = new QPushButton("+", this);
         for (QPushButton* b : {less, more}) {
@@ -140,8 +149,12 @@ ColourChooserDialog::ColourChooserDialog(uint32_t initial, const std::array<uint
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    bottom->addWidget(box, 0, Qt::AlignBottom);
     layout->addLayout(bottom);
+    if (narrow) {
+        layout->addWidget(box, 0, Qt::AlignRight);
+    } else {
+        bottom->addWidget(box, 0, Qt::AlignBottom);
+    }
 
     selectCustom(0);
     setColour(colour_);

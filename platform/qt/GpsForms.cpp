@@ -198,9 +198,14 @@ std::optional<gps_settings::Choice> QtGpsWindows::EditSettings(SettingsForm& for
     minutes->setRange(0, 59);
     minutes->setSuffix(" m");
     minutes->setValue(form.timeZone.minutes);
+    // The sign on a row of its own, above the hours and minutes: on one row they made the
+    // dialog wider than a panel turned upright.
+    auto* signs = new QHBoxLayout;
+    signs->addWidget(plus);
+    signs->addWidget(minus);
+    signs->addStretch(1);
+    grid->addLayout(signs, 2, 1, 1, 3);
     auto* zone = new QHBoxLayout;
-    zone->addWidget(plus);
-    zone->addWidget(minus);
     // A spin box's own arrows are half its height: a finger gets buttons of its own.
     for (QSpinBox* field : {hours, minutes}) {
         field->setButtonSymbols(QAbstractSpinBox::NoButtons);
@@ -217,15 +222,15 @@ std::optional<gps_settings::Choice> QtGpsWindows::EditSettings(SettingsForm& for
         zone->addWidget(field);
         zone->addWidget(up);
     }
-    grid->addLayout(zone, 2, 1, 1, 3);
+    grid->addLayout(zone, 3, 1, 1, 3);
     auto* system = new QLabel(QString::fromStdString(form.systemZone), &dialog);
     system->setObjectName("systemZone");
-    grid->addWidget(system, 3, 1, 1, 3);
+    grid->addWidget(system, 4, 1, 1, 3);
 
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    grid->addWidget(box, 4, 0, 1, 4);
+    grid->addWidget(box, 5, 0, 1, 4);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
 
     std::optional<int32_t> port;

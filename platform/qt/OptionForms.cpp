@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/AppSettings.h"
 #include "app/DisplayOptionsDialog.h"
@@ -48,6 +49,16 @@ QDialogButtonBox* addButtons(QDialog& dialog, QVBoxLayout* layout,
     return box;
 }
 
+// A quick-pick button: as narrow as a finger allows, where the style's text buttons are
+// 80 pixels at the least and a row of five ran off a panel turned upright.
+QPushButton* pickButton(QDialog& dialog, int32_t value) {
+    auto* b = new QPushButton(QString::number(value), &dialog);
+    b->setAutoDefault(false);
+    b->setMinimumWidth(std::max(platform::qt::fingerPixels(dialog.screen()),
+                                b->fontMetrics().horizontalAdvance(b->text()) + 8));
+    return b;
+}
+
 // A refused field: the message, then the field selected for another try.
 void refuse(QWidget* parent, QLineEdit* field, const std::string& message) {
     QMessageBox::warning(parent, "Zelkora", q(message));
@@ -77,8 +88,7 @@ bool EditFrequencyRange(QWidget* parent, int32_t& lowKHz, int32_t& highKHz) {
         auto* row = new QHBoxLayout;
         row->addWidget(new QLabel(title, &dialog));
         for (int32_t v : values) {
-            auto* b = new QPushButton(QString::number(v), &dialog);
-            b->setAutoDefault(false);
+            QPushButton* b = pickButton(dialog, v);
             QObject::connect(b, &QPushButton::clicked, &dialog, [&, v, &member = member] {
                 member = v;
                 refresh();
@@ -141,6 +151,9 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
     autoGrid->addWidget(slack, 0, 5);
     layout->addWidget(autoSave);
     layout->addWidget(saveOnCal);
+    // Squeezed onto a narrow panel, a field still takes a finger and two digits.
+    for (QLineEdit* field : {divRatio, lineLength, maxTbc, slack})
+        field->setMinimumWidth(platform::qt::fingerPixels(dialog.screen()) * 3 / 2);
 
     auto texts = [&] {
         return RecordingOptionsDialog::Texts{
@@ -176,8 +189,7 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
         readBack();
     });
     for (int32_t v : RecordingOptionsDialog::kDivRatioPicks) {
-        auto* b = new QPushButton(QString::number(v), &dialog);
-        b->setAutoDefault(false);
+        QPushButton* b = pickButton(dialog, v);
         QObject::connect(b, &QPushButton::clicked, &dialog, [&, v] {
             if (auto r = d.PickDivRatio(v, texts())) {
                 refuse(&dialog, fieldOf(r->field), r->message);

@@ -54,7 +54,7 @@ SerialTestDialog::SerialTestDialog(AppSettings& settings, Host host, QWidget* pa
         ++row;
     }
     grid->setColumnStretch(1, 1);
-    grid->setHorizontalSpacing(24);
+    grid->setHorizontalSpacing(16);
     grid->addWidget(store_, row++, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {run_, close_}) {
@@ -64,9 +64,11 @@ SerialTestDialog::SerialTestDialog(AppSettings& settings, Host host, QWidget* pa
     }
     grid->addLayout(buttons, row, 0, 1, 2);
 
-    // Wide enough for the longest figures, so that the dialog keeps its size while counting.
+    // Wide enough for the figures of a run of up to 99 hours, so that the dialog keeps its
+    // size while counting; room for a thousand hours made it wider than a panel turned
+    // upright, which cut the figures off.
     const QFontMetrics metrics(figures);
-    field("Bad time")->setMinimumWidth(metrics.horizontalAdvance("-999h  59m  59s 999 999"));
+    field("Bad time")->setMinimumWidth(metrics.horizontalAdvance("-99h  59m  59s 999 999"));
 
     timer_->setInterval(kRefreshMs);
     connect(timer_, &QTimer::timeout, this, [this] {

@@ -6,6 +6,7 @@
 #include "display/CallFilter.h"
 #include "display/DotPlacer.h"
 #include "display/FrequencyAxis.h"
+#include "display/SoftwareCanvas.h"
 #include "display/StatusLine.h"
 #include "display/TimeAxis.h"
 #include "display/TimeScale.h"
@@ -312,6 +313,22 @@ TEST(TimeAxis, LabelSpacingFitsThePlot) {
     EXPECT_EQ(TimeAxis::Label(1000, 1000), " 0.001");
     s = TimeAxis::ChooseSpacing(int64_t{1} << 40, 50, 32);  // nothing fits: 50 s
     EXPECT_EQ(s.step, 50000000);
+
+    // The 19 s label's tick lies 4 pixels inside the view's right edge (800): its number,
+    // 16 pixels wide, is left out rather than cut to "1"; the 18 s label is drawn.
+    SoftwareCanvas canvas(840, 24);
+    canvas.fillRect({0, 0, 840, 24}, 0xFFFFFF);
+    TimeAxis::Draw(canvas, {0, 0, 800, 24}, {36, 0, 800, 0}, 0, 25000, 32, 14, 0, 0xFFFFFF);
+    auto inked = [&](int32_t from, int32_t to) {
+        for (int32_t x = from; x < to; ++x) {
+            for (int32_t y = 9; y < 24; ++y) {
+                if (canvas.at(x, y) == 0) return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(inked(752, 768));
+    EXPECT_FALSE(inked(790, 840));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The window on the set-ups field users have, each on a virtual X display of its own: a
-// touch board with no window manager and one with matchbox-window-manager (800 x 480), and
+// touch board with no window manager and one with matchbox-window-manager (800 x 480, and
+// turned upright), and
 // a desktop under openbox (1280 x 800). What is checked is what the user sees: which
 // windows cover the screen (as xwininfo reports them), the pixels of the screen, and the
 // size of everything a finger taps. ctest runs each set-up in a process of its own.
@@ -206,6 +207,8 @@ void runSetUp(const std::string& windowManager, int width, int height) {
                 expectFingerSized(modal, finger);
                 EXPECT_TRUE(showsOnScreen(modal, shot));
                 EXPECT_TRUE(screen.contains(onScreen(modal))) << shot << " runs off the screen";
+                // Narrower than its contents, a window manager's fit cuts them off.
+                EXPECT_GE(modal->width(), modal->minimumSizeHint().width()) << shot;
                 if (auto* menu = dynamic_cast<ButtonMenuDialog*>(modal))
                     QTest::mouseClick(menu->button(12), Qt::LeftButton);  // "Close"
                 else
@@ -242,6 +245,7 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         check("gps-settings", [&] { frame.gps().Perform(100); });
         check("exit", [&] { frame.AskYesNo("Exit Zelkora"); });
         check("ports", [&] { frame.SearchPorts(program.doc.recorder().modulePort()); });
+        check("serial-test", [&] { frame.input().dispatcher().Perform(113); });
         // The file list: below "Cancel" down to the bottom edge.
         check(
             "files", [&] { frame.OpenFile(); },
@@ -267,6 +271,10 @@ TEST(ScreenCover, TouchBoardWithoutWindowManager) {
 
 TEST(ScreenCover, TouchBoardUnderMatchbox) {
     runSetUp("matchbox-window-manager", 800, 480);
+}
+
+TEST(ScreenCover, TouchBoardTurnedUprightUnderMatchbox) {
+    runSetUp("matchbox-window-manager", 480, 800);
 }
 
 TEST(ScreenCover, DesktopUnderOpenbox) {

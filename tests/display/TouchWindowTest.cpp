@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -109,8 +110,22 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
         auto* menu = dynamic_cast<ButtonMenuDialog*>(modal);
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->focusWidget(), menu->button(12));  // nothing preset: "Close"
+        // The focus marks the current choice on the screen, without a key pressed first.
+        ASSERT_TRUE(waitUntil([&] { return menu->button(12)->hasFocus(); }, 5000));
+        const int middle = menu->button(12)->height() / 2;
+        EXPECT_NE(menu->button(12)->grab().toImage().pixel(2, middle),
+                  menu->button(10)->grab().toImage().pixel(2, middle));
         if (!pictureFolder().isEmpty()) menu->grab().save(pictureFolder() + "/files-menu.png");
         EXPECT_EQ(menu->button(12)->geometry(), QRect(534, 362, 262, 116));
+        // Every caption at one size, and whole within its button.
+        auto oneSizeThatFits = [menu] {
+            for (int slot = 1; slot <= 12; ++slot) {
+                const QPushButton* b = menu->button(slot);
+                EXPECT_EQ(b->font().pixelSize(), menu->button(12)->font().pixelSize()) << slot;
+                EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), b->width() - 12);
+            }
+        };
+        oneSizeThatFits();
         EXPECT_TRUE(menu->button(10)->isVisible());
         QTest::mouseClick(menu->button(10), Qt::LeftButton);
         EXPECT_TRUE(menu->isVisible());
@@ -119,6 +134,7 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
         QApplication::processEvents();
         EXPECT_EQ(menu->button(12)->geometry(), QRect(322, 602, 156, 196));
         EXPECT_LT(menu->button(12)->font().pixelSize(), 64);
+        oneSizeThatFits();
         QTest::mouseClick(menu->button(1), Qt::LeftButton);
     });
     QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.menuArea()));
