@@ -72,7 +72,8 @@ void ButtonMenuDialog::layOut() {
         const QString caption = QString::fromStdString(slotButton.caption);
         b->setText(caption);
         b->setGeometry(r.left, r.top, r.width(), r.height());
-        if (slotButton.visible) size = std::min(size, captionPixelSize(b->font(), caption, b->size()));
+        if (slotButton.visible)
+            size = std::min(size, captionPixelSize(b->font(), caption, b->size()));
     }
     for (int slot = 1; slot <= DialogMenuTemplate::kSlots; ++slot) {
         QPushButton* b = button(slot);

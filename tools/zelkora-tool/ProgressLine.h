@@ -40,9 +40,9 @@ class ProgressLine {
     bool enabled_;
     size_t shown_ = 0;  // characters on the line now
     std::chrono::steady_clock::time_point lastDraw_{};
-    int64_t waitedFor_ = 0;    // the item whose part is shown
-    int64_t partShown_ = -1;   // the item whose part the line shows now
-    std::mutex mutex_;  // part() comes from the workers' threads
+    int64_t waitedFor_ = 0;   // the item whose part is shown
+    int64_t partShown_ = -1;  // the item whose part the line shows now
+    std::mutex mutex_;        // part() comes from the workers' threads
 };
 
 }  // namespace tool
