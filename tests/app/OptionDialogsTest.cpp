@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/AppSettings.h"
 #include "app/DialogFields.h"
 #include "app/DisplayOptionsDialog.h"
@@ -108,7 +110,7 @@ TEST(RecordingOptionsDialogTest, AQuickPickReadsTheFieldsThenSetsTheRatio) {
     EXPECT_EQ(d.divRatio, 32);
 }
 
-TEST(DisplayOptionsDialogTest, ColoursAreTakenAtOnceAndMarkTheMask) {
+TEST(DisplayOptionsDialogTest, ColoursAreTakenAtOnceMarkTheMaskAndGoBackOnCancel) {
     AppSettings s;
     s.CustomColor[3] = 0x123456;
     DisplayOptionsDialog d(s);
@@ -141,6 +143,16 @@ TEST(DisplayOptionsDialogTest, ColoursAreTakenAtOnceAndMarkTheMask) {
     EXPECT_EQ(s.BigDots, 0);
     EXPECT_EQ(s.AllUse, 1);
     EXPECT_EQ(DisplayOptionsDialog::ChangeBit(DisplayOptionsDialog::Button::Scale), 8u);
+    // Cancel puts back the colours the dialog opened with; the custom ones made stay.
+    DisplayOptionsDialog cancelled(s);
+    cancelled.Press(DisplayOptionsDialog::Button::Dots, [](uint32_t, auto& custom) {
+        custom[1] = 0x654321;
+        return std::optional<uint32_t>(0x00FF0000);
+    });
+    EXPECT_EQ(s.Cdots, 0x00FF0000u);
+    cancelled.Cancel();
+    EXPECT_EQ(std::tuple(s.Cdots, s.CustomColor[1], cancelled.changeMask()),
+              std::tuple(0x0000FF00u, 0x654321u, 2u));
 }
 
 }  // namespace

@@ -114,29 +114,6 @@ TEST(OptionForms, FileListShowsTheCountAndTheCurrentFile) {
     EXPECT_TRUE(labels.contains("/data/Batfiles/"));
 }
 
-// A colour chosen is kept by OK; Escape (as Cancel) puts the one the dialog opened with back.
-TEST(OptionForms, DisplayOptionsKeepAColourOnOkOnly) {
-    application();
-    AppSettings s;
-    for (bool ok : {false, true}) {
-        whenModal([&](QWidget* dialog) {
-            whenModal([&](QWidget* chooser) {
-                QTest::mouseClick(dynamic_cast<ColourChooserDialog*>(chooser)->basicSwatch(5),
-                                  Qt::LeftButton);  // red
-                QTest::mouseClick(okOf(chooser), Qt::LeftButton);
-            });
-            QTest::mouseClick(buttonWithText(dialog, "Dots"), Qt::LeftButton);
-            if (ok) {
-                QTest::mouseClick(okOf(dialog), Qt::LeftButton);
-            } else {
-                QTest::keyClick(dialog, Qt::Key_Escape);
-            }
-        });
-        EXPECT_EQ(OptionForms::EditDisplayOptions(nullptr, s), 2u);  // rebuilt either way
-        EXPECT_EQ(s.Cdots, ok ? 0x0000FFu : 0x000000u) << ok;
-    }
-}
-
 // The folder list starts on the folder in use, so OK keeps it; with the folder elsewhere
 // OK picks nothing.
 TEST(OptionForms, FolderListStartsOnTheFolderInUse) {
