@@ -5,10 +5,10 @@
 #include "display/StatusLine.h"
 
 WindowFit::Placement WindowFit::Initial(int32_t left, int32_t top, int32_t width, int32_t height) {
-    if (width < kPreferredWidth || height < kPreferredHeight) {
-        return {true, left, top, width, height};
-    }
-    return {false, left + (width - kPreferredWidth) / 2, top + (height - kPreferredHeight) / 2,
+    const int32_t frameWidth = kPreferredWidth + kFrameWidth;
+    const int32_t frameHeight = kPreferredHeight + kFrameHeight;
+    if (width < frameWidth || height < frameHeight) return {true, left, top, width, height};
+    return {false, left + (width - frameWidth) / 2, top + (height - frameHeight) / 2,
             kPreferredWidth, kPreferredHeight};
 }
 

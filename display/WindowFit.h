@@ -7,6 +7,11 @@ class WindowFit {
   public:
     static constexpr int32_t kPreferredWidth = 960;
     static constexpr int32_t kPreferredHeight = 600;
+    // Room for the window system's title bar and borders, which come on top of the window's
+    // size and are not known before it is shown: a 960 x 600 window on a 1024 x 600 panel
+    // under a desktop's window manager had its status line below the screen's edge.
+    static constexpr int32_t kFrameWidth = 16;
+    static constexpr int32_t kFrameHeight = 48;
 
     struct Placement {
         bool maximised = false;
@@ -14,7 +19,7 @@ class WindowFit {
     };
 
     // The window for an available area at (left, top) of the given size: maximised when the
-    // area is smaller than the preferred size, else that size centred in it.
+    // area is smaller than the preferred size with its frame, else that size centred in it.
     static Placement Initial(int32_t left, int32_t top, int32_t width, int32_t height);
 
     // The narrowest view whose status line shows every field apart: name (after a notice
