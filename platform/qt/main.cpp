@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "app/AboutInfo.h"
 #include "platform/StopSignals.h"
 #include "platform/qt/ProgramStart.h"
 #include "platform/qt/QtUiHandlers.h"
@@ -21,8 +22,11 @@ const QCommandLineOption kMonitorPort(
 void describeOptions(QCommandLineParser& parser) {
     QCoreApplication::setApplicationName("zelkora");
     QCoreApplication::setOrganizationName("Chirova");
+    QCoreApplication::setApplicationVersion(
+        QString::fromStdString(AboutInfo::ThisProgram().version.value_or("")));
     parser.setApplicationDescription("Records and views bat calls by zero-crossing analysis.");
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument("file", "A sequence file to open.", "[file]");
     parser.addOption(kMonitorPort);
 }
@@ -30,7 +34,7 @@ void describeOptions(QCommandLineParser& parser) {
 bool asksForHelp(int argc, char** argv) {
     for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
         const std::string_view a(argv[i]);
-        if (a == "-h" || a == "--help" || a == "-?") return true;
+        if (a == "-h" || a == "--help" || a == "-?" || a == "-v" || a == "--version") return true;
     }
     return false;
 }
@@ -41,10 +45,10 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     if (asksForHelp(argc, argv)) {
         // Answered without a display (on a station's terminal, over ssh): printing the
-        // options needs no window system, which QApplication would insist on.
+        // options or the version needs no window system, which QApplication would insist on.
         QCoreApplication core(argc, argv);
         describeOptions(parser);
-        parser.process(core);  // prints the help and exits
+        parser.process(core);  // prints the help or the version and exits
     }
     QApplication app(argc, argv);
     describeOptions(parser);

@@ -102,6 +102,12 @@ grep -q -- "--record-monitor" "$work/window-help" || fail "zelkora --help lacks 
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/zelkora" --help \
     >"$work/window-help" 2>&1 || fail "zelkora --help without a display failed"
 grep -q -- "--record-monitor" "$work/window-help" || fail "zelkora --help without a display"
+# Both name the package's version, the window's also without a display.
+version=$(dpkg-deb -f "$deb" Version)
+version=${version%-*}  # without the Debian revision
+[[ $("$tool" --version) == "zelkora-tool $version" ]] || fail "zelkora-tool --version"
+[[ $(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/zelkora" --version) == \
+    "zelkora $version" ]] || fail "zelkora --version without a display"
 seq 1 40 | awk '{ print 30 + ($1 % 8) * 5 }' >"$work/intervals"
 file=$("$tool" encode --ratio 16 --start "2026-06-12 22:14:03" --dir "$work/seq" <"$work/intervals") ||
     fail "the installed zelkora-tool encode failed"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AboutInfo.h"
 #include "tools/zelkora-tool/Command.h"
 
 namespace {
@@ -13,7 +14,8 @@ namespace {
 void printOverview(FILE* out) {
     std::fprintf(out,
                  "usage: zelkora-tool COMMAND [OPTIONS...]\n"
-                 "       zelkora-tool COMMAND --help\n\ncommands:\n");
+                 "       zelkora-tool COMMAND --help\n"
+                 "       zelkora-tool --version\n\ncommands:\n");
     for (const tool::Command& c : tool::commands()) {
         std::fprintf(out, "  %-16s %s\n", c.name, c.summary);
     }
@@ -71,6 +73,10 @@ int main(int argc, char** argv) {
     if (name == "--help" || name == "-h" || name == "help") {
         printOverview(stdout);
         return finish("help", tool::kExitOk);
+    }
+    if (name == "--version") {
+        std::printf("zelkora-tool %s\n", AboutInfo::ThisProgram().version.value_or("").c_str());
+        return finish("version", tool::kExitOk);
     }
     for (const tool::Command& c : tool::commands()) {
         if (name == c.name) {
