@@ -20,8 +20,9 @@ packages=(
     dpkg-dev desktop-file-utils groff-base
     # scripts/clock-check.sh moves the clock; scripts/stress-check.sh loads the machine
     faketime stress-ng
-    # the package test runs Debian's checker on the package
-    lintian
+    # the package test runs Debian's checker on the package, and asks the desktop's file-type
+    # database what a sequence file is
+    lintian shared-mime-info libglib2.0-bin
     # the station's web page: its HTTP server, and the browser its test drives (with node)
     libcpp-httplib-dev chromium nodejs
     # the window tests run on a virtual X display, without a window manager and under the

@@ -111,6 +111,21 @@ version=${version%-*}  # without the Debian revision
 seq 1 40 | awk '{ print 30 + ($1 % 8) * 5 }' >"$work/intervals"
 file=$("$tool" encode --ratio 16 --start "2026-06-12 22:14:03" --dir "$work/seq" <"$work/intervals") ||
     fail "the installed zelkora-tool encode failed"
+# A file manager knows a sequence file by its name, or renamed by its first bytes, and offers
+# the window for it.
+grep -qx "MimeType=application/x-zelkora-sequence;" "$desktop" || fail "the entry takes no file type"
+if command -v update-mime-database >/dev/null && command -v gio >/dev/null; then
+    mkdir -p "$work/data/mime/packages"
+    cp /usr/share/mime/packages/freedesktop.org.xml "$root/usr/share/mime/packages/zelkora.xml" \
+        "$work/data/mime/packages/"
+    update-mime-database "$work/data/mime" >/dev/null 2>&1 || fail "the file type is refused"
+    cp "$file" "$work/renamed.bin"
+    for f in "$file" "$work/renamed.bin"; do
+        type=$(XDG_DATA_HOME=$work/data XDG_DATA_DIRS=$work/data gio info -a standard::content-type "$f" |
+            sed -n 's/^ *standard::content-type: //p')
+        [[ $type == application/x-zelkora-sequence ]] || fail "$f is taken for '$type'"
+    done
+fi
 if "$tool" render "$file" --png "$work/picture.png" --size 320x240 --mode all; then
     [[ $(head -c 8 "$work/picture.png" | od -An -tx1 | tr -d ' ') == 89504e470d0a1a0a ]] ||
         fail "render wrote no PNG"
