@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/StopSignals.h"
+#include "platform/qt/DecimalPoint.h"
 #include "platform/qt/ProgramStart.h"
 #include "platform/qt/QtUiHandlers.h"
 
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
         parser.process(core);  // prints the help and exits
     }
     QApplication app(argc, argv);
+    platform::qt::keepDecimalPoint();
     describeOptions(parser);
     parser.process(app);
     int32_t recordPort = 0;
