@@ -13,6 +13,8 @@ packages=(
     dosfstools fusefat
     # the map command's test checks its GPX with xmllint
     libxml2-utils
+    # the render test makes a German locale of its own (localedef) to draw under
+    locales
     # scripts/fuzz.sh builds the parsers' libFuzzer targets
     clang-14 libclang-rt-14-dev
     # scripts/package.sh makes the Debian package (dpkg-shlibdeps finds its dependencies);

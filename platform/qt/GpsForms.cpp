@@ -10,7 +10,9 @@
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/AppSettings.h"
+#include "app/DialogFields.h"
 #include "gps/MapColoursDialog.h"
 #include "platform/qt/GpsMapWindow.h"
 #include "platform/qt/OptionForms.h"
@@ -143,6 +146,26 @@ const std::vector<std::string>& QtGpsWindows::progressTexts() const {
 
 namespace {
 
+// The time zone's hours and minutes are whole numbers. A spin box drops a comma or point
+// without a word and takes the digits after it, so "5,5" for five and a half hours became
+// 5 h and "0,5" 5 h: the separator is refused with the message the other dialogs give.
+class WholeNumbersOnly : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (typed.isEmpty() ||
+            (typed != "," && typed != "." && typed != QLocale().decimalPoint())) {
+            return false;
+        }
+        auto* field = static_cast<QAbstractSpinBox*>(watched);
+        QMessageBox::warning(field->window(), "Zelkora", DialogFields::kNotAnInteger);
+        field->selectAll();
+        return true;
+    }
+};
+
 void fillPorts(QComboBox* combo, const gps::PortList& ports) {
     combo->clear();
     for (const gps::PortEntry& e : ports.entries())
@@ -206,8 +229,10 @@ std::optional<gps_settings::Choice> QtGpsWindows::EditSettings(SettingsForm& for
     signs->addStretch(1);
     grid->addLayout(signs, 2, 1, 1, 3);
     auto* zone = new QHBoxLayout;
+    auto* wholeNumbers = new WholeNumbersOnly(&dialog);
     // A spin box's own arrows are half its height: a finger gets buttons of its own.
     for (QSpinBox* field : {hours, minutes}) {
+        field->installEventFilter(wholeNumbers);
         field->setButtonSymbols(QAbstractSpinBox::NoButtons);
         field->setAlignment(Qt::AlignCenter);
         auto* down = new QPushButton("-", &dialog);

@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdio>
 
+#include "platform/qt/DecimalPoint.h"
+
 namespace platform::qt {
 
 namespace {
@@ -32,7 +34,9 @@ QtMessageHandler OffscreenGuiApp::prepare() {
     return passedOn;
 }
 
-OffscreenGuiApp::OffscreenGuiApp() : previous_(prepare()), app_(argc_, argv_) {}
+OffscreenGuiApp::OffscreenGuiApp() : previous_(prepare()), app_(argc_, argv_) {
+    keepDecimalPoint();
+}
 
 OffscreenGuiApp::~OffscreenGuiApp() {
     qInstallMessageHandler(previous_);

@@ -8,6 +8,7 @@
 
 #include "app/AboutInfo.h"
 #include "platform/StopSignals.h"
+#include "platform/qt/DecimalPoint.h"
 #include "platform/qt/ProgramStart.h"
 #include "platform/qt/QtUiHandlers.h"
 
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
         parser.process(core);  // prints the help or the version and exits
     }
     QApplication app(argc, argv);
+    platform::qt::keepDecimalPoint();
     describeOptions(parser);
     parser.process(app);
     int32_t recordPort = 0;

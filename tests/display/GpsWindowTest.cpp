@@ -27,6 +27,7 @@
 
 #include "acquisition/PtyPeer.h"
 #include "app/AppSettings.h"
+#include "app/DialogFields.h"
 #include "app/ZelkoraDoc.h"
 #include "gps/GpsPoll.h"
 #include "gps/GpsReceiver.h"
@@ -150,7 +151,7 @@ TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition
         ASSERT_TRUE(testing_support::showFrame(frame, doc));
         QStringList rates;
         int maxHours = 0, maxMinutes = 0;
-        QString zone;
+        QString zone, refusal;
         whenModal<QDialog>([&](QDialog* dialog) {
             auto* baud = dialog->findChild<QComboBox*>("baud");
             auto* ports = dialog->findChild<QComboBox*>("ports");
@@ -166,6 +167,12 @@ TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition
             maxHours = hours->maximum();
             maxMinutes = minutes->maximum();
             zone = dialog->findChild<QLabel*>("systemZone")->text();
+            // Five and a half hours typed as "5,5": refused aloud, not the comma dropped.
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                refusal = box->text();
+                box->accept();
+            });
+            QTest::keyClicks(hours, "5,5");
             ports->setCurrentIndex(-1);
             baud->setCurrentIndex(8);
             hours->setValue(10);
@@ -179,6 +186,7 @@ TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition
         EXPECT_EQ(maxHours, 12);
         EXPECT_EQ(maxMinutes, 59);
         EXPECT_TRUE(zone.startsWith("System: UTC")) << zone.toStdString();
+        EXPECT_EQ(refusal.toStdString(), DialogFields::kNotAnInteger);
         EXPECT_EQ(settings.GPSport, 33);  // no port listed: the remembered one is kept
         EXPECT_EQ(settings.GPSbaudrate, 115200);
         EXPECT_EQ(settings.GPStz, 600);

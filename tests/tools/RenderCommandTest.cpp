@@ -47,8 +47,9 @@ class RenderCommand : public ::testing::Test {
                    static_cast<std::streamsize>(bytes.size()));
         return path;
     }
-    int run(const std::string& args) {
-        const std::string command = std::string("'") + ZELKORA_BINARY_DIR +
+    // `env`: assignments put before the command.
+    int run(const std::string& args, const std::string& env = "") {
+        const std::string command = env + " '" + ZELKORA_BINARY_DIR +
                                     "/tools/zelkora-tool/zelkora-tool' render " + args + " >'" +
                                     root + "/out.txt' 2>'" + root + "/err.txt'";
         const int status = std::system(command.c_str());
@@ -160,6 +161,27 @@ TEST_F(RenderCommand, PicturePlacesGridDotsAndAxis) {
                   0);
     }
     EXPECT_EQ(testing_support::readText(png), testing_support::readText(root + "/p2.png"));
+}
+
+// Qt takes the C library's locale from the environment; a German LC_NUMERIC alone (with an
+// English LANG, as many set it) must not turn the time axis's "0.002" into "0,002".
+TEST_F(RenderCommand, TimeAxisKeepsItsDecimalPointUnderAGermanLocale) {
+    const std::string locales = root + "/locales";
+    std::filesystem::create_directories(locales);
+    if (std::system(("localedef -i de_DE -f UTF-8 '" + locales + "/de_DE.UTF-8' >/dev/null 2>&1")
+                        .c_str()) != 0) {
+        GTEST_SKIP() << "localedef cannot make de_DE.UTF-8 (Debian's locales package)";
+    }
+    const std::string file = write("26061222.15#", synthetic::encode(*synthetic::makeCalls({})));
+    const std::string args = "'" + file + "' --size 640x400 --mode true --scale F10 --png '";
+    ASSERT_EQ(run(args + root + "/c.png'", "LC_ALL=C"), 0) << errors();
+    ASSERT_EQ(run(args + root + "/de.png'",
+                  "LOCPATH='" + locales + "' LC_ALL= LANG=C.UTF-8 LC_NUMERIC=de_DE.UTF-8"),
+              0)
+        << errors();
+    EXPECT_TRUE(testing_support::readText(root + "/c.png") ==
+                testing_support::readText(root + "/de.png"))
+        << "the picture differs from the C locale's";
 }
 
 }  // namespace
