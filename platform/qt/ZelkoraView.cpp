@@ -1,6 +1,7 @@
 #include "platform/qt/ZelkoraView.h"
 
 #include <QBackingStore>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -26,6 +27,8 @@ ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
     // The menu bar lies outside the view here, so nothing is taken off for bars.
     view_.SetBarHeight(0);
     view_.invalidate = [this] { update(); };
+    paintsIntoFreshBuffers_ =
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
@@ -139,6 +142,10 @@ void ZelkoraView::paintEvent(QPaintEvent*) {
         window.drawImage(QPoint(0, 0), frame_);
     } else {
         if (!view_.layoutOk()) window.fillRect(rect(), Qt::white);
+        // A Wayland window is painted in whichever of its buffers the compositor has given
+        // back, which holds no paint or an older one: what this paint leaves out shows
+        // black or stale there (the whole plot, behind a clock tick's status line).
+        if (paintsIntoFreshBuffers_) view_.MarkAllForPaint();
         platform::qt::QtWindowDc dc(window, font_);
         view_.OnPaint(dc);
     }

@@ -79,4 +79,5 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     ViewInput* input_ = nullptr;
     bool started_ = false;
     bool painting_ = false;
+    bool paintsIntoFreshBuffers_ = false;
 };
