@@ -27,8 +27,7 @@ ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
     // The menu bar lies outside the view here, so nothing is taken off for bars.
     view_.SetBarHeight(0);
     view_.invalidate = [this] { update(); };
-    paintsIntoFreshBuffers_ =
-        QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    paintsIntoFreshBuffers_ = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
