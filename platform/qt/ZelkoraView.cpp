@@ -47,7 +47,7 @@ ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
     } else {
         setMinimumSize(240, 180);
     }
-    makeFrameBuffer();
+    makeFrameBuffer(hostPixelRatio());
 }
 
 ZelkoraView::~ZelkoraView() {
@@ -69,17 +69,18 @@ QImage* ZelkoraView::nativeSurface(QPoint& offset) {
 }
 
 QImage* ZelkoraView::frameBuffer() {
-    // A hidden window gets its resize event only when shown: follow the size now.
-    const int32_t ratio = hostPixelRatio();
-    if (frame_.width() != std::max(1, width()) * ratio ||
-        frame_.height() != std::max(1, height()) * ratio) {
-        makeFrameBuffer();
+    // A hidden window gets its resize event only when shown: follow the size now. A new
+    // pixel ratio waits for the next paint, which sets the surface up again for it: made
+    // here, the image would be written at the old one's row length, past its end.
+    if (frame_.width() != std::max(1, width()) * frameRatio_ ||
+        frame_.height() != std::max(1, height()) * frameRatio_) {
+        makeFrameBuffer(frameRatio_);
     }
     return &frame_;
 }
 
-void ZelkoraView::makeFrameBuffer() {
-    const int32_t ratio = hostPixelRatio();
+void ZelkoraView::makeFrameBuffer(int32_t ratio) {
+    frameRatio_ = ratio;
     frame_ =
         QImage(std::max(1, width()) * ratio, std::max(1, height()) * ratio, QImage::Format_RGB16);
     frame_.setDevicePixelRatio(ratio);
@@ -118,7 +119,11 @@ void ZelkoraView::ChooseGraphics(int32_t graphicsSystem) {
 
 void ZelkoraView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    makeFrameBuffer();
+    followSize();
+}
+
+void ZelkoraView::followSize() {
+    makeFrameBuffer(hostPixelRatio());
     // A direct path is described by its size: open it again for the new one.
     const GraphicsBackEnd backEnd = surface_.GetBackEnd();
     if (backEnd == GraphicsBackEnd::Gapi || backEnd == GraphicsBackEnd::DirectDraw) {
@@ -130,6 +135,9 @@ void ZelkoraView::resizeEvent(QResizeEvent* event) {
 }
 
 void ZelkoraView::paintEvent(QPaintEvent*) {
+    // On a screen of another pixel ratio (dragged from a laptop's panel to a monitor beside
+    // it) the view keeps its size, not its device pixels: set up again as for a new size.
+    if (hostPixelRatio() != frameRatio_) followSize();
     QPainter window(this);
     painting_ = true;
     if (surface_.GetBackEnd() == GraphicsBackEnd::Gapi) {
