@@ -78,14 +78,9 @@ TEST(WaylandWindow, DrawnWholeOnEveryPaintAndBackToItsSizeAfterFullScreen) {
     plot.EndHint();
     // Clock ticks repaint the status line alone; the plot stays white on the screen.
     QTest::qWait(2500);
-    const std::string shot = root + "/screen.png";
-    ASSERT_EQ(std::system(("cd " + root +
-                           " && weston-screenshooter >/dev/null 2>&1 && "
-                           "mv wayland-screenshot-*.png " +
-                           shot)
-                              .c_str()),
-              0);
-    const QImage screen(QString::fromStdString(shot));
+    const std::string take = "cd " + root + " && weston-screenshooter >/dev/null 2>&1";
+    ASSERT_EQ(std::system((take + " && mv wayland-screenshot-*.png screen.png").c_str()), 0);
+    const QImage screen(QString::fromStdString(root + "/screen.png"));
     int black = 0;
     for (int y = 0; y < screen.height(); ++y)
         for (int x = 0; x < screen.width(); ++x) black += (screen.pixel(x, y) & 0xFFFFFF) == 0;
