@@ -101,6 +101,9 @@ class PlotView {
     void OnPaint(platform::WindowDc& window);
     // The user's first tap or key: the hint goes with the next paint.
     void EndHint();
+    // The window has lost what was copied to it (a window system that hands each paint a
+    // buffer of its own): the next paint copies everything again.
+    void MarkAllForPaint() { marginsDirty_ = plotDirty_ = true; }
     // A paint without the start-up hint (the picture the headless renderer writes).
     void PaintWithoutHint(platform::WindowDc& window);
     std::function<void()> invalidate;

@@ -30,6 +30,8 @@ packages=(
     # the window tests run on a virtual X display, without a window manager and under the
     # two that touch boards and desktops use; xwininfo tells which windows cover the screen
     xvfb matchbox-window-manager openbox x11-utils
+    # and under a Wayland compositor without a screen, with Qt's Wayland plugin
+    weston qt6-wayland
 )
 
 missing=()

@@ -47,7 +47,14 @@ void showCoveringScreen(QWidget& window, const QWidget* near) {
     if (qobject_cast<QDialog*>(&window) != nullptr) {
         window.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     }
-    window.setGeometry(area);
+    // Without a window manager nothing sizes a full-screen window but this. A Wayland
+    // compositor always does, and keeps the size the window has when it goes full screen
+    // as the one to give back when it leaves: given the screen's, it never got its own back.
+    // A maximised window already fills the screen there is; a window manager took the
+    // screen's size for the one to restore it to.
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+        !window.isMaximized())
+        window.setGeometry(area);
     window.setWindowState(window.windowState() | Qt::WindowFullScreen);
 }
 

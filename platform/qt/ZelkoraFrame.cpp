@@ -118,13 +118,20 @@ bool ZelkoraFrame::AskYesNo(const std::string& text) {
 void ZelkoraFrame::ApplyFullScreen(bool on) {
     menuBar()->setVisible(!on);
     if (on) {
-        if (!isFullScreen()) maximisedBeforeFullScreen_ = isMaximized();
+        if (!isFullScreen()) {
+            maximisedBeforeFullScreen_ = isMaximized();
+            geometryBeforeFullScreen_ = geometry();
+        }
         platform::qt::showCoveringScreen(*this, this);
         show();
     } else if (maximisedBeforeFullScreen_) {
         showMaximized();
     } else {
         showNormal();
+        // Covering the screen took the screen's size as the window's own, and the window
+        // manager (or a Wayland compositor, which has no other) restored that: a window
+        // as large as the screen, its frame and title bar past the edges.
+        setGeometry(geometryBeforeFullScreen_);
     }
 }
 

@@ -110,5 +110,6 @@ class ZelkoraFrame : public QMainWindow, public ViewHost, public LiveHost {
     std::unique_ptr<ViewInput> input_;
     std::unique_ptr<LiveSession> live_;
     bool maximisedBeforeFullScreen_ = false;
+    QRect geometryBeforeFullScreen_;
     int32_t gpsState_ = -1000;  // the GPS link's state at the last second; none gives a space
 };

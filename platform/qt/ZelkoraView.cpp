@@ -1,6 +1,7 @@
 #include "platform/qt/ZelkoraView.h"
 
 #include <QBackingStore>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -26,6 +27,7 @@ ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
     // The menu bar lies outside the view here, so nothing is taken off for bars.
     view_.SetBarHeight(0);
     view_.invalidate = [this] { update(); };
+    paintsIntoFreshBuffers_ = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
@@ -45,7 +47,7 @@ ZelkoraView::ZelkoraView(AppSettings& settings, QWidget* parent)
     } else {
         setMinimumSize(240, 180);
     }
-    makeFrameBuffer();
+    makeFrameBuffer(hostPixelRatio());
 }
 
 ZelkoraView::~ZelkoraView() {
@@ -67,17 +69,18 @@ QImage* ZelkoraView::nativeSurface(QPoint& offset) {
 }
 
 QImage* ZelkoraView::frameBuffer() {
-    // A hidden window gets its resize event only when shown: follow the size now.
-    const int32_t ratio = hostPixelRatio();
-    if (frame_.width() != std::max(1, width()) * ratio ||
-        frame_.height() != std::max(1, height()) * ratio) {
-        makeFrameBuffer();
+    // A hidden window gets its resize event only when shown: follow the size now. A new
+    // pixel ratio waits for the next paint, which sets the surface up again for it: made
+    // here, the image would be written at the old one's row length, past its end.
+    if (frame_.width() != std::max(1, width()) * frameRatio_ ||
+        frame_.height() != std::max(1, height()) * frameRatio_) {
+        makeFrameBuffer(frameRatio_);
     }
     return &frame_;
 }
 
-void ZelkoraView::makeFrameBuffer() {
-    const int32_t ratio = hostPixelRatio();
+void ZelkoraView::makeFrameBuffer(int32_t ratio) {
+    frameRatio_ = ratio;
     frame_ =
         QImage(std::max(1, width()) * ratio, std::max(1, height()) * ratio, QImage::Format_RGB16);
     frame_.setDevicePixelRatio(ratio);
@@ -116,7 +119,11 @@ void ZelkoraView::ChooseGraphics(int32_t graphicsSystem) {
 
 void ZelkoraView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    makeFrameBuffer();
+    followSize();
+}
+
+void ZelkoraView::followSize() {
+    makeFrameBuffer(hostPixelRatio());
     // A direct path is described by its size: open it again for the new one.
     const GraphicsBackEnd backEnd = surface_.GetBackEnd();
     if (backEnd == GraphicsBackEnd::Gapi || backEnd == GraphicsBackEnd::DirectDraw) {
@@ -128,6 +135,9 @@ void ZelkoraView::resizeEvent(QResizeEvent* event) {
 }
 
 void ZelkoraView::paintEvent(QPaintEvent*) {
+    // On a screen of another pixel ratio (dragged from a laptop's panel to a monitor beside
+    // it) the view keeps its size, not its device pixels: set up again as for a new size.
+    if (hostPixelRatio() != frameRatio_) followSize();
     QPainter window(this);
     painting_ = true;
     if (surface_.GetBackEnd() == GraphicsBackEnd::Gapi) {
@@ -139,6 +149,10 @@ void ZelkoraView::paintEvent(QPaintEvent*) {
         window.drawImage(QPoint(0, 0), frame_);
     } else {
         if (!view_.layoutOk()) window.fillRect(rect(), Qt::white);
+        // A Wayland window is painted in whichever of its buffers the compositor has given
+        // back, which holds no paint or an older one: what this paint leaves out shows
+        // black or stale there (the whole plot, behind a clock tick's status line).
+        if (paintsIntoFreshBuffers_) view_.MarkAllForPaint();
         platform::qt::QtWindowDc dc(window, font_);
         view_.OnPaint(dc);
     }

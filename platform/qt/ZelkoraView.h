@@ -66,7 +66,8 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    void makeFrameBuffer();
+    void makeFrameBuffer(int32_t ratio);
+    void followSize();
 
     AppSettings& settings_;
     QFont font_;
@@ -79,4 +80,6 @@ class ZelkoraView : public QWidget, public platform::qt::ScreenHost {
     ViewInput* input_ = nullptr;
     bool started_ = false;
     bool painting_ = false;
+    bool paintsIntoFreshBuffers_ = false;
+    int32_t frameRatio_ = 1;  // the pixel ratio the frame buffer and the surface were made for
 };

@@ -183,7 +183,8 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         QTest::keyClick(&view, Qt::Key_PageDown);
         EXPECT_EQ(program.doc.currentFileName(), names.back());
 
-        // The main window's own full screen, and back within the screen.
+        // The main window's own full screen, and back within the screen at its size before.
+        const QSize before = frame.size();
         QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
         EXPECT_TRUE(coversScreen(&frame));
         EXPECT_TRUE(showsOnScreen(&frame, "full-screen"));
@@ -194,6 +195,24 @@ void runSetUp(const std::string& windowManager, int width, int height) {
                 return frame.menuBar()->isVisible() && r.isValid() && screen.contains(r);
             },
             kPatienceMs));
+        EXPECT_TRUE(waitUntil([&] { return frame.size() == before; }, kPatienceMs))
+            << "left full screen at " << frame.width() << "x" << frame.height();
+        // On the desktop, maximised by the user, full screen on and off: maximised again, and
+        // restored from that to the size before.
+        if (windowManager == "openbox") {
+            frame.showMaximized();
+            ASSERT_TRUE(waitUntil([&] { return frame.width() > before.width(); }, kPatienceMs));
+            for (int i = 0; i < 2; ++i) {
+                QTest::mouseClick(&view, Qt::LeftButton, {},
+                                  centre(plot.statusFields().fullScreen));
+                EXPECT_TRUE(
+                    waitUntil([&] { return frame.isFullScreen() != (i == 1); }, kPatienceMs));
+            }
+            EXPECT_TRUE(waitUntil([&] { return frame.isMaximized(); }, kPatienceMs));
+            frame.showNormal();
+            EXPECT_TRUE(waitUntil([&] { return frame.size() == before; }, kPatienceMs))
+                << "restored at " << frame.width() << "x" << frame.height();
+        }
 
         // Every window the view opens: controls a finger can hit, all of it on the screen
         // and shown there (after `more`, which may wait for it to cover the screen).

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QImage>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
@@ -20,11 +21,20 @@
 
 namespace {
 
+// A desktop monitor and, right of it, a laptop's panel of two device pixels a pixel.
 QApplication& application() {
+    static QApplication* app = nullptr;
+    if (app != nullptr) return *app;
+    QTemporaryDir dir;
+    const std::string config = dir.path().toStdString() + "/screens.json";
+    std::ofstream(config) << R"({"screens": [
+        {"name": "monitor", "x": 0, "y": 0, "width": 1920, "height": 1080, "dpr": 1},
+        {"name": "laptop", "x": 1920, "y": 0, "width": 1280, "height": 800, "dpr": 2}]})";
+    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
     static int argc = 1;
     static char name[] = "test_display_window";
     static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
+    app = new QApplication(argc, argv);
     return *app;
 }
 
@@ -168,6 +178,32 @@ TEST(ViewWindow, NarrowestViewKeepsTheStatusFieldsApart) {
     // Past where the last character of "File Corrupt Z6122215.03" begins.
     EXPECT_GT(inkRight - f.name.left,
               QFontMetrics(view.viewFont()).horizontalAdvance("File Corrupt Z6122215.0"));
+}
+
+// Dragged from the laptop's panel to the monitor and back, the window draws in the device
+// pixels of the screen it is on: the frame buffer's surface wrote the monitor's smaller
+// image at the panel's row length, past its end.
+TEST(ViewWindow, DraggedBetweenScreensOfTwoPixelRatios) {
+    application();
+    AppSettings settings;
+    settings.GraphicsSystem = 0;
+    ZelkoraView view(settings);
+    ASSERT_EQ(view.StartGraphics(), 0);
+    view.resize(600, 400);
+    view.move(2000, 100);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.InitialUpdate();
+    view.plotView().EndHint();
+    for (int x : {100, 2000, 100}) {
+        view.move(x, 100);
+        view.plotView().ClockTick(1, 2, x % 60);
+        QTest::qWait(50);
+    }
+    // The offscreen screens grab the monitor's windows pixel for pixel only.
+    EXPECT_EQ(
+        view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32),
+        view.grab().toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 INSTANTIATE_TEST_SUITE_P(BackEndsAndModes, WindowAgainstRender,

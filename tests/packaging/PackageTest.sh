@@ -33,6 +33,7 @@ for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libsndfile1; do
     grep -q "^Depends:.*\b$library\b" <<<"$control" || fail "Depends lacks $library"
 done
 grep -qx "Section: science" <<<"$control" || fail "not in section science"
+grep -q "^Recommends:.*\bqt6-wayland\b" <<<"$control" || fail "Recommends lacks qt6-wayland"
 grep -q "dialout" <<<"$control" || fail "the description does not tell about dialout"
 dpkg-deb -e "$deb" "$work/control"
 for script in preinst postinst prerm postrm; do
