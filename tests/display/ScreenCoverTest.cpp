@@ -194,7 +194,10 @@ void runSetUp(const std::string& windowManager, int width, int height) {
                 const QRect r = onScreen(&frame);
                 return frame.menuBar()->isVisible() && r.isValid() && screen.contains(r);
             },
-            kPatienceMs));
+            kPatienceMs))
+            << "after full screen: menu bar shown " << frame.menuBar()->isVisible()
+            << ", on the screen at " << onScreen(&frame).x() << "," << onScreen(&frame).y() << " "
+            << onScreen(&frame).width() << "x" << onScreen(&frame).height();
         EXPECT_TRUE(waitUntil([&] { return frame.size() == before; }, kPatienceMs))
             << "left full screen at " << frame.width() << "x" << frame.height();
         // On the desktop, maximised by the user, full screen on and off: maximised again, and
