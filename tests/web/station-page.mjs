@@ -117,6 +117,9 @@ try {
   await until('the page shows "recording"',
               async () => (await page.textContent('#state')) === 'recording', 10000);
   await until('the page shows the fix', async () => /^-?\d+\.\d+,-?\d+\.\d+$/.test(await page.textContent('#gps')), 10000);
+  // The capture's receiver lives in another year than the station's clock.
+  await until('the page says the station\'s clock is off its GPS\'s', async () =>
+    /^The station's clock is \d+ d \d+ h (ahead of|behind) its GPS's/.test(await page.textContent('#clock')), 10000);
   await until('the live view gets dots',
               async () => Number(await page.getAttribute('body', 'data-live-dots')) > 0, 15000);
   await until('a recent pass with its picture', () => page.evaluate(() => {

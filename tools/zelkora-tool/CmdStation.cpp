@@ -17,6 +17,7 @@
 #include "platform/MessageSink.h"
 #include "platform/StopSignals.h"
 #include "platform/qt/QtProfileStore.h"
+#include "sequence/JulianTime.h"
 #include "sequence/SequenceFolder.h"
 #include "tools/zelkora-tool/Command.h"
 #include "tools/zelkora-tool/HeadlessRecording.h"
@@ -78,6 +79,9 @@ constexpr auto kTick = std::chrono::milliseconds(25);
 // fixed hours are used.
 constexpr int64_t kGpsGraceSeconds = 120;
 constexpr uint64_t kMegabyte = 1024 * 1024;
+// How far the machine's clock may be off the GPS's before the log and the page say so: more
+// than a receiver's sentences lag behind its second.
+constexpr int64_t kClockToleranceSeconds = 10;
 // A configuration is a page of key = value lines; anything larger is not one.
 constexpr size_t kMaxConfigBytes = 1024 * 1024;
 
@@ -361,6 +365,36 @@ class Station {
         }
         // The last fix of this run stands in while the receiver has none.
         position_ = gpsPosition_ ? gpsPosition_ : config_.position;
+        JulianTime offset;
+        if (gpsFix_ && recording_.doc().gps().link().GetClockOffset(offset)) {
+            noteClock(offset.value() / JulianTime::kSecond);
+        }
+    }
+
+    // A board without a battery for its clock starts with whatever the clock last read, and
+    // in the field no network puts it right: every file would be named and timed wrong, and
+    // the night's hours reckoned for another day. The GPS is the clock to trust there; the
+    // station says when the machine's is off it, and when it agrees again.
+    void noteClock(int64_t aheadSeconds) {
+        clockAheadSeconds_ = aheadSeconds;
+        const bool off = std::llabs(aheadSeconds) > kClockToleranceSeconds;
+        if (off == clockOffLogged_) return;
+        clockOffLogged_ = off;
+        log_.line(off ? "fault: the machine's clock is " + durationText(std::llabs(aheadSeconds)) +
+                            (aheadSeconds > 0 ? " ahead of" : " behind") +
+                            " the GPS's: the files' names and times and the night's hours "
+                            "follow the machine's clock; set it (timedatectl set-time, or Set "
+                            "Clock in the window's GPS menu)"
+                      : "the machine's clock agrees with the GPS's");
+    }
+
+    static std::string durationText(int64_t s) {
+        const int64_t days = s / 86400, hours = s / 3600 % 24, minutes = s / 60 % 60;
+        std::string text;
+        if (days > 0) text += std::to_string(days) + " d ";
+        if (days > 0 || hours > 0) text += std::to_string(hours) + " h ";
+        if (days > 0 || hours > 0 || minutes > 0) text += std::to_string(minutes) + " min ";
+        return text + std::to_string(s % 60) + " s";
     }
 
     // Says once per night when it runs and by what.
@@ -445,6 +479,7 @@ class Station {
         }
         s.modulePort = settings_.SerialPort;
         s.startedAt = started_;
+        if (gpsFix_) s.clockAheadSeconds = clockAheadSeconds_;
         web_->publish(s);
     }
 
@@ -481,6 +516,8 @@ class Station {
     int64_t nextGpsTry_ = 0;
     bool gpsFix_ = false;
     double gpsLatitude_ = 0, gpsLongitude_ = 0;
+    std::optional<int64_t> clockAheadSeconds_;  // the machine's clock against the GPS's
+    bool clockOffLogged_ = false;
     std::optional<station::Position> gpsPosition_;
     std::optional<station::Position> position_;
     int64_t loggedNight_ = INT64_MIN;

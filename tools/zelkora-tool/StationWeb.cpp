@@ -606,6 +606,8 @@ std::string Router::statusJson(int64_t nowMs) const {
         ",\"uptime_s\":" + std::to_string(std::max<int64_t>(0, now - s.startedAt)) +
         ",\"now\":" + jsonString(station::utcText(now)) +
         ",\"utc_offset_s\":" + std::to_string(platform::localUtcOffsetSecondsAt(now)) +
+        ",\"clock_ahead_s\":" +
+        (s.clockAheadSeconds ? std::to_string(*s.clockAheadSeconds) : std::string("null")) +
         ",\"log\":[";
     bool firstLine = true;
     for (const std::string& line : board_.logLines()) {

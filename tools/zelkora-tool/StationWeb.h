@@ -49,6 +49,7 @@ struct Snapshot {
     std::optional<int64_t> windowStart, windowStop;  // the recording window
     int32_t modulePort = 0;
     int64_t startedAt = 0;
+    std::optional<int64_t> clockAheadSeconds;  // the machine's clock against the GPS's
 };
 
 // One dot of the live view: its time on the recorder's dot clock and its frequency.
