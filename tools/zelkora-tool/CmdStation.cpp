@@ -377,7 +377,10 @@ class Station {
     // station says when the machine's is off it, and when it agrees again.
     void noteClock(int64_t aheadSeconds) {
         clockAheadSeconds_ = aheadSeconds;
-        const bool off = std::llabs(aheadSeconds) > kClockToleranceSeconds;
+        // Said again only well within the tolerance, so a clock near its edge is not said
+        // every other second.
+        const int64_t limit = clockOffLogged_ ? kClockToleranceSeconds / 2 : kClockToleranceSeconds;
+        const bool off = std::llabs(aheadSeconds) > limit;
         if (off == clockOffLogged_) return;
         clockOffLogged_ = off;
         log_.line(off ? "fault: the machine's clock is " + durationText(std::llabs(aheadSeconds)) +
