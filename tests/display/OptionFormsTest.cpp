@@ -13,6 +13,7 @@
 #include "app/AppSettings.h"
 #include "platform/qt/ColourChooserDialog.h"
 #include "platform/qt/OptionForms.h"
+#include "platform/qt/SerialTestDialog.h"
 #include "tests/display/WhenModal.h"
 
 namespace {
@@ -167,6 +168,15 @@ TEST(OptionForms, ColourChooserPicksStepsAndKeepsCustomColours) {
     });
     EXPECT_EQ(OptionForms::ChooseColour(nullptr, 0x00FF00, custom), std::nullopt);
     EXPECT_EQ(custom[1], 0xFFFFFFu);
+}
+
+TEST(OptionForms, SerialTestFitsAShortScreen) {
+    application();
+    AppSettings s;
+    SerialTestDialog d(s, {}, nullptr);
+    // Large fonts scale a 1024x600 screen to 512x300: smaller text, and Run and Close on it.
+    d.fitToHeight(280);
+    EXPECT_LE(d.sizeHint().height(), 280);
 }
 
 }  // namespace
