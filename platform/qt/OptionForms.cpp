@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "app/AppSettings.h"
 #include "app/DisplayOptionsDialog.h"
@@ -188,8 +189,12 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
         d.saveOnCal = on;
         readBack();
     });
+    // Tab goes through the fields as they stand on the screen: made in another order, the
+    // picks came after Slack, and the check box before LineLength.
+    QWidget* previous = divRatio;
     for (int32_t v : RecordingOptionsDialog::kDivRatioPicks) {
         QPushButton* b = pickButton(dialog, v);
+        QWidget::setTabOrder(std::exchange(previous, b), b);
         QObject::connect(b, &QPushButton::clicked, &dialog, [&, v] {
             if (auto r = d.PickDivRatio(v, texts())) {
                 refuse(&dialog, fieldOf(r->field), r->message);
@@ -199,6 +204,8 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
         });
         picks->addWidget(b);
     }
+    for (QWidget* next : std::initializer_list<QWidget*>{lineLength, maxTbc, slack, saveOnCal})
+        QWidget::setTabOrder(std::exchange(previous, next), next);
     QDialogButtonBox* box = addButtons(dialog, layout);
     QObject::connect(box, &QDialogButtonBox::accepted, &dialog, [&] {
         if (auto r = d.Ok(texts(), settings)) {

@@ -79,6 +79,12 @@ TEST(OptionForms, RecordingOptionsWriteTheSettingsOnOk) {
     whenModal([&](QWidget* dialog) {
         QTest::mouseClick(buttonWithText(dialog, "32"), Qt::LeftButton);  // Div Ratio pick
         auto* saveOnCal = dialog->findChild<QCheckBox*>();
+        // Tab order as on the screen: from the last pick to LineLength, then Max TBC, Slack
+        // and the check box.
+        QStringList order;
+        for (QWidget* w = buttonWithText(dialog, "32"); w != saveOnCal; w = w->nextInFocusChain())
+            if (auto* e = qobject_cast<QLineEdit*>(w)) order << e->text();
+        EXPECT_EQ(order, QStringList({"5", "5", "1"}));
         QTest::mouseClick(saveOnCal, Qt::LeftButton, {}, QPoint(6, saveOnCal->height() / 2));
         for (auto* e : dialog->findChildren<QLineEdit*>()) {
             if (e->text() == "5" && e->parentWidget() != dialog) e->setText("15");  // Max TBC
