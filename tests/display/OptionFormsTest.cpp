@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSlider>
 #include <QTest>
 
 #include "app/AppSettings.h"
@@ -150,6 +151,16 @@ TEST(OptionForms, ColourChooserPicksStepsAndKeepsCustomColours) {
     whenModal([&](QWidget* w) {
         auto* dialog = dynamic_cast<ColourChooserDialog*>(w);
         ASSERT_NE(dialog, nullptr);
+        // The key focus shows: a white frame on the black swatch, a frame on a slider's handle.
+        auto* slider = dialog->findChild<QSlider*>();
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        const QImage unfocused = slider->grab().toImage();
+        slider->setFocus(Qt::TabFocusReason);
+        EXPECT_NE(slider->grab().toImage(), unfocused);
+        dialog->basicSwatch(0)->setFocus(Qt::TabFocusReason);
+        const QImage black = dialog->basicSwatch(0)->grab().toImage();
+        EXPECT_GT(qGray(black.pixel(2, black.height() / 2)), 200);
         QTest::mouseClick(dialog->basicSwatch(5), Qt::LeftButton);  // red, 0x00BBGGRR 0x0000FF
         for (auto* b : dialog->findChildren<QPushButton*>()) {
             // One step up on each channel; red stays at its top.
