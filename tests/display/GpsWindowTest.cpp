@@ -167,6 +167,11 @@ TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition
             maxHours = hours->maximum();
             maxMinutes = minutes->maximum();
             zone = dialog->findChild<QLabel*>("systemZone")->text();
+            // Tab as on the screen: -, hours, +, -, minutes.
+            QStringList order;
+            for (QWidget* w = minus->nextInFocusChain(); w != minutes; w = w->nextInFocusChain())
+                if (auto* b = qobject_cast<QPushButton*>(w)) order << b->text();
+            EXPECT_EQ(order, QStringList({"-", "+", "-"}));
             // Five and a half hours typed as "5,5": refused aloud, not the comma dropped.
             whenModal<QMessageBox>([&](QMessageBox* box) {
                 refusal = box->text();
