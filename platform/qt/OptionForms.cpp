@@ -4,8 +4,10 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -298,6 +301,21 @@ std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenReq
     const auto row = runList(dialog, top, names, request.preselected);
     if (!row || *row < 0 || static_cast<size_t>(*row) >= request.names.size()) return std::nullopt;
     return request.names[static_cast<size_t>(*row)];
+}
+
+std::optional<std::string> ChooseAnyFile(QWidget* parent, const std::string& folder) {
+    QFileDialog dialog(parent, "Open", q(folder), "BatFiles (*.??#)");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Qt's own dialog takes a size of its own, taller than a small screen scaled for large
+    // text (1024x600 at 1.5 or 2), where the name field and the buttons were below its foot.
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        dialog.resize(
+            dialog.sizeHint().boundedTo(screen->availableGeometry().size() - QSize(0, titleBar)));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
 }
 
 std::optional<size_t> ChooseFolder(QWidget* parent,

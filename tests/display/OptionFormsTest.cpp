@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <fstream>
 
 #include "app/AppSettings.h"
 #include "platform/qt/ColourChooserDialog.h"
@@ -23,6 +24,12 @@ QApplication& application() {
     static int argc = 1;
     static char name[] = "test_option_forms";
     static char* argv[] = {name, nullptr};
+    // Beside the offscreen platform's usual screen, a 1024x600 one scaled 1.5 for large text.
+    const std::string config = ZELKORA_BINARY_DIR "/tests/display/option-forms-screens.json";
+    std::ofstream(config) << R"({"screens": [
+        {"name": "desk", "x": 0, "y": 0, "width": 800, "height": 600, "logicalDpi": 96},
+        {"name": "small", "x": 800, "y": 0, "width": 683, "height": 400, "logicalDpi": 96}]})";
+    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
     static auto* app = new QApplication(argc, argv);
     return *app;
 }
@@ -194,6 +201,17 @@ TEST(OptionForms, SerialTestFitsAShortScreen) {
     // Large fonts scale a 1024x600 screen to 512x300: smaller text, and Run and Close on it.
     d.fitToHeight(280);
     EXPECT_LE(d.sizeHint().height(), 280);
+}
+
+TEST(OptionForms, OpenFitsASmallScreen) {
+    application();
+    QWidget parent;
+    parent.setScreen(QGuiApplication::screens().at(1));
+    whenModal([&](QWidget* dialog) {
+        EXPECT_LE(dialog->height(), 400);
+        dialog->close();
+    });
+    EXPECT_EQ(OptionForms::ChooseAnyFile(&parent, "/"), std::nullopt);
 }
 
 }  // namespace
