@@ -92,6 +92,9 @@ void SerialTestDialog::setTextPixels(int size) {
     QFont text = font();
     text.setPixelSize(size);
     setFont(text);
+    // Under the application's style sheet a dialog's font does not reach the children it
+    // already has: each gets it.
+    for (QWidget* child : findChildren<QWidget*>()) child->setFont(text);
     setStyleSheet(QString("QCheckBox::indicator { width: %1px; height: %1px; }").arg(size));
     // Figures in a fixed-width font, so that they stand still while they count.
     QFont figures = QFontDatabase::systemFont(QFontDatabase::FixedFont);

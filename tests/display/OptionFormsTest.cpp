@@ -197,10 +197,14 @@ TEST(OptionForms, ColourChooserPicksStepsAndKeepsCustomColours) {
 TEST(OptionForms, SerialTestFitsAShortScreen) {
     application();
     AppSettings s;
+    qApp->setStyleSheet("QDialog QPushButton { min-height: 20px; }");  // as the window has
     SerialTestDialog d(s, {}, nullptr);
     // Large fonts scale a 1024x600 screen to 512x300: smaller text, and Run and Close on it.
     d.fitToHeight(280);
     EXPECT_LE(d.sizeHint().height(), 280);
+    // The names at the size of their figures.
+    EXPECT_EQ(d.findChild<QLabel*>()->font().pixelSize(), d.field("Port")->font().pixelSize());
+    qApp->setStyleSheet({});
 }
 
 TEST(OptionForms, OpenFitsASmallScreen) {
