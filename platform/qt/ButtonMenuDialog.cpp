@@ -1,7 +1,9 @@
 #include "platform/qt/ButtonMenuDialog.h"
 
+#include <QButtonGroup>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
@@ -38,10 +40,15 @@ ButtonMenuDialog::ButtonMenuDialog(DialogMenuTemplate& menu, QWidget* parent)
     // The button with the focus is the menu's current choice (the map's scale, say): marked
     // so that a finger sees it, where the style draws a focus frame only after a key.
     setStyleSheet("QPushButton:focus { border: 4px solid #0060ff; border-radius: 4px; }");
+    // In a group the arrow keys move the focus to the neighbouring button on the screen, up,
+    // down, left or right, where alone they followed the order the buttons were made in.
+    auto* grid = new QButtonGroup(this);
+    grid->setExclusive(false);
     for (int slot = 1; slot <= DialogMenuTemplate::kSlots; ++slot) {
         auto* b = new QPushButton(this);
         b->setProperty("controlId", kControlIds[slot]);
         b->setAutoDefault(false);
+        grid->addButton(b);
         connect(b, &QPushButton::clicked, this, [this, slot] { pressed(slot); });
         buttons_[static_cast<size_t>(slot)] = b;
     }
@@ -95,6 +102,19 @@ void ButtonMenuDialog::pressed(int slot) {
             accept();
             break;
     }
+}
+
+void ButtonMenuDialog::keyPressEvent(QKeyEvent* event) {
+    // Return presses the button with the focus, as Space does: no button is the dialog's
+    // default, so the dialog alone did nothing with it.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (auto* b = qobject_cast<QPushButton*>(focusWidget());
+        enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && b != nullptr &&
+        b->isVisible()) {
+        b->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void ButtonMenuDialog::resizeEvent(QResizeEvent* event) {

@@ -19,6 +19,7 @@ class ButtonMenuDialog : public QDialog {
     static void Run(DialogMenuTemplate& menu, QWidget* parent);
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:

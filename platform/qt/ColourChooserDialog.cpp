@@ -1,5 +1,6 @@
 #include "platform/qt/ColourChooserDialog.h"
 
+#include <QColor>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -38,10 +39,15 @@ QString cssColour(uint32_t colour) {
 }
 
 void paintSwatch(QWidget* swatch, uint32_t colour, bool marked) {
-    swatch->setStyleSheet(QString("background-color: %1; border: %2px solid %3;")
+    // The key focus as a frame that stands out of the swatch's own colour: the style's focus
+    // frame gave way to the style sheet, and only a faint tint was left of it.
+    const bool light = qGray(channel(colour, 0), channel(colour, 1), channel(colour, 2)) >= 128;
+    swatch->setStyleSheet(QString("QPushButton { background-color: %1; border: %2px solid %3; }"
+                                  "QPushButton:focus { border: 4px solid %4; }")
                               .arg(cssColour(colour))
                               .arg(marked ? 4 : 1)
-                              .arg(marked ? "#0060ff" : "#606060"));
+                              .arg(marked ? "#0060ff" : "#606060")
+                              .arg(light ? "black" : "white"));
 }
 
 }  // namespace
@@ -54,7 +60,8 @@ ColourChooserDialog::ColourChooserDialog(uint32_t initial, const std::array<uint
     // The slider's handle is as tall as a fingertip; Qt's default is a few pixels.
     setStyleSheet(QString("QSlider::groove:horizontal { height: 8px; background: #a0a0a0; }"
                           "QSlider::handle:horizontal { width: %1px; margin: -%2px 0;"
-                          " background: #f0f0f0; border: 1px solid #505050; }")
+                          " background: #f0f0f0; border: 1px solid #505050; }"
+                          "QSlider::handle:horizontal:focus { border: 3px solid #0060ff; }")
                       .arg(finger)
                       .arg((finger - 8) / 2));
     auto* layout = new QVBoxLayout(this);
@@ -110,6 +117,8 @@ ColourChooserDialog::ColourChooserDialog(uint32_t initial, const std::array<uint
             b->setAutoDefault(false);
             b->setMinimumWidth(finger * 3 / 2);
         }
+        setTabOrder(less, slider);
+        setTabOrder(slider, more);
         auto* value = new QLabel(this);
         value->setMinimumWidth(fontMetrics().horizontalAdvance("0000"));
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

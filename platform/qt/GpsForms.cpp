@@ -19,6 +19,8 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <initializer_list>
+#include <utility>
 
 #include "app/AppSettings.h"
 #include "app/DialogFields.h"
@@ -230,7 +232,9 @@ std::optional<gps_settings::Choice> QtGpsWindows::EditSettings(SettingsForm& for
     grid->addLayout(signs, 2, 1, 1, 3);
     auto* zone = new QHBoxLayout;
     auto* wholeNumbers = new WholeNumbersOnly(&dialog);
-    // A spin box's own arrows are half its height: a finger gets buttons of its own.
+    // A spin box's own arrows are half its height: a finger gets buttons of its own, which
+    // Tab reaches in their places on the screen (made after the fields, it took them last).
+    QWidget* previous = minus;
     for (QSpinBox* field : {hours, minutes}) {
         field->installEventFilter(wholeNumbers);
         field->setButtonSymbols(QAbstractSpinBox::NoButtons);
@@ -241,6 +245,8 @@ std::optional<gps_settings::Choice> QtGpsWindows::EditSettings(SettingsForm& for
             b->setAutoDefault(false);
             b->setFixedWidth(b->sizeHint().height());
         }
+        for (QWidget* next : std::initializer_list<QWidget*>{down, field, up})
+            QWidget::setTabOrder(std::exchange(previous, next), next);
         QObject::connect(down, &QPushButton::clicked, field, &QSpinBox::stepDown);
         QObject::connect(up, &QPushButton::clicked, field, &QSpinBox::stepUp);
         zone->addWidget(down);

@@ -67,7 +67,9 @@ GpsMapWindow::GpsMapWindow(GpsMap& map, QWidget* parent)
     layout->addWidget(status_);
     layout->addWidget(area_, 1);
     auto* bottom = new QHBoxLayout;
-    menu_->setAutoDefault(false);
+    // Return opens the menu, as a tap on it does: the window's one button, where Return
+    // otherwise did nothing and only Space (on a button that shows no focus) opened it.
+    menu_->setDefault(true);
     menu_->setMinimumHeight(menu_->sizeHint().height() * 2);
     bottom->addWidget(menu_, 1);
     // The satellite and scale texts keep a gap between them whatever their length.

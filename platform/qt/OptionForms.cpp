@@ -4,8 +4,10 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +16,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "app/AppSettings.h"
 #include "app/DisplayOptionsDialog.h"
@@ -188,8 +192,12 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
         d.saveOnCal = on;
         readBack();
     });
+    // Tab goes through the fields as they stand on the screen: made in another order, the
+    // picks came after Slack, and the check box before LineLength.
+    QWidget* previous = divRatio;
     for (int32_t v : RecordingOptionsDialog::kDivRatioPicks) {
         QPushButton* b = pickButton(dialog, v);
+        QWidget::setTabOrder(std::exchange(previous, b), b);
         QObject::connect(b, &QPushButton::clicked, &dialog, [&, v] {
             if (auto r = d.PickDivRatio(v, texts())) {
                 refuse(&dialog, fieldOf(r->field), r->message);
@@ -199,6 +207,8 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
         });
         picks->addWidget(b);
     }
+    for (QWidget* next : std::initializer_list<QWidget*>{lineLength, maxTbc, slack, saveOnCal})
+        QWidget::setTabOrder(std::exchange(previous, next), next);
     QDialogButtonBox* box = addButtons(dialog, layout);
     QObject::connect(box, &QDialogButtonBox::accepted, &dialog, [&] {
         if (auto r = d.Ok(texts(), settings)) {
@@ -291,6 +301,21 @@ std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenReq
     const auto row = runList(dialog, top, names, request.preselected);
     if (!row || *row < 0 || static_cast<size_t>(*row) >= request.names.size()) return std::nullopt;
     return request.names[static_cast<size_t>(*row)];
+}
+
+std::optional<std::string> ChooseAnyFile(QWidget* parent, const std::string& folder) {
+    QFileDialog dialog(parent, "Open", q(folder), "BatFiles (*.??#)");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Qt's own dialog takes a size of its own, taller than a small screen scaled for large
+    // text (1024x600 at 1.5 or 2), where the name field and the buttons were below its foot.
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        dialog.resize(
+            dialog.sizeHint().boundedTo(screen->availableGeometry().size() - QSize(0, titleBar)));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
 }
 
 std::optional<size_t> ChooseFolder(QWidget* parent,

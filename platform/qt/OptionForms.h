@@ -22,6 +22,9 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings);
 uint32_t EditDisplayOptions(QWidget* parent, AppSettings& settings);
 // The chosen file name, or nothing when cancelled.
 std::optional<std::string> ChooseFile(QWidget* parent, const ZelkoraDoc::OpenRequest& request);
+// File > Open: the path of a file picked anywhere, starting in `folder`; nothing when
+// cancelled.
+std::optional<std::string> ChooseAnyFile(QWidget* parent, const std::string& folder);
 // The index of the chosen storage location, or nothing when cancelled. The list starts on
 // `current` (the one in use) and says which folder is in use now.
 std::optional<size_t> ChooseFolder(QWidget* parent,

@@ -3,10 +3,13 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 #include "app/AppSettings.h"
@@ -19,6 +22,7 @@ constexpr const char* kLabels[] = {
     "O'flow time"};
 
 constexpr int kTextPixels = 20;
+constexpr int kSmallestTextPixels = 10;
 constexpr int kButtonHeight = 52;
 
 }  // namespace
@@ -34,21 +38,12 @@ SerialTestDialog::SerialTestDialog(AppSettings& settings, Host host, QWidget* pa
     setObjectName("SerialTest");
     setWindowTitle("Serial Test");
 
-    // Large enough to read at arm's length on a small touch panel, and to hit with a finger.
-    QFont text = font();
-    text.setPixelSize(kTextPixels);
-    setFont(text);
-    setStyleSheet(QString("QCheckBox::indicator { width: %1px; height: %1px; }").arg(kTextPixels));
-    // Figures in a fixed-width font, so that they stand still while they count.
-    QFont figures = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    figures.setPixelSize(kTextPixels);
     auto* grid = new QGridLayout(this);
     int row = 0;
     for (const char* label : kLabels) {
         grid->addWidget(new QLabel(label, this), row, 0);
         auto* value = new QLabel(this);
         value->setObjectName(label);
-        value->setFont(figures);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(value, row, 1);
         ++row;
@@ -58,17 +53,14 @@ SerialTestDialog::SerialTestDialog(AppSettings& settings, Host host, QWidget* pa
     grid->addWidget(store_, row++, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {run_, close_}) {
-        b->setMinimumHeight(kButtonHeight);
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
     grid->addLayout(buttons, row, 0, 1, 2);
-
-    // Wide enough for the figures of a run of up to 99 hours, so that the dialog keeps its
-    // size while counting; room for a thousand hours made it wider than a panel turned
-    // upright, which cut the figures off.
-    const QFontMetrics metrics(figures);
-    field("Bad time")->setMinimumWidth(metrics.horizontalAdvance("-99h  59m  59s 999 999"));
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    fitToHeight(screen != nullptr ? screen->availableGeometry().height() -
+                                        style()->pixelMetric(QStyle::PM_TitleBarHeight)
+                                  : 480);
 
     timer_->setInterval(kRefreshMs);
     connect(timer_, &QTimer::timeout, this, [this] {
@@ -85,6 +77,36 @@ SerialTestDialog::SerialTestDialog(AppSettings& settings, Host host, QWidget* pa
 }
 
 SerialTestDialog::~SerialTestDialog() = default;
+
+void SerialTestDialog::fitToHeight(int pixels) {
+    // Large enough to read at arm's length on a small touch panel, and to hit with a finger;
+    // a size smaller at a time where the screen is too short for that (large desktop fonts
+    // scale a 1024x600 screen to 512x300), where Run and Close were below its foot.
+    for (int size = kTextPixels;; --size) {
+        setTextPixels(size);
+        if (size <= kSmallestTextPixels || sizeHint().height() <= pixels) return;
+    }
+}
+
+void SerialTestDialog::setTextPixels(int size) {
+    QFont text = font();
+    text.setPixelSize(size);
+    setFont(text);
+    // Under the application's style sheet a dialog's font does not reach the children it
+    // already has: each gets it.
+    for (QWidget* child : findChildren<QWidget*>()) child->setFont(text);
+    setStyleSheet(QString("QCheckBox::indicator { width: %1px; height: %1px; }").arg(size));
+    // Figures in a fixed-width font, so that they stand still while they count.
+    QFont figures = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    figures.setPixelSize(size);
+    for (const char* label : kLabels) field(label)->setFont(figures);
+    for (QPushButton* b : {run_, close_}) b->setMinimumHeight(kButtonHeight * size / kTextPixels);
+    // Wide enough for the figures of a run of up to 99 hours, so that the dialog keeps its
+    // size while counting; room for a thousand hours made it wider than a panel turned
+    // upright, which cut the figures off.
+    field("Bad time")
+        ->setMinimumWidth(QFontMetrics(figures).horizontalAdvance("-99h  59m  59s 999 999"));
+}
 
 QLabel* SerialTestDialog::field(const QString& label) const {
     return findChild<QLabel*>(label);

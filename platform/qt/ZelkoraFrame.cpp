@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
@@ -372,10 +371,7 @@ void ZelkoraFrame::updateTimeMenu() {
 }
 
 void ZelkoraFrame::openFile() {
-    const QString path = QFileDialog::getOpenFileName(
-        this, "Open", QString::fromStdString(doc_.folderPath()), "BatFiles (*.??#)");
-    if (path.isEmpty()) return;
-    doc_.OpenPath(path.toStdString());
+    if (const auto path = OptionForms::ChooseAnyFile(this, doc_.folderPath())) doc_.OpenPath(*path);
 }
 
 void ZelkoraFrame::showAbout() {

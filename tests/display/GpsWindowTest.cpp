@@ -167,6 +167,11 @@ TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition
             maxHours = hours->maximum();
             maxMinutes = minutes->maximum();
             zone = dialog->findChild<QLabel*>("systemZone")->text();
+            // Tab as on the screen: -, hours, +, -, minutes.
+            QStringList order;
+            for (QWidget* w = minus->nextInFocusChain(); w != minutes; w = w->nextInFocusChain())
+                if (auto* b = qobject_cast<QPushButton*>(w)) order << b->text();
+            EXPECT_EQ(order, QStringList({"-", "+", "-"}));
             // Five and a half hours typed as "5,5": refused aloud, not the comma dropped.
             whenModal<QMessageBox>([&](QMessageBox* box) {
                 refusal = box->text();
@@ -251,9 +256,9 @@ TEST(GpsWindow, SettingsConnectMapNewTrackFileAndARecordingTaggedWithThePosition
                 }
                 if (const char* pictures = std::getenv("ZELKORA_SCREENSHOTS"))
                     map->grab().save(QString::fromLocal8Bit(pictures) + "/gps-map.png");
-                // "Menu" -> "Resolution" -> "1km": the map redraws at that scale.
+                // "Menu" (Return) -> "Resolution" -> "1km": the map redraws at that scale.
                 pressInMenu("Resolution", 1, [] { pressInMenu("100m", 4); });
-                QTest::mouseClick(map->menuButton(), Qt::LeftButton);
+                QTest::keyClick(map, Qt::Key_Return);
                 scale = map->scaleLabel()->text();
                 // A tap in the middle of the map closes it.
                 QTest::mouseClick(map->mapArea(), Qt::LeftButton);

@@ -8,11 +8,14 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSlider>
 #include <QTest>
+#include <fstream>
 
 #include "app/AppSettings.h"
 #include "platform/qt/ColourChooserDialog.h"
 #include "platform/qt/OptionForms.h"
+#include "platform/qt/SerialTestDialog.h"
 #include "tests/display/WhenModal.h"
 
 namespace {
@@ -21,6 +24,12 @@ QApplication& application() {
     static int argc = 1;
     static char name[] = "test_option_forms";
     static char* argv[] = {name, nullptr};
+    // Beside the offscreen platform's usual screen, a 1024x600 one scaled 1.5 for large text.
+    const std::string config = ZELKORA_BINARY_DIR "/tests/display/option-forms-screens.json";
+    std::ofstream(config) << R"({"screens": [
+        {"name": "desk", "x": 0, "y": 0, "width": 800, "height": 600, "logicalDpi": 96},
+        {"name": "small", "x": 800, "y": 0, "width": 683, "height": 400, "logicalDpi": 96}]})";
+    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
     static auto* app = new QApplication(argc, argv);
     return *app;
 }
@@ -78,6 +87,12 @@ TEST(OptionForms, RecordingOptionsWriteTheSettingsOnOk) {
     whenModal([&](QWidget* dialog) {
         QTest::mouseClick(buttonWithText(dialog, "32"), Qt::LeftButton);  // Div Ratio pick
         auto* saveOnCal = dialog->findChild<QCheckBox*>();
+        // Tab order as on the screen: from the last pick to LineLength, then Max TBC, Slack
+        // and the check box.
+        QStringList order;
+        for (QWidget* w = buttonWithText(dialog, "32"); w != saveOnCal; w = w->nextInFocusChain())
+            if (auto* e = qobject_cast<QLineEdit*>(w)) order << e->text();
+        EXPECT_EQ(order, QStringList({"5", "5", "1"}));
         QTest::mouseClick(saveOnCal, Qt::LeftButton, {}, QPoint(6, saveOnCal->height() / 2));
         for (auto* e : dialog->findChildren<QLineEdit*>()) {
             if (e->text() == "5" && e->parentWidget() != dialog) e->setText("15");  // Max TBC
@@ -143,6 +158,16 @@ TEST(OptionForms, ColourChooserPicksStepsAndKeepsCustomColours) {
     whenModal([&](QWidget* w) {
         auto* dialog = dynamic_cast<ColourChooserDialog*>(w);
         ASSERT_NE(dialog, nullptr);
+        // The key focus shows: a white frame on the black swatch, a frame on a slider's handle.
+        auto* slider = dialog->findChild<QSlider*>();
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        const QImage unfocused = slider->grab().toImage();
+        slider->setFocus(Qt::TabFocusReason);
+        EXPECT_NE(slider->grab().toImage(), unfocused);
+        dialog->basicSwatch(0)->setFocus(Qt::TabFocusReason);
+        const QImage black = dialog->basicSwatch(0)->grab().toImage();
+        EXPECT_GT(qGray(black.pixel(2, black.height() / 2)), 200);
         QTest::mouseClick(dialog->basicSwatch(5), Qt::LeftButton);  // red, 0x00BBGGRR 0x0000FF
         for (auto* b : dialog->findChildren<QPushButton*>()) {
             // One step up on each channel; red stays at its top.
@@ -167,6 +192,30 @@ TEST(OptionForms, ColourChooserPicksStepsAndKeepsCustomColours) {
     });
     EXPECT_EQ(OptionForms::ChooseColour(nullptr, 0x00FF00, custom), std::nullopt);
     EXPECT_EQ(custom[1], 0xFFFFFFu);
+}
+
+TEST(OptionForms, SerialTestFitsAShortScreen) {
+    application();
+    AppSettings s;
+    qApp->setStyleSheet("QDialog QPushButton { min-height: 20px; }");  // as the window has
+    SerialTestDialog d(s, {}, nullptr);
+    // Large fonts scale a 1024x600 screen to 512x300: smaller text, and Run and Close on it.
+    d.fitToHeight(280);
+    EXPECT_LE(d.sizeHint().height(), 280);
+    // The names at the size of their figures.
+    EXPECT_EQ(d.findChild<QLabel*>()->font().pixelSize(), d.field("Port")->font().pixelSize());
+    qApp->setStyleSheet({});
+}
+
+TEST(OptionForms, OpenFitsASmallScreen) {
+    application();
+    QWidget parent;
+    parent.setScreen(QGuiApplication::screens().at(1));
+    whenModal([&](QWidget* dialog) {
+        EXPECT_LE(dialog->height(), 400);
+        dialog->close();
+    });
+    EXPECT_EQ(OptionForms::ChooseAnyFile(&parent, "/"), std::nullopt);
 }
 
 }  // namespace

@@ -135,7 +135,14 @@ TEST(TouchWindow, AUserBrowsesByFingerAndLeavesWithTheButtons) {
         EXPECT_EQ(menu->button(12)->geometry(), QRect(322, 602, 156, 196));
         EXPECT_LT(menu->button(12)->font().pixelSize(), 64);
         oneSizeThatFits();
-        QTest::mouseClick(menu->button(1), Qt::LeftButton);
+        // By keys: an arrow moves to the button beside on the screen, Return presses it.
+        menu->button(12)->setFocus();
+        QTest::keyClick(menu->button(12), Qt::Key_Up);
+        EXPECT_TRUE(menu->button(9)->hasFocus());
+        menu->button(1)->setFocus();
+        QTest::keyClick(menu->button(1), Qt::Key_Return);
+        EXPECT_FALSE(menu->isVisible());
+        if (menu->isVisible()) menu->reject();
     });
     QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.menuArea()));
     EXPECT_EQ(doc.currentIndex(), 1);
