@@ -189,6 +189,9 @@ void runSetUp(const std::string& windowManager, int width, int height) {
         EXPECT_TRUE(coversScreen(&frame));
         EXPECT_TRUE(showsOnScreen(&frame, "full-screen"));
         QTest::mouseClick(&view, Qt::LeftButton, {}, centre(plot.statusFields().fullScreen));
+        // Its size first: still full screen, the window is within the screen too.
+        EXPECT_TRUE(waitUntil([&] { return frame.size() == before; }, kPatienceMs))
+            << "left full screen at " << frame.width() << "x" << frame.height();
         EXPECT_TRUE(waitUntil(
             [&] {
                 const QRect r = onScreen(&frame);
@@ -198,8 +201,6 @@ void runSetUp(const std::string& windowManager, int width, int height) {
             << "after full screen: menu bar shown " << frame.menuBar()->isVisible()
             << ", on the screen at " << onScreen(&frame).x() << "," << onScreen(&frame).y() << " "
             << onScreen(&frame).width() << "x" << onScreen(&frame).height();
-        EXPECT_TRUE(waitUntil([&] { return frame.size() == before; }, kPatienceMs))
-            << "left full screen at " << frame.width() << "x" << frame.height();
         // On the desktop, maximised by the user, full screen on and off: maximised again, and
         // restored from that to the size before.
         if (windowManager == "openbox") {
