@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -308,12 +306,7 @@ std::optional<std::string> ChooseAnyFile(QWidget* parent, const std::string& fol
     dialog.setFileMode(QFileDialog::ExistingFile);
     // Qt's own dialog takes a size of its own, taller than a small screen scaled for large
     // text (1024x600 at 1.5 or 2), where the name field and the buttons were below its foot.
-    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
-    if (screen != nullptr) {
-        const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
-        dialog.resize(
-            dialog.sizeHint().boundedTo(screen->availableGeometry().size() - QSize(0, titleBar)));
-    }
+    dialog.resize(dialog.sizeHint().boundedTo(platform::qt::roomForDialog(parent)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
 }

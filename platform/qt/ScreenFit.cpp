@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QWidget>
 
@@ -40,6 +41,13 @@ class FingerSizedDropDowns : public QObject {
 };
 
 }  // namespace
+
+QSize roomForDialog(const QWidget* near) {
+    const QScreen* screen = screenOf(near);
+    if (screen == nullptr) return {640, 480};
+    return screen->availableGeometry().size() -
+           QSize(0, QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight));
+}
 
 void showCoveringScreen(QWidget& window, const QWidget* near) {
     const QScreen* screen = screenOf(near);

@@ -1,4 +1,6 @@
 #pragma once
+#include <QSize>
+
 class QScreen;
 class QWidget;
 
@@ -9,6 +11,10 @@ namespace platform::qt {
 // that runs only offers a dialog's box, the window is given the screen's geometry and no
 // title bar as well.
 void showCoveringScreen(QWidget& window, const QWidget* near);
+
+// The room a dialog has on the screen `near` is on (the primary screen without it): the
+// screen's available area less a title bar.
+QSize roomForDialog(const QWidget* near);
 
 // The height of a control a finger hits on `screen`.
 int fingerPixels(const QScreen* screen);

@@ -3,16 +3,14 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 #include <QTimer>
 
 #include "app/AppSettings.h"
+#include "platform/qt/ScreenFit.h"
 
 namespace {
 
@@ -57,10 +55,7 @@ SerialTestDialog::SerialTestDialog(AppSettings& settings, Host host, QWidget* pa
         buttons->addWidget(b);
     }
     grid->addLayout(buttons, row, 0, 1, 2);
-    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
-    fitToHeight(screen != nullptr ? screen->availableGeometry().height() -
-                                        style()->pixelMetric(QStyle::PM_TitleBarHeight)
-                                  : 480);
+    fitToHeight(platform::qt::roomForDialog(parent).height());
 
     timer_->setInterval(kRefreshMs);
     connect(timer_, &QTimer::timeout, this, [this] {

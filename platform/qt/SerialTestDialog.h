@@ -37,12 +37,12 @@ class SerialTestDialog : public QDialog {
     const SerialTestDialogState& state() const { return state_; }
     const acquisition::SerialTest& test() const { return test_; }
 
-    // Text and buttons as large as they can be for the dialog to be `pixels` tall at most.
-    void fitToHeight(int pixels);
     // A run still going is stopped first.
     void reject() override;
 
   private:
+    // Text and buttons as large as they can be for the dialog to be `pixels` tall at most.
+    void fitToHeight(int pixels);
     void setTextPixels(int size);
     void runPressed();
     void start();

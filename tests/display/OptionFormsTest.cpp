@@ -24,11 +24,11 @@ QApplication& application() {
     static int argc = 1;
     static char name[] = "test_option_forms";
     static char* argv[] = {name, nullptr};
-    // Beside the offscreen platform's usual screen, a 1024x600 one scaled 1.5 for large text.
+    // Beside the offscreen platform's usual screen, a 1024x600 one scaled 2 for large text.
     const std::string config = ZELKORA_BINARY_DIR "/tests/display/option-forms-screens.json";
     std::ofstream(config) << R"({"screens": [
         {"name": "desk", "x": 0, "y": 0, "width": 800, "height": 600, "logicalDpi": 96},
-        {"name": "small", "x": 800, "y": 0, "width": 683, "height": 400, "logicalDpi": 96}]})";
+        {"name": "small", "x": 800, "y": 0, "width": 512, "height": 300, "logicalDpi": 96}]})";
     setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
     static auto* app = new QApplication(argc, argv);
     return *app;
@@ -194,25 +194,21 @@ TEST(OptionForms, ColourChooserPicksStepsAndKeepsCustomColours) {
     EXPECT_EQ(custom[1], 0xFFFFFFu);
 }
 
-TEST(OptionForms, SerialTestFitsAShortScreen) {
+// Large text scales a 1024x600 screen to 512x300: Serial Test (smaller text, the names at
+// the size of their figures) and Open keep their buttons on it.
+TEST(OptionForms, SerialTestAndOpenFitAShortScreen) {
     application();
     AppSettings s;
-    qApp->setStyleSheet("QDialog QPushButton { min-height: 20px; }");  // as the window has
-    SerialTestDialog d(s, {}, nullptr);
-    // Large fonts scale a 1024x600 screen to 512x300: smaller text, and Run and Close on it.
-    d.fitToHeight(280);
-    EXPECT_LE(d.sizeHint().height(), 280);
-    // The names at the size of their figures.
-    EXPECT_EQ(d.findChild<QLabel*>()->font().pixelSize(), d.field("Port")->font().pixelSize());
-    qApp->setStyleSheet({});
-}
-
-TEST(OptionForms, OpenFitsASmallScreen) {
-    application();
     QWidget parent;
     parent.setScreen(QGuiApplication::screens().at(1));
+    qApp->setStyleSheet("QDialog QPushButton { min-height: 20px; }");  // as the window has
+    SerialTestDialog serial(s, {}, &parent);
+    EXPECT_LE(serial.sizeHint().height(), 300);
+    EXPECT_EQ(serial.findChild<QLabel*>()->font().pixelSize(),
+              serial.field("Port")->font().pixelSize());
+    qApp->setStyleSheet({});
     whenModal([&](QWidget* dialog) {
-        EXPECT_LE(dialog->height(), 400);
+        EXPECT_LE(dialog->height(), 300);
         dialog->close();
     });
     EXPECT_EQ(OptionForms::ChooseAnyFile(&parent, "/"), std::nullopt);
