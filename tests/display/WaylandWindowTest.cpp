@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/qt/ProgramStart.h"
 #include "platform/qt/ZelkoraFrame.h"
 #include "tests/display/TouchFolder.h"
+#include "tests/support/SpawnQuietly.h"
 #include "tests/tools/WindowSteps.h"
 
 namespace {
@@ -28,20 +27,11 @@ namespace fs = std::filesystem;
 using testing_support::centre;
 using testing_support::waitUntil;
 
-// weston, started in `dir` (where its screenshots go) and ended with the object.
+// weston, ended with the object.
 struct Weston {
-    pid_t pid;
-    explicit Weston(const std::string& dir) : pid(fork()) {
-        if (pid != 0) return;
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        if (chdir(dir.c_str()) == 0)
-            execlp("weston", "weston", "--backend=headless-backend.so", "--socket=wayland-zelkora",
-                   "--use-pixman", "--width=1280", "--height=800", "--debug", "--no-config",
-                   nullptr);
-        _exit(127);
-    }
+    pid_t pid = testing_support::spawnQuietly(
+        {"weston", "--backend=headless-backend.so", "--socket=wayland-zelkora", "--use-pixman",
+         "--width=1280", "--height=800", "--debug", "--no-config"});
     ~Weston() {
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
@@ -60,7 +50,7 @@ TEST(WaylandWindow, DrawnWholeOnEveryPaintAndBackToItsSizeAfterFullScreen) {
     // The painter's way: the one drawn straight into the window.
     testing_support::usePrivateFolders(
         root, "[Zelkora]\nGPath=" + folder + "\nName=" + names.back() + "\nGraphicsSystem=3\n");
-    Weston weston(root);
+    Weston weston;
     if (!waitUntil([&] { return fs::exists(root + "/run/wayland-zelkora"); }, 10000))
         GTEST_SKIP() << "weston did not start";
     setenv("WAYLAND_DISPLAY", "wayland-zelkora", 1);

@@ -2,7 +2,6 @@
 // A virtual X display of its own, with the window manager a user's machine runs (or none),
 // for window tests that look at what the screen shows. The display takes the first free
 // number (Xvfb picks it), and both processes end with the session.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/SpawnQuietly.h"
+
 namespace testing_support {
 
 class XSession {
@@ -23,9 +24,9 @@ class XSession {
         int fds[2];
         if (pipe(fds) != 0) return;
         const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size,
-                       "-nolisten", "tcp"},
-                      fds[1]);
+        xvfb_ = spawnQuietly({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size,
+                              "-nolisten", "tcp"},
+                             fds[1]);
         close(fds[1]);
         std::string number;
         char c;
@@ -37,12 +38,12 @@ class XSession {
             ready_ = true;
             return;
         }
-        wm_ = spawn({windowManager}, -1);
+        wm_ = spawnQuietly({windowManager});
         // A window manager announces itself on the root window once it manages the screen.
         // One that gave up at once (seen now and then while other displays start beside
         // this one) is started again.
         for (int i = 0; i < 400 && !ready_; ++i) {
-            if (waitpid(wm_, nullptr, WNOHANG) == wm_) wm_ = spawn({windowManager}, -1);
+            if (waitpid(wm_, nullptr, WNOHANG) == wm_) wm_ = spawnQuietly({windowManager});
             ready_ = std::system(
                          "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
                          "grep -q 'window id'") == 0;
@@ -63,22 +64,6 @@ class XSession {
     bool ready() const { return ready_; }
 
   private:
-    static pid_t spawn(const std::vector<std::string>& args, int keepFd) {
-        const pid_t pid = fork();
-        if (pid != 0) return pid;
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        for (int fd = 3; fd < 256; ++fd)
-            if (fd != keepFd) close(fd);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-
     pid_t xvfb_ = -1;
     pid_t wm_ = -1;
     bool ready_ = false;
