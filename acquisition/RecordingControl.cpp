@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <optional>
 #include <system_error>
 
 #include "app/AppSettings.h"
@@ -14,8 +13,6 @@ namespace acquisition {
 
 namespace {
 
-// A read larger than this means data is backing up: read again at once.
-constexpr int32_t kBacklogBytes = 1024;
 // How often sequences that could not be written are tried again.
 constexpr auto kRetryEvery = std::chrono::seconds(1);
 
@@ -53,6 +50,10 @@ void RecordingControl::joinWorker() {
 }
 
 void RecordingControl::sendCommand(uint8_t command) {
+    if (reader_ != nullptr) {
+        reader_->send(command);
+        return;
+    }
     port_.ComWriteBytes(&command, 1);
 }
 
@@ -217,6 +218,10 @@ void RecordingControl::beginStream() {
 }
 
 void RecordingControl::failureExit() {
+    if (reader_ != nullptr) {
+        reader_->stop();
+        reader_ = nullptr;
+    }
     sendCommand(kStopStream);
     port_.close();
     recording_.store(0);
@@ -358,54 +363,49 @@ bool RecordingControl::endOfInput() {
 
 void RecordingControl::worker() {
     beginStream();
-    std::array<uint8_t, 4097> buffer{};
-    const std::span<uint8_t> chunk(buffer);
-    const int32_t chunkSize = static_cast<int32_t>(buffer.size() - 1);
-    using Clock = std::chrono::steady_clock;
-    std::optional<Clock::time_point> lastData;  // none: nothing has come since the start
-
-    while (recording_.load() != 0) {
-        if (saveRequested_.exchange(0) != 0) {
-            // The user's save: everything up to the last byte read goes into the file; the
-            // value being received belongs to the next one, so the decoder keeps it.
-            if (!noteResult(sequence_.saveNow(), sequenceSaved_)) break;
-            moveDisplayPoints();
+    // The user's saves are marked in the input where they were asked for.
+    PortReader reader(
+        port_, [this] { return deviceNow(); }, &saveRequested_);
+    reader_ = &reader;
+    PortReader::Item item;
+    bool running = true;
+    while (running) {
+        // Input that came before a stop is still recorded: while files are slow to write,
+        // the reader may be seconds ahead.
+        auto wait = std::chrono::milliseconds(kIdleWaitMs);
+        if (recording_.load() == 0) {
+            if (reader_ != nullptr) reader.stop();
+            reader_ = nullptr;
+            wait = std::chrono::milliseconds(0);
         }
         retryUnsavedNow();
-
-        // Take what has arrived; when nothing has, wait a while for the next byte.
-        port_.setTimeouts(CommFile::kReturnAtOnce, 0, 0, 0, 1);
-        int32_t n = port_.ComGetBytes(chunk, chunkSize);
-        if (n == 0) {
-            // Blocks until the first byte arrives and returns with it at once: when it ends a
-            // pause, the clock read right now is the burst's stamp.
-            port_.setTimeouts(0, 0, kIdleWaitMs, 0, 1);
-            n = port_.ComGetBytes(chunk, 1);
-            if (n > 0 && (!lastData || Clock::now() - *lastData >= kBurstGap)) {
-                beginBurst(deviceNow());
-            }
-        }
-        if (n < 0) {
-            // A failed port reads as silence, at the pace of the read time-out...
-            std::this_thread::sleep_for(std::chrono::milliseconds(kIdleWaitMs));
-            n = 0;
-        }
-        if (n == 0 && port_.lineLost()) {
-            // ...until it is plain that the device has gone, which a quiet line never is.
-            // What was recorded up to here is still saved on the way out.
-            lineLostExit();
-            break;
-        }
-        if (n > 0) {
-            // The last of these bytes came no later than now.
-            lastData = Clock::now();
-            if (!feedStream(chunk.first(static_cast<size_t>(n)))) break;
-            if (n < kBacklogBytes)
-                std::this_thread::sleep_for(std::chrono::milliseconds(kGatherMs));
+        if (!reader.next(item, wait)) {
+            running = reader_ != nullptr;
             continue;
         }
-        if (!streamDry()) break;
+        switch (item.kind) {
+            case PortReader::Item::Kind::Bytes:
+                if (item.arrival.isValid()) beginBurst(item.arrival);
+                running = feedStream(item.bytes);
+                break;
+            case PortReader::Item::Kind::Pause:
+                running = streamDry();
+                break;
+            case PortReader::Item::Kind::Mark:
+                // The user's save: everything up to here goes into the file; the value being
+                // received belongs to the next one, so the decoder keeps it.
+                running = noteResult(sequence_.saveNow(), sequenceSaved_);
+                moveDisplayPoints();
+                break;
+            case PortReader::Item::Kind::LineLost:
+                // What was recorded up to here is still saved on the way out.
+                lineLostExit();
+                running = false;
+                break;
+        }
     }
+    reader.stop();
+    reader_ = nullptr;
     finishRun();
 }
 

@@ -12,6 +12,7 @@
 
 #include "acquisition/CommFile.h"
 #include "acquisition/DotQueue.h"
+#include "acquisition/PortReader.h"
 #include "acquisition/StreamDecoder.h"
 #include "sequence/JulianTime.h"
 #include "sequence/SequenceFile.h"
@@ -26,9 +27,10 @@ namespace acquisition {
 // reads the status flags and drains the display queue.
 //
 // Threads: StartRecording, StopRecording and SaveRecording run on the user-interface thread;
-// the worker owns the port, the decoder and the accumulator while it runs. A save request is
-// carried out by the worker between two reads, so it never overlaps the worker's own use of
-// the accumulator.
+// the worker owns the decoder and the accumulator while it runs, and its PortReader the port,
+// so that a slow file write never leaves the line unread. A save request is carried out by
+// the worker between two pieces of input, so it never overlaps the worker's own use of the
+// accumulator.
 class RecordingControl {
   public:
     static constexpr int32_t kModuleBaud = 115200;
@@ -37,14 +39,8 @@ class RecordingControl {
     static constexpr uint8_t kStopStream = 'g';
     static constexpr uint8_t kVersionReply = 'V';
     static constexpr int32_t kVersionReplyLength = 7;
-    // How long the worker waits for data before it counts the input as dry.
-    static constexpr uint32_t kIdleWaitMs = 10;
-    // While data flows, the worker lets this long's worth gather between reads, so that a
-    // read takes many bytes at once instead of waking for each one.
-    static constexpr int32_t kGatherMs = 4;
-    // Data after a pause at least this long begins a burst, which the device clock stamps
-    // (TimeKeeping 1) at the arrival of its first byte.
-    static constexpr auto kBurstGap = std::chrono::milliseconds(1);
+    // How long a wait for data lasts before the input counts as dry.
+    static constexpr uint32_t kIdleWaitMs = PortReader::kIdleWaitMs;
     static constexpr const char* kWindowTooWide = "Record Window too wide";
     static constexpr const char* kModuleErrorText = "DETLINK error";
 
@@ -132,7 +128,8 @@ class RecordingControl {
     // The view's one-second tick while live.
     void secondTick() { idleSeconds_.fetch_add(1); }
 
-    // Sends a command byte to the module; the result of the write is not looked at.
+    // Sends a command byte to the module (through the worker's reader while it streams); the
+    // result of the write is not looked at.
     void sendCommand(uint8_t command);
 
     // --- the stream path the worker runs, also used to replay a captured stream ---
@@ -185,6 +182,8 @@ class RecordingControl {
     SequenceFile sequence_;
     DotQueue queue_;
     std::thread worker_;
+    // The worker's reader while it streams (worker thread only).
+    PortReader* reader_ = nullptr;
 
     std::atomic<int32_t> recording_{0};
     std::atomic<int32_t> monitorMode_{0};

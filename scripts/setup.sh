@@ -22,6 +22,8 @@ packages=(
     dpkg-dev desktop-file-utils groff-base
     # scripts/clock-check.sh moves the clock; scripts/stress-check.sh loads the machine
     faketime stress-ng
+    # a recording test slows the disk down with strace
+    strace
     # the package test runs Debian's checker on the package, and asks the desktop's file-type
     # database what a sequence file is
     lintian shared-mime-info libglib2.0-bin

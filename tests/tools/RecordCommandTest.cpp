@@ -99,11 +99,13 @@ class RecordCommand : public ::testing::Test {
         EXPECT_EQ(simulator->wait(5000), 0);
     }
 
-    // Starts `record ARGS --dir FOLDER` as `recorder`, its standard error in record.err. With
-    // `started`, false unless it says it records (or monitors) on the port given by --port.
+    // Starts `record ARGS --dir FOLDER` as `recorder` (run by the command `under`, when
+    // given), its standard error in record.err. With `started`, false unless it says it
+    // records (or monitors) on the port given by --port.
     bool record(std::vector<std::string> args, const std::filesystem::path& folder,
-                bool started = true) {
+                bool started = true, const std::vector<std::string>& under = {}) {
         args.insert(args.begin(), {kTool, "record"});
+        args.insert(args.begin(), under.begin(), under.end());
         args.insert(args.end(), {"--dir", folder.string()});
         recorder = std::make_unique<ChildProcess>(args, (root / "record.err").string());
         const auto port = std::ranges::find(args, "--port");
@@ -421,6 +423,33 @@ TEST_F(RecordCommand, FullDiskIsReportedOnceARunAndSavingResumesWhenThereIsRoom)
               std::string::npos)
         << text;
     EXPECT_EQ(text.find("DETLINK error"), std::string::npos) << text;
+}
+
+// A memory card that now and then takes seconds to write a file, as cheap ones do: each flush
+// to the card is held up 1.5 s (by strace), so a save keeps it 3 s, while noise keeps the line
+// busy. The module, which holds back only a third of a second of such a line, must never
+// overflow, and the two saves together hold everything up to the second.
+TEST_F(RecordCommand, ASlowCardLosesNothingOfABusyLine) {
+    if (std::system("/usr/bin/strace -o /dev/null true >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "strace is missing or may not trace here";
+    const int port = startSimulator({"--mix", "noise", "--noise-load", "85"});
+    ASSERT_GT(port, 0);
+    ASSERT_TRUE(record({"--port", std::to_string(port), "--seconds", "8"}, out, true,
+                       {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync",
+                        "-e", "inject=fsync:delay_enter=1500000"}));
+    // Two seconds of this line fill two thirds of a file; the second save is asked for while
+    // the first is still being written.
+    for (int save = 0; save < 2; ++save) {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        recorder->write("\n");
+    }
+    const auto names = savedNames(10000);
+    EXPECT_EQ(recorder->wait(5000), 0) << errorText();
+    stopSimulator();
+    EXPECT_EQ(testing_support::readText(root / "sim.log").find("\nO "), std::string::npos)
+        << "the module overflowed";
+    EXPECT_EQ(names.size(), 2u);
+    expectStretches(out, names, false);
 }
 
 TEST_F(RecordCommand, FolderDeletedWhileRecordingIsMadeAgain) {
