@@ -1,6 +1,7 @@
 #include "acquisition/RecordingControl.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -43,6 +44,35 @@ JulianTime RecordingControl::deviceNow() const {
     const platform::LocalClockReading r = platform::readUtcClock();
     return JulianTime::fromDateTime(r.year, r.month, r.day, r.hour, r.minute, r.second,
                                     r.microsecond);
+}
+
+namespace {
+
+// Smaller settings of the clock wait until they add up to this.
+constexpr int64_t kClockStepMicros = 500000;
+
+int64_t steadyMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+void RecordingControl::rebaseClockSteps() {
+    clockAhead_ = deviceNow().value() - steadyMicros();
+}
+
+void RecordingControl::followClockSteps() {
+    // Time from the detector runs on from the device clock at the start: when the clock is
+    // set later in the night (Set Clock from the GPS, a time server reached at last by a board
+    // that started without a clock battery), every file after it would keep the old time. A
+    // device clock of a test or a replay has no steps of its own.
+    if (timeKeeping_ != 0 || hooks_.clock) return;
+    const int64_t ahead = deviceNow().value() - steadyMicros();
+    if (std::abs(ahead - clockAhead_) < kClockStepMicros) return;
+    detectorClock_ += ahead - clockAhead_;
+    clockAhead_ = ahead;
 }
 
 void RecordingControl::joinWorker() {
@@ -211,6 +241,7 @@ void RecordingControl::beginStream() {
     draining_ = false;
     queue_.clear();
     detectorClock_ = deviceNow();
+    rebaseClockSteps();
     sequence_.setStartClock(hooks_.clock ? SequenceFile::StartClock{} : &JulianTime::localFromUtc);
     queue_.clearFlags();
     saveFailing_.store(0);
@@ -334,6 +365,7 @@ bool RecordingControl::finishOverflow() {
     decoder_.reset();
     sendCommand(kStartStream);
     detectorClock_ = deviceNow();
+    rebaseClockSteps();
     firstValuePending_ = false;
     beginBurst(JulianTime::invalid());
     return true;
@@ -383,6 +415,7 @@ void RecordingControl::worker() {
             running = reader_ != nullptr;
             continue;
         }
+        followClockSteps();
         switch (item.kind) {
             case PortReader::Item::Kind::Bytes:
                 if (item.arrival.isValid()) beginBurst(item.arrival);

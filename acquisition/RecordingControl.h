@@ -173,6 +173,10 @@ class RecordingControl {
     // The worker's last steps when the recording ends.
     void finishRun();
     JulianTime deviceNow() const;
+    // With time from the detector, carries a setting of the device clock over to the
+    // detector's clock (see clockAhead_).
+    void followClockSteps();
+    void rebaseClockSteps();
     void joinWorker();
 
     AppSettings& settings_;
@@ -205,6 +209,9 @@ class RecordingControl {
 
     // The worker's own state.
     JulianTime detectorClock_;
+    // How far the device clock stood ahead of the steady clock when the detector's clock was
+    // last set from it (µs). Only setting the clock changes it, which slewing does not.
+    int64_t clockAhead_ = 0;
     // A value is reported only when the next one begins, so the stamp of a burst belongs to
     // the value that begins with its first byte, not to the one that byte completes (the
     // last of the burst before). beginBurst() marks the next value to begin; that value

@@ -222,6 +222,49 @@ TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
     EXPECT_GE(findRun(log, all), 0);
 }
 
+// The clock set an hour forward during a recording (Set Clock from the GPS, or a time server
+// reached at last by a board that started without a clock battery), by libfaketime reading its
+// offset from a file: with time from the detector too, the file saved after it carries the new
+// time, and the one before the old.
+TEST_F(RecordCommand, AClockSetWhileRecordingMovesTheFilesAfterIt) {
+    std::string faketime;
+    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib")) {
+        if (std::filesystem::exists(entry.path() / "faketime/libfaketime.so.1"))
+            faketime = (entry.path() / "faketime/libfaketime.so.1").string();
+    }
+    if (faketime.empty()) GTEST_SKIP() << "libfaketime is not installed";
+    const std::filesystem::path offset = root / "clock-offset";
+    std::ofstream(offset) << "+0\n";
+    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", "4"});
+    ASSERT_GT(port, 0);
+    ASSERT_TRUE(record(
+        {"--port", std::to_string(port), "--seconds", "6"}, out, true,
+        {"/usr/bin/env", "LD_PRELOAD=" + faketime, "FAKETIME_TIMESTAMP_FILE=" + offset.string(),
+         "FAKETIME_CACHE_DURATION=1", "FAKETIME_DONT_FAKE_MONOTONIC=1"}));
+    std::vector<std::string> names;
+    std::string line;
+    for (int save = 0; save < 2; ++save) {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        recorder->write("\n");
+        ASSERT_TRUE(recorder->readLine(line, 15000));
+        ASSERT_EQ(line.rfind("saved ", 0), 0u) << line;
+        names.push_back(line.substr(6));
+        std::ofstream(offset) << "+3600\n";
+    }
+    EXPECT_EQ(recorder->wait(8000), 0) << errorText();
+    stopSimulator();
+
+    const auto log = readLog(root / "sim.log");
+    for (size_t i = 0; i < names.size(); ++i) {
+        const SavedFile f = readSaved(out, names[i]);
+        const int64_t at = findRun(log, f.intervals);
+        ASSERT_GE(at, 0) << names[i] << " is not a stretch of what was sent";
+        const int64_t sent =
+            log[static_cast<size_t>(at)].end - log[static_cast<size_t>(at)].interval;
+        EXPECT_NEAR(static_cast<double>(f.start.value() - sent), i * 3600e6, 50000.0) << names[i];
+    }
+}
+
 TEST_F(RecordCommand, DeviceClockStampsEachBurstAtItsFirstByte) {
     const int seconds = envSeconds("ZELKORA_E2E_STAMP_SECONDS", 8);
     writeSettings("TimeKeeping=1\n");
