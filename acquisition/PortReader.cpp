@@ -45,7 +45,7 @@ bool PortReader::next(Item& item, std::chrono::milliseconds wait) {
     if (!arrived_.wait_for(lock, wait, [this] { return !items_.empty(); })) return false;
     item = std::move(items_.front());
     items_.pop_front();
-    queuedBytes_ -= item.bytes.size();
+    queuedBytes_ -= sizeof(Item) + item.bytes.capacity();
     return true;
 }
 
@@ -56,7 +56,7 @@ void PortReader::push(Item item) {
         if (item.kind == Item::Kind::Pause && !items_.empty() &&
             items_.back().kind == Item::Kind::Pause)
             return;
-        queuedBytes_ += item.bytes.size();
+        queuedBytes_ += sizeof(Item) + item.bytes.capacity();
         items_.push_back(std::move(item));
     }
     arrived_.notify_one();

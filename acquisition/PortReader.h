@@ -37,8 +37,8 @@ class PortReader {
     // Data after a pause at least this long begins a burst, which is stamped at the arrival
     // of its first byte.
     static constexpr auto kBurstGap = std::chrono::milliseconds(1);
-    // Past this much unread by the worker (about 25 minutes of a full line) the line is left
-    // unread: the module then overflows and says so, which the recording handles and marks,
+    // Past this much memory held for the worker (at least 10 minutes of a full line) the line
+    // is left unread: the module then overflows and says so, which the recording handles and marks,
     // instead of memory running out.
     static constexpr size_t kMaxQueuedBytes = size_t{16} << 20;
 
@@ -83,7 +83,7 @@ class PortReader {
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<Item> items_;
-    size_t queuedBytes_ = 0;
+    size_t queuedBytes_ = 0;  // memory the queue holds
     std::vector<uint8_t> commands_;
     bool stopping_ = false;
     std::thread thread_;
