@@ -245,11 +245,16 @@ bool GpsReceiver::ParseDate(std::string_view text, JulianTime& date) {
 int32_t GpsReceiver::ParseSentence() {
     if (charCount_ < 7) return kNothing;
     const std::string_view s(sentence_.data(), static_cast<size_t>(charCount_));
-    if (s.substr(0, 3) != "$GP" || s[6] != ',') return kNothing;
+    if (s[0] != '$' || s[6] != ',') return kNothing;
+    const std::string_view talker = s.substr(1, 2);
     const std::string_view type = s.substr(3, 3);
+    // A receiver of several systems may send nothing but "$GN" for its fix: without it such
+    // a receiver gives no position, and without its RMC no date, so the clock cannot be set.
+    const bool combined = talker == "GN";
+    if (talker != "GP" && !combined) return kNothing;
     if (type == "GGA") return ParseGGA();
     if (type == "GSA") return ParseGSA();
-    if (type == "GSV") return ParseGSV();
+    if (type == "GSV" && !combined) return ParseGSV();
     if (type == "RMC") return ParseRMC();
     return kNothing;
 }

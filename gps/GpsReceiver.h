@@ -7,8 +7,11 @@
 #include "gps/GpsFix.h"
 
 // Turns the byte stream of an NMEA 0183 receiver into the current fix. Reads GGA, GSA, GSV
-// and RMC sentences of the "$GP" talker only; everything else is dropped silently and a
-// sentence that fails any check leaves the current fix as it was. Fed one byte at a time;
+// and RMC sentences of the "$GP" talker, and GGA, GSA and RMC of the "$GN" talker (the
+// solution of several satellite systems together, which receivers that also track GLONASS,
+// Galileo or BeiDou send in place of "$GP"); everything else is dropped silently and a
+// sentence that fails any check leaves the current fix as it was. Satellites in view are
+// listed from the GPS satellites' own GSV sentences only. Fed one byte at a time;
 // no locking of its own (the GPS link serialises access).
 class GpsReceiver {
   public:

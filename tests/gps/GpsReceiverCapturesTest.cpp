@@ -95,7 +95,7 @@ bool isGgaSentence(const std::string& s) {
 }
 
 struct Stats {
-    int ggaAccepted = 0, ggaCompared = 0, gsaCompared = 0, ignored = 0;
+    int ggaAccepted = 0, ggaCompared = 0, gsaCompared = 0, rmcCompared = 0, ignored = 0;
 };
 
 Stats checkCapture(const std::string& name) {
@@ -134,8 +134,11 @@ Stats checkCapture(const std::string& name) {
         EXPECT_EQ(r, lineResult[i] == GpsReceiver::kSatellites ? 0 : lineResult[i])
             << name << " line " << i + 1;
 
-        const bool readable = s.rfind("$GPGGA,", 0) == 0 || s.rfind("$GPGSA,", 0) == 0 ||
-                              s.rfind("$GPGSV,", 0) == 0 || s.rfind("$GPRMC,", 0) == 0;
+        const std::string head = s.substr(0, 7);
+        const bool readable =
+            head == "$GPGSV," ||
+            ((head.rfind("$GP", 0) == 0 || head.rfind("$GN", 0) == 0) &&
+             (head.substr(3) == "GGA," || head.substr(3) == "GSA," || head.substr(3) == "RMC,"));
         if (checksumMismatch(s) || !readable) {
             EXPECT_EQ(r, 0) << name << " line " << i + 1 << " must be dropped: " << s;
             ++st.ignored;
@@ -167,6 +170,22 @@ Stats checkCapture(const std::string& name) {
                 ++st.ggaCompared;
                 break;
             }
+        } else if (r == GpsReceiver::kRmc && entry) {
+            // The date and time, against the daemon's time of the same sentence.
+            for (const std::string& rep : chk[*entry].reports) {
+                const size_t at = rep.find("\"time\":\"");
+                if (rep.find("\"class\":\"TPV\"") == std::string::npos || at == std::string::npos)
+                    continue;
+                int32_t y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, us = 0;
+                f.rmcDateTime.dateFields(y, mo, d);
+                f.rmcDateTime.timeFields(h, mi, sec, us);
+                char ours[32];
+                std::snprintf(ours, sizeof ours, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi,
+                              sec);
+                EXPECT_EQ(rep.substr(at + 8, 19), ours) << name << ": " << s;
+                ++st.rmcCompared;
+                break;
+            }
         } else if (r == GpsReceiver::kGsa && entry) {
             for (const std::string& rep : chk[*entry].reports) {
                 if (rep.find("\"class\":\"SKY\"") == std::string::npos ||
@@ -195,8 +214,9 @@ TEST_P(Captures, AgreeWithTheIndependentDaemon) {
     EXPECT_GE(st.ggaCompared, st.ggaAccepted - 1);
     RecordProperty("ggaCompared", st.ggaCompared);
     RecordProperty("gsaCompared", st.gsaCompared);
-    std::printf("%s: %d GGA accepted, %d compared; %d GSA compared; %d lines ignored\n", GetParam(),
-                st.ggaAccepted, st.ggaCompared, st.gsaCompared, st.ignored);
+    std::printf("%s: %d GGA accepted, %d compared; %d GSA and %d RMC compared; %d lines ignored\n",
+                GetParam(), st.ggaAccepted, st.ggaCompared, st.gsaCompared, st.rmcCompared,
+                st.ignored);
 }
 
 INSTANTIATE_TEST_SUITE_P(Nmea, Captures,

@@ -84,14 +84,20 @@ TEST_F(ReceiverTest, ChecksumRules) {
     EXPECT_EQ(feed(r3, kGgaBody + "*00garbage\n" + kGga).results, std::vector<int32_t>{1});
 }
 
-TEST_F(ReceiverTest, OnlyGpTalkerAndKnownTypesAreRead) {
-    std::string gn = withChecksum("$GNGGA" + kGgaBody.substr(6)) + "\r\n";
-    EXPECT_TRUE(feed(rx, gn).results.empty());
+TEST_F(ReceiverTest, OnlyGpAndCombinedTalkersAndKnownTypesAreRead) {
+    const auto as = [](const std::string& head) {
+        return withChecksum(head + kGgaBody.substr(6)) + "\r\n";
+    };
+    EXPECT_TRUE(feed(rx, as("$GLGGA") + as("$GAGGA") + as("$BDGGA")).results.empty());
+    EXPECT_TRUE(feed(rx, withChecksum("$GNGSV,1,1,01,65,40,083,46") + "\r\n").results.empty());
     EXPECT_TRUE(
         feed(rx, withChecksum("$GPGLL,4916.45,N,12311.12,W,225444,A") + "\r\n").results.empty());
     EXPECT_TRUE(feed(rx, "$GPGGA\r\n$GP\r\n$\r\n$GPGGAX123\r\n").results.empty());
     EXPECT_EQ(rx.validity(), 0u);
     EXPECT_EQ(rx.current().latitude, kGpsNotReported);
+    EXPECT_EQ(rx.current().satelliteCount, 0);
+    EXPECT_EQ(feed(rx, as("$GNGGA")).results, std::vector<int32_t>{GpsReceiver::kGga});
+    EXPECT_NEAR(rx.current().latitude, 48.1173, 1e-9);
 }
 
 TEST_F(ReceiverTest, NoFixGgaClearsValidityButKeepsPosition) {
