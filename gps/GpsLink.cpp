@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "acquisition/CommFile.h"
@@ -156,7 +157,9 @@ void GpsLink::RepairTornTail() {
     if (!fs::exists(kept, ec)) {
         std::vector<uint8_t> bytes;
         std::string error;
-        if (!platform::readRegularFile(logPath_, size, bytes) ||
+        // Past 4 GiB on a 32-bit system the size names no whole copy; nothing is copied then.
+        if (!std::in_range<size_t>(size) ||
+            !platform::readRegularFile(logPath_, static_cast<size_t>(size), bytes) ||
             !platform::writeOutputFile(kept, bytes, error)) {
             // Without the copy nothing is cut: the track stays as it is, and readers stop at
             // the tear.

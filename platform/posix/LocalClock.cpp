@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <limits>
+
 namespace platform {
 
 namespace {
@@ -41,6 +43,17 @@ int64_t localUtcOffsetSeconds() {
 }
 
 int64_t localUtcOffsetSecondsAt(int64_t unixSeconds) {
+    if constexpr (sizeof(time_t) < sizeof(int64_t)) {
+        // A 32-bit time_t (armhf boards) ends in January 2038 and begins in December 1901;
+        // cut to it, a later instant would take the offset of a day early in the century.
+        // The calendar repeats every 28 years up to 2100, leap days and weekdays alike, and
+        // so do the zone's summer-time rules: a later instant is looked up that much earlier.
+        constexpr int64_t kLast = std::numeric_limits<time_t>::max();
+        constexpr int64_t kFirst = std::numeric_limits<time_t>::min();
+        constexpr int64_t kCycle = int64_t{10227} * 86400;
+        if (unixSeconds > kLast) unixSeconds -= ((unixSeconds - kLast) / kCycle + 1) * kCycle;
+        if (unixSeconds < kFirst) unixSeconds = kFirst;
+    }
     const time_t at = static_cast<time_t>(unixSeconds);
     tm local{};
     if (localtime_r(&at, &local) == nullptr) return 0;

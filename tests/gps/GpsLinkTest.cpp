@@ -164,6 +164,18 @@ TEST_F(LinkTest, NewTrackFileGivesUpWhenEveryNumberIsTaken) {
     EXPECT_EQ(track().size(), 64u);
 }
 
+// Two years of a record a second; on a 32-bit board too the track goes on past 2 GiB.
+TEST_F(LinkTest, TrackFileOfTwoGibibytesTakesMoreRecords) {
+    const std::filesystem::path file = dir.path() / "GPS.zlg";
+    const uintmax_t big = uintmax_t{1} << 31;
+    std::filesystem::resize_file(file, big);  // sparse: takes no room on the disk
+    link.OpenTrackFile();
+    feed(withChecksum("$GPGGA,000405,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+    EXPECT_TRUE(link.logOk());
+    EXPECT_EQ(std::filesystem::file_size(file), big + TrackRecord::kSize);
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(LinkTest, TrackFileThatCannotBeOpened) {
     // A folder that cannot be had: no message, no logging.
     appSettings().GPath = (dir.path() / "missing" / "").string();

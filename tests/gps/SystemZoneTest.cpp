@@ -11,6 +11,7 @@
 #include "app/AppSettings.h"
 #include "gps/GpsLink.h"
 #include "platform/LocalClock.h"
+#include "sequence/JulianTime.h"
 #include "support/ZoneGuard.h"
 
 namespace {
@@ -37,6 +38,14 @@ TEST(SystemZone, OffsetFollowsSummerTimeAndHalfHours) {
         // Summer time begins on 29 March 2026 at 01:00 UTC.
         EXPECT_EQ(platform::localUtcOffsetSecondsAt(unixSeconds(2026, 3, 29, 0, 59, 59)), 3600);
         EXPECT_EQ(platform::localUtcOffsetSecondsAt(unixSeconds(2026, 3, 29, 1, 0, 0)), 7200);
+        // Past 2038 as well where time_t has 32 bits (counted without it here).
+        const auto at = [](int year, int month, int day) {
+            return JulianTime::fromDateTime(year, month, day, 12, 0, 0, 0).value() /
+                   JulianTime::kSecond;
+        };
+        EXPECT_EQ(platform::localUtcOffsetSecondsAt(at(2040, 7, 1)), 7200);
+        EXPECT_EQ(platform::localUtcOffsetSecondsAt(at(2071, 3, 28)), 3600);
+        EXPECT_EQ(platform::localUtcOffsetSecondsAt(at(2071, 3, 29)), 7200);  // last Sunday
     }
     {
         ZoneGuard zone("Australia/Adelaide");
