@@ -7,10 +7,10 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QPointer>
-#include <QTimer>
 #include <QScreen>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
