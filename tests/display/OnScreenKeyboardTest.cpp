@@ -27,7 +27,8 @@ TEST(TouchDialog, OnScreenKeyboardTypesDigitsIntoADialogStandingAboveIt) {
             GTEST_SKIP() << "Qt's virtual keyboard is not installed: no " << path.toStdString();
     if (std::system("command -v Xvfb matchbox-window-manager >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "needs Xvfb and matchbox-window-manager";
-    // Both live as long as the process, as the keyboard's plugin does.
+    // Both live as long as the process, as the keyboard's plugin does. Its first start, with
+    // the QML of its keyboard to load, took over 5 s beside the other window tests.
     static testing_support::XSession x(1024, 600, "matchbox-window-manager");
     ASSERT_TRUE(x.ready());
     setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -46,13 +47,13 @@ TEST(TouchDialog, OnScreenKeyboardTypesDigitsIntoADialogStandingAboveIt) {
     whenModal([&](QWidget* dialog) {
         // Where the window manager has it, as the display server last said.
         auto top = [dialog] { return dialog->windowHandle()->frameGeometry().top(); };
-        QTest::qWait(300);
+        QTest::qWait(1000);  // placed by the window manager
         const int home = top();
         auto* slack = dialog->findChildren<QLineEdit*>().last();
         slack->clear();
         QTest::mouseClick(slack, Qt::LeftButton);
         // Too tall for the room above the keyboard: at the top of the screen, Slack above it.
-        EXPECT_TRUE(waitUntil([&] { return im->isVisible() && top() == 0; }, 5000))
+        EXPECT_TRUE(waitUntil([&] { return im->isVisible() && top() == 0; }, 30000))
             << home << " " << top();
         const QRect keys = im->keyboardRectangle().toRect();
         EXPECT_LE(slack->mapToGlobal(QPoint(0, slack->height())).y(), keys.top());
@@ -60,9 +61,9 @@ TEST(TouchDialog, OnScreenKeyboardTypesDigitsIntoADialogStandingAboveIt) {
         const QPoint five(keys.x() + keys.width() * 46 / 100, keys.y() + keys.height() * 38 / 100);
         for (QWindow* w : QGuiApplication::topLevelWindows())
             if (w->inherits("QQuickWindow")) QTest::mouseClick(w, Qt::LeftButton, {}, five);
-        EXPECT_TRUE(waitUntil([&] { return slack->text() == "5"; }, 2000));
+        EXPECT_TRUE(waitUntil([&] { return slack->text() == "5"; }, 5000));
         im->hide();
-        EXPECT_TRUE(waitUntil([&] { return top() == home; }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return top() == home; }, 10000));
         dialog->close();
     });
     AppSettings settings;
