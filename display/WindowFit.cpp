@@ -36,3 +36,12 @@ int32_t WindowFit::FingerPixels(int32_t screenWidth, int32_t screenHeight, doubl
     const auto byDensity = static_cast<int32_t>(kMillimetres * dotsPerInch / 25.4 + 0.5);
     return std::max(byScreen, byDensity);
 }
+
+int32_t WindowFit::DialogTopOverKeyboard(const Box& area, const Box& keyboard, const Box& dialog) {
+    const bool covers =
+        keyboard.width > 0 && keyboard.height > 0 && keyboard.y < dialog.y + dialog.height &&
+        dialog.y < keyboard.y + keyboard.height && keyboard.x < dialog.x + dialog.width &&
+        dialog.x < keyboard.x + keyboard.width;
+    if (!covers) return dialog.y;
+    return std::min(dialog.y, std::max(area.y, keyboard.y - dialog.height));
+}

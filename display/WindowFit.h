@@ -32,4 +32,15 @@ class WindowFit {
     // on an 800 x 480 panel (7 mm on a 5" one), less on a smaller screen, and no less than
     // 7 mm where the pixels are dense, so a desktop keeps ordinary buttons.
     static int32_t FingerPixels(int32_t screenWidth, int32_t screenHeight, double dotsPerInch);
+
+    struct Box {
+        int32_t x = 0, y = 0, width = 0, height = 0;
+    };
+    // The top of a dialog's frame while an on-screen keyboard covers `keyboard`: where it
+    // was when the keyboard leaves it be; else moved up no further than shows it whole above
+    // the keyboard, its OK and Cancel included, and never above `area` (the screen's
+    // available part). A window manager keeps a dialog's frame on the screen (matchbox
+    // refused such a move outright), and a title bar above it could not be dragged back; the
+    // field being edited is as high as it can get at the top. Screen coordinates throughout.
+    static int32_t DialogTopOverKeyboard(const Box& area, const Box& keyboard, const Box& dialog);
 };

@@ -34,6 +34,11 @@ packages=(
     xvfb matchbox-window-manager openbox x11-utils
     # and under a Wayland compositor without a screen, with Qt's Wayland plugin
     weston qt6-wayland
+    # Qt's on-screen keyboard over a dialog (test_onscreen_keyboard); Debian's plugin does not
+    # bring the QML modules its keyboard is drawn with
+    qt6-virtualkeyboard-plugin qml6-module-qtquick-virtualkeyboard qml6-module-qtqml-workerscript
+    qml6-module-qt-labs-folderlistmodel qml6-module-qtquick-window qml6-module-qtquick-layouts
+    qml6-module-qtquick-controls qml6-module-qtquick-templates
 )
 
 missing=()

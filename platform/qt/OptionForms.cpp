@@ -61,6 +61,12 @@ QPushButton* pickButton(QDialog& dialog, int32_t value) {
     return b;
 }
 
+// Every field takes a whole number no less than 0: an on-screen keyboard shows its digits
+// only, where it showed letters over half the screen.
+void numberPad(QLineEdit* field) {
+    field->setInputMethodHints(Qt::ImhDigitsOnly);
+}
+
 // A refused field: the message, then the field selected for another try.
 void refuse(QWidget* parent, QLineEdit* field, const std::string& message) {
     QMessageBox::warning(parent, "Zelkora", q(message));
@@ -78,6 +84,7 @@ bool EditFrequencyRange(QWidget* parent, int32_t& lowKHz, int32_t& highKHz) {
     layout->addLayout(grid);
     auto* low = new QLineEdit(&dialog);
     auto* high = new QLineEdit(&dialog);
+    for (QLineEdit* field : {low, high}) numberPad(field);
     grid->addWidget(new QLabel("Fmin", &dialog), 0, 0);
     grid->addWidget(low, 0, 1);
     grid->addWidget(new QLabel("Fmax", &dialog), 1, 0);
@@ -154,8 +161,10 @@ void EditRecordingOptions(QWidget* parent, AppSettings& settings) {
     layout->addWidget(autoSave);
     layout->addWidget(saveOnCal);
     // Squeezed onto a narrow panel, a field still takes a finger and two digits.
-    for (QLineEdit* field : {divRatio, lineLength, maxTbc, slack})
+    for (QLineEdit* field : {divRatio, lineLength, maxTbc, slack}) {
         field->setMinimumWidth(platform::qt::fingerPixels(dialog.screen()) * 3 / 2);
+        numberPad(field);
+    }
 
     auto texts = [&] {
         return RecordingOptionsDialog::Texts{

@@ -5,10 +5,14 @@
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QInputMethod>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include "display/WindowFit.h"
 
@@ -40,7 +44,83 @@ class FingerSizedDropDowns : public QObject {
     }
 };
 
+WindowFit::Box boxOf(const QRect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+// Moves the dialog holding the focus out from under the on-screen keyboard, and back where
+// it was when the keyboard goes or the focus leaves it.
+class KeyboardDodge : public QObject {
+  public:
+    explicit KeyboardDodge(QObject* parent) : QObject(parent) {
+        setObjectName(kName);
+        QInputMethod* im = QGuiApplication::inputMethod();
+        // Queued: the keyboard's rectangle and the focus settle in several steps.
+        auto later = [this] { QTimer::singleShot(0, this, &KeyboardDodge::arrange); };
+        connect(im, &QInputMethod::visibleChanged, this, later);
+        connect(im, &QInputMethod::keyboardRectangleChanged, this, later);
+        connect(qApp, &QApplication::focusChanged, this, later);
+        qApp->installEventFilter(this);
+    }
+    static constexpr const char* kName = "keyboardDodge";
+
+  protected:
+    // A tap that hid the keyboard ends before the dialog moves back: moved under the
+    // finger, the button tapped saw its release outside and never clicked.
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (waitingForRelease_ && event->type() == QEvent::MouseButtonRelease) {
+            waitingForRelease_ = false;
+            QTimer::singleShot(0, this, &KeyboardDodge::arrange);
+        }
+        return false;
+    }
+
+  private:
+    void arrange() {
+        const QInputMethod* im = QGuiApplication::inputMethod();
+        // Qt's keyboard is drawn in a window of Qt Quick's own, the only one this program
+        // has; every dialog is modal and blocked every tap on it, so it goes with the dialog.
+        if (im->isVisible()) {
+            for (QWindow* window : QGuiApplication::topLevelWindows()) {
+                if (window->inherits("QQuickWindow") &&
+                    window->transientParent() != QGuiApplication::modalWindow())
+                    window->setTransientParent(QGuiApplication::modalWindow());
+            }
+        }
+        QWidget* field = QApplication::focusWidget();
+        QWidget* dialog = field != nullptr ? field->window() : nullptr;
+        const bool editing = im->isVisible() && qobject_cast<QDialog*>(dialog) != nullptr &&
+                             field->testAttribute(Qt::WA_InputMethodEnabled);
+        if (moved_ != nullptr && (!editing || dialog != moved_)) {
+            if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+                waitingForRelease_ = true;
+                return;
+            }
+            moved_->move(home_);
+            moved_ = nullptr;
+        }
+        if (!editing || dialog->screen() == nullptr) return;
+        if (moved_ == nullptr) home_ = dialog->pos();
+        // The frame as it stands at home.
+        const QRect frame = dialog->frameGeometry();
+        const int top = WindowFit::DialogTopOverKeyboard(
+            boxOf(dialog->screen()->availableGeometry()), boxOf(im->keyboardRectangle().toRect()),
+            boxOf(frame.translated(home_ - frame.topLeft())));
+        moved_ = dialog;
+        if (dialog->pos() != QPoint(home_.x(), top)) dialog->move(home_.x(), top);
+    }
+
+    QPointer<QWidget> moved_;
+    QPoint home_;
+    bool waitingForRelease_ = false;
+};
+
 }  // namespace
+
+void keepDialogsAboveKeyboard() {
+    if (qApp->findChild<QObject*>(KeyboardDodge::kName, Qt::FindDirectChildrenOnly) == nullptr)
+        new KeyboardDodge(qApp);
+}
 
 QSize roomForDialog(const QWidget* near) {
     const QScreen* screen = screenOf(near);

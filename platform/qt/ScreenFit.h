@@ -23,4 +23,9 @@ int fingerPixels(const QScreen* screen);
 // big as a finger on `screen`; the button menus and the window itself keep their own sizes.
 void makeDialogsFingerSized(const QScreen* screen);
 
+// While an on-screen keyboard covers the field being edited in a dialog, the dialog stands
+// above the keyboard (see WindowFit::DialogTopOverKeyboard), and goes back when it hides.
+// Once for the application.
+void keepDialogsAboveKeyboard();
+
 }  // namespace platform::qt

@@ -37,6 +37,7 @@ ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     : settings_(settings), doc_(doc), view_(new ZelkoraView(settings, this)) {
     setWindowTitle("Zelkora");
     platform::qt::makeDialogsFingerSized(screen());
+    platform::qt::keepDialogsAboveKeyboard();
     setCentralWidget(view_);
     buildMenus();
     doc_.onFileChanged = [this] { ShowCurrentFile(); };

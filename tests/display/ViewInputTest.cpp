@@ -482,6 +482,17 @@ TEST(WindowFitTest, OpensWithinTheScreen) {
     EXPECT_FALSE(WindowFit::Initial(0, 0, 976, 648).maximised);
 }
 
+TEST(WindowFitTest, DialogStandsAboveTheOnScreenKeyboard) {
+    const WindowFit::Box screen{0, 20, 1024, 580}, keys{0, 330, 1024, 270};
+    auto top = [&](int32_t y, int32_t height) {
+        return WindowFit::DialogTopOverKeyboard(screen, keys, {312, y, 400, height});
+    };
+    EXPECT_EQ(top(100, 200), 100);  // clear of the keyboard
+    EXPECT_EQ(top(200, 250), 80);   // just above it, whole
+    EXPECT_EQ(top(50, 500), 20);    // too tall: at the top of the available area
+    EXPECT_EQ(WindowFit::DialogTopOverKeyboard(screen, {}, {312, 200, 400, 250}), 200);
+}
+
 TEST(WindowFitTest, AtTheMinimumWidthNoStatusFieldOverlapsAnother) {
     for (const auto& [d3, d4, m] :
          {std::tuple{24, 32, 8}, std::tuple{21, 28, 11}, std::tuple{36, 48, 16}}) {

@@ -34,6 +34,8 @@ for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libsndfile1; do
 done
 grep -qx "Section: science" <<<"$control" || fail "not in section science"
 grep -q "^Recommends:.*\bqt6-wayland\b" <<<"$control" || fail "Recommends lacks qt6-wayland"
+grep -q "^Suggests:.*\bqt6-virtualkeyboard-plugin\b.*\bqml6-module-qtquick-controls\b" <<<"$control" ||
+    fail "Suggests lacks the on-screen keyboard"
 grep -q "dialout" <<<"$control" || fail "the description does not tell about dialout"
 dpkg-deb -e "$deb" "$work/control"
 for script in preinst postinst prerm postrm; do
