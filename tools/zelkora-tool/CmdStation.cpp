@@ -1,4 +1,5 @@
 // zelkora-tool station: the unattended recorder of a field station, night after night.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -115,6 +116,29 @@ int32_t sequenceFilesIn(const std::string& folder) {
     SequenceFolder list;
     return list.scan(folder) < 0 ? 0 : static_cast<int32_t>(list.names().size());
 }
+
+// How long to wait before looking again for a device that is not there. A USB device that
+// dropped off for a moment (a knock on the cable, a dip in a battery's voltage) is usually back
+// within seconds, and waiting the whole search interval lost a minute of the night each time:
+// the first try is after 2 s, each next one twice as long after, up to the interval.
+class RetryDelay {
+  public:
+    int64_t next(int64_t interval) {
+        const int64_t now = std::min(delay_, interval);
+        delay_ = std::min(delay_ * 2, interval);
+        return now;
+    }
+    void reset() { delay_ = kFirst; }
+    // How the log says it: "every N s", and how it begins where that differs.
+    static std::string text(int64_t interval) {
+        return "every " + std::to_string(interval) + " s" +
+               (interval > kFirst ? " (at first after 2 s, then twice as long each time)" : "");
+    }
+
+  private:
+    static constexpr int64_t kFirst = 2;
+    int64_t delay_ = kFirst;
+};
 
 class Station {
   public:
@@ -290,6 +314,7 @@ class Station {
             enterSearching(t);
             return;
         }
+        moduleRetry_.reset();
         folderNight_ = night_;
         filesTonight_ = sequenceFilesIn(folder);
         log_.line("start: recording on port " + std::to_string(settings_.SerialPort) + " into " +
@@ -304,11 +329,11 @@ class Station {
 
     void enterSearching(int64_t t) {
         if (state_ != State::Searching) {
-            log_.line("searching for the module every " +
-                      std::to_string(config_.searchIntervalSeconds) + " s");
+            log_.line("searching for the module " +
+                      RetryDelay::text(config_.searchIntervalSeconds));
         }
         state_ = State::Searching;
-        nextSearch_ = t + config_.searchIntervalSeconds;
+        nextSearch_ = t + moduleRetry_.next(config_.searchIntervalSeconds);
     }
 
     void noteSaved(const std::string& name) {
@@ -326,14 +351,15 @@ class Station {
         if (gpsConnected_) {
             log_.line("GPS on port " + std::to_string(gpsPort_) + (gpsLost_ ? " again" : ""));
             gpsLost_ = false;
+            gpsRetry_.reset();
             return;
         }
         if (!gpsFaultLogged_) {
-            log_.line("fault: " + why + "; tried again every " +
-                      std::to_string(config_.searchIntervalSeconds) + " s");
+            log_.line("fault: " + why + "; tried again " +
+                      RetryDelay::text(config_.searchIntervalSeconds));
             gpsFaultLogged_ = true;
         }
-        nextGpsTry_ = t + config_.searchIntervalSeconds;
+        nextGpsTry_ = t + gpsRetry_.next(config_.searchIntervalSeconds);
     }
 
     void updatePosition(int64_t t) {
@@ -348,9 +374,8 @@ class Station {
             gpsLost_ = true;
             gpsFaultLogged_ = true;  // the line below says it all
             log_.line("fault: the GPS on port " + std::to_string(gpsPort_) +
-                      " has gone; tried again every " +
-                      std::to_string(config_.searchIntervalSeconds) + " s");
-            nextGpsTry_ = t + config_.searchIntervalSeconds;
+                      " has gone; tried again " + RetryDelay::text(config_.searchIntervalSeconds));
+            nextGpsTry_ = t + gpsRetry_.next(config_.searchIntervalSeconds);
         }
         if (!gpsConnected_ && t >= nextGpsTry_) tryGps(t);
         double lat = 0, lon = 0, alt = 0;
@@ -504,6 +529,7 @@ class Station {
     State state_ = State::Stopped;
     int64_t started_ = 0;
     int64_t nextSearch_ = 0;
+    RetryDelay moduleRetry_;
     int64_t waitingUntil_ = 0;
     std::string night_;        // the night the station is in
     std::string folderNight_;  // the night whose folder the recording writes into
@@ -517,6 +543,7 @@ class Station {
     bool statusFaultLogged_ = false;
     int32_t gpsPort_ = 0, gpsBaud_ = 0;
     int64_t nextGpsTry_ = 0;
+    RetryDelay gpsRetry_;
     bool gpsFix_ = false;
     double gpsLatitude_ = 0, gpsLongitude_ = 0;
     std::optional<int64_t> clockAheadSeconds_;  // the machine's clock against the GPS's
