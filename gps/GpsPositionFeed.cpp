@@ -1,5 +1,7 @@
 #include "gps/GpsPositionFeed.h"
 
+#include <algorithm>
+
 #include "app/AppSettings.h"
 
 GpsPositionFeed::GpsPositionFeed(Sink sink) : poll_(link_) {
@@ -11,6 +13,7 @@ GpsPositionFeed::~GpsPositionFeed() {
 }
 
 bool GpsPositionFeed::Connect(int32_t port, int32_t baud) {
+    lost_ = false;
     AppSettings& s = appSettings();
     s.GPSport = port;
     s.GPSbaudrate = baud;
@@ -19,10 +22,30 @@ bool GpsPositionFeed::Connect(int32_t port, int32_t baud) {
 }
 
 int32_t GpsPositionFeed::SecondTick() {
+    if (reopen_ && poll_.connected()) reopenLostPort();
     return poll_.Poll();
 }
 
+void GpsPositionFeed::reopenLostPort() {
+    if (link_.IsPortOpen()) {
+        if (!link_.LineLost()) return;
+        link_.Drain();
+        link_.Disconnect();
+        lost_ = true;
+        wait_ = delay_ = 2;
+        return;
+    }
+    if (!lost_ || --wait_ > 0) return;
+    if (link_.Connect()) {
+        lost_ = false;
+        return;
+    }
+    wait_ = delay_;
+    delay_ = std::min(delay_ * 2, kLongestReopenWait);
+}
+
 void GpsPositionFeed::Stop() {
+    lost_ = false;
     if (!link_.IsPortOpen()) return;
     link_.Drain();
     link_.Disconnect();

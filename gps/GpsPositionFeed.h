@@ -26,12 +26,25 @@ class GpsPositionFeed {
     int32_t SecondTick();
     // Parses what is still waiting and closes the port.
     void Stop();
+    // A receiver whose line goes away (unplugged, a USB drop-out, a knock on its cable) is
+    // closed and then opened again by the once-a-second tick as soon as it is back: after
+    // 2 s, then twice as long each time, up to every kLongestReopenWait ticks. Without it the
+    // receiver stays dead for the rest of the night, the fix line saying only "no fix", and
+    // no file gets a position. Off by default: the station looks for its receiver itself.
+    void setReopenLostPort(bool on) { reopen_ = on; }
+    static constexpr int32_t kLongestReopenWait = 30;
 
     GpsLink& link() { return link_; }
     const GpsPoll& poll() const { return poll_; }
     GpsPoll& poll() { return poll_; }
 
   private:
+    void reopenLostPort();
+
     GpsLink link_;
     GpsPoll poll_;
+    bool reopen_ = false;
+    bool lost_ = false;  // closed by reopenLostPort, not by the user
+    int32_t wait_ = 0;   // ticks until the next try
+    int32_t delay_ = 0;  // the wait after the next failed try
 };

@@ -38,6 +38,7 @@ ZelkoraFrame::ZelkoraFrame(AppSettings& settings, ZelkoraDoc& doc)
     setWindowTitle("Zelkora");
     platform::qt::makeDialogsFingerSized(screen());
     platform::qt::keepDialogsAboveKeyboard();
+    doc_.gps().setReopenLostPort(true);
     setCentralWidget(view_);
     buildMenus();
     doc_.onFileChanged = [this] { ShowCurrentFile(); };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "GpsTestSupport.h"
@@ -132,6 +133,29 @@ TEST_F(LinkPortTest, PositionFeedHandsTheFixToRecordings) {
     feed.Stop();
     EXPECT_EQ(feed.SecondTick(), 0);
     EXPECT_TRUE(blocks.back().isEmpty());
+}
+
+// Unplugged and plugged back (a USB drop-out): the receiver is opened again by the ticks.
+TEST_F(LinkPortTest, PositionFeedOpensALostReceiverAgain) {
+    auto first = std::make_unique<PtyPeer>();
+    runtime.registerPort(212, first->slavePath(), "GPS simulator");
+    GpsPositionFeed feed([](const PositionBlock&) {});
+    feed.setReopenLostPort(true);
+    ASSERT_TRUE(feed.Connect(212, 4800));
+    first.reset();
+    for (int tick = 0; tick < 10 && feed.link().IsPortOpen(); ++tick) {
+        EXPECT_EQ(feed.SecondTick(), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ASSERT_FALSE(feed.link().IsPortOpen());
+    PtyPeer second;
+    runtime.registerPort(212, second.slavePath(), "GPS simulator");
+    for (int tick = 0; tick < 3 && !feed.link().IsPortOpen(); ++tick) feed.SecondTick();
+    ASSERT_TRUE(feed.link().IsPortOpen());
+    second.send(
+        bytesOf(withChecksum("$GPGSA,A,3,01,02,03,04,,,,,,,,,2.5,1.3,2.2") + withChecksum(kGga)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(feed.SecondTick(), 5);
 }
 
 }  // namespace

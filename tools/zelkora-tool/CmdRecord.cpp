@@ -102,6 +102,7 @@ int run(const std::vector<std::string>& argv) {
         !recording.connectGps(static_cast<int32_t>(*gpsPort), settings.GPSbaudrate, why)) {
         std::fprintf(stderr, "zelkora-tool record: %s\n", why.c_str());
     }
+    recording.doc().gps().setReopenLostPort(true);
     std::printf("%s on port %d\n", monitor ? "Monitoring" : "Recording",
                 static_cast<int>(settings.SerialPort));
     std::fflush(stdout);
