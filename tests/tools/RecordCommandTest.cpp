@@ -117,11 +117,13 @@ class RecordCommand : public ::testing::Test {
 
     // The simulator with passes of 10 calls a second from `seed`, and `record` in Record
     // mode on it for `seconds`; false when either does not come up.
-    bool recordPasses(int seconds, const std::string& seed) {
+    bool recordPasses(int seconds, const std::string& seed,
+                      const std::vector<std::string>& under = {}) {
         const int port =
             startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", seed});
         return port > 0 &&
-               record({"--port", std::to_string(port), "--seconds", std::to_string(seconds)}, out);
+               record({"--port", std::to_string(port), "--seconds", std::to_string(seconds)}, out,
+                      true, under);
     }
 
     std::vector<std::string> savedNames(int ms) {
@@ -182,10 +184,29 @@ class RecordCommand : public ::testing::Test {
     std::unique_ptr<ChildProcess> recorder;
 };
 
+// With libfaketime (reading its offset from a file) the machine's clock is also set an hour
+// forward after the first save, as Set Clock from the GPS or a time server reached at last by a
+// board without a clock battery would: with time from the detector too, the files after it
+// carry the new time.
 TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
     const int seconds = envSeconds("ZELKORA_E2E_SECONDS", 12);
     const int every = envSeconds("ZELKORA_E2E_SAVE_EVERY", 3);
-    ASSERT_TRUE(recordPasses(seconds, "5"));
+    std::vector<std::string> faketime;
+    const std::filesystem::path offset = root / "clock-offset";
+    // Under scripts/clock-check.sh the whole run's clock is moved already, by an offset that
+    // would win over the file's.
+    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib")) {
+        if (!std::getenv("FAKETIME") &&
+            std::filesystem::exists(entry.path() / "faketime/libfaketime.so.1"))
+            faketime = {"/usr/bin/env",
+                        "LD_PRELOAD=" + (entry.path() / "faketime/libfaketime.so.1").string(),
+                        "FAKETIME_TIMESTAMP_FILE=" + offset.string(), "FAKETIME_CACHE_DURATION=1",
+                        "FAKETIME_DONT_FAKE_MONOTONIC=1"};
+    }
+    if (faketime.empty())
+        std::printf("libfaketime is missing or already in use: the clock is not set\n");
+    std::ofstream(offset) << "+0\n";
+    ASSERT_TRUE(recordPasses(seconds, "5", faketime));
     std::string line;
     std::vector<std::string> names;
     for (int t = every; t < seconds; t += every) {
@@ -195,6 +216,7 @@ TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
         ASSERT_TRUE(recorder->readLine(line, 15000)) << "no file after a save at " << t << " s";
         ASSERT_EQ(line.rfind("saved ", 0), 0u) << line;
         names.push_back(line.substr(6));
+        std::ofstream(offset) << "+3600\n";
     }
     for (auto& n : savedNames(8000)) names.push_back(n);
     EXPECT_EQ(recorder->wait(5000), 0);
@@ -212,57 +234,13 @@ TEST_F(RecordCommand, RecordModeFilesHoldEveryIntervalBetweenTheSaves) {
         const int64_t at = findRun(log, f.intervals, searchFrom);
         ASSERT_GE(at, 0) << name << " is not a stretch of what was sent";
         const int64_t simulatorStart = log[at].end - log[at].interval;
-        EXPECT_NEAR(static_cast<double>(f.start.value()), static_cast<double>(simulatorStart),
-                    50000.0)
-            << name;
+        const double set = !faketime.empty() && name != names.front() ? 3600e6 : 0.0;
+        EXPECT_NEAR(static_cast<double>(f.start.value() - simulatorStart), set, 50000.0) << name;
         searchFrom = static_cast<size_t>(at) + 1;
         all.insert(all.end(), f.intervals.begin(), f.intervals.end());
     }
     // Together, in order, without a gap or a repeat: one unbroken stretch of the log.
     EXPECT_GE(findRun(log, all), 0);
-}
-
-// The clock set an hour forward during a recording (Set Clock from the GPS, or a time server
-// reached at last by a board that started without a clock battery), by libfaketime reading its
-// offset from a file: with time from the detector too, the file saved after it carries the new
-// time, and the one before the old.
-TEST_F(RecordCommand, AClockSetWhileRecordingMovesTheFilesAfterIt) {
-    std::string faketime;
-    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib")) {
-        if (std::filesystem::exists(entry.path() / "faketime/libfaketime.so.1"))
-            faketime = (entry.path() / "faketime/libfaketime.so.1").string();
-    }
-    if (faketime.empty()) GTEST_SKIP() << "libfaketime is not installed";
-    const std::filesystem::path offset = root / "clock-offset";
-    std::ofstream(offset) << "+0\n";
-    const int port = startSimulator({"--mix", "passes", "--calls-per-second", "10", "--seed", "4"});
-    ASSERT_GT(port, 0);
-    ASSERT_TRUE(record(
-        {"--port", std::to_string(port), "--seconds", "6"}, out, true,
-        {"/usr/bin/env", "LD_PRELOAD=" + faketime, "FAKETIME_TIMESTAMP_FILE=" + offset.string(),
-         "FAKETIME_CACHE_DURATION=1", "FAKETIME_DONT_FAKE_MONOTONIC=1"}));
-    std::vector<std::string> names;
-    std::string line;
-    for (int save = 0; save < 2; ++save) {
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-        recorder->write("\n");
-        ASSERT_TRUE(recorder->readLine(line, 15000));
-        ASSERT_EQ(line.rfind("saved ", 0), 0u) << line;
-        names.push_back(line.substr(6));
-        std::ofstream(offset) << "+3600\n";
-    }
-    EXPECT_EQ(recorder->wait(8000), 0) << errorText();
-    stopSimulator();
-
-    const auto log = readLog(root / "sim.log");
-    for (size_t i = 0; i < names.size(); ++i) {
-        const SavedFile f = readSaved(out, names[i]);
-        const int64_t at = findRun(log, f.intervals);
-        ASSERT_GE(at, 0) << names[i] << " is not a stretch of what was sent";
-        const int64_t sent =
-            log[static_cast<size_t>(at)].end - log[static_cast<size_t>(at)].interval;
-        EXPECT_NEAR(static_cast<double>(f.start.value() - sent), i * 3600e6, 50000.0) << names[i];
-    }
 }
 
 TEST_F(RecordCommand, DeviceClockStampsEachBurstAtItsFirstByte) {
