@@ -1,7 +1,5 @@
 #include "gps/GpsPositionFeed.h"
 
-#include <algorithm>
-
 #include "app/AppSettings.h"
 
 GpsPositionFeed::GpsPositionFeed(Sink sink) : poll_(link_) {
@@ -32,7 +30,8 @@ void GpsPositionFeed::reopenLostPort() {
         link_.Drain();
         link_.Disconnect();
         lost_ = true;
-        wait_ = delay_ = 2;
+        retry_.reset();
+        wait_ = retry_.next(kLongestReopenWait);
         return;
     }
     if (!lost_ || --wait_ > 0) return;
@@ -40,8 +39,7 @@ void GpsPositionFeed::reopenLostPort() {
         lost_ = false;
         return;
     }
-    wait_ = delay_;
-    delay_ = std::min(delay_ * 2, kLongestReopenWait);
+    wait_ = retry_.next(kLongestReopenWait);
 }
 
 void GpsPositionFeed::Stop() {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "app/RetryDelay.h"
 #include "gps/GpsLink.h"
 #include "gps/GpsPoll.h"
 #include "sequence/PositionBlock.h"
@@ -45,6 +46,6 @@ class GpsPositionFeed {
     GpsPoll poll_;
     bool reopen_ = false;
     bool lost_ = false;  // closed by reopenLostPort, not by the user
-    int32_t wait_ = 0;   // ticks until the next try
-    int32_t delay_ = 0;  // the wait after the next failed try
+    int64_t wait_ = 0;   // ticks until the next try
+    RetryDelay retry_;
 };

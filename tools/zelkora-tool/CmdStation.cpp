@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/AppSettings.h"
+#include "app/RetryDelay.h"
 #include "app/StationConfig.h"
 #include "app/StationSchedule.h"
 #include "platform/FreeSpace.h"
@@ -117,28 +118,13 @@ int32_t sequenceFilesIn(const std::string& folder) {
     return list.scan(folder) < 0 ? 0 : static_cast<int32_t>(list.names().size());
 }
 
-// How long to wait before looking again for a device that is not there. A USB device that
-// dropped off for a moment (a knock on the cable, a dip in a battery's voltage) is usually back
-// within seconds, and waiting the whole search interval lost a minute of the night each time:
-// the first try is after 2 s, each next one twice as long after, up to the interval.
-class RetryDelay {
-  public:
-    int64_t next(int64_t interval) {
-        const int64_t now = std::min(delay_, interval);
-        delay_ = std::min(delay_ * 2, interval);
-        return now;
-    }
-    void reset() { delay_ = kFirst; }
-    // How the log says it: "every N s", and how it begins where that differs.
-    static std::string text(int64_t interval) {
-        return "every " + std::to_string(interval) + " s" +
-               (interval > kFirst ? " (at first after 2 s, then twice as long each time)" : "");
-    }
-
-  private:
-    static constexpr int64_t kFirst = 2;
-    int64_t delay_ = kFirst;
-};
+// How the log says when a lost device is looked for again: "every N s", and how it begins
+// where that differs.
+std::string retryText(int64_t interval) {
+    return "every " + std::to_string(interval) + " s" +
+           (interval > RetryDelay::kFirst ? " (at first after 2 s, then twice as long each time)"
+                                          : "");
+}
 
 class Station {
   public:
@@ -329,8 +315,7 @@ class Station {
 
     void enterSearching(int64_t t) {
         if (state_ != State::Searching) {
-            log_.line("searching for the module " +
-                      RetryDelay::text(config_.searchIntervalSeconds));
+            log_.line("searching for the module " + retryText(config_.searchIntervalSeconds));
         }
         state_ = State::Searching;
         nextSearch_ = t + moduleRetry_.next(config_.searchIntervalSeconds);
@@ -356,7 +341,7 @@ class Station {
         }
         if (!gpsFaultLogged_) {
             log_.line("fault: " + why + "; tried again " +
-                      RetryDelay::text(config_.searchIntervalSeconds));
+                      retryText(config_.searchIntervalSeconds));
             gpsFaultLogged_ = true;
         }
         nextGpsTry_ = t + gpsRetry_.next(config_.searchIntervalSeconds);
@@ -374,7 +359,7 @@ class Station {
             gpsLost_ = true;
             gpsFaultLogged_ = true;  // the line below says it all
             log_.line("fault: the GPS on port " + std::to_string(gpsPort_) +
-                      " has gone; tried again " + RetryDelay::text(config_.searchIntervalSeconds));
+                      " has gone; tried again " + retryText(config_.searchIntervalSeconds));
             nextGpsTry_ = t + gpsRetry_.next(config_.searchIntervalSeconds);
         }
         if (!gpsConnected_ && t >= nextGpsTry_) tryGps(t);
